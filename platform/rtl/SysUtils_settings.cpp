@@ -1,0 +1,6 @@
+#include "platform/rtl/SysUtils.h"
+
+TFormatSettings& FormatSettings() {
+  static TFormatSettings settings;
+  return settings;
+}

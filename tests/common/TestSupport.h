@@ -1,0 +1,36 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/System.h"
+
+// An injectable clock for GetTickCount and everything timed on it.
+struct TestClock {
+  static void Install(uint64_t start = 1000);
+  static void Advance(uint64_t ms);
+  static void Remove();
+};
+
+// Path of a committed fixture under tests/data.
+std::string TestDataPath(std::string_view name);
+
+// A private temporary folder, removed with its contents at the end of the scope.
+class TestTempDir {
+ public:
+  TestTempDir() : path_(Make()) {}
+  ~TestTempDir() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
+  TestTempDir(const TestTempDir&) = delete;
+  TestTempDir& operator=(const TestTempDir&) = delete;
+  // The folder with a trailing delimiter.
+  const std::string& Path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + std::string(name); }
+
+ private:
+  static std::string Make();
+  std::string path_;
+};
