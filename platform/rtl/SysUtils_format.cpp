@@ -291,14 +291,14 @@ std::string FormatV(std::string_view fmt, const std::vector<TVarRec>& args, cons
         else if (a.kind == K::UInt) mag = a.u;
         else { neg = a.i < 0; mag = neg ? uint64_t(0) - static_cast<uint64_t>(a.i) : static_cast<uint64_t>(a.i); }
         s = std::to_string(mag);
-        if (prec > 0) while (static_cast<int>(s.size()) < prec) s.insert(s.begin(), '0');
+        if (prec > static_cast<int>(s.size())) s.insert(0, static_cast<size_t>(prec) - s.size(), '0');
         if (neg) s.insert(s.begin(), '-');
         break;
       }
       case 'x': {
         if (a.kind != K::Int && a.kind != K::UInt) FormatError(fmt);
         s = HexOf(AsUnsigned(a));
-        if (prec > 0) while (static_cast<int>(s.size()) < prec) s.insert(s.begin(), '0');
+        if (prec > static_cast<int>(s.size())) s.insert(0, static_cast<size_t>(prec) - s.size(), '0');
         break;
       }
       case 'p': {

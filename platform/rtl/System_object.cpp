@@ -21,7 +21,7 @@ std::string DemangleClassName(const char* mangled) {
 std::string TObject::ClassName() const { return DemangleClassName(typeid(*this).name()); }
 
 TClass TObject::StaticClass() {
-  static const TClassInfo info{"TObject", nullptr};
+  static const TClassInfo info("TObject", nullptr);
   return &info;
 }
 

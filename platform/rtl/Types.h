@@ -146,8 +146,8 @@ constexpr uint8_t GetBValue(TColorRef c) { return static_cast<uint8_t>(c >> 16);
 
 // The system colour of index COLOR_* from the fixed classic table.
 TColorRef GetSysColor(int32_t index);
-// Resolves system colours through the classic table; other values keep their low 24 bits
-// (clNone and clDefault keep theirs, as the platform's ColorToRGB does for any value).
+// A negative value is a system colour: its low byte is resolved through the classic table.
+// Any other value comes back unchanged (clNone stays $1FFFFFFF), as the platform's ColorToRGB does.
 int32_t ColorToRGB(TColor c);
 
 // A set of enumeration values (enumerations with values 0..63).

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "platform/rtl/Startup.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -31,5 +32,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
   RandSeed = 0x5EED;
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  RtlStartup();
+  int result = RUN_ALL_TESTS();
+  RtlShutdown();
+  return result;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,3 +35,14 @@ class TestTempDir {
   static std::string Make();
   std::string path_;
 };
+
+// The message of the exception of class E that f raises, or "(no exception)".
+template <class E>
+std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "(no exception)";
+}

@@ -70,3 +70,11 @@ TEST(Format, BadFormatsAndArgumentsRaise) {
     EXPECT_EQ(e.Message(), "Format '%d' invalid or incompatible with argument");
   }
 }
+
+TEST(Format, HugePrecisionPadsInLinearTime) {
+  // Zero padding is one insertion, so a precision from untrusted text cannot stall the program.
+  const std::string s = Format("%.2000000d|%.2000000x", -7, 255);
+  ASSERT_EQ(s.size(), 2000001u + 1u + 2000000u);
+  EXPECT_EQ(s.substr(0, 3), "-00");
+  EXPECT_EQ(s.substr(s.size() - 3), "0FF");
+}
