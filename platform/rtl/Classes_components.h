@@ -104,6 +104,13 @@ class TComponent : public TPersistent {
 
   std::string GetNamePath() override { return name_; }
 
+  // The component a form description nests this one in (a control's parent control). The
+  // form loader calls SetParentComponent with the enclosing object before reading the
+  // component's properties, and the form writer nests by GetParentComponent. The window layer
+  // overrides both; here there is no parent.
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* /*Value*/) {}
+
  protected:
   TPersistent* GetOwner() override { return owner_; }
   void SetComponentStyle(TComponentStyle Value) { style_ = Value; }

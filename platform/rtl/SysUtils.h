@@ -65,6 +65,13 @@ PX_DECLARE_EXCEPTION(EPropertyConvertError, Exception);
 PX_DECLARE_EXCEPTION(EComponentError, Exception);
 PX_DECLARE_EXCEPTION(EThread, Exception);
 PX_DECLARE_EXCEPTION(EOSError, Exception);
+// An input/output error of the run-time's file routines; ErrorCode is the system's error number.
+class EInOutError : public Exception {
+ public:
+  using Exception::Exception;
+  EInOutError(std::string message, int errorCode) : Exception(std::move(message)), ErrorCode(errorCode) {}
+  int ErrorCode = 0;
+};
 PX_DECLARE_EXCEPTION(EMathError, Exception);
 PX_DECLARE_EXCEPTION(EZeroDivide, EMathError);
 PX_DECLARE_EXCEPTION(EOverflow, EMathError);

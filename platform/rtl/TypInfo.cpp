@@ -1,6 +1,8 @@
 #include "platform/rtl/TypInfo.h"
 
+#include <algorithm>
 #include <limits>
+#include <mutex>
 
 // ---------------------------------------------------------------------------------------------
 // Type descriptions.
@@ -196,6 +198,32 @@ const TPublishedMethod* TClassInfo::FindMethod(std::string_view name) const {
       if (SameText(m.Name, name)) return &m;
   }
   return nullptr;
+}
+
+const TDefinedProp* TClassInfo::FindDefinedProperty(std::string_view name) const {
+  for (TClass c = this; c; c = c->Parent) {
+    c->Resolve();
+    if (!c->own_) continue;
+    for (const TDefinedProp& d : c->own_->Defined)
+      if (SameText(d.Name, name)) return &d;
+  }
+  return nullptr;
+}
+
+std::vector<const TDefinedProp*> TClassInfo::DefinedProperties() const {
+  std::vector<TClass> chain;
+  for (TClass c = this; c; c = c->Parent) chain.push_back(c);
+  std::vector<const TDefinedProp*> list;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    (*it)->Resolve();
+    if (!(*it)->own_) continue;
+    for (const TDefinedProp& d : (*it)->own_->Defined) {
+      auto same = std::find_if(list.begin(), list.end(), [&](const TDefinedProp* e) { return SameText(e->Name, d.Name); });
+      if (same != list.end()) *same = &d;
+      else list.push_back(&d);
+    }
+  }
+  return list;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,4 +425,78 @@ TMethod MethodAddress(TObject* Instance, std::string_view MethodName) {
   if (!Instance) return {};
   const TPublishedMethod* m = Instance->ClassType()->FindMethod(MethodName);
   return m ? m->Bind(Instance) : TMethod{};
+}
+
+std::vector<const TPublishedMethod*> TClassInfo::Methods() const {
+  std::vector<const TPublishedMethod*> list;
+  for (TClass c = this; c; c = c->Parent) {
+    c->Resolve();
+    if (!c->own_) continue;
+    for (const TPublishedMethod& m : c->own_->Methods) list.push_back(&m);
+  }
+  return list;
+}
+
+std::string MethodName(TObject* Instance, const TMethod& Method) {
+  if (!Instance || !Method) return {};
+  for (const TPublishedMethod* m : Instance->ClassType()->Methods())
+    if (m->Bind(Instance) == Method) return m->Name;
+  return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Names of integer values.
+
+namespace {
+
+struct TIntegerConsts {
+  PTypeInfo Type;
+  TIdentToInt ToInt;
+  TIntToIdent ToIdent;
+};
+
+struct TIntegerConstsRegistry {
+  std::mutex lock;
+  std::vector<TIntegerConsts> list;
+};
+
+TIntegerConstsRegistry& IntegerConsts() {
+  static TIntegerConstsRegistry registry;
+  return registry;
+}
+
+}  // namespace
+
+void RegisterIntegerConsts(PTypeInfo IntegerType, TIdentToInt IdentToInt, TIntToIdent IntToIdent) {
+  if (!IntegerType) return;
+  auto& r = IntegerConsts();
+  std::lock_guard guard(r.lock);
+  for (TIntegerConsts& c : r.list)
+    if (c.Type == IntegerType) {
+      c = {IntegerType, IdentToInt, IntToIdent};
+      return;
+    }
+  r.list.push_back({IntegerType, IdentToInt, IntToIdent});
+}
+
+void UnregisterIntegerConsts(PTypeInfo IntegerType) {
+  auto& r = IntegerConsts();
+  std::lock_guard guard(r.lock);
+  std::erase_if(r.list, [&](const TIntegerConsts& c) { return c.Type == IntegerType; });
+}
+
+TIdentToInt FindIdentToInt(PTypeInfo IntegerType) {
+  auto& r = IntegerConsts();
+  std::lock_guard guard(r.lock);
+  for (const TIntegerConsts& c : r.list)
+    if (c.Type == IntegerType) return c.ToInt;
+  return nullptr;
+}
+
+TIntToIdent FindIntToIdent(PTypeInfo IntegerType) {
+  auto& r = IntegerConsts();
+  std::lock_guard guard(r.lock);
+  for (const TIntegerConsts& c : r.list)
+    if (c.Type == IntegerType) return c.ToIdent;
+  return nullptr;
 }

@@ -19,6 +19,8 @@
 //     b.Object<TComponent>("Buddy", &TFoo::Buddy, &TFoo::SetBuddy);
 //     b.Event("OnClick", &TFoo::OnClick, &TFoo::SetOnClick);
 //     b.Method("ButtonClick", &TFoo::ButtonClick);     // published method, bound by name
+//     b.DefineBinaryProperty("Data", &TFoo::ReadData, &TFoo::WriteData, &TFoo::HasData);
+//     b.DefineProperty("OldFlag", &TFoo::ReadOldFlag);  // a value only older descriptions hold
 //   })
 //
 // The description is made on the first call of StaticClass(); the property table when it is
@@ -51,6 +53,8 @@
 #include "platform/rtl/Types.h"
 
 class TComponent;
+class TReader;  // the form reader's value cursor (platform/forms/FormLoader.h)
+class TStream;
 
 // ---------------------------------------------------------------------------------------------
 // Type descriptions.
@@ -120,7 +124,13 @@ class TMethod {
   TMethod() = default;
   template <class Sig>
   TMethod(const TEventHandler<Sig>& h) : data_(h.Data()) {
-    if (h) handler_ = h;
+    if (!h) return;
+    handler_ = h;
+    same_ = [](const std::any& a, const std::any& b) {
+      const auto* x = std::any_cast<TEventHandler<Sig>>(&a);
+      const auto* y = std::any_cast<TEventHandler<Sig>>(&b);
+      return x && y && *x == *y;
+    };
   }
 
   explicit operator bool() const { return handler_.has_value(); }
@@ -134,10 +144,17 @@ class TMethod {
     if (const auto* h = std::any_cast<TEventHandler<Sig>>(&handler_)) return *h;
     throw EPropertyConvertError("Incompatible method signature");
   }
+  // The same handler (the same method of the same object), as method pointers compare; two
+  // empty methods are equal.
+  friend bool operator==(const TMethod& a, const TMethod& b) {
+    if (!a.same_ || !b.same_) return !a.same_ && !b.same_;
+    return a.same_(a.handler_, b.handler_);
+  }
 
  private:
   std::any handler_;
   const void* data_ = nullptr;
+  bool (*same_)(const std::any&, const std::any&) = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -172,11 +189,23 @@ struct TPublishedMethod {
   std::function<TMethod(TObject* Instance)> Bind;
 };
 
+// A property that is not published but stored in form descriptions through its own reader and
+// writer, as DefineProperties gives them: binary data (a picture's, written as { hex }), or a
+// value that only older descriptions hold and the class still reads.
+struct TDefinedProp {
+  std::string Name;
+  std::function<void(TObject*, TReader&)> Read;        // reads one value of any kind
+  std::function<void(TObject*, TStream*)> ReadBinary;  // reads the bytes of a { hex } value
+  std::function<void(TObject*, TStream*)> WriteBinary;
+  std::function<bool(TObject*)> HasData;               // empty: written whenever WriteBinary is set
+};
+
 // What one class registers itself.
 struct TPublishTable {
   TClass Class = nullptr;
   std::vector<std::unique_ptr<TPropInfo>> Props;
   std::vector<TPublishedMethod> Methods;
+  std::vector<TDefinedProp> Defined;
 };
 
 using TComponentFactory = TComponent* (*)(TComponent* Owner);
@@ -206,6 +235,13 @@ struct TClassInfo {
   PPropInfo FindProperty(std::string_view name) const;
   // A published method of this class or a parent, case-insensitive; nullptr when there is none.
   const TPublishedMethod* FindMethod(std::string_view name) const;
+  // A defined property of this class or a parent (the nearest wins), case-insensitive; nullptr
+  // when there is none.
+  const TDefinedProp* FindDefinedProperty(std::string_view name) const;
+  // All defined properties, a parent's first; one redefined by a descendant appears once.
+  std::vector<const TDefinedProp*> DefinedProperties() const;
+  // All published methods, this class's first.
+  std::vector<const TPublishedMethod*> Methods() const;
 
   // Components only: creates an instance owned by Owner (which must not be nil), or one the
   // caller owns. EComponentError when the class cannot be created (not a component, abstract,
@@ -286,6 +322,19 @@ bool IsStoredProp(TObject* Instance, std::string_view PropName);
 
 // A published method of Instance's class (or a parent) bound to Instance; empty when unknown.
 TMethod MethodAddress(TObject* Instance, std::string_view MethodName);
+// The name of the published method of Instance's class (or a parent) that Method is bound to
+// on Instance; "" when it is none of them.
+std::string MethodName(TObject* Instance, const TMethod& Method);
+
+// Names for values of an integer type (colours, cursors), as form descriptions store them:
+// Color = clBtnFace. A later registration for the same type replaces the earlier one.
+using TIdentToInt = bool (*)(std::string_view Ident, int64_t& Int);
+using TIntToIdent = bool (*)(int64_t Int, std::string& Ident);
+void RegisterIntegerConsts(PTypeInfo IntegerType, TIdentToInt IdentToInt, TIntToIdent IntToIdent);
+void UnregisterIntegerConsts(PTypeInfo IntegerType);
+// nullptr when the type has no names.
+TIdentToInt FindIdentToInt(PTypeInfo IntegerType);
+TIntToIdent FindIntToIdent(PTypeInfo IntegerType);
 
 // ---------------------------------------------------------------------------------------------
 // The registration builder.
@@ -507,6 +556,25 @@ class TPropertyBuilder {
                               }});
   }
 
+  // A defined property whose value Read (void (C::*)(TReader&)) reads and nobody writes.
+  template <class R>
+    requires std::is_member_function_pointer_v<R>
+  void DefineProperty(const char* name, R read) {
+    TDefinedProp& d = AddDefined(name);
+    d.Read = [read](TObject* o, TReader& r) { std::invoke(read, Target(o), r); };
+  }
+  // A defined binary property: Read and Write (void (C::*)(TStream*)) transfer its bytes;
+  // HasData (bool (C::*)() const) tells whether there is anything to write.
+  template <class R, class W = std::nullptr_t, class H = std::nullptr_t>
+  void DefineBinaryProperty(const char* name, R read, W write = nullptr, H hasData = nullptr) {
+    TDefinedProp& d = AddDefined(name);
+    d.ReadBinary = [read](TObject* o, TStream* s) { std::invoke(read, Target(o), s); };
+    if constexpr (!std::is_null_pointer_v<W>)
+      d.WriteBinary = [write](TObject* o, TStream* s) { std::invoke(write, Target(o), s); };
+    if constexpr (!std::is_null_pointer_v<H>)
+      d.HasData = [hasData](TObject* o) { return static_cast<bool>(std::invoke(hasData, Target(o))); };
+  }
+
  private:
   static C* Target(TObject* o) {
     C* c = dynamic_cast<C*>(o);
@@ -539,6 +607,12 @@ class TPropertyBuilder {
         Write(set, Target(o), px_detail::FromOrd<V>(v));
       };
     return TPropRef(p);
+  }
+
+  TDefinedProp& AddDefined(const char* name) {
+    table_.Defined.push_back({});
+    table_.Defined.back().Name = name;
+    return table_.Defined.back();
   }
 
   TPropInfo& Add(const char* name, PTypeInfo type) {
