@@ -45,6 +45,9 @@ struct Slot {
 };
 
 struct IconTable {
+  // Icons own GDI bitmaps, so the GDI object table must outlive this one: touching it here
+  // constructs it first, and statics are destroyed in the reverse order.
+  IconTable() { GetStockObject(WHITE_BRUSH); }
   std::mutex lock;
   std::vector<Slot> cells{1};  // slot 0 unused: handle 0 is null
   std::vector<uint32_t> freeList;
