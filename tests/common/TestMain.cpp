@@ -7,6 +7,11 @@
 #include "platform/rtl/Startup.h"
 #include "tests/common/TestSupport.h"
 
+// Defined by the image library's test programs only (LibraryTestHooks.cpp): the library's
+// start-up and tear-down around the tests.
+void TestLibraryStartup() __attribute__((weak));
+void TestLibraryShutdown() __attribute__((weak));
+
 namespace {
 uint64_t g_fake_ticks = 0;
 uint64_t FakeTicks() { return g_fake_ticks; }
@@ -33,7 +38,9 @@ int main(int argc, char** argv) {
   RandSeed = 0x5EED;
   ::testing::InitGoogleTest(&argc, argv);
   RtlStartup();
+  if (TestLibraryStartup) TestLibraryStartup();
   int result = RUN_ALL_TESTS();
+  if (TestLibraryShutdown) TestLibraryShutdown();
   RtlShutdown();
   return result;
 }

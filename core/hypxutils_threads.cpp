@@ -1,0 +1,102 @@
+#include "core/hypxutils_threads.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "core/pxsettings.h"
+
+void TPXExecutorThread::Execute() { Executor->Execute(); }
+
+TPXExecutor::TPXExecutor(bool Threaded) {
+  if (Threaded) thread_ = TThread::Create<TPXExecutorThread>(this);
+}
+
+TPXExecutor::~TPXExecutor() = default;
+
+TPXThreadPool::~TPXThreadPool() {
+  try {
+    WaitAll();
+  } catch (...) {
+    // A destructor cannot raise; WaitAll has joined and freed every executor before raising.
+  }
+}
+
+void TPXThreadPool::Add(std::unique_ptr<TPXExecutor> Executor) {
+  if (!Executor) return;
+  TPXExecutor* e = Executor.get();
+  Executors.push_back(std::move(Executor));
+  if (TPXExecutorThread* t = e->Thread())
+    t->Start();
+  else
+    e->Execute();
+}
+
+void TPXThreadPool::WaitAll() {
+  std::exception_ptr first;
+  for (auto& e : Executors) {
+    if (TPXExecutorThread* t = e->Thread()) {
+      if (!t->Suspended()) {
+        try {
+          t->WaitFor();
+        } catch (...) {
+          if (!first) first = std::current_exception();
+        }
+      }
+      if (!first && t->FatalException()) first = t->FatalException();
+    }
+    e.reset();
+  }
+  Executors.clear();
+  if (first) std::rethrow_exception(first);
+}
+
+namespace {
+
+std::mutex g_core_count_lock;
+
+bool ReadSysInt(const std::string& path, long& value) {
+  std::ifstream in(path);
+  return static_cast<bool>(in >> value);
+}
+
+// Distinct (package, core) pairs among the processors this process may run on; 0 when the
+// topology cannot be read.
+int32_t CountPhysicalCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 0;
+  std::set<std::pair<long, long>> cores;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &set)) continue;
+    const std::string base = "/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/topology/";
+    long package = 0, core = 0;
+    if (!ReadSysInt(base + "physical_package_id", package) || !ReadSysInt(base + "core_id", core)) return 0;
+    cores.emplace(package, core);
+  }
+  return static_cast<int32_t>(cores.size());
+}
+
+}  // namespace
+
+int32_t GetProcessorCoreCount() {
+  TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
+  std::lock_guard guard(g_core_count_lock);
+  if (s->FProcessorCoreCount != -1) return s->FProcessorCoreCount;
+  int32_t n = CountPhysicalCores();
+  if (n < 1) n = CPUCount();
+  s->FProcessorCoreCount = std::max(n, 1);
+  return s->FProcessorCoreCount;
+}
+
+int32_t ChooseThreadCount(int32_t Width, int32_t Height) {
+  const int64_t pixels = static_cast<int64_t>(Width) * Height;
+  const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
+  if (pixels < s->FMultiThreadMinPixels) return 1;
+  return std::max(1, std::min(s->FMaxThreads, GetProcessorCoreCount()));
+}

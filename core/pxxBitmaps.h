@@ -1,0 +1,511 @@
+// The pixel container TPXBitmap and its relatives: the abstract base TPXBaseBitmap, the DIB
+// section container TPXDibbitmap, the scratch buffer TPXWorkBitmap and the virtual views
+// TPXVirtualRotatedBitmap and TPXVirtualClippedBitmap.
+//
+// Where the members are defined:
+//   pxxBitmaps.cpp          base class, construction and destruction, change notification,
+//                           properties, colour tables of platform bitmaps
+//   pxxBitmaps_storage.cpp  allocation, storage kinds, row addressing, attaching, resizing,
+//                           row alignment, handing storage over
+//   pxxBitmaps_alpha.cpp    the alpha channel and its operations
+//   pxxBitmaps_copy.cpp     copies and assignment, image stack, format preference, small pixel
+//                           questions
+//   pxxBitmaps_rawstream.cpp  the raw bitmap stream
+//   pxxBitmaps_convert.cpp  pixel format conversion
+//   pxxBitmaps_access.cpp   pixel access, fills, palette
+//   pxxBitmaps_rect.cpp     rectangle copies, platform-bitmap import
+//   pxxBitmaps_special.cpp  TPXDibbitmap, TPXWorkBitmap, the virtual views, 1-bit pixel routines
+//   Geometry and compositing members are declared here and defined with the processing engine.
+//
+// Rows: GetScanline(Y) is row Y counted from the top. One-block storage keeps rows bottom-up;
+// segments, the temporary file and virtual rows are top-down. File storage maps the whole
+// temporary file once, so every row address stays valid while the storage lives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/hypxdefs.h"
+#include "core/hypxutils.h"
+#include "core/pxxBitmaps_mask.h"  // Library services: TPXMask
+#include "platform/gdi/Graphics.h"
+#include "platform/gdi/WinGdi.h"
+#include "platform/rtl/Classes.h"
+
+class TPXICC;
+class TPXBitmap;
+class TPXDibbitmap;
+
+// FAccessMode flags.
+inline constexpr uint8_t pxamRead = 1;
+inline constexpr uint8_t pxamWrite = 2;
+
+// Writes one pixel of a virtual bitmap (X, Y) to the address Pixel.
+PX_EVENT_TYPE(TPXVirtualPixelEvent, void(TObject* Sender, int32_t X, int32_t Y, void* Pixel));
+
+// Supplies the pixels of a virtual bitmap.
+class TPXVirtualBitmapProvider : public TObject {
+ public:
+  // Renders Bitmap into the px24RGB Dest over the destination rectangle (X1, Y1)-(X2, Y2) with
+  // the column and row maps into the source.
+  virtual void Render(TPXBitmap* Bitmap, TPXBitmap* Dest, int32_t DestWidth, int32_t DestHeight, int32_t X1,
+                      int32_t Y1, int32_t X2, int32_t Y2, const int32_t* ColMap, const int32_t* RowMap,
+                      int32_t Transparency, uint8_t Operation, double Opacity) = 0;
+  // The address of Count pixels of row Row from column Col.
+  virtual void* GetPixels(TPXBitmap* Bitmap, int32_t Row, int32_t Col, int32_t Count) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TPXBaseBitmap
+
+class TPXBaseBitmap : public TObject {
+ public:
+  TPXBaseBitmap() = default;
+  ~TPXBaseBitmap() override = default;
+
+  virtual void* GetScanline(int32_t Row) = 0;
+  virtual int32_t GetBitCount() = 0;
+  virtual int32_t GetHeight() = 0;
+  virtual int32_t GetWidth() = 0;
+  virtual void SetWidth(int32_t Value) = 0;
+  virtual void SetHeight(int32_t Value) = 0;
+  virtual TPXPixelFormat GetPixelFormat() = 0;
+  virtual int64_t GetRowLen() = 0;
+  virtual TRGB* GetPalette() = 0;
+  // Color is left unchanged for an index outside the palette.
+  virtual void GetPaletteColor(int32_t Index, TRGB& Color) = 0;
+  virtual void SetPaletteColor(int32_t Index, const TRGB& Color) = 0;
+  virtual int32_t GetPaletteLength() = 0;
+  virtual int32_t GetPaletteUsed() = 0;
+  virtual void SetPaletteUsed(int32_t Value) = 0;
+  virtual bool Allocate(int32_t Width, int32_t Height, TPXPixelFormat PixelFormat) = 0;
+  // Containers that cannot fill raise EAbstractError.
+  virtual void AllocateFilled(int32_t Width, int32_t Height, TColor Color, uint8_t Alpha);
+  virtual void Assign(TObject* Source) = 0;
+  virtual void AssignImage(TObject* Source) = 0;
+  virtual void CopyPaletteTo(TPXBaseBitmap* Dest) = 0;
+
+  int32_t Width() { return GetWidth(); }
+  int32_t Height() { return GetHeight(); }
+  TPXPixelFormat PixelFormat() { return GetPixelFormat(); }
+  int32_t BitCount() { return GetBitCount(); }
+  int64_t RowLen() { return GetRowLen(); }
+  uint8_t* Scanline(int32_t Row) { return static_cast<uint8_t*>(GetScanline(Row)); }
+
+  // Read (pxamRead) and write (pxamWrite) flags; only meaningful for storage that copies rows.
+  uint8_t FAccessMode = pxamRead | pxamWrite;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TPXBitmap
+
+class TPXBitmap : public TPXBaseBitmap {
+ public:
+  TPXBitmap();
+  ~TPXBitmap() override;
+
+  // Create, Allocate, then not modified.
+  static std::unique_ptr<TPXBitmap> CreateAllocated(int32_t Width, int32_t Height, TPXPixelFormat PixelFormat);
+  // Create, Assign(Source), then not modified.
+  static std::unique_ptr<TPXBitmap> CreateCopy(TObject* Source);
+  // A copy of the inclusive rectangle of Source, with its alpha.
+  static std::unique_ptr<TPXBitmap> CreateCrop(TPXBitmap* Source, const TRect& Rect);
+  // A copy of the inclusive rectangle of a platform bitmap, without alpha.
+  static std::unique_ptr<TPXBitmap> CreateFromTBitmapRect(TBitmap* Bitmap, const TRect& Rect);
+
+  // --- storage -----------------------------------------------------------------------------
+  bool Allocate(int32_t Width, int32_t Height, TPXPixelFormat PixelFormat) override;
+  void AllocateFilled(int32_t Width, int32_t Height, TColor Color, uint8_t Alpha) override;
+  // The storage decision for the current width, height and format (no DoChange).
+  bool AllocatePixels();
+  void FreeStorage(bool FreeAlpha);
+  void FreeImage();
+  bool IsEmpty();
+  virtual bool IsVirtual();
+
+  int32_t GetWidth() override;
+  int32_t GetHeight() override;
+  int32_t GetBitCount() override;
+  int32_t GetChannelCount();
+  TPXPixelFormat GetPixelFormat() override;
+  int64_t GetRowLen() override;
+  void SetWidth(int32_t Value) override;
+  void SetHeight(int32_t Value) override;
+  void SetBitCount(int32_t Value) { FBitCount = Value; }
+  void SetChannelCount(int32_t Value) { FChannelCount = Value; }
+  void SetRowLen(int64_t Value) { FRowLen = Value; }
+  int32_t ChannelCount() { return GetChannelCount(); }
+
+  // Takes width, height and format over from the platform bitmap that holds the pixels.
+  void SyncFromTBitmap();
+  // Rebuilds the row addresses of the platform bitmap.
+  void BuildRowPointers();
+
+  void* GetScanline(int32_t Row) override;
+  virtual void* GetPixelAddress(int32_t Row, int32_t Col, int32_t Count);
+  virtual void* AcquireScanline(int32_t Row);
+  virtual void ReleaseScanline(int32_t Row);
+  // The lowest pixel address of one-block or platform-bitmap storage.
+  uint8_t* GetPixelBuffer();
+
+  // Takes a caller's platform bitmap (not owned) as storage.
+  void AttachTBitmap(TBitmap* Bitmap, bool FreeFirst);
+  // Takes a caller's block (not owned) of Height rows, bottom-up unless RowOrderReversed.
+  void AttachMemory(void* Block, int32_t Width, int32_t Height, TPXPixelFormat PixelFormat, bool FreeFirst,
+                    bool RowOrderReversed);
+  int32_t RowAlignment() const { return FRowAlignment; }
+  void SetRowAlignment(int32_t Bits);
+  // Hands the whole storage to Dest and leaves this bitmap empty (its location kept).
+  void MoveStorageTo(TPXBitmap* Dest);
+
+  TPXBitmapLocation Location() const { return FLocation; }
+  void SetLocation(TPXBitmapLocation NewLocation);
+  TCanvas* GetCanvas();
+  void UpdateCanvasTransform();
+
+  // --- copies, alpha channel, change notification -------------------------------------------
+  void AssignFrom(TObject* Source, bool CopyParams);
+  void Assign(TObject* Source) override;
+  void AssignImage(TObject* Source) override;
+  void CopyPaletteTo(TPXBaseBitmap* Dest) override;
+  void CopyAttributesFrom(TPXBitmap* Source, bool CopyParams);
+  void PushImage();
+  void PopImage();
+  // Library services: copies through a selection mask.
+  // Dest becomes the mask's box cut from this bitmap; with either bitmap having alpha, Dest's alpha
+  // is this bitmap's inside the selection and 0 outside it.
+  void CopyMaskedTo(TPXBitmap* Dest, TPXMask* Mask);
+  // This bitmap (of the box's size) goes into Dest where the mask selects, with its alpha.
+  void PasteMaskedInto(TPXBitmap* Dest, TPXMask* Mask);
+
+  virtual TPXBitmap* GetAlphaChannel();
+  virtual TPXBitmap* PeekAlphaChannel();
+  bool HasAlphaChannel() const { return FAlphaChannel != nullptr; }
+  TPXBitmap* AlphaChannel() { return GetAlphaChannel(); }
+  // A new opaque px8g alpha channel (FIsAlphaChannel set); pxTBitmap becomes pxMemory.
+  static std::unique_ptr<TPXBitmap> CreateAlphaChannel(int32_t Width, TPXBitmapLocation Location, int32_t Height);
+  void ReplaceAlphaChannel(std::unique_ptr<TPXBitmap> Bitmap);
+  std::unique_ptr<TPXBitmap> DetachAlphaChannel(bool CreateIfMissing);
+  void RemoveAlphaChannel(bool Merge, TColor BackgroundColor);
+  void MergeAlphaWithColor(TColor BackgroundColor);
+  void FeatherAlphaEdges(int32_t Width);
+  void UpdateFull();
+  void SyncAlpha32(bool ToAlpha, bool ChangeFormat);
+
+  void SetPixelFormat(TPXPixelFormat Format);
+  bool EnsurePixelFormat(TPXPixelFormatSet Allowed, bool Convert);
+  void SetChannelOffset(int32_t Index, int32_t Value);
+  int32_t GetChannelOffset(int32_t Index) const;
+  bool IsAllZero();
+  bool IsGrayScale();
+  void NormalizeFloat();
+
+  void DoChange();
+  bool Modified() const { return FModified != 0; }
+  void SetModified(bool Value);
+  const TNotifyEvent& OnChange() const { return FOnChange; }
+  void SetOnChange(const TNotifyEvent& Value) { FOnChange = Value; }
+  const TPXProgressEvent& OnProgress() const { return FOnProgress; }
+  void SetOnProgress(const TPXProgressEvent& Value) { FOnProgress = Value; }
+  const TPXVirtualPixelEvent& OnVirtualPixel() const { return FOnVirtualPixel; }
+  void SetOnVirtualPixel(const TPXVirtualPixelEvent& Value) { FOnVirtualPixel = Value; }
+
+  // --- raw bitmap stream ---------------------------------------------------------------------
+  // Writes into Buffer (when not nil, which must hold RawStreamSize bytes) or Stream.
+  void SaveRawToStream(void* Buffer, TStream* Stream, bool PreSize);
+  // Reads from Buffer (BufferSize bytes, when not nil) or Stream; false and an empty bitmap on
+  // bad or truncated data.
+  bool LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStream* Stream);
+  int64_t RawStreamSize();
+
+  // --- pixel format conversion ---------------------------------------------------------------
+  // Fills this (allocated) bitmap from Source of the same size; Source is left unchanged.
+  void ConvertPixelFormat(TPXBitmap* Source);
+  void ChangePixelFormat(TPXPixelFormat NewFormat);
+  void UpdateVclPalette();
+
+  // --- pixel access, fills, palette ----------------------------------------------------------
+  uint8_t GetPixel8(int32_t X, int32_t Y);
+  void SetPixel8(int32_t X, int32_t Y, uint8_t Value);
+  uint16_t GetPixel16(int32_t X, int32_t Y);
+  void SetPixel16(int32_t X, int32_t Y, uint16_t Value);
+  float GetPixel32f(int32_t X, int32_t Y);
+  void SetPixel32f(int32_t X, int32_t Y, float Value);
+  TCMYK GetPixelCMYK(int32_t X, int32_t Y);
+  void SetPixelCMYK(int32_t X, int32_t Y, const TCMYK& Value);
+  TCIELab GetPixelLab(int32_t X, int32_t Y);
+  void SetPixelLab(int32_t X, int32_t Y, const TCIELab& Value);
+  uint32_t GetPixel32RGB(int32_t X, int32_t Y);
+  void SetPixel32RGB(int32_t X, int32_t Y, uint32_t Value);
+  TRGB48 GetPixel48(int32_t X, int32_t Y);
+  void SetPixel48(int32_t X, int32_t Y, const TRGB48& Value);
+  void SetPixel24(int32_t X, int32_t Y, const TRGB& Color);
+  TRGB* GetPixelPtr24(int32_t X, int32_t Y);
+  TRGB GetPixelRGB(int32_t X, int32_t Y);
+  // Color: blue in bits 0..7, green 8..15, red 16..23.
+  void SetPixelRGB(int32_t X, int32_t Y, uint32_t Color);
+  uint8_t GetAlpha(int32_t X, int32_t Y);
+  void SetAlpha(int32_t X, int32_t Y, uint8_t Value);
+  void Fill(double Value);
+  void FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Value);
+  // Value: blue, green, red, alpha bytes from the lowest.
+  void FillRGBA(uint32_t Value);
+
+  TRGB* GetPalette() override;
+  void GetPaletteColor(int32_t Index, TRGB& Color) override;
+  void SetPaletteColor(int32_t Index, const TRGB& Color) override;
+  int32_t GetPaletteLength() override;
+  int32_t GetPaletteUsed() override;
+  void SetPaletteUsed(int32_t Value) override;
+  void LoadPaletteFromTBitmap(TBitmap* Bitmap, int32_t Count);
+
+  // --- rectangle copies and transfers --------------------------------------------------------
+  void CopyRectToEx(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t Width,
+                    int32_t Height, bool CopyAlpha, bool Elliptical);
+  void CopyRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t Width,
+                  int32_t Height, bool CopyAlpha);
+  void CombineAlphaRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY,
+                          int32_t Width, int32_t Height, int32_t Mode, double Factor);
+  void CopyFromTBitmap(TBitmap* Bitmap);
+  void CopyFromDibbitmap(TPXDibbitmap* Dib);
+
+  // --- geometry and compositing --------------------------------------------------------------
+  void ResizeCanvas(int32_t NewWidth, int32_t NewHeight, double FillValue, double AlphaValue, int32_t HorizPos,
+                    int32_t VertPos);
+  void AddBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, double FillValue, double AlphaValue);
+  void Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double FillColor);
+  void CropRect(const TRect& Rect, double FillColor);
+  bool CropTransparent();
+  void MoveRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY, double FillValue,
+                bool Fill);
+  void Rotate(double Angle, int32_t Mode, TColor Background);
+  void RotateEx(double Angle, int32_t Mode, TColor Background, const TPXProgressEvent& OnProgress, TObject* Sender);
+  void Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter, bool Fit, bool OnlyShrink);
+  void ResampleByFactor(double Factor, TResampleFilter Filter);
+  void StretchRectTo(TPXBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                     int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter, int32_t MaxAlpha,
+                     double Opacity);
+  void MergeWithAlpha(TPXBitmap* Source, int32_t DstX, int32_t DstY, int32_t SrcWidth, int32_t SrcHeight,
+                      int32_t MaxAlpha, TResampleFilter Filter, uint8_t BlendOp, bool Resample, int32_t SrcX,
+                      int32_t SrcY, double Opacity);
+
+  // --- fields --------------------------------------------------------------------------------
+  std::unique_ptr<TPXFileBuffer> FFileBuffer;  // backing store of pxFile storage
+  std::vector<TRGB> FPalette;                  // 256 entries for px8p, else empty
+  int32_t FPaletteUsed = 256;
+  std::unique_ptr<TPXBitmap> FAlphaChannel;    // px8g, same size, FIsAlphaChannel set
+  uint8_t* FMemoryRows = nullptr;              // 64-byte aligned start of the one block
+  TPXBlockPtr FMemoryBlock;                    // the one block as allocated (nil when external)
+  TBitmap* FVclBitmap = nullptr;               // pixel holder of pxTBitmap storage
+  std::unique_ptr<TBitmap> FOwnedVclBitmap;    // FVclBitmap when it is not the caller's
+  std::vector<uint8_t*> FRowPointers;          // pxTBitmap: the address of every row
+  uint8_t FRowOrderReversed = 0;               // row R stored as row Height-1-R
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int32_t FBitCount = 0;
+  int32_t FChannelCount = 0;
+  int64_t FRowLen = 0;
+  TPXPixelFormat FPixelFormat = pxNoFormat;
+  uint8_t FIsAlphaChannel = 0;
+  TPXBitmapLocation FLocation = pxFile;
+  uint8_t FFull = 0;             // every sample at full value (an opaque alpha channel)
+  uint8_t FExternalTBitmap = 0;  // FVclBitmap belongs to the caller
+  uint8_t FExternalMemory = 0;   // the memory block belongs to the caller
+  int64_t FMemoryLimit = 0;      // pixel bytes above which storage goes to a temporary file
+  uint8_t FBWConversion = 1;     // conversions to px1g: 0 ordered dither, 1 threshold
+  std::unique_ptr<TPXICC> FImageProfile;
+  std::unique_ptr<TPXICC> FDisplayProfile;
+  double FDisplayRangeLow = 0;
+  double FDisplayRangeHigh = 0;
+  int32_t FChannelOffset[4] = {0, 0, 0, 0};
+  uint8_t FChannelOffsetEnabled = 0;
+  int32_t FContrast = 0;
+  std::unique_ptr<TPXMask> FDisplayMask;  // Library services: display adjustments apply inside it
+  int32_t FRowAlignment = 32;             // bits
+  uint8_t FAllocationKind = 2;            // 0 heap, 1 global, 2 heap up to 1 MB, global above
+  uint8_t FForceReallocate = 1;
+  std::unique_ptr<TObject> FPXCanvas;     // antialiased canvas over FVclBitmap
+  TNotifyEvent FOnChange;
+  TPXProgressEvent FOnProgress;
+  uint8_t FModified = 0;
+  int32_t FSegmentCount = 0;
+  int32_t FRowsPerSegment = 0;
+  std::vector<TPXGlobalPtr> FSegments;
+  TPXVirtualPixelEvent FOnVirtualPixel;
+  std::unique_ptr<TPXVirtualBitmapProvider> FVirtualProvider;
+  std::vector<uint8_t> FVirtualRowBuffer;  // one row of a virtual bitmap
+  TPXBitmap* FParentBitmap = nullptr;      // not owned
+  TRect FParentRect;
+  uint8_t FLoadingResource = 0;
+  std::vector<std::unique_ptr<TPXBitmap>> FImageStack;
+  uint8_t FWicFastLoading = 0;
+  std::unique_ptr<TObject> FParams;  // the picture's I/O parameters
+  TObject* FOwnerView = nullptr;     // not owned
+
+ protected:
+  // Address of row Row (already in storage order) of the current storage.
+  uint8_t* StorageRow(int32_t Row);
+
+ private:
+  bool AllocateBlock(int64_t Size);
+  bool AllocateSegments();
+  bool AllocateFile(int64_t Size);
+  bool AllocateTBitmap(int64_t Size);
+  void FreeSegments();
+  void ApplySize(bool Horizontal, int32_t Value);
+  void* VirtualRow(int32_t Row, int32_t Col, int32_t Count);
+  void AssignFromGraphic(TObject* Source);
+};
+
+// The memory limit a new bitmap takes: SettingsLimit when it is 0 or more, else the physical
+// memory divided by 1.1 (32 MB when the physical memory reads 0).
+int64_t BitmapMemoryLimitFor(int64_t SettingsLimit, int64_t PhysicalMemory);
+// The largest single block one-block storage may request (0: no limit). Lets tests reach the
+// segmented storage that otherwise only memory shortage selects.
+void SetMaxSingleBlockSize(int64_t Bytes);
+
+// ---------------------------------------------------------------------------------------------
+// Colour tables of platform bitmaps
+
+// The 256 grey levels as the colour table, stretch mode colour-on-colour.
+void SetGrayPalette(TBitmap* Bitmap);
+// Every entry of the colour table equals (i, i, i); an empty table counts as grey.
+bool IsGrayPalette(TBitmap* Bitmap);
+// An 8-bit platform bitmap's colour table into a px8p Dest, entry by entry.
+void ReadPaletteFromTBitmap(TBitmap* Bitmap, TPXBitmap* Dest);
+// Target becomes an 8-bit grey copy of the 24-bit Source.
+void TBitmap24ToGray8(TBitmap* Source, TBitmap* Target);
+
+// ---------------------------------------------------------------------------------------------
+// 1-bit rows: pixel X in byte X div 8 under the mask 128 shr (X mod 8).
+
+inline uint8_t GetPixelBit(const uint8_t* Row, int32_t X) {
+  return static_cast<uint8_t>(Row[X >> 3] & (0x80u >> (X & 7)));
+}
+inline void SetPixelBit(uint8_t* Row, int32_t X, int32_t Value) {
+  if (Value != 0) Row[X >> 3] |= static_cast<uint8_t>(0x80u >> (X & 7));
+  else Row[X >> 3] &= static_cast<uint8_t>(~(0x80u >> (X & 7)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPXDibbitmap: a DIB section with its own memory device context; 1 or 24 bits.
+
+struct TPXDibBitmapInfo {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[2];
+};
+
+class TPXDibbitmap : public TPXBaseBitmap {
+ public:
+  TPXDibbitmap();
+  ~TPXDibbitmap() override;
+
+  void* GetScanline(int32_t Row) override;
+  int32_t GetBitCount() override;
+  int32_t GetHeight() override;
+  int32_t GetWidth() override;
+  void SetWidth(int32_t Value) override;   // EPXException "Cannot resize TPXDibBitmap"
+  void SetHeight(int32_t Value) override;  // likewise
+  TPXPixelFormat GetPixelFormat() override;
+  int64_t GetRowLen() override;
+  TRGB* GetPalette() override;
+  void GetPaletteColor(int32_t Index, TRGB& Color) override;
+  void SetPaletteColor(int32_t Index, const TRGB& Color) override;
+  int32_t GetPaletteLength() override;
+  int32_t GetPaletteUsed() override;
+  void SetPaletteUsed(int32_t Value) override;
+  bool Allocate(int32_t Width, int32_t Height, TPXPixelFormat PixelFormat) override;
+  void Assign(TObject* Source) override;
+  void AssignImage(TObject* Source) override;
+  void CopyPaletteTo(TPXBaseBitmap* Dest) override;
+
+  bool AllocateBits(int32_t Width, int32_t Height, int32_t BitCount);
+  void FreeBits();
+
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int32_t FBitCount = 0;
+  int32_t FRowLen = 0;
+  HDC FDC = nullptr;
+  HBITMAP FDIBSection = nullptr;
+  TPXDibBitmapInfo FBitmapInfo;
+  uint8_t* FBits = nullptr;  // the section's pixels, bottom-up
+};
+
+// ---------------------------------------------------------------------------------------------
+// TPXWorkBitmap: a bare scratch buffer in one block or in segments.
+
+class TPXWorkBitmap : public TObject {
+ public:
+  TPXWorkBitmap(int32_t Width, int32_t Height, int32_t BitsPerPixel);
+  ~TPXWorkBitmap() override;
+  // Raises EOutOfMemory when neither one block nor segments can be had.
+  void Allocate(int32_t Width, int32_t Height, int32_t BitsPerPixel);
+  uint8_t* GetScanline(int32_t Y);
+  void FreeBuffer();
+
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int32_t FBitsPerPixel = 0;
+  int32_t FRowLen = 0;
+  TPXBlockPtr FBlock;
+  int32_t FRowsPerSegment = 0;
+  std::vector<TPXGlobalPtr> FSegments;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TPXVirtualRotatedBitmap: another bitmap rotated by an angle, nearest neighbour, on request.
+
+class TPXVirtualRotatedBitmap : public TPXBitmap {
+ public:
+  // A view of the caller's Source, which must outlive it.
+  TPXVirtualRotatedBitmap(TPXBitmap* Source, double Angle, TColor Background);
+  // A view that owns its source.
+  TPXVirtualRotatedBitmap(std::unique_ptr<TPXBitmap> Source, double Angle, TColor Background);
+  ~TPXVirtualRotatedBitmap() override;
+
+  TPXBitmap* FSource = nullptr;
+  std::unique_ptr<TPXBitmap> FOwnedSource;  // FSource when the view owns it
+  int32_t FSourceWidth = 0;
+  int32_t FSourceHeight = 0;
+  TPXPixelFormat FSourceFormat = pxNoFormat;
+  double FAngle = 0;
+  double FAngleRad = 0;
+  TRGB FBackgroundRGB;
+  uint8_t FBackgroundGray = 0;
+  std::vector<int32_t> FColumnX;
+  std::vector<int32_t> FColumnY;
+  std::vector<int32_t> FRowX;
+  std::vector<int32_t> FRowY;
+
+ private:
+  void VirtualPixel(TObject* Sender, int32_t X, int32_t Y, void* Pixel);
+};
+
+// ---------------------------------------------------------------------------------------------
+// TPXVirtualClippedBitmap: a rectangle of another bitmap, forwarding row and pixel access.
+
+class TPXVirtualClippedBitmap : public TPXBitmap {
+ public:
+  // Rect is inclusive.
+  TPXVirtualClippedBitmap(TPXBitmap* Source, const TRect& Rect);
+  ~TPXVirtualClippedBitmap() override;
+
+  void* GetScanline(int32_t Row) override;
+  TRGB* GetPalette() override;
+  void GetPaletteColor(int32_t Index, TRGB& Color) override;
+  int32_t GetPaletteLength() override;
+  int32_t GetPaletteUsed() override;
+  TPXBitmap* GetAlphaChannel() override;
+  TPXBitmap* PeekAlphaChannel() override;
+  void* GetPixelAddress(int32_t Row, int32_t Col, int32_t Count) override;
+  void* AcquireScanline(int32_t Row) override;
+  void ReleaseScanline(int32_t Row) override;
+
+  TPXBitmap* FSource = nullptr;
+  TRect FClipRect;
+  std::unique_ptr<TPXBitmap> FOwnedSource;  // set by a caller that hands the source over
+  std::unique_ptr<TPXVirtualClippedBitmap> FClippedAlpha;
+};

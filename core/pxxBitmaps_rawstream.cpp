@@ -1,0 +1,222 @@
+// TPXBitmap: the raw bitmap stream "TPXBITMAPRAW", the library's lossless serialisation of
+// one bitmap (header fields, palette, rows as stored, alpha channel), little-endian.
+//
+// Reading checks every field against sane limits and the bytes that remain before it
+// allocates or reads rows; bad or truncated data gives False and an empty bitmap.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/pxxBitmaps.h"
+
+namespace {
+
+constexpr char kRawMagic[12] = {'T', 'P', 'X', 'B', 'I', 'T', 'M', 'A', 'P', 'R', 'A', 'W'};
+
+// Writes either into a caller's block (advancing) or into a stream.
+class TRawWriter {
+ public:
+  TRawWriter(uint8_t* Buffer, TStream* Stream) : buf_(Buffer), stream_(Stream) {}
+  void Put(const void* Data, int64_t Count) {
+    if (Count <= 0) return;
+    if (buf_) {
+      std::memcpy(buf_, Data, static_cast<size_t>(Count));
+      buf_ += Count;
+    } else if (stream_) {
+      stream_->WriteBuffer(Data, Count);
+    }
+  }
+  template <class T>
+  void Value(const T& v) {
+    Put(&v, sizeof v);
+  }
+  // Enlarges the stream to hold Count more bytes; a failure is of no consequence.
+  void Reserve(int64_t Count) {
+    if (buf_ || !stream_) return;
+    try {
+      const int64_t pos = stream_->Position();
+      if (stream_->Size() < pos + Count) {
+        stream_->SetSize(pos + Count);
+        stream_->SetPosition(pos);
+      }
+    } catch (const Exception&) {
+    }
+  }
+
+ private:
+  uint8_t* buf_;
+  TStream* stream_;
+};
+
+// Reads exactly Count bytes; false (and nothing more read) when the stream holds fewer.
+bool ReadExact(TStream* Stream, void* Buffer, int64_t Count) {
+  auto* p = static_cast<uint8_t*>(Buffer);
+  while (Count > 0) {
+    const int32_t chunk = static_cast<int32_t>(std::min<int64_t>(Count, 1 << 30));
+    const int32_t got = Stream->Read(p, chunk);
+    if (got <= 0) return false;
+    p += got;
+    Count -= got;
+  }
+  return true;
+}
+
+template <class T>
+bool ReadValue(TStream* Stream, T& v) {
+  return ReadExact(Stream, &v, sizeof v);
+}
+
+bool SkipBytes(TStream* Stream, int64_t Count) {
+  uint8_t scratch[4096];
+  while (Count > 0) {
+    const int64_t n = std::min<int64_t>(Count, sizeof scratch);
+    if (!ReadExact(Stream, scratch, n)) return false;
+    Count -= n;
+  }
+  return true;
+}
+
+#pragma pack(push, 1)
+// The fields between the palette and the rows.
+struct TRawHeaderTail {
+  int32_t Width;
+  int32_t Height;
+  uint8_t PixelFormat;
+  uint8_t Full;
+  int32_t PaletteUsed;
+  double RangeLow;
+  double RangeHigh;
+  int32_t ChannelOffset[4];
+  uint8_t OffsetsEnabled;
+  int32_t Contrast;
+  int32_t RowAlignment;
+};
+#pragma pack(pop)
+static_assert(sizeof(TRawHeaderTail) == 55);
+
+}  // namespace
+
+int64_t TPXBitmap::RawStreamSize() {
+  int64_t size = 76 + 3 * static_cast<int64_t>(FPalette.size()) + FRowLen * FHeight;
+  if (HasAlphaChannel()) size += FAlphaChannel->FRowLen * FAlphaChannel->FHeight + 1;
+  return size;
+}
+
+void TPXBitmap::SaveRawToStream(void* Buffer, TStream* Stream, bool PreSize) {
+  if (!Buffer && !Stream) return;
+  TRawWriter out(static_cast<uint8_t*>(Buffer), Stream);
+  out.Put(kRawMagic, sizeof kRawMagic);
+  out.Value<int32_t>(0);
+  out.Value<int32_t>(static_cast<int32_t>(FPalette.size()));
+  out.Put(FPalette.data(), 3 * static_cast<int64_t>(FPalette.size()));
+  TRawHeaderTail t{};
+  t.Width = FWidth;
+  t.Height = FHeight;
+  t.PixelFormat = static_cast<uint8_t>(FPixelFormat);
+  t.Full = FFull;
+  t.PaletteUsed = FPaletteUsed;
+  t.RangeLow = FDisplayRangeLow;
+  t.RangeHigh = FDisplayRangeHigh;
+  std::memcpy(t.ChannelOffset, FChannelOffset, sizeof t.ChannelOffset);
+  t.OffsetsEnabled = FChannelOffsetEnabled;
+  t.Contrast = FContrast;
+  t.RowAlignment = FRowAlignment;
+  out.Value(t);
+
+  if (PreSize) out.Reserve(FRowLen * FHeight);
+  for (int32_t y = 0; y < FHeight; ++y) out.Put(GetScanline(y), FRowLen);
+
+  TPXBitmap* alpha = FAlphaChannel.get();
+  out.Value<uint8_t>(alpha ? 1 : 0);
+  if (alpha) {
+    if (PreSize) out.Reserve(alpha->FRowLen * alpha->FHeight);
+    for (int32_t y = 0; y < alpha->FHeight; ++y) out.Put(alpha->GetScanline(y), alpha->FRowLen);
+    out.Value<uint8_t>(alpha->FFull);
+  }
+}
+
+bool TPXBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStream* Stream) {
+  std::unique_ptr<TCustomMemoryStream> memory;
+  if (Buffer) {
+    if (BufferSize < 0) return false;
+    memory = std::make_unique<TCustomMemoryStream>(Buffer, BufferSize);
+    Stream = memory.get();
+  }
+  if (!Stream) return false;
+
+  char magic[12];
+  if (!ReadExact(Stream, magic, sizeof magic) || std::memcmp(magic, kRawMagic, sizeof magic) != 0) return false;
+
+  // From here on a failure leaves an empty bitmap.
+  auto fail = [this] {
+    FreeStorage(true);
+    FModified = 0;
+    return false;
+  };
+  int32_t version = 0;
+  if (!ReadValue(Stream, version)) return fail();
+  if (version < 0) {
+    FModified = 0;
+    return false;
+  }
+  int32_t n = 0;
+  if (!ReadValue(Stream, n) || n < 0 || n > 256) return fail();
+  std::vector<TRGB> palette(static_cast<size_t>(n));
+  if (!ReadExact(Stream, palette.data(), 3 * static_cast<int64_t>(n))) return fail();
+  TRawHeaderTail t{};
+  if (!ReadValue(Stream, t)) return fail();
+  if (t.PixelFormat < 1 || t.PixelFormat > 10 || t.Width <= 0 || t.Height <= 0) return fail();
+  if (t.RowAlignment != 8 && t.RowAlignment != 16 && t.RowAlignment != 32 && t.RowAlignment != 64) return fail();
+  const auto format = static_cast<TPXPixelFormat>(t.PixelFormat);
+  const int64_t storedRowLen = RowByteLength(t.Width, PixelFormatBits(format), t.RowAlignment);
+  const int64_t remaining = Stream->Size() - Stream->Position();
+  // The rows and the has-alpha byte must be there before anything is allocated.
+  if (storedRowLen <= 0 || storedRowLen > (remaining - 1) / t.Height) return fail();
+
+  SetRowAlignment(t.RowAlignment);
+  if (!Allocate(t.Width, t.Height, format)) return fail();
+  FFull = t.Full;
+  FPaletteUsed = t.PaletteUsed;
+  FDisplayRangeLow = t.RangeLow;
+  FDisplayRangeHigh = t.RangeHigh;
+  std::memcpy(FChannelOffset, t.ChannelOffset, sizeof FChannelOffset);
+  FChannelOffsetEnabled = t.OffsetsEnabled;
+  FContrast = t.Contrast;
+  if (n > 0) {
+    FPalette = palette;
+    if (format == px8p && FPalette.size() < 256) FPalette.resize(256);
+    UpdateVclPalette();  // a platform bitmap holding the pixels takes the palette too
+  }
+
+  // Each stored row fills the allocated row; the allocated length may differ when the
+  // storage kept another row alignment.
+  const int64_t rowLen = FRowLen;
+  const int64_t common = std::min(rowLen, storedRowLen);
+  for (int32_t y = 0; y < FHeight; ++y) {
+    if (!ReadExact(Stream, GetScanline(y), common)) return fail();
+    if (storedRowLen > common && !SkipBytes(Stream, storedRowLen - common)) return fail();
+  }
+
+  uint8_t hasAlpha = 0;
+  if (!ReadValue(Stream, hasAlpha)) return fail();
+  if (hasAlpha) {
+    TPXBitmap* alpha = GetAlphaChannel();
+    const int64_t alphaRowLen = RowByteLength(t.Width, 8, 32);
+    if (alphaRowLen > (Stream->Size() - Stream->Position() - 1) / t.Height) return fail();
+    for (int32_t y = 0; y < t.Height; ++y) {
+      if (alpha) {
+        const int64_t c = std::min(alphaRowLen, alpha->FRowLen);
+        if (!ReadExact(Stream, alpha->GetScanline(y), c) || !SkipBytes(Stream, alphaRowLen - c)) return fail();
+      } else if (!SkipBytes(Stream, alphaRowLen)) {
+        return fail();
+      }
+    }
+    uint8_t alphaFull = 0;
+    if (!ReadValue(Stream, alphaFull)) return fail();
+    if (alpha) alpha->FFull = alphaFull;
+  } else {
+    FAlphaChannel.reset();
+  }
+  FModified = 0;
+  return true;
+}

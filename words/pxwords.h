@@ -1,0 +1,38 @@
+// The language switch of the word lookup (core/pxwords.h): which loader stores the words of a
+// language number, the switch that rebuilds the table from English up, and the overrides of
+// single words that a host program may set.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A host's override of one word of one language.
+struct TCustomizedWord {
+  uint8_t Language = 0;
+  uint16_t Index = 0;
+  std::string Text;  // UTF-8; empty leaves the word as loaded
+};
+
+// Stores one language's words through SetLanguageWord.
+using TPXLoadWordsProc = void (*)();
+
+// Makes Language the loaded language (the full byte is recorded) and rebuilds the table: all
+// English words, then, when Language is not 1, the words of Language, then the overrides of
+// Language. Called by the lookup when the language in effect changes.
+void SelectWordLanguage(uint8_t Language);
+// Runs the loader of the language number taken modulo 128: 1 English, 2..24 the further
+// languages; a number without a loader loads nothing.
+void LoadLanguageWords(uint8_t Language);
+// Applies, in array order, every override whose language is the loaded language.
+void ApplyCustomizedWords();
+
+// The loader of language 2..24 (nil: none); answers the loader it replaces. The further
+// languages' tables register here; until they do, their numbers load English only.
+TPXLoadWordsProc SetLanguageWordsLoader(uint8_t Language, TPXLoadWordsProc Loader);
+
+// The overrides. Setting them marks the table for a reload at the next lookup. They are cleared
+// at library tear-down.
+void SetCustomizedWords(std::vector<TCustomizedWord> Words);
+std::vector<TCustomizedWord> CustomizedWords();
+void ClearCustomizedWords();
