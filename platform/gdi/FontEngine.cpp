@@ -63,9 +63,11 @@ std::mutex& DatabaseLock() {
   return lock;
 }
 
+// The database and the cache below are never destroyed: text may still be measured or drawn
+// while the program's statics are torn down at exit (their locks are trivially destructible).
 TFontDatabaseState& Database() {
-  static TFontDatabaseState state;
-  return state;
+  static TFontDatabaseState* const state = std::make_unique<TFontDatabaseState>().release();
+  return *state;
 }
 
 void InvalidateFontCache();
@@ -493,8 +495,8 @@ std::mutex& CacheLock() {
 }
 
 std::unordered_map<std::string, TRealizedFontPtr>& Cache() {
-  static std::unordered_map<std::string, TRealizedFontPtr> cache;
-  return cache;
+  static auto* const cache = std::make_unique<std::unordered_map<std::string, TRealizedFontPtr>>().release();
+  return *cache;
 }
 
 void InvalidateFontCache() {

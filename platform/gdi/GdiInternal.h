@@ -32,7 +32,7 @@ struct GdiObject {
   GdiObject& operator=(const GdiObject&) = delete;
   const GdiKind kind;
   bool stock = false;
-  int32_t selectCount = 0;  // current selections in live DCs (guarded by the table lock)
+  int32_t selectCount = 0;  // current selections in live DCs (guarded by GdiSelectionLock)
 };
 
 struct GdiPen : GdiObject {
@@ -75,7 +75,7 @@ struct GdiBitmap : GdiObject {
   bool dibSection = false;  // a DIB section (colour table used for 1-bit as well)
   BITMAPINFOHEADER dibHeader;
   DWORD masks[3] = {0, 0, 0};
-  const void* owner = nullptr;  // the DC that currently holds it (guarded by the table lock)
+  const void* owner = nullptr;  // the DC that currently holds it (guarded by GdiSelectionLock)
   // Monochrome device-dependent bitmap: drawn and blitted by the text/background colour rule.
   bool MonoDDB() const { return !dibSection && surface && surface->BitCount() == 1; }
 };
@@ -164,7 +164,8 @@ struct GdiDC : GdiObject {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Handle table (generation checked, thread safe)
+// Handle table (generation checked, thread safe, never destroyed: usable from static
+// destructors at exit)
 GdiDC* GdiGetDC(HDC dc);
 std::shared_ptr<GdiObject> GdiLookup(HGDIOBJ h, GdiKind kind);  // null if stale or another kind
 template <class T>
@@ -172,7 +173,8 @@ std::shared_ptr<T> GdiLookupAs(HGDIOBJ h, GdiKind kind) {
   return std::static_pointer_cast<T>(GdiLookup(h, kind));
 }
 HGDIOBJ GdiAddObject(std::shared_ptr<GdiObject> obj);
-std::mutex& GdiTableLock();
+// Guards selection counts and bitmap owners; object removal happens under it too.
+std::mutex& GdiSelectionLock();
 // The shared 1x1 monochrome stock bitmap (what a new memory DC holds).
 HBITMAP GdiStockBitmap();
 // DC bookkeeping: default objects of a fresh state, selection counts, handle removal.
@@ -265,8 +267,9 @@ void GdiCopyConvert(const TSurface& src, const TRect& srcRect, TSurface& dst, in
 std::vector<TRGBQuad> GdiDefaultPalette(int32_t bitCount);
 
 // Text support (no ROP2): blends a coverage mask (w x h bytes, stride bytes per row, 0..255)
-// of colour at device (x, y): dst += (colour - dst) * a / 255 per channel, rounded; a = 0 keeps
-// the pixel, a = 255 stores the colour as FillRect would. Palette and 1-bit surfaces take the
+// of colour at device (x, y): dst += (colour - dst) * a / 255 per colour channel, rounded, and a
+// 32-bit pixel's alpha byte becomes 0; a = 0 keeps the pixel, a = 255 stores the colour as
+// FillRect would. Palette and 1-bit surfaces take the
 // colour where a >= 128.
 void GdiBlendMask(GdiDC& dc, int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* mask,
                   int32_t stride, COLORREF color);

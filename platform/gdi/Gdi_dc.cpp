@@ -1,6 +1,7 @@
 // Device contexts: creation, the state and its save stack, mapping modes and transforms,
 // device capabilities.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "platform/gdi/GdiInternal.h"
@@ -11,9 +12,10 @@ namespace {
 constexpr int32_t kScreenWidth = 1920;
 constexpr int32_t kScreenHeight = 1080;
 
+// Never destroyed, as the object table holding the screen DCs over it is not.
 TSurface& ScreenSurface() {
-  static TSurface s(16, 16, 32);
-  return s;
+  static TSurface* const s = std::make_unique<TSurface>(16, 16, 32).release();
+  return *s;
 }
 
 }  // namespace
@@ -93,14 +95,31 @@ BOOL DeleteDC(HDC hdc) {
   return GdiRemoveDC(hdc) ? 1 : 0;
 }
 
+namespace {
+std::atomic<TWindowGetDCHook> g_window_get_dc{nullptr};
+std::atomic<TWindowReleaseDCHook> g_window_release_dc{nullptr};
+}  // namespace
+
+void SetWindowDCHooks(TWindowGetDCHook getDC, TWindowReleaseDCHook releaseDC) {
+  g_window_get_dc = getDC;
+  g_window_release_dc = releaseDC;
+}
+
 HDC GetDC(HWND wnd) {
-  if (wnd) return nullptr;  // windows provide their own device contexts
+  if (wnd) {  // windows provide their own device contexts
+    TWindowGetDCHook hook = g_window_get_dc;
+    return hook ? hook(wnd) : nullptr;
+  }
   return NewDC(false, &ScreenSurface(), true);
 }
 
-int32_t ReleaseDC(HWND, HDC hdc) {
+int32_t ReleaseDC(HWND wnd, HDC hdc) {
   GdiDC* dc = GdiGetDC(hdc);
-  if (!dc || !dc->screenDC) return 0;
+  if (dc && !dc->screenDC) {
+    TWindowReleaseDCHook hook = g_window_release_dc;
+    return hook ? hook(wnd, hdc) : 0;
+  }
+  if (!dc) return 0;
   return GdiRemoveDC(hdc) ? 1 : 0;
 }
 

@@ -449,29 +449,29 @@ int32_t SetDIBitsToDevice(HDC hdc, int32_t xd, int32_t yd, DWORD w, DWORD h, int
   if (startScan >= static_cast<UINT>(d.height) || lines == 0) return 0;
   const int32_t n = static_cast<int32_t>(std::min<uint64_t>(lines, uint64_t(d.height) - startScan));
   auto view = DibView(d, static_cast<const uint8_t*>(bits), n);
-  const int32_t W = static_cast<int32_t>(w), H = static_cast<int32_t>(h), s0 = static_cast<int32_t>(startScan);
+  const int32_t W = static_cast<int32_t>(w), H = static_cast<int32_t>(h);
+  const int64_t s0 = startScan;
   // View row j holds scan s: bottom-up s = s0 + n - 1 - j, top-down s = s0 + j. The source
   // rectangle covers scans ys .. ys + H - 1 (counted from the bottom for bottom-up DIBs).
-  int32_t srcTop, dstTop;
+  // Worked out in 64 bits: every input may be near the ends of its range.
+  int64_t j0, j1, dy;
   if (d.topDown) {
-    srcTop = ys - s0;
-    dstTop = yd;
+    const int64_t srcTop = int64_t(ys) - s0;  // view row of scan ys
+    j0 = std::max<int64_t>(srcTop, 0);
+    j1 = std::min<int64_t>(srcTop + H, n);
+    dy = yd + (j0 - srcTop);
   } else {
-    // Destination row for scan s: yd + (ys + H - 1 - s); view row j -> yd + ys + H - s0 - n + j.
-    srcTop = 0;
-    dstTop = yd + ys + H - s0 - n;
+    // Destination row for scan s: yd + (ys + H - 1 - s); view row j -> dstTop + j.
+    const int64_t dstTop = int64_t(yd) + ys + H - s0 - n;
+    j0 = std::max<int64_t>(0, yd - dstTop);
+    j1 = std::min<int64_t>(n, int64_t(yd) + H - dstTop);
+    dy = dstTop + j0;
   }
-  // Intersect the view rows with the source rectangle's rows.
-  int32_t j0 = srcTop, j1 = srcTop + H;
-  if (!d.topDown) {
-    j0 = std::max(0, yd - dstTop);
-    j1 = std::min(n, yd + H - dstTop);
-  }
-  j0 = std::max(j0, 0);
-  j1 = std::min(j1, n);
-  if (j1 <= j0) return 0;
-  const int32_t dy = d.topDown ? yd + (j0 - srcTop) : dstTop + j0;
-  if (!DrawView(hdc, *view, xd, dy, W, j1 - j0, xs, j0, W, j1 - j0, SRCCOPY, false)) return 0;
+  if (j1 <= j0 || dy < INT32_MIN || dy > INT32_MAX) return 0;
+  const auto rows = static_cast<int32_t>(j1 - j0);
+  if (!DrawView(hdc, *view, xd, static_cast<int32_t>(dy), W, rows, xs, static_cast<int32_t>(j0), W, rows, SRCCOPY,
+                false))
+    return 0;
   return n;
 }
 

@@ -74,21 +74,27 @@ int32_t DrawRings(GdiDC& dc, TRect& d, UINT edge, UINT flags) {
 void DiagonalEdge(GdiDC& dc, const TRect& d, UINT edge, UINT flags) {
   RingColors outer, inner;
   EdgeColors(edge, flags, outer, inner);
-  // The line runs to the corner named by the side flags; the outer ring is the diagonal itself,
-  // the inner ring one pixel towards the inside of the box.
+  if (d.IsEmpty()) return;
+  // The outer ring is the line from the opposite corner to the corner named by the side flags
+  // (both corner pixels drawn, the cosmetic line rule between them); the inner ring is the same
+  // line one pixel up (towards the top) or down, kept inside the box.
   const bool toTop = flags & BF_TOP, toRight = flags & BF_RIGHT;
-  const int32_t n = std::min(d.Width(), d.Height());
-  if (n <= 0) return;
-  int32_t ring = 0;
+  const TPoint from{toRight ? d.Left : d.Right - 1, toTop ? d.Bottom - 1 : d.Top};
+  const TPoint to{toRight ? d.Right - 1 : d.Left, toTop ? d.Top : d.Bottom - 1};
+  int32_t shift = 0;
   for (const RingColors& rc : {outer, inner}) {
     if (rc.tl < 0) continue;
-    const int32_t col = toTop == toRight ? rc.br : rc.tl;
-    for (int32_t i = 0; i + ring < n; ++i) {
-      const int32_t x = toRight ? d.Left + i : d.Right - 1 - i;
-      const int32_t y = toTop ? d.Bottom - 1 - i - ring : d.Top + i + ring;
-      Fill(dc, TRect(x, y, x + 1, y + 1), col);
-    }
-    ++ring;
+    const COLORREF col = GetSysColor(toTop == toRight ? rc.br : rc.tl);
+    auto dot = [&](int32_t x, int32_t y) {
+      if (d.Contains({x, y})) FillColor(dc, TRect(x, y, x + 1, y + 1), col);
+    };
+    // Only the steps that land in the visible part of the box are walked.
+    TRect seen;
+    if (!IntersectRect(seen, d, dc.ClipBox())) return;
+    const TRect lim{seen.Left, seen.Top - shift, seen.Right, seen.Bottom - shift};
+    GdiWalkLine(from.X, from.Y, to.X, to.Y, lim, [&](int32_t x, int32_t y, int64_t) { dot(x, y + shift); });
+    dot(to.X, to.Y + shift);
+    shift = toTop ? -1 : 1;
   }
 }
 

@@ -4,46 +4,20 @@
 #include <cstring>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/rtl/HandleTable.h"
 
 namespace {
 
-struct Slot {
-  std::shared_ptr<GdiObject> obj;
-  uint32_t gen = 1;
-};
+using GdiTable = THandleTable<GdiObject>;
 
-struct HandleTable {
-  std::mutex lock;
-  std::vector<Slot> slots{1};  // slot 0 is never used: handle 0 is null
-  std::vector<uint32_t> freeList;
-};
-
-HandleTable& Table() {
-  static HandleTable t;
-  return t;
+// Never destroyed: icons, windows, pictures and other function-local statics that are torn down
+// at exit may still delete or draw with GDI objects then, in whatever order the statics go.
+GdiTable& Table() {
+  static GdiTable* const t = std::make_unique<GdiTable>().release();
+  return *t;
 }
 
-uintptr_t HandleValue(uint32_t index, uint32_t gen) {
-  return (static_cast<uintptr_t>(gen) << 32) | index;
-}
-
-// Looks up under the lock (caller holds it).
-GdiObject* FindLocked(HGDIOBJ h) {
-  const uintptr_t v = reinterpret_cast<uintptr_t>(h);
-  const uint32_t index = static_cast<uint32_t>(v & 0xFFFFFFFFu);
-  const uint32_t gen = static_cast<uint32_t>(v >> 32);
-  HandleTable& t = Table();
-  if (index == 0 || index >= t.slots.size()) return nullptr;
-  Slot& s = t.slots[index];
-  if (!s.obj || s.gen != gen) return nullptr;
-  return s.obj.get();
-}
-
-std::shared_ptr<GdiObject> FindSharedLocked(HGDIOBJ h) {
-  if (!FindLocked(h)) return nullptr;
-  const uint32_t index = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h) & 0xFFFFFFFFu);
-  return Table().slots[index].obj;
-}
+uintptr_t Id(const void* h) { return reinterpret_cast<uintptr_t>(h); }
 
 std::shared_ptr<GdiPen> MakePen(DWORD style, int32_t width, COLORREF color) {
   auto p = std::make_shared<GdiPen>();
@@ -130,52 +104,27 @@ void Release(GdiObject* o) {
 
 }  // namespace
 
-std::mutex& GdiTableLock() { return Table().lock; }
+std::mutex& GdiSelectionLock() {
+  static std::mutex lock;  // trivially destructible: usable at exit as the table is
+  return lock;
+}
 
 HGDIOBJ GdiAddObject(std::shared_ptr<GdiObject> obj) {
-  if (!obj) return nullptr;
-  HandleTable& t = Table();
-  std::lock_guard<std::mutex> g(t.lock);
-  uint32_t index;
-  if (!t.freeList.empty()) {
-    index = t.freeList.back();
-    t.freeList.pop_back();
-  } else {
-    if (t.slots.size() >= 0xFFFFFFF0u) return nullptr;
-    index = static_cast<uint32_t>(t.slots.size());
-    t.slots.emplace_back();
-  }
-  Slot& s = t.slots[index];
-  s.obj = std::move(obj);
-  return reinterpret_cast<HGDIOBJ>(HandleValue(index, s.gen));
+  return reinterpret_cast<HGDIOBJ>(Table().Add(std::move(obj)));
 }
 
 std::shared_ptr<GdiObject> GdiLookup(HGDIOBJ h, GdiKind kind) {
-  std::lock_guard<std::mutex> g(GdiTableLock());
-  auto o = FindSharedLocked(h);
+  auto o = Table().Find(Id(h));
   if (!o || o->kind != kind) return nullptr;
   return o;
 }
 
 GdiDC* GdiGetDC(HDC dc) {
-  std::lock_guard<std::mutex> g(GdiTableLock());
-  GdiObject* o = FindLocked(dc);
-  return o && o->kind == GdiKind::DC ? static_cast<GdiDC*>(o) : nullptr;
+  auto o = Table().Find(Id(dc));
+  return o && o->kind == GdiKind::DC ? static_cast<GdiDC*>(o.get()) : nullptr;
 }
 
 HBITMAP GdiStockBitmap() { return Stock().bitmap; }
-
-// Removes a handle from the table (the object lives on while references remain).
-static std::shared_ptr<GdiObject> RemoveLocked(HGDIOBJ h) {
-  const uint32_t index = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h) & 0xFFFFFFFFu);
-  HandleTable& t = Table();
-  Slot& s = t.slots[index];
-  std::shared_ptr<GdiObject> o = std::move(s.obj);
-  s.obj.reset();
-  if (++s.gen == 0) s.gen = 1;
-  t.freeList.push_back(index);
-  return o;
-}
 
 HGDIOBJ GetStockObject(int32_t index) {
   if (index < 0 || index >= 20) return nullptr;
@@ -183,19 +132,18 @@ HGDIOBJ GetStockObject(int32_t index) {
 }
 
 BOOL DeleteObject(HGDIOBJ obj) {
-  std::shared_ptr<GdiObject> dead;  // destroyed outside the lock
-  std::lock_guard<std::mutex> g(GdiTableLock());
-  GdiObject* o = FindLocked(obj);
+  std::shared_ptr<GdiObject> o;  // the object dies here, after the lock is released
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
+  o = Table().Find(Id(obj));
   if (!o || o->kind == GdiKind::DC) return 0;
   if (o->stock) return 1;
   if (o->selectCount > 0) return 0;
-  dead = RemoveLocked(obj);
-  return 1;
+  return Table().Remove(Id(obj)) ? 1 : 0;
 }
 
 DWORD GetObjectType(HGDIOBJ obj) {
-  std::lock_guard<std::mutex> g(GdiTableLock());
-  GdiObject* o = FindLocked(obj);
+  const auto held = Table().Find(Id(obj));
+  GdiObject* o = held.get();
   if (!o) return 0;
   switch (o->kind) {
     case GdiKind::DC: return static_cast<GdiDC*>(o)->memoryDC ? OBJ_MEMDC : OBJ_DC;
@@ -221,11 +169,7 @@ int32_t CopyOut(const T& v, int32_t size, void* buffer) {
 
 int32_t GetObject(HGDIOBJ obj, int32_t size, void* buffer) {
   if (size < 0) return 0;
-  std::shared_ptr<GdiObject> o;
-  {
-    std::lock_guard<std::mutex> g(GdiTableLock());
-    o = FindSharedLocked(obj);
-  }
+  const auto o = Table().Find(Id(obj));
   if (!o) return 0;
   switch (o->kind) {
     case GdiKind::Pen: {
@@ -297,17 +241,14 @@ int32_t GetObject(HGDIOBJ obj, int32_t size, void* buffer) {
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
   GdiDC* dc = GdiGetDC(hdc);
   if (!dc) return nullptr;
-  std::shared_ptr<GdiObject> o;
-  {
-    std::lock_guard<std::mutex> g(GdiTableLock());
-    o = FindSharedLocked(obj);
-  }
+  const auto o = Table().Find(Id(obj));
   if (!o) return nullptr;
   if (o->kind == GdiKind::Region) {
     const int32_t r = SelectClipRgn(hdc, static_cast<HRGN>(obj));
     return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
   }
-  std::lock_guard<std::mutex> g(GdiTableLock());
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
+  if (Table().Find(Id(obj)) != o) return nullptr;  // deleted by another thread meanwhile
   GdiDCState& st = dc->state;
   auto swap = [&](auto& current, auto& handle, auto typed) -> HGDIOBJ {
     HGDIOBJ old = handle;
@@ -351,32 +292,33 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
 
 // Internal: fills a fresh state with the default objects and retains them.
 void GdiInitState(GdiDCState& st, bool memoryDC) {
+  // Stock objects: never removed, never counted.
   StockObjects& s = Stock();
-  std::lock_guard<std::mutex> g(GdiTableLock());
+  GdiTable& t = Table();
   st.hpen = static_cast<HPEN>(s.objects[BLACK_PEN]);
-  st.pen = std::static_pointer_cast<GdiPen>(FindSharedLocked(st.hpen));
+  st.pen = std::static_pointer_cast<GdiPen>(t.Find(Id(st.hpen)));
   st.hbrush = static_cast<HBRUSH>(s.objects[WHITE_BRUSH]);
-  st.brush = std::static_pointer_cast<GdiBrush>(FindSharedLocked(st.hbrush));
+  st.brush = std::static_pointer_cast<GdiBrush>(t.Find(Id(st.hbrush)));
   st.hfont = static_cast<HFONT>(s.objects[SYSTEM_FONT]);
-  st.font = std::static_pointer_cast<GdiFont>(FindSharedLocked(st.hfont));
+  st.font = std::static_pointer_cast<GdiFont>(t.Find(Id(st.hfont)));
   st.hpalette = static_cast<HPALETTE>(s.objects[DEFAULT_PALETTE]);
-  st.palette = std::static_pointer_cast<GdiPalette>(FindSharedLocked(st.hpalette));
+  st.palette = std::static_pointer_cast<GdiPalette>(t.Find(Id(st.hpalette)));
   if (memoryDC) {
     st.hbitmap = s.bitmap;
-    st.bitmap = std::static_pointer_cast<GdiBitmap>(FindSharedLocked(st.hbitmap));
+    st.bitmap = std::static_pointer_cast<GdiBitmap>(t.Find(Id(st.hbitmap)));
   }
 }
 
 // Internal: selection counts when states are swapped or dropped (caller holds no lock).
 void GdiRetainState(const GdiDCState& st, int32_t delta) {
-  std::lock_guard<std::mutex> g(GdiTableLock());
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
   GdiObject* objs[] = {st.pen.get(), st.brush.get(), st.font.get(), st.bitmap.get(), st.palette.get()};
   for (GdiObject* o : objs) delta > 0 ? Retain(o) : Release(o);
 }
 
 // Internal: makes dc the holder of the bitmap of a restored state; false if another DC has it.
 bool GdiClaimBitmap(GdiDC* dc, GdiBitmap* restored) {
-  std::lock_guard<std::mutex> g(GdiTableLock());
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
   if (!restored || restored->stock) return true;
   if (restored->owner && restored->owner != dc) return false;
   if (dc->state.bitmap && dc->state.bitmap.get() != restored && dc->state.bitmap->owner == dc)
@@ -387,11 +329,11 @@ bool GdiClaimBitmap(GdiDC* dc, GdiBitmap* restored) {
 
 // Internal: removes a DC handle.
 bool GdiRemoveDC(HDC hdc) {
-  std::shared_ptr<GdiObject> dead;
-  std::lock_guard<std::mutex> g(GdiTableLock());
-  GdiObject* o = FindLocked(hdc);
+  std::shared_ptr<GdiObject> o;  // the DC dies here, after the lock is released
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
+  o = Table().Find(Id(hdc));
   if (!o || o->kind != GdiKind::DC) return false;
-  auto* dc = static_cast<GdiDC*>(o);
+  auto* dc = static_cast<GdiDC*>(o.get());
   // The current state and every saved one give up their selections.
   auto release = [](const GdiDCState& st) {
     GdiObject* objs[] = {st.pen.get(), st.brush.get(), st.font.get(), st.bitmap.get(), st.palette.get()};
@@ -400,8 +342,7 @@ bool GdiRemoveDC(HDC hdc) {
   release(dc->state);
   for (const GdiDCState& st : dc->saved) release(st);
   if (dc->state.bitmap && dc->state.bitmap->owner == dc) dc->state.bitmap->owner = nullptr;
-  dead = RemoveLocked(hdc);
-  return true;
+  return Table().Remove(Id(hdc)) != nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -519,7 +460,7 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE pal, BOOL) {
   GdiDC* dc = GdiGetDC(hdc);
   auto p = GdiLookupAs<GdiPalette>(pal, GdiKind::Palette);
   if (!dc || !p) return nullptr;
-  std::lock_guard<std::mutex> g(GdiTableLock());
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
   HPALETTE old = dc->state.hpalette;
   Release(dc->state.palette.get());
   dc->state.palette = p;

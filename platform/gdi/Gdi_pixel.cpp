@@ -384,9 +384,9 @@ void GdiBlendMask(GdiDC& dc, int32_t x, int32_t y, int32_t w, int32_t h, const u
           if (a >= 128) buf[i] = solid;
         } else if (bpp == 32) {
           const uint32_t d = buf[i];
-          const int32_t db = d & 255, dg = (d >> 8) & 255, dr = (d >> 16) & 255, da = d >> 24;
-          buf[i] = uint32_t(mix(db, cb, a)) | (uint32_t(mix(dg, cg, a)) << 8) | (uint32_t(mix(dr, cr, a)) << 16) |
-                   (uint32_t(mix(da, 0, a)) << 24);
+          // A written pixel's alpha byte is 0, as for every colour the core draws.
+          const int32_t db = d & 255, dg = (d >> 8) & 255, dr = (d >> 16) & 255;
+          buf[i] = uint32_t(mix(db, cb, a)) | (uint32_t(mix(dg, cg, a)) << 8) | (uint32_t(mix(dr, cr, a)) << 16);
         } else {
           const COLORREF d = GdiPixelToColor(s, buf[i]);
           buf[i] = GdiColorToPixel(s, RGB(static_cast<uint8_t>(mix(GetRValue(d), cr, a)),

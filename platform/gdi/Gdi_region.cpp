@@ -128,11 +128,16 @@ void GdiRegionData::Recompute() {
 
 void GdiRegionData::Offset(int32_t dx, int32_t dy) {
   // Coordinates stay within 30 bits, so later arithmetic cannot overflow.
-  auto mv = [](int32_t v, int32_t d) {
-    return static_cast<int32_t>(std::clamp<int64_t>(int64_t(v) + d, -(1 << 30), 1 << 30));
+  bool clamped = false;
+  auto mv = [&clamped](int32_t v, int32_t d) {
+    const int64_t m = int64_t(v) + d, c = std::clamp<int64_t>(m, -(1 << 30), 1 << 30);
+    clamped |= m != c;
+    return static_cast<int32_t>(c);
   };
   for (TRect& r : rects_) r = TRect(mv(r.Left, dx), mv(r.Top, dy), mv(r.Right, dx), mv(r.Bottom, dy));
-  Recompute();
+  // What was pushed against the edge of the range may have collapsed or merged: band it again.
+  if (clamped) *this = FromRects(rects_);
+  else Recompute();
 }
 
 bool GdiRegionData::Contains(int32_t x, int32_t y) const {

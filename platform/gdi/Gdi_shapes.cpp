@@ -5,6 +5,7 @@
 // Boxes exclude their right and bottom edges. A one-pixel pen runs along the box's edge pixels;
 // a wider pen is centred on them (PS_INSIDEFRAME keeps it inside the box); with the null pen the
 // interior covers the box less its last column and row, as the platform's does.
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gdi/GdiInternal.h"
@@ -88,6 +89,88 @@ TPoint PixelOf(const GdiPointF& p) {
   return {static_cast<int32_t>(std::floor(p.x)), static_cast<int32_t>(std::floor(p.y))};
 }
 
+// Outlines up to this size are walked whole for the dash pattern, so clipping does not move it;
+// larger ones count only the pixels inside the clip box.
+constexpr int32_t kMaxDashWalk = 1 << 15;
+
+// Where a dashed outline is walked: all of it when it is not huge, else the clipped part.
+TRect DashArea(const GdiMask& m, const BoxF& outer) {
+  const TRect whole = BoundsOf(outer, 2);
+  return whole.Width() <= kMaxDashWalk && whole.Height() <= kMaxDashWalk ? whole : m.bounds;
+}
+
+// Marks pixel (x, y) of a dashed outline by pattern step k (a gap never covers a pen pixel).
+void DashPixel(GdiMask& m, const GdiPenSetup& ps, int32_t period, int64_t k, int32_t x, int32_t y) {
+  if (!m.bounds.Contains({x, y})) return;
+  uint8_t& v = m.Row(y)[x];
+  if (GdiDashOn(ps.dashes, period, k)) v = kMaskPen;
+  else if (v != kMaskPen) v = ps.gap.kind != GdiPaint::None ? kMaskGap : kMaskNone;
+}
+
+int32_t DashPeriod(const GdiPenSetup& ps) {
+  int32_t period = 0;
+  for (int32_t d : ps.dashes) period += d;
+  return std::max(period, 1);
+}
+
+// The cosmetic dash pattern along a one-pixel curved outline already marked as pen (the ring
+// between the outer and inner shapes, within the sector): its pixels are walked in order from the
+// start point (3 o'clock for whole shapes, the arc's start otherwise) in the arc direction, the
+// pattern counter advancing one step per pixel as along lines. Returns the steps walked.
+int64_t DashRing(GdiMask& m, const TRect& area, Kind kind, const BoxF& outer, const BoxF& inner, double cw, double ch,
+                 double icw, double ich, const Sector& sec, const BoxF& path, bool clockwise, const GdiPenSetup& ps) {
+  if (area.IsEmpty()) return 0;
+  // Inner spans by row, then the ring: outer spans less the inner span of their row.
+  std::vector<std::pair<int32_t, int32_t>> innerRow(static_cast<size_t>(area.Height()), {0, 0});
+  ScanShape(kind, inner, icw, ich, area, [&](int32_t y, int32_t x0, int32_t x1) {
+    innerRow[static_cast<size_t>(y - area.Top)] = {x0, x1};
+  });
+  const double cx = (path.l + path.r) / 2, cy = (path.t + path.b) / 2;
+  const double start = sec.mode == Sector::All ? 0 : clockwise ? sec.a0 + sec.span : sec.a0;
+  struct Px {
+    double key;
+    int32_t x, y;
+  };
+  std::vector<Px> ring;
+  ScanShape(kind, outer, cw, ch, area, [&](int32_t y, int32_t x0, int32_t x1) {
+    const auto [i0, i1] = innerRow[static_cast<size_t>(y - area.Top)];
+    for (int32_t x = x0; x < x1; ++x) {
+      if ((x >= i0 && x < i1) || !sec.Keep(x, y, true)) continue;
+      double a = std::atan2(-(y + 0.5 - cy), x + 0.5 - cx);
+      a = clockwise ? start - a : a - start;
+      a = std::fmod(a, 2 * kPi);
+      if (a < 0) a += 2 * kPi;
+      ring.push_back({a, x, y});
+    }
+  });
+  std::sort(ring.begin(), ring.end(), [](const Px& a, const Px& b) {
+    return a.key != b.key ? a.key < b.key : a.y != b.y ? a.y < b.y : a.x < b.x;
+  });
+  const int32_t period = DashPeriod(ps);
+  for (size_t i = 0; i < ring.size(); ++i) {
+    // The ring's pixels are the outline's own: a gap there is not pen either.
+    if (m.bounds.Contains({ring[i].x, ring[i].y})) m.Row(ring[i].y)[ring[i].x] = kMaskNone;
+    DashPixel(m, ps, period, static_cast<int64_t>(i), ring[i].x, ring[i].y);
+  }
+  return static_cast<int64_t>(ring.size());
+}
+
+// The radii of a pie or the chord as the solid pen takes them (pts in drawing order, the last
+// point included), dashed from their last pixel back to the first, continuing at phase.
+void DashEdgeBackwards(GdiMask& m, const TRect& area, const std::vector<TPoint>& pts, const GdiPenSetup& ps,
+                       int64_t phase) {
+  std::vector<TPoint> px;
+  for (size_t i = 0; i + 1 < pts.size(); ++i)
+    GdiWalkLine(pts[i].X, pts[i].Y, pts[i + 1].X, pts[i + 1].Y, area,
+                [&](int32_t x, int32_t y, int64_t) { px.push_back({x, y}); });
+  if (!pts.empty() && area.Contains(pts.back())) px.push_back(pts.back());
+  const int32_t period = DashPeriod(ps);
+  for (size_t i = 0; i < px.size(); ++i) {
+    const TPoint& p = px[px.size() - 1 - i];
+    DashPixel(m, ps, period, phase + static_cast<int64_t>(i), p.X, p.Y);
+  }
+}
+
 // Draws a box shape given in device coordinates (normalised, right/bottom excluded).
 void DrawBoxShape(GdiDC& dc, const TRect& box, Kind kind, double cw, double ch, Sector::Mode mode,
                   double xs = 0, double ys = 0, double xe = 0, double ye = 0) {
@@ -147,15 +230,40 @@ void DrawBoxShape(GdiDC& dc, const TRect& box, Kind kind, double cw, double ch, 
   } else {
     // The pen is the outer shape less the inner one, which is the interior (arcs have none).
     MarkScan(m, kind, outer, cw, ch, kMaskPen, sec, true);
-    MarkScan(m, kind, inner, icw, ich, fill ? kMaskFill : kMaskNone, sec, !fill);
+    if (mode == Sector::Chord) {
+      // Inside, only the part the chord cuts off is the shape; the rest of the arc's sector (on
+      // the centre's side of the chord) is not.
+      ScanShape(kind, inner, icw, ich, m.bounds, [&](int32_t y, int32_t x0, int32_t x1) {
+        uint8_t* row = m.Row(y);
+        for (int32_t x = x0; x < x1; ++x)
+          if (sec.Keep(x, y, false)) row[x] = kMaskFill;
+          else if (row[x] == kMaskPen) row[x] = kMaskNone;
+      });
+    } else {
+      MarkScan(m, kind, inner, icw, ich, fill ? kMaskFill : kMaskNone, sec, !fill);
+    }
+    const bool dashed = !ps.wide && !ps.dashes.empty();
+    const bool clockwise = dc.state.arcDirection == AD_CLOCKWISE;
+    const TRect dashArea = dashed ? DashArea(m, outer) : TRect();
+    int64_t phase = 0;
+    if (dashed) phase = DashRing(m, dashArea, kind, outer, inner, cw, ch, icw, ich, sec, path, clockwise, ps);
     if (mode == Sector::Pie || mode == Sector::Chord) {
-      // The radii of a pie, or the chord, in the pen.
+      // The radii of a pie, or the chord, in the pen; dashed ones continue the arc's pattern from
+      // where the arc ends back to where it started.
       const TPoint c = PixelOf({sec.cx, sec.cy}), s = PixelOf(ps0), e = PixelOf(pe0);
       std::vector<TPoint> edge = mode == Sector::Pie ? std::vector<TPoint>{s, c, e} : std::vector<TPoint>{e, s};
       if (ps.wide) {
         std::vector<GdiPointF> pts;
         for (const TPoint& p : edge) pts.push_back({p.X + 0.5, p.Y + 0.5});
         GdiStrokeWide(m, pts, false, ps.width, PS_ENDCAP_ROUND, kMaskPen);
+      } else if (dashed) {
+        // The pattern runs on from the arc's end: back along the pie's radii, or along the chord.
+        if (mode == Sector::Pie) {
+          DashEdgeBackwards(m, dashArea, edge, ps, phase);
+        } else {
+          GdiStrokeThin(m, edge, false, ps.dashes, phase, ps.gap.kind != GdiPaint::None);
+          DashPixel(m, ps, DashPeriod(ps), phase + GdiLineSteps(e.X, e.Y, s.X, s.Y), s.X, s.Y);
+        }
       } else {
         GdiStrokeThin(m, edge, false, {}, 0, false);
         m.Set(edge.back().X, edge.back().Y, kMaskPen);

@@ -138,7 +138,7 @@ bool DecodePackedDIB(const uint8_t* data, size_t size, size_t bitsOffset, TDibIm
     if (topDown || (height & 1)) return false;
     height /= 2;
   }
-  if (height <= 0 || width * height > kMaxDibPixels) return false;
+  if (height <= 0 || width > kMaxDibSide || height > kMaxDibSide || width * height > kMaxDibPixels) return false;
   if (core ? !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24)
            : !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32))
     return false;
@@ -221,14 +221,18 @@ bool DecodePackedDIB(const uint8_t* data, size_t size, size_t bitsOffset, TDibIm
   }
   const int64_t dstRow = img.RowBytes();
   if (dstRow <= 0) return false;
+  const uint8_t* bits = data + bitsStart;
+  const size_t avail = size - static_cast<size_t>(bitsStart);
+  // Uncompressed pixels must all be there before the picture is allocated.
+  const uint64_t srcRow = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
+  const uint64_t xorBytes = srcRow * static_cast<uint64_t>(height);
+  if (!rle && xorBytes > avail) return false;
   try {
     img.Bits.assign(static_cast<size_t>(dstRow * height), 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
 
-  const uint8_t* bits = data + bitsStart;
-  const size_t avail = size - static_cast<size_t>(bitsStart);
   size_t used = 0;
   if (rle) {
     size_t n = avail;
@@ -236,9 +240,6 @@ bool DecodePackedDIB(const uint8_t* data, size_t size, size_t bitsOffset, TDibIm
     DecodeRLE(bits, n, static_cast<int32_t>(bpp), img);
     used = n;
   } else {
-    const uint64_t srcRow = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
-    const uint64_t xorBytes = srcRow * static_cast<uint64_t>(height);
-    if (xorBytes > avail) return false;
     for (int64_t y = 0; y < height; ++y) {
       const uint8_t* src = bits + srcRow * static_cast<uint64_t>(topDown ? y : height - 1 - y);
       uint8_t* dst = img.Row(static_cast<int32_t>(y));

@@ -31,6 +31,8 @@ struct TDibImage {
 
 // Most pixels a decoded picture may have (also bounds what compressed data may expand to).
 inline constexpr int64_t kMaxDibPixels = int64_t{1} << 28;
+// Longest side a decoded picture may have (what a DIB section takes).
+inline constexpr int64_t kMaxDibSide = int64_t{1} << 24;
 
 // Decodes a packed DIB (info header, masks, colour table, then the bits at bitsOffset from data,
 // or right after the colour table when bitsOffset is 0). For an icon image the header's height is

@@ -21,9 +21,10 @@ struct FormatList {
   }
 };
 
+// Never destroyed: a unit's finalisation may unregister its format while statics are torn down.
 FormatList& Formats() {
-  static FormatList list;
-  return list;
+  static FormatList* const list = std::make_unique<FormatList>().release();
+  return *list;
 }
 
 }  // namespace

@@ -2,6 +2,13 @@
 // core, blits, DIBs, regions, clipping and the classic frame routines. Coordinates are the
 // platform's: rectangles exclude their right and bottom edges. Every call refuses null, stale or
 // wrong-kind handles and bad sizes with the platform's failure value (0 / FALSE / nullptr).
+//
+// 32-bit surfaces (B, G, R, A): as the platform's, every colour the core draws (fills, lines,
+// shapes, text including its antialiased edge pixels, colour conversions in blits, SetPixel)
+// is stored with alpha byte 0; a pixel a call does not paint keeps all four bytes. Raster
+// operations combine whole 32-bit values (R2_NOT and DSTINVERT invert the alpha byte as well,
+// so a second pass restores it); DrawFocusRect inverts the colour bits only; 32 -> 32 blits
+// copy the alpha byte, and AlphaBlend with AC_SRC_ALPHA reads it as premultiplied alpha.
 #pragma once
 
 #include <cstddef>
@@ -538,6 +545,10 @@ HDC CreateSurfaceDC(TSurface* surface);  // a DC drawing on surface (not owned; 
 BOOL DeleteDC(HDC dc);
 HDC GetDC(HWND wnd);  // GetDC(0): a DC over the shared screen surface (for measuring)
 int32_t ReleaseDC(HWND wnd, HDC dc);
+// The window layer serves GetDC / ReleaseDC for windows (GetDC(wnd) answers nullptr without it).
+using TWindowGetDCHook = HDC (*)(HWND wnd);
+using TWindowReleaseDCHook = int32_t (*)(HWND wnd, HDC dc);  // 0 when the DC is not a window's
+void SetWindowDCHooks(TWindowGetDCHook getDC, TWindowReleaseDCHook releaseDC);
 int32_t SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int32_t saved);  // a level from SaveDC, or -1, -2 ... relative
 int32_t GetDeviceCaps(HDC dc, int32_t index);

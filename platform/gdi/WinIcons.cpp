@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "platform/gdi/Graphics_internal.h"
 #include "platform/rtl/Classes_streams.h"
+#include "platform/rtl/HandleTable.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -23,12 +25,12 @@ struct IconObject {
   int32_t hotY = 0;
   int32_t width = 0;
   int32_t height = 0;
-  HBITMAP mask = nullptr;    // monochrome; twice the height without a colour image
-  HBITMAP color = nullptr;   // 32-bit DIB section, or nullptr
-  HBITMAP premul = nullptr;  // the colour image premultiplied, when it has alpha
-  bool shared = false;       // loaded shared or a system icon: never destroyed
+  HBITMAP mask = nullptr;           // monochrome; twice the height without a colour image
+  HBITMAP color = nullptr;          // 32-bit DIB section, or nullptr
+  HBITMAP premul = nullptr;         // the colour image premultiplied, when it has alpha
+  std::atomic<bool> shared{false};  // loaded shared or a system icon: never destroyed
   int32_t systemId = 0;
-  std::mutex drawLock;       // the bitmaps are selected into DCs while drawing
+  std::mutex drawLock;  // the bitmaps are selected into DCs while drawing
   IconObject() = default;
   IconObject(const IconObject&) = delete;
   IconObject& operator=(const IconObject&) = delete;
@@ -39,69 +41,35 @@ struct IconObject {
   }
 };
 
-struct Slot {
-  std::shared_ptr<IconObject> obj;
-  uint32_t gen = 1;
-};
-
 struct IconTable {
-  // Icons own GDI bitmaps, so the GDI object table must outlive this one: touching it here
-  // constructs it first, and statics are destroyed in the reverse order.
-  IconTable() { GetStockObject(WHITE_BRUSH); }
-  std::mutex lock;
-  std::vector<Slot> cells{1};  // slot 0 unused: handle 0 is null
-  std::vector<uint32_t> freeList;
+  THandleTable<IconObject> icons;
+  std::mutex lock;  // guards the maps of shared icons
   std::map<std::string, HICON> sharedByName;
   std::map<int32_t, HICON> system;
 };
 
+// Never destroyed (as the GDI object table is not): statics of the window layer and others may
+// still destroy or draw icons and cursors while the program's statics are torn down at exit.
 IconTable& Table() {
-  static IconTable t;
-  return t;
+  static IconTable* const t = std::make_unique<IconTable>().release();
+  return *t;
 }
 
 HICON AddIcon(std::shared_ptr<IconObject> obj) {
-  if (!obj) return nullptr;
-  IconTable& t = Table();
-  std::lock_guard<std::mutex> g(t.lock);
-  uint32_t index;
-  if (!t.freeList.empty()) {
-    index = t.freeList.back();
-    t.freeList.pop_back();
-  } else {
-    if (t.cells.size() >= 0x7FFFFFF0u) return nullptr;
-    index = static_cast<uint32_t>(t.cells.size());
-    t.cells.emplace_back();
-  }
-  Slot& s = t.cells[index];
-  s.obj = std::move(obj);
-  return reinterpret_cast<HICON>((static_cast<uintptr_t>(s.gen) << 32) | index);
+  return reinterpret_cast<HICON>(Table().icons.Add(std::move(obj)));
 }
 
-std::shared_ptr<IconObject> Lookup(HICON h) {
-  const auto v = reinterpret_cast<uintptr_t>(h);
-  const auto index = static_cast<uint32_t>(v & 0xFFFFFFFFu);
-  const auto gen = static_cast<uint32_t>(v >> 32);
-  IconTable& t = Table();
-  std::lock_guard<std::mutex> g(t.lock);
-  if (index == 0 || index >= t.cells.size() || t.cells[index].gen != gen) return nullptr;
-  return t.cells[index].obj;
-}
+std::shared_ptr<IconObject> Lookup(HICON h) { return Table().icons.Find(reinterpret_cast<uintptr_t>(h)); }
 
+// False for a bad handle; a shared icon stays (true).
 bool Remove(HICON h) {
-  std::shared_ptr<IconObject> dead;  // freed outside the lock
-  const auto v = reinterpret_cast<uintptr_t>(h);
-  const auto index = static_cast<uint32_t>(v & 0xFFFFFFFFu);
-  const auto gen = static_cast<uint32_t>(v >> 32);
-  IconTable& t = Table();
-  std::lock_guard<std::mutex> g(t.lock);
-  if (index == 0 || index >= t.cells.size() || t.cells[index].gen != gen || !t.cells[index].obj) return false;
-  Slot& s = t.cells[index];
-  if (s.obj->shared) return true;
-  dead = std::move(s.obj);
-  if (++s.gen == 0) s.gen = 1;
-  t.freeList.push_back(index);
-  return true;
+  bool shared = false;
+  // The icon (and its bitmaps) goes when the returned pointer does, outside the table's lock.
+  const bool removed = Table().icons.RemoveIf(reinterpret_cast<uintptr_t>(h), [&](const IconObject& o) {
+    shared = o.shared;
+    return !shared;
+  }) != nullptr;
+  return removed || shared;
 }
 
 // Device bitmap rows are 2-byte aligned.

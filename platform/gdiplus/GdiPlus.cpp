@@ -19,9 +19,11 @@ struct TObjectTable {
   std::unordered_map<const GpObject*, std::unique_ptr<GpObject>> Objects;
 };
 
+// Never destroyed: objects held by the program's statics may be deleted while those are torn
+// down at exit.
 TObjectTable& Table() {
-  static TObjectTable table;
-  return table;
+  static TObjectTable* const table = std::make_unique<TObjectTable>().release();
+  return *table;
 }
 
 bool Finite(REAL v) { return std::isfinite(v); }

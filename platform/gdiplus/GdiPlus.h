@@ -12,9 +12,14 @@
 // Clip rectangles and image rectangles take whole pixels (x .. x + width - 1).
 //
 // Surfaces are drawn as opaque RGB, through a 32-bit copy of the area a call touches: colours
-// blend over a pixel's B, G, R as if it were opaque, the alpha byte of a 32-bit surface is not
-// read as transparency, and only pixels whose colour changes are written back (32-bit ones with
-// alpha 255). Source copy stores a translucent colour as composed over black.
+// blend over a pixel's B, G, R as if it were opaque, and the alpha byte of a 32-bit surface is
+// not read as transparency. The alpha byte of a 32-bit surface is 255 in every pixel a call
+// paints (any coverage, antialiased edges and pixels painted in the colour they had included),
+// as the platform library leaves it on a device context; every pixel a call does not paint keeps
+// all four bytes. So drawing on a white surface whose alpha bytes are 0 leaves the shape's
+// coverage in the alpha bytes (what layers rendered with alpha read back). Other depths get
+// only the pixels whose colour changes. Source copy stores a translucent colour as composed
+// over black.
 //
 // Text is UTF-8; counts of characters are counts of code points.
 #pragma once

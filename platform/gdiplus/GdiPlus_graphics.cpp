@@ -136,16 +136,19 @@ void LoadArea(const TSurface& s, const QRect& area, QImage& img) {
   }
 }
 
-// Writes back the pixels whose colour changed.
-void StoreArea(TSurface& s, const QRect& area, const QImage& img) {
+// Writes back the pixels the drawing touched. 32 bits: those whose colour changed or that the
+// drawing covered (touched: the same drawing on a transparent image), with alpha 255; the fourth
+// byte of every other pixel is kept. Other depths: those whose colour changed.
+void StoreArea(TSurface& s, const QRect& area, const QImage& img, const QImage* touched) {
   const int bits = s.BitCount();
   for (int y = 0; y < area.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(img.constScanLine(y));
     uint8_t* row = s.Row(area.top() + y);
     if (bits == 32) {
       auto* out = reinterpret_cast<uint32_t*>(row) + area.left();
+      const auto* cover = touched ? reinterpret_cast<const QRgb*>(touched->constScanLine(y)) : nullptr;
       for (int x = 0; x < area.width(); ++x)
-        if (((out[x] ^ in[x]) & 0xFFFFFFu) != 0) out[x] = in[x] | 0xFF000000u;
+        if (((out[x] ^ in[x]) & 0xFFFFFFu) != 0 || (cover && qAlpha(cover[x]) != 0)) out[x] = in[x] | 0xFF000000u;
     } else if (bits == 24) {
       uint8_t* out = row + 3 * area.left();
       for (int x = 0; x < area.width(); ++x, out += 3) {
@@ -196,8 +199,8 @@ GpStatus Paint(GpGraphics& g, const QRectF& deviceBounds, const std::function<vo
   QImage img(area.size(), QImage::Format_RGB32);
   if (img.isNull()) return OutOfMemory;
   LoadArea(s, area, img);
-  {
-    QPainter p(&img);
+  auto run = [&](QImage& target) {
+    QPainter p(&target);
     const QTransform base = QTransform::fromTranslate(-area.left(), -area.top());
     p.setTransform(base);
     if (g.DcClipped) p.setClipRegion(visible);
@@ -215,8 +218,18 @@ GpStatus Paint(GpGraphics& g, const QRectF& deviceBounds, const std::function<vo
     p.setCompositionMode(g.Compositing == CompositingModeSourceCopy ? QPainter::CompositionMode_Source
                                                                     : QPainter::CompositionMode_SourceOver);
     draw(p);
+  };
+  run(img);
+  // A 32-bit surface learns which pixels were painted (even in the colour they had) from a
+  // second pass on a transparent image: those get alpha 255.
+  QImage touched;
+  if (s.BitCount() == 32) {
+    touched = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (touched.isNull()) return OutOfMemory;
+    touched.fill(Qt::transparent);
+    run(touched);
   }
-  StoreArea(s, area, img);
+  StoreArea(s, area, img, touched.isNull() ? nullptr : &touched);
   return Ok;
 }
 

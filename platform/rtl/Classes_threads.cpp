@@ -4,6 +4,7 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -69,12 +70,12 @@ void Enqueue(const std::shared_ptr<TSyncEntry>& entry) {
 }
 
 // Runs the entries present now, one at a time (so RemoveQueuedEvents still reaches the rest).
-bool ServeQueue(bool deferErrors) {
+bool ServeQueue(bool deferErrors, size_t limit = SIZE_MAX) {
   auto& q = Sync();
   size_t count;
   {
     std::lock_guard guard(q.mutex);
-    count = q.entries.size();
+    count = std::min(q.entries.size(), limit);
   }
   bool ran = false;
   for (size_t i = 0; i < count; ++i) {
@@ -163,6 +164,21 @@ bool CheckSynchronize(uint32_t Timeout) {
     else if (Timeout > 0) q.cv.wait_for(lock, std::chrono::milliseconds(Timeout), ready);
   }
   return ServeQueue(false);
+}
+
+bool CheckSynchronizeOne() {
+  if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread which is not the main thread");
+  auto& q = Sync();
+  {
+    std::unique_lock lock(q.mutex);
+    if (!q.deferred.empty()) {
+      std::exception_ptr e = q.deferred.front();
+      q.deferred.pop_front();
+      lock.unlock();
+      std::rethrow_exception(e);
+    }
+  }
+  return ServeQueue(false, 1);
 }
 
 void SetWakeMainThread(std::function<void()> Hook) {

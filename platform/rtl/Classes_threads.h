@@ -43,6 +43,9 @@ TThreadID MainThreadID();
 // propagates from here; the entries behind it stay queued for the next call. An exception of a
 // synchronized method (Synchronize) goes back to the thread that waits for it.
 bool CheckSynchronize(uint32_t Timeout = 0);
+// Runs the first waiting method only (without waiting); answers whether one ran. The UI loop
+// serves one per wake-up, so the methods keep their order with the loop's posted messages.
+bool CheckSynchronizeOne();
 // Called (on the queuing thread) whenever something is queued for the main thread; the UI layer
 // sets it to wake its event loop. Must be thread-safe. An empty function removes it.
 void SetWakeMainThread(std::function<void()> Hook);

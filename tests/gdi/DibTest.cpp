@@ -236,3 +236,23 @@ TEST(GdiDib, SetDIBitsToDeviceCountsScansFromTheBottom) {
   EXPECT_EQ(SetDIBitsToDevice(c.dc(), 0, 0, 1, 4, 0, 0, 1, 2, dib.data() + 56 + 4, Info(dib), DIB_RGB_COLORS), 2);
   EXPECT_EQ(c.Map(), Rows({"g", "r", "#", "g"}));
 }
+
+TEST(GdiDib, DrawingDIBsAtTheEndsOfTheCoordinateRangeIsSafe) {
+  // Positions near the ends of the 32-bit range (the fuzzer's find: the row arithmetic of
+  // SetDIBitsToDevice overflowed): nothing of the picture lands on the surface.
+  const RGBQUAD two[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  for (int32_t height : {4, -4}) {
+    auto dib = Packed(1, height, 8, BI_RGB, {}, {two[0], two[1]}, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+    const void* bits = dib.data() + 48;
+    TestCanvas c(3, 3);
+    c.Clear(0x00FF00);
+    const struct {
+      int32_t xd, yd, xs, ys;
+    } cases[] = {{0, 0x51030000, 0, 0x32000000}, {0, INT32_MAX, 0, INT32_MIN + 5}, {INT32_MAX, 0, INT32_MIN, INT32_MAX}};
+    for (const auto& k : cases) {
+      SetDIBitsToDevice(c.dc(), k.xd, k.yd, 0x7FFF, 0x7FFF, k.xs, k.ys, 0, 4, bits, Info(dib), DIB_RGB_COLORS);
+      StretchDIBits(c.dc(), k.xd, k.yd, 0x7FFF, -0x7FFF, k.xs, k.ys, 2, 3, bits, Info(dib), DIB_RGB_COLORS, SRCCOPY);
+    }
+    EXPECT_EQ(c.Map(), Rows({"ggg", "ggg", "ggg"})) << height;
+  }
+}

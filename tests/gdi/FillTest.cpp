@@ -1,4 +1,7 @@
 // Rectangle fills, pixels, brushes, focus rectangles, gradients and flood fills.
+#include <functional>
+
+#include "platform/gdi/WinGdi_text.h"
 #include "tests/gdi/GdiTestSupport.h"
 
 TEST(GdiFill, FillRectCoversLeftToRightMinusOne) {
@@ -88,6 +91,40 @@ TEST(GdiFill, PixelsAndFormats) {
   FillRect(d.dc(), TRect(0, 0, 1, 1), b);
   EXPECT_EQ(d.Raw(0, 0), 0x00010203u);
   DeleteObject(b);
+}
+
+TEST(GdiFill, DrawnPixelsGetAlphaZeroAndTheRestKeepTheirs) {
+  // On a white 32-bit surface whose alpha bytes are 0x5A, black drawing of every kind: a pixel
+  // whose colour changed holds alpha 0 (antialiased text's edge pixels too), every other keeps
+  // 0x5A (nothing writes pixels it does not paint, not even text in its cell's blank parts).
+  const std::function<void(HDC)> draws[] = {
+      [](HDC dc) { PatBlt(dc, 2, 2, 5, 3, BLACKNESS); },
+      [](HDC dc) { MoveToEx(dc, 0, 9, nullptr); LineTo(dc, 15, 1); },
+      [](HDC dc) { SelectObject(dc, GetStockObject(BLACK_BRUSH)); Ellipse(dc, 1, 1, 14, 10); },
+      [](HDC dc) { SelectObject(dc, GetStockObject(NULL_BRUSH)); RoundRect(dc, 0, 0, 16, 12, 6, 6); },
+      [](HDC dc) { SetBkMode(dc, TRANSPARENT); TextOut(dc, 1, 0, "Wg"); },
+  };
+  for (size_t i = 0; i < std::size(draws); ++i) {
+    TestCanvas c(16, 12);
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 16; ++x) c.surface().Row(y)[4 * x + 3] = 0x5A;
+    draws[i](c.dc());
+    int32_t painted = 0;
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 16; ++x) {
+        const bool changed = c.At(x, y) != 0xFFFFFF;
+        painted += changed;
+        EXPECT_EQ(c.Raw(x, y) >> 24, changed ? 0u : 0x5Au) << "draw " << i << " at " << x << "," << y;
+      }
+    EXPECT_GT(painted, 0) << i;
+  }
+  // Raster operations take whole values: DSTINVERT inverts the alpha byte too; twice restores.
+  TestCanvas c(1, 1);
+  c.surface().Row(0)[3] = 0x5A;
+  PatBlt(c.dc(), 0, 0, 1, 1, DSTINVERT);
+  EXPECT_EQ(c.Raw(0, 0), 0xA5000000u);
+  PatBlt(c.dc(), 0, 0, 1, 1, DSTINVERT);
+  EXPECT_EQ(c.Raw(0, 0), 0x5AFFFFFFu);
 }
 
 TEST(GdiFill, HatchBrushesFollowTheOriginAndTheBackgroundMode) {

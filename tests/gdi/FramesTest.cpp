@@ -41,6 +41,20 @@ TEST(GdiFrames, DrawEdgeRingsAndColours) {
   Edge(EDGE_RAISED, BF_RECT | BF_ADJUST, &r);
   EXPECT_EQ(r, TRect(2, 2, 4, 3));
   EXPECT_FALSE(DrawEdge(nullptr, r, EDGE_RAISED, BF_RECT));
+  // Diagonal edges run from corner to corner of any box, towards the corner named; the inner
+  // ring is the line moved one pixel towards the top (lines going up) or the bottom.
+  for (const auto& [flags, map] :
+       {std::pair{BF_DIAGONAL_ENDTOPRIGHT, Rows({"....ssDD.", "..ssDD...", "ssDD.....", "DD.......", "........."})},
+        std::pair{BF_DIAGONAL_ENDTOPLEFT, Rows({"ffHH.....", "..ffHH...", "....ffHH.", "......ff.", "........."})}}) {
+    TestCanvas c(9, 5);
+    c.Clear(0x00FF00);
+    TRect box(0, 0, 8, 4);
+    EXPECT_TRUE(DrawEdge(c.dc(), box, EDGE_RAISED, flags));
+    EXPECT_EQ(c.Map(Classic()), map) << flags;
+  }
+  TestCanvas big(4, 4);
+  TRect huge(INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2);
+  EXPECT_TRUE(DrawEdge(big.dc(), huge, EDGE_SUNKEN, BF_DIAGONAL_ENDBOTTOMRIGHT));  // only the visible steps
 }
 
 TEST(GdiFrames, CheckBoxRadioAndComboButton) {

@@ -363,6 +363,8 @@ TEST(GraphicsBitmap, BadHeadersAreRefusedWithTheInvalidBitmapError) {
       {"negative width", [](auto& v) { Put32(v, 18, 0xFFFFFFFB); }},
       {"zero height", [](auto& v) { Put32(v, 22, 0); }},
       {"huge size", [](auto& v) { Put32(v, 18, 0x40000); Put32(v, 22, 0x40000); }},
+      // Few pixels, but a side longer than any bitmap takes (run-length data need not fill it).
+      {"rle side too long", [](auto& v) { Put32(v, 18, 0x02000005); Put32(v, 30, BI_RLE8); }},
       {"planes", [](auto& v) { Put16(v, 26, 2); }},
       {"bit count", [](auto& v) { Put16(v, 28, 7); }},
       {"compression", [](auto& v) { Put32(v, 30, 9); }},

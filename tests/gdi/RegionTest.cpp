@@ -12,7 +12,7 @@ std::vector<TRect> RectsOf(HRGN rgn) {
   RGNDATAHEADER h;
   std::memcpy(static_cast<void*>(&h), buf.data(), sizeof(h));
   std::vector<TRect> r(h.nCount);
-  std::memcpy(static_cast<void*>(r.data()), buf.data() + sizeof(h), h.nCount * sizeof(TRect));
+  if (h.nCount) std::memcpy(static_cast<void*>(r.data()), buf.data() + sizeof(h), h.nCount * sizeof(TRect));
   return r;
 }
 
@@ -84,6 +84,20 @@ TEST(GdiRegion, QueriesAndOffsets) {
   EXPECT_EQ(OffsetRgn(r, 1, 1), ERROR);
   EXPECT_FALSE(DeleteObject(r));
   DeleteObject(s);
+  // Offsets past the end of the coordinate range squeeze the region against it; what collapses
+  // there goes, and the rest stays well formed (no empty rectangles, one band per row range).
+  HRGN far = CreateRectRgn(0, 0, 4, 4);
+  HRGN two = CreateRectRgn(2, 2, 8, 8);
+  CombineRgn(far, far, two, RGN_OR);
+  EXPECT_EQ(OffsetRgn(far, -0x61FFFFFD, -2), NULLREGION);
+  EXPECT_TRUE(RectsOf(far).empty());
+  SetRectRgn(far, 0, 0, 4, 4);
+  CombineRgn(far, far, two, RGN_OR);
+  constexpr int32_t kEnd = 1 << 30;
+  EXPECT_EQ(OffsetRgn(far, 0, kEnd - 3), COMPLEXREGION);
+  EXPECT_EQ(RectsOf(far), (std::vector<TRect>{{0, kEnd - 3, 4, kEnd - 1}, {0, kEnd - 1, 8, kEnd}}));
+  DeleteObject(far);
+  DeleteObject(two);
   // Round rectangles and ellipses are banded like any region.
   HRGN rr = CreateRoundRectRgn(0, 0, 10, 8, 4, 4);
   EXPECT_FALSE(PtInRegion(rr, 0, 0));

@@ -1,5 +1,6 @@
 // Shapes: the boxes they fit, pen and brush parts, fill modes, and restoring with R2_NOT.
 #include <functional>
+#include <map>
 
 #include "tests/gdi/GdiTestSupport.h"
 
@@ -100,6 +101,89 @@ TEST(GdiShapes, PiesChordsAndArcsFollowTheArcDirection) {
   Chord(d.dc(), 0, 0, 11, 11, 11, 11, 0, 0);
   EXPECT_EQ(d.At(8, 3), 0x0000FFu);
   EXPECT_EQ(d.At(3, 8), 0xFFFFFFu);
+  // Only that part: the rest of the arc's sector, between the chord and the centre, is not drawn.
+  TestCanvas q(14, 14);
+  RedBrush rq(q.dc());
+  Chord(q.dc(), 0, 0, 13, 13, 13, 6, 6, 0);
+  EXPECT_EQ(q.Map(), Rows({"......###.....", ".......#r##...", "........#r##..", ".........#r#..", "..........#r#.",
+                           "...........##.", "............#.", "..............", "..............", "..............",
+                           "..............", "..............", "..............", ".............."}));
+}
+
+TEST(GdiShapes, DashedPensFollowCurvedOutlines) {
+  // Every curved shape with each cosmetic dash style: the outline pixels are those of the solid
+  // pen, split into pen and gap pixels in the style's proportion (the pattern walks the outline
+  // pixel by pixel, then the radii or the chord); the pattern does not move under a clip, and in
+  // transparent mode the gaps keep what was there.
+  const std::vector<std::function<void(HDC)>> shapes = {
+      [](HDC dc) { Ellipse(dc, 1, 2, 39, 29); },
+      [](HDC dc) { RoundRect(dc, 0, 1, 40, 30, 16, 12); },
+      [](HDC dc) { Arc(dc, 1, 1, 39, 29, 0, 0, 40, 30); },
+      [](HDC dc) { Pie(dc, 1, 1, 39, 29, 0, 15, 20, 30); },
+      [](HDC dc) { Chord(dc, 1, 1, 39, 29, 40, 0, 0, 30); },
+  };
+  const struct {
+    int32_t style;
+    double on;  // the pattern's share of pen pixels
+  } styles[] = {{PS_DASH, 18.0 / 24}, {PS_DOT, 0.5}, {PS_DASHDOT, 12.0 / 24}, {PS_DASHDOTDOT, 15.0 / 24}};
+  const std::map<COLORREF, char> gap{{0x00FF00, 'g'}};
+  for (size_t i = 0; i < shapes.size(); ++i) {
+    TestCanvas solid(40, 31);
+    {
+      RedBrush rb(solid.dc());
+      shapes[i](solid.dc());
+    }
+    const std::string outline = solid.Map();
+    for (const auto& st : styles) {
+      SCOPED_TRACE("shape " + std::to_string(i) + " style " + std::to_string(st.style));
+      TestCanvas c(40, 31);
+      RedBrush rb(c.dc(), CreatePen(st.style, 0, 0));
+      SetBkColor(c.dc(), 0x00FF00);
+      shapes[i](c.dc());
+      const std::string map = c.Map(gap);
+      int32_t pen = 0, gaps = 0;
+      for (size_t k = 0; k < map.size(); ++k) {
+        EXPECT_EQ(outline[k] == '#', map[k] == '#' || map[k] == 'g') << k;
+        pen += map[k] == '#';
+        gaps += map[k] == 'g';
+      }
+      EXPECT_NEAR(double(pen) / (pen + gaps), st.on, 0.08);
+
+      // The same drawing through a clip that cuts the outline: what is visible is unchanged.
+      TestCanvas clipped(40, 31);
+      RedBrush rc(clipped.dc(), CreatePen(st.style, 0, 0));
+      SetBkColor(clipped.dc(), 0x00FF00);
+      IntersectClipRect(clipped.dc(), 7, 0, 40, 19);
+      shapes[i](clipped.dc());
+      const std::string part = clipped.Map(gap);
+      for (int32_t y = 0; y < 31; ++y)
+        for (int32_t x = 0; x < 40; ++x) {
+          const size_t k = static_cast<size_t>(y) * 41 + x;
+          EXPECT_EQ(part[k], x >= 7 && y < 19 ? map[k] : '.') << x << "," << y;
+        }
+
+      // Transparent: the pen pixels are the same; a gap shows what is under it (the background
+      // on the curve, the fill along a pie's radii or a chord).
+      TestCanvas t(40, 31);
+      RedBrush rt(t.dc(), CreatePen(st.style, 0, 0));
+      SetBkMode(t.dc(), TRANSPARENT);
+      shapes[i](t.dc());
+      const std::string tmap = t.Map();
+      for (size_t k = 0; k < map.size(); ++k) {
+        if (map[k] == 'g') EXPECT_TRUE(tmap[k] == '.' || tmap[k] == 'r') << k;
+        else EXPECT_EQ(tmap[k], map[k]) << k;
+      }
+    }
+  }
+  // A dotted arc starts with a dot at its start point (3 o'clock, going up); a huge dashed
+  // ellipse is quick.
+  TestCanvas c(12, 12);
+  PenBrush pb(c.dc(), CreatePen(PS_DOT, 0, 0), CreateSolidBrush(0x0000FF));
+  Arc(c.dc(), 0, 0, 12, 12, 12, 6, 6, 0);
+  EXPECT_EQ(c.Map(), Rows({"......##....", "............", "............", "..........#.", "...........#",
+                           "...........#", "............", "............", "............", "............",
+                           "............", "............"}));
+  EXPECT_TRUE(Ellipse(c.dc(), -100000000, -100000000, 100000000, 100000000));
 }
 
 TEST(GdiShapes, PolygonFillModes) {

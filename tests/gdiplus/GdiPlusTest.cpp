@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -298,6 +299,12 @@ TEST_F(GdiPlus, CompositingModesAndTheAlphaByte) {
   // Painted pixels become opaque; the rest keep their alpha byte.
   EXPECT_EQ(surface_->Row(1)[4 * 11 + 3], 255);
   EXPECT_EQ(surface_->Row(30)[4 * 30 + 3], 0);
+  // Painted in the colour it already had is painted too (a white shape on a layer's white,
+  // transparent background).
+  GdipSetCompositingMode(g_, CompositingModeSourceOver);
+  Fill(0xFFFFFFFF, 20, 20, 4, 4);
+  EXPECT_EQ(surface_->Row(21)[4 * 21 + 3], 255);
+  EXPECT_EQ(surface_->Row(21)[4 * 26 + 3], 0);
 }
 
 TEST_F(GdiPlus, EveryDepthGetsTheSameGeometry) {
@@ -393,6 +400,32 @@ TEST_F(GdiPlus, StringsDrawInsideTheirMeasuredBox) {
   GdipDeleteFont(font);
   SelectObject(dc_, GetStockObject(SYSTEM_FONT));
   DeleteObject(hfont);
+}
+
+// A static made before the library's object table is torn down after it at exit; its objects
+// must still be there to use and delete.
+TEST(GdiPlusExitDeathTest, StaticsMadeBeforeTheTableDeleteTheirObjectsSafely) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no table exists yet
+  EXPECT_EXIT(
+      {
+        struct THeld {
+          GpPen* Pen = nullptr;
+          GpSolidFill* Brush = nullptr;
+          ~THeld() {
+            GdipSetPenWidth(Pen, 3);  // still its own until deleted
+            GdipDeletePen(Pen);
+            GdipDeleteBrush(Brush);
+          }
+        };
+        static THeld held;
+        ULONG_PTR token = 0;
+        GdiplusStartupInput input;
+        GdiplusStartup(&token, &input, nullptr);
+        GdipCreatePen1(kOpaqueBlack, 2, UnitPixel, &held.Pen);
+        GdipCreateSolidFill(kOpaqueRed, &held.Brush);
+        std::exit(held.Pen && held.Brush ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
