@@ -491,9 +491,9 @@ void AppendDebugLog(std::string_view Text) {
   clock_gettime(CLOCK_REALTIME, &now);
   struct tm t {};
   localtime_r(&now.tv_sec, &t);
-  char stamp[40];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03ld ", t.tm_year + 1900, t.tm_mon + 1,
-                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, now.tv_nsec / 1000000);
+  char stamp[96];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.tm_year + 1900, t.tm_mon + 1,
+                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(now.tv_nsec / 1000000));
   std::string line = stamp;
   line += Text;
   line += '\n';

@@ -33,8 +33,10 @@
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/WinGdi.h"
 #include "platform/rtl/Classes.h"
+#include "proc/pixoranproc_geometry.h"  // Geometry and compositing: TPXFlipDirection
 
 class TPXICC;
+class TIOParams;
 class TPXBitmap;
 class TPXDibbitmap;
 
@@ -278,6 +280,8 @@ class TPXBitmap : public TPXBaseBitmap {
   void Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double FillColor);
   void CropRect(const TRect& Rect, double FillColor);
   bool CropTransparent();
+  // Geometry and compositing: the processing engine's mirror, then DoChange.
+  void Flip(TPXFlipDirection Direction);
   void MoveRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY, double FillValue,
                 bool Fill);
   void Rotate(double Angle, int32_t Mode, TColor Background);
@@ -290,6 +294,13 @@ class TPXBitmap : public TPXBaseBitmap {
   void MergeWithAlpha(TPXBitmap* Source, int32_t DstX, int32_t DstY, int32_t SrcWidth, int32_t SrcHeight,
                       int32_t MaxAlpha, TResampleFilter Filter, uint8_t BlendOp, bool Resample, int32_t SrcX,
                       int32_t SrcY, double Opacity);
+
+  // --- I/O parameters (see core/pxxBitmaps_iohooks.h) ---------------------------------------
+  // The parameters the picture carries; nil when none.
+  TIOParams* GetParams();
+  bool HasParams() const { return FParams != nullptr; }
+  // Creates parameters owned by this bitmap, or frees them.
+  void SetHasParams(bool Value);
 
   // --- fields --------------------------------------------------------------------------------
   std::unique_ptr<TPXFileBuffer> FFileBuffer;  // backing store of pxFile storage

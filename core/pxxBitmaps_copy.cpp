@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_iohooks.h"
 #include "io/pxicc.h"
 
 namespace {
@@ -201,8 +202,10 @@ void TPXBitmap::CopyPaletteTo(TPXBaseBitmap* Dest) {
 }
 
 void TPXBitmap::CopyAttributesFrom(TPXBitmap* Source, bool CopyParams) {
-  (void)CopyParams;  // parameters travel only with bitmaps that carry I/O parameters
   if (!Source || Source == this) return;
+  // I/O parameters travel only between bitmaps that both carry them.
+  if (CopyParams && HasParams() && Source->HasParams() && BitmapParamsHooks().Assign)
+    BitmapParamsHooks().Assign(GetParams(), Source->GetParams());
   Source->CopyPaletteTo(this);
   FBWConversion = Source->FBWConversion;
   FDisplayRangeLow = Source->FDisplayRangeLow;

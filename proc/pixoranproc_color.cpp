@@ -83,26 +83,33 @@ void ReadRowRGB(TPXPixelFormat Format, const uint8_t* Row, int32_t Width, const 
 
 bool IsGreyFormat(TPXPixelFormat f) { return f == px8g || f == px16g || f == px32f; }
 
-// The maximum-entropy threshold of a histogram; -2 when no split beats 0.
+// The maximum-entropy threshold of a histogram. Only splits with pixels on both sides compete,
+// the first best one winning; a picture of one level thresholds at that level (all white).
 int32_t MaxEntropyThreshold(const TPXHistogram& h, int64_t Total) {
-  if (Total <= 0) return -2;
+  if (Total <= 0) return 0;
   std::array<double, 256> p{};
   double ht = 0;
   for (int i = 0; i < 256; ++i) {
     p[i] = static_cast<double>(h[i]) / static_cast<double>(Total);
     if (p[i] > 0) ht -= p[i] * std::log(p[i]);
   }
-  double best = 0.0, f = 0.0, cum = 0.0, hi = 0.0;
-  int32_t threshold = -2;
+  double hi = 0.0, best = 0.0;
+  int64_t below = 0;  // pixels under the candidate, counted exactly
+  int32_t threshold = -1;
   for (int i = 1; i < 256; ++i) {
-    cum += p[i - 1];
+    below += h[i - 1];
     if (p[i - 1] > 0) hi -= p[i - 1] * std::log(p[i - 1]);
-    if (cum > 0 && cum < 1) f = std::log(cum - cum * cum) + hi / cum + (ht - hi) / (1 - cum);
-    if (f > best) {
+    if (below <= 0 || below >= Total) continue;
+    const double cum = static_cast<double>(below) / static_cast<double>(Total);
+    const double f = std::log(cum - cum * cum) + hi / cum + (ht - hi) / (1 - cum);
+    if (threshold < 0 || f > best) {
       best = f;
       threshold = i;
     }
   }
+  if (threshold < 0)
+    for (int i = 0; i < 256; ++i)
+      if (h[i] > 0) return i;
   return threshold;
 }
 
@@ -147,6 +154,14 @@ uint8_t* GetRowRGB24(TPXBitmap* Bitmap, int32_t Row, uint8_t* Buffer, bool CopyN
     case px24RGB:
       if (CopyNative) std::memcpy(Buffer, row, static_cast<size_t>(w) * 3);
       return const_cast<uint8_t*>(row);
+    case px32f:
+    case pxCMYK:
+    case pxRGB48:
+    case pxCIELab:
+    case px32RGB:
+      // As the pixel container's conversion to px24RGB gives them.
+      ReadRowRGB(Bitmap->PixelFormat(), row, w, {}, TWide::HighByte, reinterpret_cast<TRGB*>(Buffer));
+      return Buffer;
     default:
       return Buffer;
   }

@@ -1,11 +1,20 @@
-// Linked into the image library's test programs: the shared test main starts the library before
-// the tests and stops them after, as the program's main does.
+// Linked into the image library's test programs: the shared test main starts the window layer
+// and the library before the tests and stops them after, as the program's main does.
 #include "core/hypxutils_startup.h"
+#include "io/pixoranio_support.h"
 #include "mview/dovevodi.h"
+#include "platform/forms/Forms.h"
+#include "proc/pixoranproc.h"
 
 void TestLibraryStartup() {
+  FormsStartup();
   RegisterVisionLibrary();
+  RegisterIOSupport();
+  RegisterProcessingUnit();
   StaticInitialize();
 }
 
-void TestLibraryShutdown() { StaticFinalize(); }
+void TestLibraryShutdown() {
+  StaticFinalize();
+  FormsShutdown();
+}

@@ -49,9 +49,12 @@ TEST(ColorTest, GetRowRGB24) {
   EXPECT_EQ(b3[3], 127);
   EXPECT_EQ(b3[6], 255);
 
-  auto other = Make(1, 1, pxCMYK);
+  // Wider formats are converted as well (compared with the container's conversion elsewhere).
+  auto other = Make(1, 1, px32RGB);
+  other->SetPixel32RGB(0, 0, 0x00030201);
   EXPECT_EQ(GetRowRGB24(other.get(), 0, buf, true), buf);
-  EXPECT_EQ(buf[0], 255);  // untouched
+  EXPECT_EQ(buf[0], 1);
+  EXPECT_EQ(buf[2], 3);
 }
 
 TEST(ColorTest, AverageColour) {
@@ -104,7 +107,9 @@ struct ThresholdCase {
 TEST(ColorTest, ThresholdTable) {
   const ThresholdCase cases[] = {
       {-2, {40, 40, 100, 200}, {0, 0, 1, 1}},   // maximum entropy picks 41
-      {-2, {10, 10, 250, 250}, {1, 1, 1, 1}},   // two levels: no split beats 0
+      {-2, {10, 10, 250, 250}, {0, 0, 1, 1}},   // two levels split above the darker
+      {-2, {0, 255, 255, 255}, {0, 1, 1, 1}},   // black text on white stays black
+      {-2, {90, 90, 90, 90}, {1, 1, 1, 1}},     // one level thresholds at itself
       {0, {0, 10, 200, 255}, {1, 1, 1, 1}},
       {256, {0, 10, 200, 255}, {0, 0, 0, 0}},
       {-1, {0, 0, 255, 255}, {0, 0, 1, 1}},     // average grey 127

@@ -1,0 +1,203 @@
+// Metadata holders of the I/O parameters besides the marker and IPTC lists: the EXIF maker note
+// (TPXTagsHandler), the imaging annotations of TIFF tag 32932 (TPXImagingAnnot), the library's
+// own annotation block (TPXPixoranAnnot), the DICOM data elements (TPXDicomTags), and the XMP
+// packet in a JPEG APP1 marker.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Types.h"
+
+class TIOParams;
+class TPXBitmap;
+
+// ---------------------------------------------------------------------------------------------
+// Maker note
+
+// How a maker-note layout counts offsets and where its entries start.
+struct TPXEXIFMakerNoteDeviceInfo {
+  std::string Header;        // the bytes the maker note starts with (empty: the default layout)
+  int32_t HeaderSkip = 0;    // bytes after the header before the content
+  uint8_t OffsetMode = 0;    // 0 enclosing structure, 1 independent of the block's place, 2 caller's base
+  uint8_t HeaderKind = 0;    // 0 count follows, 1 embedded TIFF header, 2 offset to the count
+  std::array<uint8_t, 8> TiffHeader{};
+  uint8_t ByteOrderMode = 0;  // 0 enclosing, 1 embedded header, 2 little-endian, 3 big-endian
+};
+
+// The EXIF maker note of a picture: the raw block as read, the layout recognised and the parsed
+// entries as a little-endian tag stream of its own.
+class TPXTagsHandler : public TObject {
+ public:
+  TPXTagsHandler();
+  ~TPXTagsHandler() override;
+
+  // Frees the raw block, empties the tag stream and the layout; byte order back to little-endian.
+  void Clear();
+  // Clear, then copies of Source's tag stream, byte order, raw block and layout.
+  void Assign(const TPXTagsHandler* Source);
+  // Neither a raw block nor parsed entries.
+  bool IsEmpty() const;
+  // Replaces the raw block (nil or a length of 0 or less: none).
+  void SetRawData(const void* Data, int32_t Length);
+
+  const std::vector<uint8_t>& RawData() const { return FRawData; }
+  int32_t RawLength() const { return static_cast<int32_t>(FRawData.size()); }
+  TPXEXIFMakerNoteDeviceInfo DeviceInfo;
+  TMemoryStream* TagStream() const { return FTagStream.get(); }
+  // Byte order of the maker note's entries.
+  bool LittleEndian = true;
+
+ private:
+  std::vector<uint8_t> FRawData;
+  std::unique_ptr<TMemoryStream> FTagStream;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Imaging annotations (TIFF tag 32932)
+
+inline constexpr int32_t PXImagingAttributesSize = 164;
+
+// One mark: its attribute record as read, and the points, text or picture its type carries.
+class TPXImagingObject : public TObject {
+ public:
+  TPXImagingObject();
+  ~TPXImagingObject() override;
+  void Assign(const TPXImagingObject* Source);
+  // The mark type: the first 32-bit field of the attributes.
+  int32_t MarkType() const;
+
+  std::array<uint8_t, PXImagingAttributesSize> Attributes{};
+  std::vector<TPoint> Points;
+  bool HasText = false;
+  std::string Text;
+  std::unique_ptr<TPXBitmap> Image;  // nil when the mark has no picture
+};
+
+class TPXImagingAnnot : public TObject {
+ public:
+  TPXImagingAnnot();
+  ~TPXImagingAnnot() override;
+  void Clear() { FObjects.clear(); }
+  // Clear, then a deep copy of every mark.
+  void Assign(const TPXImagingAnnot* Source);
+  int32_t GetCount() const { return static_cast<int32_t>(FObjects.size()); }
+  bool IsEmpty() const { return FObjects.empty(); }
+  TPXImagingObject* GetObject(int32_t Index) const;
+  // Appends a mark (taken over); returns its index.
+  int32_t AddObject(std::unique_ptr<TPXImagingObject> Object);
+
+  TIOParams* Parent = nullptr;  // the owning parameters, not owned
+
+ private:
+  std::vector<std::unique_ptr<TPXImagingObject>> FObjects;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The library's own annotation block: a 12-byte magic and a vector-object stream
+// ("PIXORANANNOT") or a layers stream ("ZEDODODIREDE").
+
+inline constexpr int32_t PXAnnotMagicSize = 12;
+
+class TPXPixoranAnnot : public TObject {
+ public:
+  explicit TPXPixoranAnnot(TIOParams* Params);
+  ~TPXPixoranAnnot() override;
+
+  bool IsEmpty() const;
+  // Empties the object stream; the form stays.
+  void Clear();
+  // Copies the object stream and the form.
+  void Assign(const TPXPixoranAnnot* Source);
+  // True when Size is at least 12 and Data starts with one of the two magics; IsVector tells
+  // which.
+  static bool CheckMagic(const void* Data, int32_t Size, bool& IsVector);
+  // Clear; with a known magic the bytes after it become the object stream and the form follows
+  // the magic.
+  void LoadFromBuffer(const void* Data, int32_t Size);
+  // The magic of the form and the object stream; empty when the annotation is empty.
+  void SaveToBuffer(std::vector<uint8_t>& Data) const;
+
+  TIOParams* Params() const { return FParams; }
+  TMemoryStream* ObjectStream() const { return FObjectStream.get(); }
+  bool IsVectorForm = true;
+
+ private:
+  TIOParams* FParams;  // not owned
+  std::unique_ptr<TMemoryStream> FObjectStream;
+};
+
+// ---------------------------------------------------------------------------------------------
+// DICOM data elements
+
+// Value-representation codes (the index of the two-letter text in the DICOM table).
+inline constexpr int32_t PXDicomVrCount = 28;   // "AE" .. "UT"
+inline constexpr int32_t PXDicomVrUSorSS = 28;  // US or SS by the value's sign
+inline constexpr int32_t PXDicomVrUnknown = 29;
+// The VR code of a two-letter text (29 when not in the table; an empty text gives 28).
+int32_t DicomVrFromText(std::string_view Text);
+// The text of a code ("SS" for 19 and 28, "??" from 29 on).
+std::string DicomVrToText(int32_t Code);
+
+class TPXDicomTags;
+// The items of a sequence element.
+using TPXDicomItems = std::vector<std::unique_ptr<TPXDicomTags>>;
+
+struct TPXDicomTag {
+  uint16_t Group = 0;
+  uint16_t Element = 0;
+  int32_t VR = 0;
+  std::vector<uint8_t> Data;  // the value bytes and a terminating zero byte; empty: no data
+  int32_t DataLength = 0;     // the value's length (without the terminating zero)
+  std::unique_ptr<TPXDicomItems> Children;  // sequence items; nil when none
+};
+
+class TPXDicomTags : public TObject {
+ public:
+  TPXDicomTags();
+  ~TPXDicomTags() override;
+
+  void Clear() { FTags.clear(); }
+  int32_t GetCount() const { return static_cast<int32_t>(FTags.size()); }
+  bool IsEmpty() const { return FTags.empty(); }
+  // First index of the element; -1 when absent.
+  int32_t IndexOf(uint16_t Group, uint16_t Element) const;
+  // nil outside the list.
+  TPXDicomTag* GetTag(int32_t Index) const;
+  // Adds an element without replacing one of the same number (sorted lists keep it after
+  // those); a negative Length or nil Data store no data. Returns its index.
+  int32_t AddTag(uint16_t Group, uint16_t Element, std::unique_ptr<TPXDicomItems> Children, int32_t Length,
+                 const void* Data, int32_t VR);
+  // Deletes the first element of that number, or with All every one.
+  void DeleteTag(uint16_t Group, uint16_t Element, bool All);
+  // The value as text: AT, SL, UL and code 28 as signed 32-bit, SS signed 16-bit, US unsigned
+  // 16-bit, FL fixed with 6 decimals, everything else as a zero-terminated text; empty for a
+  // missing element or one without data.
+  std::string GetTagText(int32_t Index) const;
+  std::string GetTagTextOf(uint16_t Group, uint16_t Element) const;
+  // Deep copy (sequences recursively).
+  void Assign(const TPXDicomTags* Source);
+
+  bool Sorted = true;
+
+ private:
+  std::vector<std::unique_ptr<TPXDicomTag>> FTags;
+};
+
+// ---------------------------------------------------------------------------------------------
+// XMP in JPEG APP1 markers: the 29-byte identifier (namespace text and a zero byte), then the
+// packet text.
+
+inline constexpr int32_t PXXmpIdentifierSize = 29;
+
+// The start of the packet text inside an APP1 marker's data, or nil when the marker is not XMP
+// (shorter than 30 bytes or another identifier).
+const uint8_t* FindXmpPacket(const void* Data, int32_t Length);
+// Stores the packet text in Params (SetXmpInfo); false when the marker is not XMP.
+bool ReadXmpMarker(const void* Data, int32_t Length, TIOParams* Params);
+// The APP1 data for the packet of Params: the identifier followed by XMP_Info.
+void BuildXmpMarker(const TIOParams* Params, std::vector<uint8_t>& Data);

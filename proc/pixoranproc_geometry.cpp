@@ -1,0 +1,353 @@
+// Canvas resize, flips and the geometry routines of the processing engine.
+#include "proc/pixoranproc_geometry.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PX_PROC_FLIP_SSSE3 1
+#endif
+
+#include "core/pxwords.h"
+#include "core/pxxBitmaps.h"
+#include "proc/pixoranproc.h"
+
+namespace {
+
+constexpr std::array<uint8_t, 256> MakeBitReverse() {
+  std::array<uint8_t, 256> t{};
+  for (int v = 0; v < 256; ++v) {
+    int r = 0;
+    for (int b = 0; b < 8; ++b)
+      if (v & (1 << b)) r |= 0x80 >> b;
+    t[static_cast<size_t>(v)] = static_cast<uint8_t>(r);
+  }
+  return t;
+}
+constexpr std::array<uint8_t, 256> ReverseBitsInByte = MakeBitReverse();
+
+// Reverses Width pixels of Bytes bytes each in place.
+void ReversePixels(uint8_t* Row, int32_t Width, int32_t Bytes) {
+  switch (Bytes) {
+    case 1:
+      std::reverse(Row, Row + Width);
+      break;
+    case 3: {
+      uint8_t* a = Row;
+      uint8_t* b = Row + 3 * static_cast<int64_t>(Width - 1);
+      for (; a < b; a += 3, b -= 3) {
+        std::swap(a[0], b[0]);
+        std::swap(a[1], b[1]);
+        std::swap(a[2], b[2]);
+      }
+      break;
+    }
+    case 4: {
+      uint8_t* p = Row;
+      for (int32_t i = 0, j = Width - 1; i < j; ++i, --j) {
+        uint32_t u, v;
+        std::memcpy(&u, p + 4 * i, 4);
+        std::memcpy(&v, p + 4 * j, 4);
+        std::memcpy(p + 4 * i, &v, 4);
+        std::memcpy(p + 4 * j, &u, 4);
+      }
+      break;
+    }
+    default:
+      for (int32_t i = 0, j = Width - 1; i < j; ++i, --j)
+        std::swap_ranges(Row + static_cast<int64_t>(i) * Bytes, Row + static_cast<int64_t>(i + 1) * Bytes,
+                         Row + static_cast<int64_t>(j) * Bytes);
+      break;
+  }
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+// The bits of every byte reversed.
+inline uint64_t ReverseBytesBits(uint64_t v) {
+  v = ((v >> 1) & 0x5555555555555555ull) | ((v & 0x5555555555555555ull) << 1);
+  v = ((v >> 2) & 0x3333333333333333ull) | ((v & 0x3333333333333333ull) << 2);
+  return ((v >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((v & 0x0F0F0F0F0F0F0F0Full) << 4);
+}
+
+#ifdef PX_PROC_FLIP_SSSE3
+bool FlipHasSSSE3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+// Dest[i] = the bits of Source[n - 1 - i] reversed, 16 bytes at a time; returns how many.
+__attribute__((target("ssse3"))) int32_t ReverseBitBytesSSSE3(const uint8_t* Source, uint8_t* Dest, int32_t n) {
+  const __m128i order = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  // A nibble reversed, in the high or low half of the byte.
+  const __m128i toHigh = _mm_setr_epi8(0x00, 0x80, 0x40, 0xC0, 0x20, 0xA0, 0x60, 0xE0, 0x10, 0x90, 0x50, 0xD0, 0x30,
+                                       static_cast<char>(0xB0), 0x70, static_cast<char>(0xF0));
+  const __m128i toLow = _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF);
+  const __m128i low = _mm_set1_epi8(0x0F);
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Source + n - 16 - i)), order);
+    const __m128i r = _mm_or_si128(_mm_shuffle_epi8(toHigh, _mm_and_si128(v, low)),
+                                   _mm_shuffle_epi8(toLow, _mm_and_si128(_mm_srli_epi16(v, 4), low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + i), r);
+  }
+  return i;
+}
+#endif
+
+// Mirrors a 1-bit row of Width pixels left-right; Temp holds the row's byte count.
+//
+// With T the row's bytes in reverse order, each bit-reversed, output pixel x is bit x + s of T,
+// s = the padding bits of the last byte. Eight bytes of T read as one big-endian word are the
+// bit-reversed bytes of a little-endian word of the row, so a whole word is two loads, a byte-
+// wise bit reversal and a shift.
+void ReverseBitRow(uint8_t* Row, int32_t Width, uint8_t* Temp) {
+  const int32_t n = (Width + 7) / 8;
+  const int32_t s = n * 8 - Width;
+  std::memcpy(Temp, Row, static_cast<size_t>(n));
+  auto t = [&](int32_t j) -> uint32_t { return j < n ? ReverseBitsInByte[Temp[n - 1 - j]] : 0u; };
+  int32_t i = 0;
+#ifdef PX_PROC_FLIP_SSSE3
+  if (s == 0 && FlipHasSSSE3()) i = ReverseBitBytesSSSE3(Temp, Row, n);
+#endif
+  if (i + 16 <= n) {
+    uint64_t w0 = ReverseBytesBits(Load64(Temp + n - 8 - i));  // T[i .. i + 7], big-endian
+    for (; i + 16 <= n; i += 8) {
+      const uint64_t w1 = ReverseBytesBits(Load64(Temp + n - 16 - i));  // T[i + 8 .. i + 15]
+      const uint64_t out = s == 0 ? w0 : (w0 << s) | (w1 >> (64 - s));
+      Store64(Row + i, __builtin_bswap64(out));
+      w0 = w1;
+    }
+  }
+  for (; i < n; ++i) Row[i] = static_cast<uint8_t>((t(i) << s) | (t(i + 1) >> (8 - s)));
+}
+
+void FlipPixels(TPXBitmap* Bitmap, TPXFlipDirection Direction) {
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  const int32_t bits = Bitmap->BitCount();
+  if (w <= 0 || h <= 0 || bits <= 0) return;
+  if (Direction == pxfdVertical) {
+    const size_t len = static_cast<size_t>((static_cast<int64_t>(w) * bits + 7) / 8);
+    std::vector<uint8_t> tmp(len);
+    for (int32_t i = 0, j = h - 1; i < j; ++i, --j) {
+      uint8_t* a = Bitmap->Scanline(i);
+      uint8_t* b = Bitmap->Scanline(j);
+      std::memcpy(tmp.data(), a, len);
+      std::memcpy(a, b, len);
+      std::memcpy(b, tmp.data(), len);
+    }
+  } else if (bits == 1) {
+    std::vector<uint8_t> tmp(static_cast<size_t>((w + 7) / 8));
+    for (int32_t y = 0; y < h; ++y) ReverseBitRow(Bitmap->Scanline(y), w, tmp.data());
+  } else {
+    if (bits % 8 != 0) return;
+    for (int32_t y = 0; y < h; ++y) ReversePixels(Bitmap->Scanline(y), w, bits / 8);
+  }
+}
+
+template <int Bytes>
+void RotateQuarter(TPXBitmap* Source, TPXBitmap* Dest, bool Clockwise) {
+  if (!Source || !Dest || Source->BitCount() != Bytes * 8) return;
+  const int32_t w = Source->Width(), h = Source->Height();
+  if (w <= 0 || h <= 0) return;
+  if (!Dest->Allocate(h, w, Source->PixelFormat())) throw EOutOfMemory("Out of memory");
+  if (Source->PixelFormat() == px8p) Source->CopyPaletteTo(Dest);
+  std::vector<const uint8_t*> src(static_cast<size_t>(h));
+  for (int32_t y = 0; y < h; ++y) src[static_cast<size_t>(y)] = Source->Scanline(y);
+  // Dest is h wide and w high.
+  for (int32_t y = 0; y < w; ++y) {
+    uint8_t* d = Dest->Scanline(y);
+    const int32_t sx = Clockwise ? y : w - 1 - y;
+    for (int32_t x = 0; x < h; ++x) {
+      const int32_t sy = Clockwise ? h - 1 - x : x;
+      std::memcpy(d + Bytes * x, src[static_cast<size_t>(sy)] + Bytes * sx, Bytes);
+    }
+  }
+}
+
+}  // namespace
+
+void FlipBitmap(TPXBitmap* Bitmap, TPXFlipDirection Direction) {
+  if (!Bitmap || (Direction != pxfdHorizontal && Direction != pxfdVertical)) return;
+  FlipPixels(Bitmap, Direction);
+  if (TPXBitmap* alpha = Bitmap->PeekAlphaChannel()) FlipPixels(alpha, Direction);
+}
+
+TRect GetOpaqueBounds(TPXBitmap* Bitmap) {
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  TPXBitmap* alpha = Bitmap->PeekAlphaChannel();
+  if (!alpha) return TRect(0, 0, w - 1, h - 1);
+  TRect r(w, h, -1, -1);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* a = alpha->Scanline(y);
+    int32_t first = 0;
+    while (first < w && a[first] == 0) ++first;
+    if (first == w) continue;
+    int32_t last = w - 1;
+    while (a[last] == 0) --last;
+    r.Left = std::min(r.Left, first);
+    r.Right = std::max(r.Right, last);
+    if (r.Top == h) r.Top = y;
+    r.Bottom = y;
+  }
+  return r;
+}
+
+void RotateQuarterCW24(TPXBitmap* Source, TPXBitmap* Dest) { RotateQuarter<3>(Source, Dest, true); }
+void RotateQuarterCW8(TPXBitmap* Source, TPXBitmap* Dest) { RotateQuarter<1>(Source, Dest, true); }
+void RotateQuarterCCW24(TPXBitmap* Source, TPXBitmap* Dest) { RotateQuarter<3>(Source, Dest, false); }
+void RotateQuarterCCW8(TPXBitmap* Source, TPXBitmap* Dest) { RotateQuarter<1>(Source, Dest, false); }
+
+void MapQuadToQuad(TPXBitmap* Source, TPXBitmap* Dest, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3,
+                   int32_t Y3, int32_t X4, int32_t Y4, int32_t GradientMin, int32_t GradientMax, bool Blend,
+                   int32_t Transparency) {
+  if (!Source || !Dest || Source->PixelFormat() != px24RGB || Dest->PixelFormat() != px24RGB) return;
+  const int32_t sw = Source->Width(), sh = Source->Height();
+  if (sw <= 0 || sh <= 0 || Dest->Width() <= 0 || Dest->Height() <= 0) return;
+  const int32_t maxX = std::max({X1, X2, X3, X4}), maxY = std::max({Y1, Y2, Y3, Y4});
+  const int32_t minX = std::min({X1, X2, X3, X4}), minY = std::min({Y1, Y2, Y3, Y4});
+  if (maxX < 0 || maxY < 0 || X1 == X2 || Y3 == Y1 || Transparency <= 0) return;
+
+  // Square-to-quadrilateral mapping of the normalised corners, then its adjoint.
+  const double nx = maxX + 1.0, ny = maxY + 1.0;
+  const double x0 = X1 / nx, y0 = Y1 / ny, x1 = X2 / nx, y1 = Y2 / ny;
+  const double x2 = X3 / nx, y2 = Y3 / ny, x3 = X4 / nx, y3 = Y4 / ny;
+  const double sx = x0 - x1 + x2 - x3, sy = y0 - y1 + y2 - y3;
+  double a, b, c, d, e, f, g, hh;
+  if (sx == 0 && sy == 0) {
+    a = x1 - x0, b = x2 - x1, c = x0, d = y1 - y0, e = y2 - y1, f = y0, g = 0, hh = 0;
+  } else {
+    const double dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
+    const double del = dx1 * dy2 - dx2 * dy1;
+    if (del == 0) return;  // three corners in a line: no projective mapping
+    g = (sx * dy2 - dx2 * sy) / del;
+    hh = (dx1 * sy - sx * dy1) / del;
+    a = x1 - x0 + g * x1, b = x3 - x0 + hh * x3, c = x0;
+    d = y1 - y0 + g * y1, e = y3 - y0 + hh * y3, f = y0;
+  }
+  const double A = e - f * hh, B = c * hh - b, C = b * f - c * e;
+  const double D = f * g - d, E = a - c * g, F = c * d - a * f;
+  const double G = d * hh - e * g, H = b * g - a * hh, I = a * e - b * d;
+  for (double v : {A, B, C, D, E, F, G, H, I})
+    if (!std::isfinite(v)) return;
+  // A singular mapping (three corners in a line) has no inverse.
+  if (!(std::fabs(a * A + b * D + c * G) > 1e-12)) return;
+
+  TPXBitmap* srcAlpha = Source->GetAlphaChannel();
+  TPXBitmap* dstAlpha = Blend ? nullptr : Dest->GetAlphaChannel();
+  if (dstAlpha) dstAlpha->FFull = 0;
+  const bool gradient = GradientMin >= 0 && GradientMax >= 0;
+  const bool upright = Y1 < Y4;
+  const int32_t rowFrom = std::max(0, minY), rowTo = std::min(maxY, Dest->Height() - 1);
+  const int32_t colFrom = std::max(0, minX), colTo = std::min(maxX, Dest->Width() - 1);
+  for (int32_t y = rowFrom; y <= rowTo; ++y) {
+    auto* dp = reinterpret_cast<TRGB*>(Dest->Scanline(y));
+    uint8_t* da = dstAlpha ? dstAlpha->Scanline(y) : nullptr;
+    const double py = y / ny;
+    for (int32_t x = colFrom; x <= colTo; ++x) {
+      const double px = x / nx;
+      double den = G * px + H * py + I;
+      if (den == 0) den = 1;
+      const double u = (A * px + B * py + C) / den, v = (D * px + E * py + F) / den;
+      if (!std::isfinite(u) || !std::isfinite(v)) continue;
+      // Trunc of the position; outside [0, width) x [0, height) the pixel stays.
+      const double su = sw * u + 0.5, sv = sh * v + 0.5;
+      if (!(su > -1.0 && su < sw && sv > -1.0 && sv < sh)) continue;
+      const int32_t col = static_cast<int32_t>(su), row = static_cast<int32_t>(sv);
+      const TRGB s = reinterpret_cast<const TRGB*>(Source->Scanline(row))[col];
+      const int32_t sa = srcAlpha->Scanline(row)[col];
+      int32_t alpha = std::min(Transparency, sa);
+      if (gradient) {
+        const int32_t fade = upright ? 255 - row * 255 / sh : row * 255 / sh;
+        if (Blend) alpha = std::min(alpha, fade);
+        else {
+          const double frac = upright ? 1.0 - static_cast<double>(row) / sh : static_cast<double>(row) / sh;
+          alpha = std::min({static_cast<int32_t>(frac * sa), sa, Transparency});
+        }
+        alpha = std::clamp(alpha, GradientMin, std::max(GradientMin, GradientMax));
+      }
+      TRGB& t = dp[x];
+      if (Blend) {
+        // dest + floor(alpha x (source - dest) / 256)
+        t.b = static_cast<uint8_t>(t.b + ((alpha * (s.b - t.b)) >> 8));
+        t.g = static_cast<uint8_t>(t.g + ((alpha * (s.g - t.g)) >> 8));
+        t.r = static_cast<uint8_t>(t.r + ((alpha * (s.r - t.r)) >> 8));
+      } else {
+        t = s;
+        da[x] = static_cast<uint8_t>(std::clamp(alpha, 0, 255));
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPixoranProc canvas and geometry operations
+
+namespace {
+
+// Switches AutoUndo off for an inner operation and back when the scope ends.
+class TAutoUndoOff {
+ public:
+  explicit TAutoUndoOff(TPixoranProc* Proc) : FProc(Proc), FWas(Proc->AutoUndo()) { Proc->SetAutoUndo(false); }
+  ~TAutoUndoOff() { FProc->SetAutoUndo(FWas); }
+  TAutoUndoOff(const TAutoUndoOff&) = delete;
+  TAutoUndoOff& operator=(const TAutoUndoOff&) = delete;
+
+ private:
+  TPixoranProc* FProc;
+  bool FWas;
+};
+
+}  // namespace
+
+void TPixoranProc::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t HorizontalPosition,
+                                uint8_t VerticalPosition, int32_t FillAlpha) {
+  if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
+  TPXBitmap* bmp = FTargetBitmap;
+  if (NewWidth <= 0 || NewHeight <= 0 || (NewWidth == bmp->Width() && NewHeight == bmp->Height())) return;
+  if (FAutoUndo) StoreUndoState(Format(GetLanguageWord(203), NewWidth, NewHeight), pxuImage, true, 83);
+  if (bmp->Width() < 2 && bmp->Height() < 2) {
+    TAutoUndoOff off(this);
+    ClearToBackground();
+  }
+  if (FillAlpha < 255) bmp->GetAlphaChannel();
+  bmp->ResizeCanvas(NewWidth, NewHeight, static_cast<double>(Background()), FillAlpha, HorizontalPosition,
+                    VerticalPosition);
+  ImageChanged();
+  DoFinishWork();
+}
+
+void TPixoranProc::ClearToBackground() {
+  if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
+  if (FAutoUndo) StoreUndoState(GetLanguageWord(84), pxuImage, true, 19);
+  FTargetBitmap->Fill(static_cast<double>(Background()));
+  ImageChanged();
+  DoFinishWork();
+}
+
+void TPixoranProc::Flip(uint8_t Direction) {
+  if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
+  if (Direction != pxfdHorizontal && Direction != pxfdVertical) return;
+  if (FAutoUndo)
+    StoreUndoState(GetLanguageWord(Direction == pxfdHorizontal ? 297 : 298), pxuImage, true,
+                   Direction == pxfdHorizontal ? 48 : 49);
+  FlipBitmap(FTargetBitmap, Direction);
+  ImageChanged();
+  DoFinishWork();
+}
+
+void TPixoranProc::CropTransparent() {
+  if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
+  const TRect r = GetOpaqueBounds(FTargetBitmap);
+  if (r.Right < 0 || r.Bottom < 0) return;
+  TAutoUndoOff off(this);
+  CropToRect(r);
+}

@@ -1,0 +1,495 @@
+// The kernel resampler: eight kernels, contributor lists, the 24-bit path whose horizontal pass
+// runs in bands on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
+// ResampleBitmap, ResampleGray8, ResampleGray16 and ResampleMono.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "core/hypxutils.h"
+#include "core/hypxutils_threads.h"
+#include "core/pxsettings.h"
+#include "core/pxxBitmaps.h"
+#include "platform/rtl/SysUtils.h"
+#include "proc/pixoranproc_resample.h"
+#include "proc/pixoranproc_resample_impl.h"
+
+// The release build's -O2 keeps GCC's vectorizer to trivial loops; the weighting loops of the
+// vertical pass are worth its full cost model.
+#if defined(__GNUC__) && !defined(__clang__)
+#define PX_RESAMPLE_VECTORIZE __attribute__((optimize("tree-vectorize", "vect-cost-model=dynamic")))
+#else
+#define PX_RESAMPLE_VECTORIZE
+#endif
+
+namespace {
+
+// --- kernels ---------------------------------------------------------------------------------
+
+double Sinc(double x) {
+  if (x == 0) return 1;
+  x *= std::numbers::pi;
+  return std::sin(x) / x;
+}
+
+double Kernel(TResampleFilter F, double x) {
+  const double a = std::abs(x);
+  switch (F) {
+    case rfTriangle: return a < 1 ? 1 - a : 0;
+    case rfHermite: return a < 1 ? 2 * a * a * a - 3 * x * x + 1 : 0;
+    case rfBell:
+      if (a < 0.5) return 0.75 - x * x;
+      if (a < 1.5) return 0.5 * (a - 1.5) * (a - 1.5);
+      return 0;
+    case rfBSpline:
+      if (a < 1) return 0.5 * a * a * a - x * x + 2.0 / 3;
+      if (a < 2) return (2 - a) * (2 - a) * (2 - a) / 6;
+      return 0;
+    case rfLanczos3: return a < 3 ? Sinc(x) * Sinc(x / 3) : 0;
+    case rfMitchell:
+      if (a < 1) return (7 * a * a * a - 12 * x * x + 16.0 / 3) / 6;
+      if (a < 2) return (-7.0 / 3 * a * a * a + 12 * x * x - 20 * a + 32.0 / 3) / 6;
+      return 0;
+    case rfNearest: return x > -0.5 && x <= 0.5 ? 1 : 0;
+    case rfLinear:
+      if (x >= -1 && x < 0) return x + 1;
+      if (x >= 0 && x < 1) return 1 - x;
+      return 0;
+    default: return 0;
+  }
+}
+
+double KernelSupport(TResampleFilter F) {
+  switch (F) {
+    case rfBell: return 1.5;
+    case rfBSpline:
+    case rfMitchell: return 2.0;
+    case rfLanczos3: return 3.0;
+    default: return 1.0;
+  }
+}
+
+int32_t MirrorIndex(int64_t j, int32_t S) {
+  if (j < 0) j = -j;
+  else if (j >= S) j = 2 * static_cast<int64_t>(S) - j - 1;
+  return static_cast<int32_t>(std::clamp<int64_t>(j, 0, S - 1));
+}
+
+// --- flattened contributor lists with their divisors --------------------------------------------
+
+constexpr int kMagicShift = 42;
+
+struct TAxis {
+  std::vector<int32_t> Start;  // Count + 1 offsets into Index/Weight
+  std::vector<int32_t> Index;
+  std::vector<int32_t> Weight;
+  std::vector<int32_t> Total;
+  std::vector<int64_t> SumAbs;
+  std::vector<uint64_t> Magic;  // exact division for 8-bit sums, 0 where it does not apply
+  std::vector<int32_t> First;   // the first index of a list of consecutive indices, else -1
+  int32_t Count = 0;
+};
+
+TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs256, int64_t MaxV) {
+  TAxis a;
+  a.Count = static_cast<int32_t>(Lists.size());
+  a.Start.reserve(Lists.size() + 1);
+  a.Start.push_back(0);
+  for (const auto& l : Lists) {
+    int64_t total = 0, sumAbs = 0;
+    for (const auto& c : l) {
+      a.Index.push_back(c.Index);
+      a.Weight.push_back(c.Weight);
+      total += c.Weight;
+      sumAbs += std::abs(static_cast<int64_t>(c.Weight));
+    }
+    a.Start.push_back(static_cast<int32_t>(a.Index.size()));
+    bool consecutive = !l.empty();
+    for (size_t i = 1; i < l.size() && consecutive; ++i) consecutive = l[i].Index == l[i - 1].Index + 1;
+    a.First.push_back(consecutive ? l[0].Index : -1);
+    if (total == 0 && ZeroTotalAs256) total = 256;
+    a.Total.push_back(static_cast<int32_t>(total));
+    a.SumAbs.push_back(sumAbs);
+    // acc < 2^25 and 0 < total <= 2^17 make (acc * ceil(2^42 / total)) >> 42 exactly acc div total.
+    const bool fits = total > 0 && total <= (1 << 17) && sumAbs * MaxV < (int64_t{1} << 25);
+    a.Magic.push_back(fits ? ((uint64_t{1} << kMagicShift) + static_cast<uint64_t>(total) - 1) /
+                                 static_cast<uint64_t>(total)
+                           : 0);
+  }
+  return a;
+}
+
+// acc div total clamped to 0..MaxV; a total of 0 takes acc shifted right by 8 as unsigned.
+inline int64_t DivClamp(int64_t acc, int32_t total, uint64_t magic, int64_t MaxV) {
+  if (total > 0) {
+    if (acc <= 0) return 0;
+    const int64_t q = magic ? static_cast<int64_t>((static_cast<uint64_t>(acc) * magic) >> kMagicShift) : acc / total;
+    return q > MaxV ? MaxV : q;
+  }
+  if (total < 0) {
+    const int64_t q = acc / total;
+    return q < 0 ? 0 : (q > MaxV ? MaxV : q);
+  }
+  const int64_t q = static_cast<uint32_t>(acc) >> 8;
+  return q > MaxV ? MaxV : q;
+}
+
+// One row through the horizontal lists: NC channels per pixel, samples of type T.
+template <typename T, int NC, typename TAcc>
+void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV) {
+  const int32_t* start = ax.Start.data();
+  const int32_t* idx = ax.Index.data();
+  const int32_t* wt = ax.Weight.data();
+  for (int32_t x = 0; x < ax.Count; ++x) {
+    TAcc acc[NC] = {};
+    const int32_t first = ax.First[static_cast<size_t>(x)];
+    if (first >= 0) {
+      // Consecutive source pixels (every list away from the edges): one running pointer.
+      const T* p = s + static_cast<int64_t>(first) * NC;
+      const int32_t* w = wt + start[x];
+      const int32_t n = start[x + 1] - start[x];
+      if constexpr (NC == 3) {
+        // Three running sums in registers (GCC at -O2 leaves a channel loop over memory).
+        TAcc a0 = 0, a1 = 0, a2 = 0;
+        for (int32_t k = 0; k < n; ++k, p += 3) {
+          const TAcc wk = w[k];
+          a0 += wk * static_cast<TAcc>(p[0]);
+          a1 += wk * static_cast<TAcc>(p[1]);
+          a2 += wk * static_cast<TAcc>(p[2]);
+        }
+        acc[0] = a0;
+        acc[1] = a1;
+        acc[2] = a2;
+      } else {
+        for (int32_t k = 0; k < n; ++k, p += NC)
+          for (int c = 0; c < NC; ++c) acc[c] += static_cast<TAcc>(w[k]) * static_cast<TAcc>(p[c]);
+      }
+    } else {
+      for (int32_t k = start[x]; k < start[x + 1]; ++k) {
+        const T* p = s + static_cast<int64_t>(idx[k]) * NC;
+        const TAcc w = wt[k];
+        for (int c = 0; c < NC; ++c) acc[c] += w * static_cast<TAcc>(p[c]);
+      }
+    }
+    for (int c = 0; c < NC; ++c)
+      d[static_cast<int64_t>(x) * NC + c] = static_cast<T>(DivClamp(acc[c], ax.Total[static_cast<size_t>(x)],
+                                                                    ax.Magic[static_cast<size_t>(x)], MaxV));
+  }
+}
+
+// One destination row of the vertical pass: the work rows of list y weighted into Acc.
+template <typename T, typename TAcc, typename RowFn>
+PX_RESAMPLE_VECTORIZE void VerticalRow(const TAxis& ax, int32_t y, int32_t Rows, int64_t Samples, RowFn WorkRow, std::vector<TAcc>& Acc,
+                 T* d, int64_t MaxV) {
+  std::fill(Acc.begin(), Acc.end(), TAcc{0});
+  TAcc* __restrict acc = Acc.data();
+  for (int32_t k = ax.Start[static_cast<size_t>(y)]; k < ax.Start[static_cast<size_t>(y) + 1]; ++k) {
+    const T* __restrict r = WorkRow(std::clamp(ax.Index[static_cast<size_t>(k)], 0, Rows - 1));
+    const TAcc w = ax.Weight[static_cast<size_t>(k)];
+    // Blocks of a fixed length let the compiler use vector instructions at -O2 as well.
+    int64_t i = 0;
+    for (; i + 16 <= Samples; i += 16)
+      for (int j = 0; j < 16; ++j) acc[i + j] += w * static_cast<TAcc>(r[i + j]);
+    for (; i < Samples; ++i) acc[i] += w * static_cast<TAcc>(r[i]);
+  }
+  const int32_t total = ax.Total[static_cast<size_t>(y)];
+  const uint64_t magic = ax.Magic[static_cast<size_t>(y)];
+  for (int64_t i = 0; i < Samples; ++i) d[i] = static_cast<T>(DivClamp(acc[i], total, magic, MaxV));
+}
+
+// --- the threaded horizontal pass of the 24-bit path --------------------------------------------
+
+struct THorizParams {
+  int32_t Bands = 1;
+  const TAxis* Axis = nullptr;
+  TPXBitmap* Source = nullptr;
+  TPXWorkBitmap* Work = nullptr;
+  double ProgressFactor = 0;
+  const TPXProgressEvent* OnProgress = nullptr;
+  TObject* Sender = nullptr;
+};
+
+class TResampleHorizThread : public TPXExecutor {
+ public:
+  TResampleHorizThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const THorizParams& P)
+      : TPXExecutor(Threaded), first_(FirstRow), rows_(RowCount), band_(Band), p_(P) {}
+
+  void Execute() override {
+    TRsProgress progress(*p_.OnProgress, p_.Sender);
+    for (int32_t y = first_; y < first_ + rows_; ++y) {
+      const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(y));
+      uint8_t* d = p_.Work->GetScanline(y);
+      if (s && d) HorizontalRow<uint8_t, 3, int32_t>(s, d, *p_.Axis, 255);
+      if (band_ == 0) progress.Report(RsTrunc((p_.Bands * static_cast<double>(y) + 1) * p_.ProgressFactor));
+    }
+  }
+
+ private:
+  int32_t first_, rows_, band_;
+  THorizParams p_;
+};
+
+// --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
+
+// Both passes in the caller's thread through an intermediate of dW x sH samples; a 1-bit source
+// reads 255 for a set bit, and GreyToRGB writes each result into three bytes.
+template <typename T>
+void KernelSingle(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource,
+                  bool GreyToRGB) {
+  const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
+  const int64_t maxV = sizeof(T) == 1 ? 255 : 65535;
+  const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), false, maxV);
+  std::vector<T> work(static_cast<size_t>(dW) * static_cast<size_t>(sH));
+  std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0);
+  for (int32_t y = 0; y < sH; ++y) {
+    const uint8_t* row = Src->Scanline(y);
+    if (!row) continue;
+    const T* s = reinterpret_cast<const T*>(row);
+    if (MonoSource) {
+      for (int32_t x = 0; x < sW; ++x) expanded[static_cast<size_t>(x)] = GetPixelBit(row, x) ? 255 : 0;
+      s = expanded.data();
+    }
+    T* d = work.data() + static_cast<size_t>(y) * static_cast<size_t>(dW);
+    HorizontalRow<T, 1, int64_t>(s, d, hx, maxV);
+  }
+  const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, maxV);
+  std::vector<int64_t> acc(static_cast<size_t>(dW));
+  std::vector<T> line(static_cast<size_t>(dW));
+  auto workRow = [&](int32_t r) { return work.data() + static_cast<size_t>(r) * static_cast<size_t>(dW); };
+  for (int32_t y = 0; y < dH; ++y) {
+    uint8_t* out = Dst->Scanline(y);
+    if (!out) continue;
+    if (GreyToRGB) {
+      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, line.data(), maxV);
+      for (int32_t x = 0; x < dW; ++x)
+        out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = static_cast<uint8_t>(line[static_cast<size_t>(x)]);
+    } else {
+      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, reinterpret_cast<T*>(out), maxV);
+    }
+  }
+}
+
+// The settings' default filter as the kernel path can serve it.
+TResampleFilter DefaultFallbackFilter() {
+  auto f = RsMapScalerFilter(RsSaneFilter(static_cast<TResampleFilter>(GlobalSettingsInstance()->FDefaultResampleFilter)));
+  if (f == rfBilinear || f == rfBicubic) f = rfFastLinear;
+  return f;
+}
+
+void EnsureFormat(TPXBitmap* B, TPXPixelFormat F) {
+  if (B->PixelFormat() != F && !B->Allocate(B->Width(), B->Height(), F)) throw EOutOfMemory("Out of memory");
+}
+
+}  // namespace
+
+std::vector<TPXContributorList> BuildContributors(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter) {
+  std::vector<TPXContributorList> lists(static_cast<size_t>(std::max(DstSize, 0)));
+  if (SrcSize <= 0 || DstSize <= 0) return lists;
+  const double r = KernelSupport(Filter);
+  const double scale = SrcSize == 1 || DstSize == 1 ? static_cast<double>(DstSize) / SrcSize
+                                                    : static_cast<double>(DstSize - 1) / (SrcSize - 1);
+  const bool reducing = scale < 1;
+  const double w = reducing ? r / scale : r;
+  const double fscale = reducing ? 1 / scale : 1;
+  for (int32_t i = 0; i < DstSize; ++i) {
+    const double center = i / scale;
+    const int64_t j0 = static_cast<int64_t>(std::floor(center - w)), j1 = static_cast<int64_t>(std::ceil(center + w));
+    auto& list = lists[static_cast<size_t>(i)];
+    for (int64_t j = j0; j <= j1; ++j) {
+      const double k = Kernel(Filter, (center - static_cast<double>(j)) / fscale);
+      const auto weight = static_cast<int32_t>(RsRound(k * 256 / fscale));
+      if (weight != 0) list.push_back({MirrorIndex(j, SrcSize), weight});
+    }
+    if (!list.empty()) continue;
+    // Every weight rounded to 0 (a very strong reduction): the same kernel at a finer scale,
+    // normalised to a total of 65536, so the pixel is the kernel-weighted mean and not black.
+    double sum = 0;
+    for (int64_t j = j0; j <= j1; ++j) sum += Kernel(Filter, (center - static_cast<double>(j)) / fscale);
+    if (sum != 0)
+      for (int64_t j = j0; j <= j1; ++j) {
+        const auto weight =
+            static_cast<int32_t>(RsRound(Kernel(Filter, (center - static_cast<double>(j)) / fscale) * 65536 / sum));
+        if (weight != 0) list.push_back({MirrorIndex(j, SrcSize), weight});
+      }
+    if (list.empty()) list.push_back({MirrorIndex(static_cast<int64_t>(std::floor(center + 0.5)), SrcSize), 256});
+  }
+  return lists;
+}
+
+std::vector<std::pair<int32_t, int32_t>> ResampleBands(int32_t Rows, int32_t Bands) {
+  std::vector<std::pair<int32_t, int32_t>> bands;
+  if (Rows <= 0) return bands;
+  Bands = std::clamp(Bands, 1, Rows);
+  const int32_t v = Rows / Bands;
+  for (int32_t k = 0; k < Bands; ++k) bands.emplace_back(k * v, k == Bands - 1 ? Rows - (Bands - 1) * v : v);
+  return bands;
+}
+
+int32_t ResampleBandCount(TPXBitmap* Src) {
+  // Rows of file-backed or virtual storage are reached through shared state: one band.
+  if (!Src || Src->Location() == pxFile || Src->IsVirtual()) return 1;
+  return std::max(1, ChooseThreadCount(Src->Width(), Src->Height()));
+}
+
+void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, const TPXProgressEvent& OnProgress,
+                      TObject* Sender, int32_t Bands) {
+  if (!RsUsable(Src) || !RsUsable(Dst) || !RsIsKernel(Filter) || Src->PixelFormat() != px24RGB) return;
+  EnsureFormat(Dst, px24RGB);
+  const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
+  const double t = 100 / (sH + dH + 0.5);
+  TPXWorkBitmap work(dW, sH, 24);
+  {
+    const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
+    THorizParams p;
+    p.Axis = &hx;
+    p.Source = Src;
+    p.Work = &work;
+    p.ProgressFactor = t;
+    p.OnProgress = &OnProgress;
+    p.Sender = Sender;
+    const auto bands = ResampleBands(sH, Bands);
+    p.Bands = static_cast<int32_t>(bands.size());
+    TPXThreadPool pool;
+    for (size_t k = 0; k < bands.size(); ++k)
+      pool.Add(std::make_unique<TResampleHorizThread>(bands.size() > 1, bands[k].first, bands[k].second,
+                                                      static_cast<int32_t>(k), p));
+    pool.WaitAll();
+  }
+  const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, 255);
+  std::vector<int32_t> acc(static_cast<size_t>(dW) * 3);
+  TRsProgress progress(OnProgress, Sender);
+  auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.GetScanline(r)); };
+  for (int32_t y = 0; y < dH; ++y) {
+    if (uint8_t* d = Dst->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, int64_t{dW} * 3, workRow, acc, d, 255);
+    progress.Report(RsTrunc((sH + static_cast<double>(y) + 1) * t));
+  }
+}
+
+void ResampleBitmap(TPXBitmap* Src, TPXBitmap* Dst, TPXBitmap* SrcAlpha, TResampleFilter Filter,
+                    const TPXProgressEvent& OnProgress, TObject* Sender, const TRect* Rect) {
+  if (!RsUsable(Src) || !RsUsable(Dst)) return;
+  if (Src->Width() == 1 && Src->Height() == 1) {
+    FillFromFirstPixel(Src, Dst);
+    return;
+  }
+  Filter = RsMapScalerFilter(RsSaneFilter(Filter));
+  const TPXPixelFormat sf = Src->PixelFormat(), df = Dst->PixelFormat();
+  if (Filter == rfBilinear || Filter == rfBicubic) {
+    const bool bicubic = Filter == rfBicubic;
+    if ((sf == px24RGB || sf == px8g) && df == sf) {
+      ResampleBilinearBicubic(Src, Dst, SrcAlpha, bicubic, OnProgress, Sender);
+      return;
+    }
+    if ((sf == pxRGB48 || sf == px16g) && df == sf) {
+      ResampleBilinearBicubic16(Src, Dst, bicubic, OnProgress, Sender);
+      return;
+    }
+    Filter = DefaultFallbackFilter();
+  }
+  if (Filter == rfNone) {
+    StretchNearest(Src, Dst, Sender, OnProgress);
+    return;
+  }
+  if (sf == px8g && df == px8g) {
+    ResampleGray8(Src, Dst, Filter, nullptr);
+    return;
+  }
+  if (sf == px16g && df == px16g) {
+    ResampleGray16(Src, Dst, Filter);
+    return;
+  }
+  std::unique_ptr<TPXBitmap> copy;
+  TPXBitmap* s = Src;
+  if (sf != px24RGB) {
+    copy = TPXBitmap::CreateAllocated(Src->Width(), Src->Height(), px24RGB);
+    if (!RsUsable(copy.get())) throw EOutOfMemory("Out of memory");
+    copy->ConvertPixelFormat(Src);
+    s = copy.get();
+  }
+  if (Filter == rfProjectBW || Filter == rfProjectWB) {
+    ProjectToMono(s, Dst, Filter == rfProjectWB, OnProgress, Sender);
+    return;
+  }
+  EnsureFormat(Dst, px24RGB);
+  if (Filter == rfFastLinear)
+    ResampleFastLinear24(s, Dst, Sender, OnProgress, Rect);
+  else
+    ResampleKernel24(s, Dst, Filter, OnProgress, Sender, ResampleBandCount(s));
+}
+
+void ResampleGray8(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, const TRect* Rect) {
+  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != px8g) return;
+  Filter = RsMapScalerFilter(RsSaneFilter(Filter));
+  if (Filter == rfBilinear || Filter == rfBicubic) {
+    if (Dst->PixelFormat() == px8g) {
+      ResampleBitmap(Src, Dst, Src->PeekAlphaChannel(), Filter, TPXProgressEvent(), nullptr, nullptr);
+      return;
+    }
+    Filter = DefaultFallbackFilter();
+  }
+  if (Filter == rfNone) {
+    StretchNearest(Src, Dst, nullptr, TPXProgressEvent());
+    return;
+  }
+  EnsureFormat(Dst, px8g);
+  if (!RsIsKernel(Filter)) {
+    ResampleFastLinearGray8(Src, Dst, nullptr, TPXProgressEvent(), Rect);
+    return;
+  }
+  if (Src->Width() == 1 && Src->Height() == 1) {
+    FillFromFirstPixel(Src, Dst);
+    return;
+  }
+  KernelSingle<uint8_t>(Src, Dst, Filter, false, false);
+}
+
+void ResampleGray16(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
+  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != px16g) return;
+  Filter = RsMapScalerFilter(RsSaneFilter(Filter));
+  if (Filter == rfBilinear || Filter == rfBicubic) {
+    if (Dst->PixelFormat() == px16g) {
+      ResampleBitmap(Src, Dst, Src->PeekAlphaChannel(), Filter, TPXProgressEvent(), nullptr, nullptr);
+      return;
+    }
+    Filter = DefaultFallbackFilter();
+  }
+  if (Filter == rfNone) {
+    StretchNearest(Src, Dst, nullptr, TPXProgressEvent());
+    return;
+  }
+  EnsureFormat(Dst, px16g);
+  if (!RsIsKernel(Filter)) {
+    ResampleFastLinearGray16(Src, Dst, nullptr, TPXProgressEvent());
+    return;
+  }
+  if (Src->Width() == 1 && Src->Height() == 1) {
+    FillFromFirstPixel(Src, Dst);
+    return;
+  }
+  KernelSingle<uint16_t>(Src, Dst, Filter, false, false);
+}
+
+void ResampleMono(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
+  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != px1g) return;
+  Filter = RsMapScalerFilter(RsSaneFilter(Filter));
+  if (Filter == rfNone) {
+    StretchNearest(Src, Dst, nullptr, TPXProgressEvent());
+    return;
+  }
+  if (Filter == rfProjectBW || Filter == rfProjectWB) {
+    ProjectMonoToMono(Src, Dst, Filter == rfProjectWB, TPXProgressEvent(), nullptr);
+    return;
+  }
+  EnsureFormat(Dst, px24RGB);
+  if (!RsIsKernel(Filter)) {
+    ResampleMonoLinear(Src, Dst, nullptr, TPXProgressEvent());
+    return;
+  }
+  if (Src->Width() == 1 && Src->Height() == 1) {
+    FillFromFirstPixel(Src, Dst);
+    return;
+  }
+  KernelSingle<uint8_t>(Src, Dst, Filter, true, true);
+}

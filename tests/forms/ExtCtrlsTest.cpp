@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/FormLoader.h"
+#include "tests/forms/TestHost.h"
+
+namespace {
+
+class ExtCtrlsTest : public FormsTest {
+ protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    ExtCtrlsRegisterClasses();
+    form_ = NewForm(300, 200);
+    form_->SetColor(clWhite);
+  }
+  void TearDown() override {
+    form_.reset();
+    FormsTest::TearDown();
+  }
+  static void FillBitmap(TBitmap* b, int32_t W, int32_t H, TColor C) {
+    b->SetSize(W, H);
+    b->Canvas()->Brush()->SetColor(C);
+    b->Canvas()->FillRect(TRect(0, 0, W, H));
+  }
+  static TColorRef Rgb(TColor c) { return static_cast<TColorRef>(ColorToRGB(c)); }
+  std::unique_ptr<TForm> form_;
+};
+
+TEST_F(ExtCtrlsTest, ImageDestRect) {
+  struct Case {
+    int32_t PicW, PicH;
+    bool Stretch, Proportional, Center;
+    TRect Expected;
+  } cases[] = {
+      {100, 50, false, false, false, TRect(0, 0, 100, 50)},
+      {100, 50, false, false, true, TRect(50, 75, 150, 125)},
+      {100, 50, true, false, false, TRect(0, 0, 200, 200)},
+      {100, 50, true, true, false, TRect(0, 0, 200, 100)},
+      {50, 100, true, true, true, TRect(50, 0, 150, 200)},
+      {400, 100, false, true, false, TRect(0, 0, 200, 50)},   // larger: scaled down
+      {100, 400, false, true, true, TRect(75, 0, 125, 200)},
+      {100, 50, false, true, false, TRect(0, 0, 100, 50)},    // smaller: kept
+      {300, 300, false, false, true, TRect(-50, -50, 250, 250)},
+  };
+  auto* image = new TImage(form_.get());  // owned by the form
+  image->SetBounds(0, 0, 200, 200);
+  image->SetParent(form_.get());
+  for (const Case& c : cases) {
+    TBitmap b;
+    FillBitmap(&b, c.PicW, c.PicH, clRed);
+    image->Picture()->SetBitmap(&b);
+    image->SetStretch(c.Stretch);
+    image->SetProportional(c.Proportional);
+    image->SetCenter(c.Center);
+    EXPECT_EQ(image->DestRect(), c.Expected)
+        << c.PicW << "x" << c.PicH << " " << c.Stretch << c.Proportional << c.Center;
+  }
+}
+
+TEST_F(ExtCtrlsTest, ImagePaintsCanvasAndAutoSize) {
+  auto* image = new TImage(form_.get());  // owned by the form
+  image->SetBounds(10, 10, 40, 30);
+  image->SetParent(form_.get());
+  // Drawing on the canvas of an empty image makes a bitmap of the control's size.
+  TCanvas* canvas = image->Canvas();
+  EXPECT_EQ(image->Picture()->Width(), 40);
+  canvas->Brush()->SetColor(clBlue);
+  canvas->FillRect(TRect(0, 0, 40, 30));
+  Pump();
+  EXPECT_EQ(Pixel(form_.get(), 10, 10), Rgb(clBlue));
+  EXPECT_EQ(Pixel(form_.get(), 49, 39), Rgb(clBlue));
+  EXPECT_EQ(Pixel(form_.get(), 50, 40), Rgb(clWhite));
+  // Stretched over a larger control.
+  image->SetStretch(true);
+  image->SetBounds(10, 10, 80, 60);
+  Pump();
+  EXPECT_EQ(Pixel(form_.get(), 89, 69), Rgb(clBlue));
+  // AutoSize follows the picture.
+  image->SetAutoSize(true);
+  TBitmap b;
+  FillBitmap(&b, 25, 15, clRed);
+  image->Picture()->SetBitmap(&b);
+  EXPECT_EQ(image->Width(), 25);
+  EXPECT_EQ(image->Height(), 15);
+  // Only a bitmap has a canvas.
+  TIcon icon;
+  image->Picture()->SetIcon(&icon);
+  EXPECT_THROW(image->Canvas(), EInvalidOperation);
+}
+
+TEST_F(ExtCtrlsTest, ImagePictureStoredInTheFormDescription) {
+  TComponent owner(nullptr);
+  auto* image = new TImage(&owner);  // owned by owner
+  image->SetName("Image1");
+  TBitmap b;
+  FillBitmap(&b, 3, 2, clLime);
+  image->Picture()->SetBitmap(&b);
+  const std::string text = WriteComponentToText(&owner);
+  ASSERT_NE(text.find("Picture.Data = {"), std::string::npos) << text;
+  TComponent again(nullptr);
+  LoadFormFromText(&again, text);
+  auto* read = dynamic_cast<TImage*>(again.FindComponent("Image1"));
+  ASSERT_NE(read, nullptr);
+  TBitmap* bitmap = read->Picture()->Bitmap();
+  ASSERT_EQ(bitmap->Width(), 3);
+  EXPECT_EQ(bitmap->Canvas()->Pixels(2, 1), ColorToRGB(clLime));
+  // A byte count that runs past the data is refused, not read.
+  const std::string bad =
+      "object Owner: TComponent\n  object Image1: TImage\n"
+      "    Picture.Data = {07544269746D6170FFFFFF7F424D}\n  end\nend\n";
+  TComponent broken(nullptr);
+  EXPECT_THROW(LoadFormFromText(&broken, bad), EReadError);
+}
+
+TEST_F(ExtCtrlsTest, BevelShapes) {
+  const TColorRef shadow = Rgb(clBtnShadow), light = Rgb(clBtnHighlight);
+  struct Probe {
+    int32_t X, Y;
+    bool Shadow;  // the lowered style's colour there
+  };
+  struct Case {
+    TBevelShape Shape;
+    Probe A, B;
+  } cases[] = {
+      {bsBox, {0, 0, true}, {39, 29, false}},
+      {bsFrame, {0, 0, true}, {1, 1, false}},
+      {bsTopLine, {5, 0, true}, {5, 1, false}},
+      {bsBottomLine, {5, 28, true}, {5, 29, false}},
+      {bsLeftLine, {0, 5, true}, {1, 5, false}},
+      {bsRightLine, {38, 5, true}, {39, 5, false}},
+  };
+  auto* bevel = new TBevel(form_.get());  // owned by the form
+  bevel->SetBounds(20, 20, 40, 30);
+  bevel->SetParent(form_.get());
+  for (const Case& c : cases) {
+    for (TBevelStyle style : {bsLowered, bsRaised}) {
+      bevel->SetShape(c.Shape);
+      bevel->SetStyle(style);
+      Pump();
+      for (const Probe& p : {c.A, c.B}) {
+        const bool shadowHere = style == bsLowered ? p.Shadow : !p.Shadow;
+        EXPECT_EQ(Pixel(form_.get(), 20 + p.X, 20 + p.Y), shadowHere ? shadow : light)
+            << static_cast<int>(c.Shape) << " " << static_cast<int>(style) << " at " << p.X << "," << p.Y;
+      }
+    }
+  }
+  // The middle stays the form's; a spacer draws nothing.
+  EXPECT_EQ(Pixel(form_.get(), 40, 35), Rgb(clWhite));
+  bevel->SetShape(bsSpacer);
+  Pump();
+  EXPECT_EQ(Pixel(form_.get(), 20, 20), Rgb(clWhite));
+}
+
+}  // namespace

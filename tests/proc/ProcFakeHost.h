@@ -1,0 +1,129 @@
+// A host view for the processing component's tests: layers with bitmaps and GUIDs, a selection
+// mask, change registrations and a record of what the component told it. Layer records carry the
+// common head (size, version, kind, GUID) followed by the layer's Value and, with the picture, the
+// first byte of its bitmap.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "core/pxxBitmaps.h"
+#include "proc/pixoranproc.h"
+
+class TFakeHost : public IPXProcessingHost {
+ public:
+  struct TLayer {
+    std::unique_ptr<TPXBitmap> Bitmap;
+    bool IsImage = true;
+    TGUID Guid;
+    int32_t Value = 0;  // a layer property the records carry
+  };
+
+  explicit TFakeHost(TPXHostKind Kind = pxhkLayerView) : Kind_(Kind) {}
+  ~TFakeHost() override {
+    // Tells the registered components that the host goes away.
+    auto handlers = Handlers;
+    for (auto& [id, h] : handlers) h(this, 1);
+  }
+
+  // Adds an image (or other) layer with a W x H picture of Format filled with Value.
+  TLayer& AddLayer(int32_t W, int32_t H, TPXPixelFormat Format, bool IsImage = true) {
+    TLayer l;
+    l.Bitmap = std::make_unique<TPXBitmap>();
+    l.Bitmap->Allocate(W, H, Format);
+    l.Bitmap->Fill(0);
+    l.IsImage = IsImage;
+    l.Guid.D1 = NextGuid++;
+    l.Guid.D4[7] = static_cast<uint8_t>(l.Guid.D1);
+    Layers.push_back(std::move(l));
+    return Layers.back();
+  }
+  void Fire(int32_t Code) {
+    auto handlers = Handlers;
+    for (auto& [id, h] : handlers) h(this, Code);
+  }
+
+  TPXHostKind HostKind() override { return Kind_; }
+  TPXBitmap* GetPXBitmap() override {
+    return Current >= 0 && Current < static_cast<int32_t>(Layers.size()) ? Layers[Current].Bitmap.get() : nullptr;
+  }
+  TBitmap* GetBitmap() override { return nullptr; }
+  int32_t AddBitmapChangeEvent(const TPXHostChangeEvent& Event) override {
+    Handlers[NextHandle] = Event;
+    return NextHandle++;
+  }
+  void RemoveBitmapChangeEvent(int32_t Handle) override { Handlers.erase(Handle); }
+  TColor Background() override { return Bg; }
+  void SetBackground(TColor Value) override { Bg = Value; }
+  void SetUpdateReason(int32_t Reason) override { UpdateReason = Reason; }
+  void Update() override { ++Updates; }
+  void ImageChange(int32_t Code) override { ImageChanges.push_back(Code); }
+
+  int32_t LayerCount() override { return static_cast<int32_t>(Layers.size()); }
+  int32_t CurrentLayerIndex() override { return Current; }
+  bool CurrentLayerIsImage() override { return Layers.empty() || Layers[Current].IsImage; }
+  TPXBitmap* LayerBitmap(int32_t Index) override { return Layers[Index].Bitmap.get(); }
+  TGUID LayerGUID(int32_t Index) override { return Layers[Index].Guid; }
+
+  bool SelectionActive() override { return SelActive; }
+  TPXMask* SelectionMask() override { return SelActive ? &Mask : nullptr; }
+
+  void SaveSelectionToStream(TStream* Stream) override {
+    const int32_t v = SelectionValue;
+    Stream->WriteBuffer(&v, 4);
+  }
+  void LoadSelectionFromStream(TStream* Stream, int32_t Mode) override {
+    Stream->ReadBuffer(&SelectionValue, 4);
+    LastSelectionMode = Mode;
+  }
+
+  void SaveLayerToStream(int32_t Index, TStream* Stream, int32_t Compression, bool WithPicture) override {
+    const TLayer& l = Layers[Index];
+    LastCompression = Compression;
+    WriteRecord(Stream, l.Guid, l.Value, WithPicture ? l.Bitmap->Scanline(0)[0] : -1);
+  }
+  void LoadLayerFromStream(int32_t Index, TStream* Stream) override {
+    int32_t head[3];
+    TGUID guid;
+    int32_t value = 0, pixel = 0;
+    Stream->ReadBuffer(head, 12);
+    Stream->ReadBuffer(&guid, 16);
+    Stream->ReadBuffer(&value, 4);
+    Stream->ReadBuffer(&pixel, 4);
+    Layers[Index].Value = value;
+    if (pixel >= 0) Layers[Index].Bitmap->Scanline(0)[0] = static_cast<uint8_t>(pixel);
+    ++LayerLoads;
+  }
+
+  // One record: size, version 8006, kind 0, GUID, Value, first picture byte or -1.
+  static constexpr int32_t RecordSize = 36;
+  static void WriteRecord(TStream* Stream, const TGUID& Guid, int32_t Value, int32_t Pixel,
+                          int32_t Size = RecordSize) {
+    const int32_t head[3] = {Size, 8006, 0};
+    Stream->WriteBuffer(head, 12);
+    Stream->WriteBuffer(&Guid, 16);
+    Stream->WriteBuffer(&Value, 4);
+    Stream->WriteBuffer(&Pixel, 4);
+  }
+
+  std::vector<TLayer> Layers;
+  int32_t Current = 0;
+  TColor Bg = 0;
+  int32_t UpdateReason = 0;
+  int32_t Updates = 0;
+  std::vector<int32_t> ImageChanges;
+  std::map<int32_t, TPXHostChangeEvent> Handlers;
+  TPXMask Mask;
+  bool SelActive = false;
+  int32_t SelectionValue = 0;
+  int32_t LastSelectionMode = -1;
+  int32_t LastCompression = 0;
+  int32_t LayerLoads = 0;
+
+ private:
+  TPXHostKind Kind_;
+  int32_t NextHandle = 1;
+  uint32_t NextGuid = 0x1000;
+};
