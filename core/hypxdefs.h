@@ -16,6 +16,15 @@
 // The library's exception: a short English message.
 PX_DECLARE_EXCEPTION(EPXException, Exception);
 
+// A globally unique identifier in the platform's layout (layers and the image cache store it).
+struct TGUID {
+  uint32_t D1 = 0;
+  uint16_t D2 = 0;
+  uint16_t D3 = 0;
+  uint8_t D4[8] = {};
+  friend bool operator==(const TGUID&, const TGUID&) = default;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Colour records (packed, exactly as they lie in pixel rows).
 

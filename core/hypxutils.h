@@ -77,6 +77,7 @@ inline void SwapByteValue(uint8_t& A, uint8_t& B) { PXSwap(A, B); }
 inline void SwapChar(char& A, char& B) { PXSwap(A, B); }
 inline void SwapPoint(TPoint& A, TPoint& B) { PXSwap(A, B); }
 inline void SwapRGB(TRGB& A, TRGB& B) { PXSwap(A, B); }
+inline void SwapGUID(TGUID& A, TGUID& B) { PXSwap(A, B); }
 struct TPXRecord24 {
   int32_t V[6] = {};
 };

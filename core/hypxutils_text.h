@@ -70,12 +70,6 @@ std::string JoinWithSeparator(std::string_view A, std::string_view B, std::strin
 std::unique_ptr<char[]> StrNewA(const char* Text);
 std::unique_ptr<char16_t[]> StrNewW(const char16_t* Text);
 
-struct TGUID {
-  uint32_t D1 = 0;
-  uint16_t D2 = 0;
-  uint16_t D3 = 0;
-  uint8_t D4[8] = {};
-};
 // Open + the GUID in lower-case hexadecimal groups of 8, 4, 4, 4 and 12 digits joined by
 // Separator + Close.
 std::string GUIDToText(const TGUID& GUID, std::string_view Open, std::string_view Separator, std::string_view Close);

@@ -3,6 +3,7 @@
 #include "core/pxsettings.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Messages.h"
+#include "platform/forms/StdCtrls.h"
 
 void SetScrollBarInfo(HWND Handle, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw) {
   SCROLLINFO si;
@@ -67,6 +68,19 @@ void CenterWindowOnMonitor(HWND Handle) {
   const int32_t x = area.Left + (area.Width() - window.Width()) / 2;
   const int32_t y = area.Top + (area.Height() - window.Height()) / 3;
   SetWindowPos(Handle, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
+}
+
+// (minimal)
+void AdjustComboItemHeight(TCustomComboBox* ComboBox) {
+  if (!ComboBox || ComboBox->Style() != csOwnerDrawFixed) return;
+  try {
+    TBitmap measure;
+    measure.Canvas()->Font()->Assign(ComboBox->Font());
+    const int32_t h = measure.Canvas()->TextHeight("Wg") + 2 * GetSystemMetrics(SM_CYBORDER);
+    if (ComboBox->ItemHeight() < h) ComboBox->SetItemHeight(h);
+  } catch (...) {
+    // The item height stays as it is.
+  }
 }
 
 bool IsKeyDown(int32_t VirtualKey) { return (GetKeyState(VirtualKey) & 0x8000) != 0; }

@@ -11,6 +11,8 @@
 #include "platform/forms/WinUser.h"
 #include "platform/rtl/Classes.h"
 
+class TCustomComboBox;
+
 // Range, page and position of a window's scroll bar at once; redrawn when asked.
 void SetScrollBarInfo(HWND Handle, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw);
 void SetScrollBarPosition(HWND Handle, int32_t Bar, int32_t Pos, bool Redraw);
@@ -30,6 +32,10 @@ UINT FindClipboardFormat(std::string_view Name);
 // horizontally and at a third of the height on the monitor of the active form (or the main
 // form; the first monitor without one), neither resized nor activated.
 void CenterWindowOnMonitor(HWND Handle);
+
+// (minimal) For an owner-drawn combo box of fixed item height: raises its item height to the
+// font's text height plus twice the border height when smaller; errors are ignored.
+void AdjustComboItemHeight(TCustomComboBox* ComboBox);
 
 // The key is down (the high bit of its state).
 bool IsKeyDown(int32_t VirtualKey);

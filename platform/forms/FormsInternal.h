@@ -139,6 +139,9 @@ void ForgetWindow(HWND wnd);
 
 // ---- Input state
 void SetKeyDown(uint16_t vk, bool down);
+// True once when Alt went down and up with no other key or mouse button between (the menu key);
+// clears the mark.
+bool TakeAltPressedAlone();
 void SetLastCursorPos(TPoint pt);
 void ResetInputState();
 // The mouse went to the screen point in WidgetOf window (button transitions or moves): the

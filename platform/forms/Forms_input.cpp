@@ -98,6 +98,19 @@ BOOL GetKeyboardState(uint8_t* keyState) {
   return 1;
 }
 
+namespace {
+// Alt is down and nothing else was pressed since.
+bool g_alt_alone = false;
+
+bool IsAltKey(uint16_t vk) { return vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU; }
+}  // namespace
+
+bool TakeAltPressedAlone() {
+  const bool alone = g_alt_alone;
+  g_alt_alone = false;
+  return alone;
+}
+
 void SetKeyDown(uint16_t vk, bool down) {
   auto set = [&](uint16_t k) {
     uint8_t& s = KeyState()[k];
@@ -191,7 +204,10 @@ void SetCaptureControl(TControl* Control) {
 
 void HandleMouseInput(HWND, TMouseAction Action, TMouseButton Button, TPoint ScreenPos) {
   SetLastCursorPos(ScreenPos);
-  if (Action == TMouseAction::Press || Action == TMouseAction::DoubleClick) SetKeyDown(ButtonKey(Button), true);
+  if (Action == TMouseAction::Press || Action == TMouseAction::DoubleClick) {
+    SetKeyDown(ButtonKey(Button), true);
+    g_alt_alone = false;
+  }
   if (Action == TMouseAction::Release) SetKeyDown(ButtonKey(Button), false);
   if (SizingMouse(Action, ScreenPos) || ScrollTrackingMouse(Action, ScreenPos)) return;
   if (Action == TMouseAction::Leave) {
@@ -261,6 +277,11 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
   if (!VK) return;
   const bool wasDown = GetKeyState(VK) < 0;
   SetKeyDown(VK, Down);
+  if (Down && IsAltKey(VK)) {
+    if (!wasDown && !AutoRepeat) g_alt_alone = true;
+  } else if (Down) {
+    g_alt_alone = false;
+  }
   const bool alt = GetKeyState(VK_MENU) < 0;
   const bool ctrl = GetKeyState(VK_CONTROL) < 0;
   // Alt without Ctrl, and F10, give the system key messages; the Alt key's own release too.

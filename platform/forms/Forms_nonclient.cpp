@@ -2,6 +2,7 @@
 // system sizing loop, the default window procedure, system metrics and monitors.
 #include <algorithm>
 
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsInternal.h"
 #include "platform/rtl/SysUtils.h"
@@ -656,6 +657,8 @@ void DefWindowProcInternal(HWND wnd, TMessage& Message) {
         ShowWindow(wnd, SW_MAXIMIZE);
       } else if (cmd == SC_RESTORE) {
         ShowWindow(wnd, SW_RESTORE);
+      } else if (cmd == SC_KEYMENU && Message.LParam != 0 && Message.LParam != ' ') {
+        MessageBeep(0);  // no menu item has the mnemonic (Alt+Space would be the window menu)
       }
       break;
     }
@@ -666,8 +669,19 @@ void DefWindowProcInternal(HWND wnd, TMessage& Message) {
       HWND root = GetAncestor(wnd, GA_ROOT);
       auto* form = dynamic_cast<TCustomForm*>(FindControl(root));
       if (form && MenuHooks().FormMenuKey && MenuHooks().FormMenuKey(form, Message)) break;
-      if (Message.Msg == WM_SYSKEYDOWN && Message.WParam == VK_F4 && KeyDataAltDown(Message.LParam)) {
+      const WPARAM key = Message.WParam;
+      if (Message.Msg == WM_SYSKEYDOWN && key == VK_F4 && KeyDataAltDown(Message.LParam)) {
         TMessage m{WM_SYSCOMMAND, SC_CLOSE, 0, 0};
+        DeliverMessage(root, m);
+      } else if (Message.Msg == WM_SYSKEYUP && (key == VK_MENU || key == VK_LMENU || key == VK_RMENU)) {
+        // Alt pressed and released alone is the menu key.
+        if (TakeAltPressedAlone() && root) {
+          TMessage m{WM_SYSCOMMAND, SC_KEYMENU, 0, 0};
+          DeliverMessage(root, m);
+        }
+      } else if (Message.Msg == WM_SYSCHAR && root) {
+        // Alt+character nobody took: the menu bar item with that mnemonic.
+        TMessage m{WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(key), 0};
         DeliverMessage(root, m);
       }
       break;

@@ -1190,8 +1190,6 @@ UINT TrackMenu(TMenuItem* Root, UINT Flags, TPoint At, HWND Owner) {
 
 namespace {
 
-bool g_alt_alone = false;
-
 void FormMenuChanged(TCustomForm* Form) {
   TMainMenu* menu = Form->Menu();
   TMenuBarWindow* bar = BarOfForm(Form);
@@ -1230,8 +1228,6 @@ bool EnterFormBar(TCustomForm* Form);
 bool FormIsShortCut(TCustomForm* Form, TWMKey& Message) {
   if (LoopKey(Message)) return true;
   if (TMenuLoop::Get().Active()) return false;
-  if (Message.CharCode != VK_MENU && Message.CharCode != VK_LMENU && Message.CharCode != VK_RMENU)
-    g_alt_alone = false;
   TMainMenu* menu = Form->Menu();
   if (menu && menu->IsShortCut(Message)) return true;
   // F10 (without Shift or Ctrl) enters the menu bar.
@@ -1270,11 +1266,7 @@ bool FormMenuKey(TCustomForm* Form, TMessage& Message) {
   switch (Message.Msg) {
     case WM_SYSKEYDOWN:
     case WM_KEYDOWN:
-      if (isAlt) {
-        if (!KeyDataIsRepeat(Message.LParam)) g_alt_alone = true;
-        return true;
-      }
-      g_alt_alone = false;
+      if (isAlt) return false;  // the default window procedure makes the menu key of it
       if (vk == VK_F10) {
         if (loop.Active()) loop.End(nullptr);
         else EnterFormBar(Form);
@@ -1284,24 +1276,14 @@ bool FormMenuKey(TCustomForm* Form, TMessage& Message) {
       return false;
     case WM_SYSKEYUP:
     case WM_KEYUP:
-      if (isAlt) {
-        const bool alone = g_alt_alone;
-        g_alt_alone = false;
-        if (!alone) return false;
-        if (loop.Active()) loop.End(nullptr);
-        else EnterFormBar(Form);
-        return true;
-      }
-      return vk == VK_F10;
+      return !isAlt && vk == VK_F10;
     case WM_SYSCHAR:
-      g_alt_alone = false;
-      if (loop.Active()) return true;
-      return OpenByMnemonic(Form, static_cast<uint32_t>(Message.WParam));
+      // Outside the menu the default window procedure makes SC_KEYMENU of it.
+      return loop.Active();
     case WM_SYSCOMMAND:
       // SC_KEYMENU: the menu key (Alt released alone, F10) toggles the menu bar; with a
       // character (Alt+letter) the bar item of that mnemonic opens.
       if ((Message.WParam & 0xFFF0) != SC_KEYMENU) return false;
-      g_alt_alone = false;
       if (Message.LParam == 0) {
         if (loop.Active()) loop.End(nullptr);
         else EnterFormBar(Form);

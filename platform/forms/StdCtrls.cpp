@@ -555,4 +555,5 @@ void StdCtrlsRegisterClasses() {
   RegisterClass(TButton::StaticClass());
   RegisterClass(TCheckBox::StaticClass());
   RegisterClass(TEdit::StaticClass());
+  RegisterClass(TComboBox::StaticClass());
 }

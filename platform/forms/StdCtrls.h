@@ -414,3 +414,104 @@ void PublishEditProperties(TPropertyBuilder<T>& b) {
 
 // Registers the standard controls with the form loader (FormsStartup calls it).
 void StdCtrlsRegisterClasses();
+
+// ---------------------------------------------------------------------------------------------
+// ==== Combo box (StdCtrls_combo.cpp) ====
+// A combo box that draws itself and its drop-down list (a pop-up window below it). The text
+// shown is the selected item's; typing into the edit part of csDropDown/csSimple is not offered.
+#include "platform/forms/Menus.h"  // TOwnerDrawState
+#include "platform/rtl/Classes.h"
+
+enum : UINT {
+  CB_GETCOUNT = 0x0146, CB_GETCURSEL = 0x0147, CB_SETCURSEL = 0x014E, CB_SHOWDROPDOWN = 0x014F,
+  CB_SETITEMHEIGHT = 0x0153, CB_GETITEMHEIGHT = 0x0154, CB_GETDROPPEDSTATE = 0x0157
+};
+enum class TComboBoxStyle : uint8_t { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+using enum TComboBoxStyle;
+PTypeInfo TypeInfo_TComboBoxStyle();
+
+PX_EVENT_TYPE(TDrawItemEvent, void(TWinControl* Control, int32_t Index, const TRect& Rect, TOwnerDrawState State));
+PX_EVENT_TYPE(TMeasureItemEvent, void(TWinControl* Control, int32_t Index, int32_t& Height));
+
+class TComboListWindow;
+
+class TCustomComboBox : public TCustomControl {
+  PX_CLASS(TCustomComboBox)
+ public:
+  explicit TCustomComboBox(TComponent* AOwner);
+  ~TCustomComboBox() override;
+
+  TStrings* Items() const;
+  void SetItems(TStrings* Value);
+  // -1: none. Setting it shows the item's text; it fires no event.
+  int32_t ItemIndex() const { return item_index_; }
+  void SetItemIndex(int32_t Value);
+  // Selects the item of that text when there is one.
+  void SetText(const std::string& Value) override;
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle Value);
+  // The height of an item; the control is ItemHeight + 6 high (except csSimple).
+  int32_t ItemHeight() const { return item_height_; }
+  void SetItemHeight(int32_t Value);
+  int32_t DropDownCount() const { return drop_down_count_; }
+  void SetDropDownCount(int32_t Value) { drop_down_count_ = Value < 1 ? 1 : Value; }
+  bool DroppedDown() const;
+  void SetDroppedDown(bool Value);
+  bool Sorted() const;
+  void SetSorted(bool Value);
+  // The drop-down list's window while dropped down (nullptr otherwise).
+  TCustomControl* ListWindow() const;
+
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(const TNotifyEvent& Value) { on_change_ = Value; }
+  const TNotifyEvent& OnSelect() const { return on_select_; }
+  void SetOnSelect(const TNotifyEvent& Value) { on_select_ = Value; }
+  const TDrawItemEvent& OnDrawItem() const { return on_draw_item_; }
+  void SetOnDrawItem(const TDrawItemEvent& Value) { on_draw_item_ = Value; }
+  const TMeasureItemEvent& OnMeasureItem() const { return on_measure_item_; }
+  void SetOnMeasureItem(const TMeasureItemEvent& Value) { on_measure_item_ = Value; }
+
+  void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) override;
+  void DefaultHandler(TMessage& Message) override;
+
+ protected:
+  // Draws item Index (-1: the empty selection field) in Rect on Canvas: OnDrawItem for the
+  // owner-drawn styles, else the text, the selected item in clHighlight.
+  virtual void DrawItem(int32_t Index, const TRect& Rect, TOwnerDrawState State);
+  // OnChange.
+  virtual void Change();
+  // A selection by the user: OnSelect when set, else Change.
+  virtual void Select();
+  void Paint() override;
+  void CreateParams(TCreateParams& Params) override;
+  // The arrows always; every key while dropped down (Enter and Esc close the list).
+  void WMGetDlgCode(TWMGetDlgCode& Message) override;
+
+ private:
+  friend class TComboListWindow;
+  bool OwnerDrawn() const { return style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable; }
+  int32_t ItemHeightOf(int32_t Index);
+  // Draws an item on another window's device context through the combo's canvas.
+  void DrawItemOn(HDC DC, int32_t Index, const TRect& Rect, TOwnerDrawState State);
+  // The user picked Index: selects it and fires the events once when it changed.
+  void UserSelect(int32_t Index);
+  void ItemsChanged(TObject* Sender);
+
+  std::unique_ptr<TStringList> items_;
+  std::unique_ptr<TComboListWindow> list_;
+  int32_t item_index_ = -1;
+  TComboBoxStyle style_ = csDropDown;
+  int32_t item_height_ = 16;
+  int32_t drop_down_count_ = 8;
+  TNotifyEvent on_change_;
+  TNotifyEvent on_select_;
+  TDrawItemEvent on_draw_item_;
+  TMeasureItemEvent on_measure_item_;
+};
+
+class TComboBox : public TCustomComboBox {
+  PX_CLASS(TComboBox)
+ public:
+  explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
+};
+// ==== end of combo box ====

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/Menus.h"
 #include "platform/gdi/ImgList.h"
 #include "platform/forms/StdCtrls.h"
@@ -371,6 +372,61 @@ TEST_F(MenuBarTest, MnemonicsAndEscape) {
   EXPECT_TRUE(m->IsOpen(m->File));
   EndMenu();
   EXPECT_FALSE(m->IsOpen(m->File));
+}
+
+TEST_F(MenuBarTest, AltKeysOpenTheBar) {
+  auto m = Make(20);
+  // Alt pressed and released alone: the bar in keyboard mode with the first item hot.
+  Press(VK_MENU);
+  Pump();
+  EXPECT_TRUE(m->Selected(m->File));
+  EXPECT_FALSE(m->IsOpen(m->File));
+  EXPECT_FALSE(m->States[m->File].Contains(odNoAccel));
+  Press(VK_DOWN);  // keys go to the menu, not to the edit
+  Pump();
+  EXPECT_TRUE(m->IsOpen(m->File));
+  Press(VK_ESCAPE);
+  // A second Alt leaves the menu; keys reach the edit again.
+  Press(VK_MENU);
+  Pump();
+  EXPECT_FALSE(m->Selected(m->File));
+  Press('Q', "q");
+  EXPECT_EQ(m->Edit->Text(), "q");
+  // Alt with another key or a click between is no menu key.
+  for (int with_click = 0; with_click < 2; ++with_click) {
+    SimulateKey(true, VK_MENU, "", {ssAlt});
+    if (with_click) {
+      MouseDown(m->Edit, 2, 2, mbLeft, {ssAlt});
+      MouseUp(m->Edit, 2, 2, mbLeft, {ssAlt});
+    } else {
+      Press(VK_LEFT, "", {ssAlt});
+    }
+    SimulateKey(false, VK_MENU);
+    Pump();
+    EXPECT_FALSE(m->Selected(m->File)) << with_click;
+    EXPECT_FALSE(m->Selected(m->EditMenu)) << with_click;
+  }
+  // Alt+F opens the drop-down of "&File"; releasing Alt keeps it open.
+  Press('F', "f", {ssAlt});
+  Pump();
+  EXPECT_TRUE(m->IsOpen(m->File));
+  EXPECT_TRUE(m->Selected(m->Open));
+  EXPECT_GE(GetKeyState(VK_MENU), 0) << "Press let Alt go";
+  Press(VK_ESCAPE);
+  Press(VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(m->Selected(m->File));
+  // Alt+letter no item has: a beep, no menu, nothing typed.
+  TDialogScript::Start();
+  Press('Z', "z", {ssAlt});
+  Pump();
+  const auto shown = TDialogScript::Shown();
+  TDialogScript::Stop();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Kind, "MessageBeep");
+  EXPECT_FALSE(m->Selected(m->File));
+  EXPECT_FALSE(m->Selected(m->EditMenu));
+  EXPECT_EQ(m->Edit->Text(), "q");
 }
 
 TEST_F(MenuBarTest, MouseOpensTracksAndChooses) {

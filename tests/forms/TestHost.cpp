@@ -93,8 +93,28 @@ void FormsTest::Wheel(TControl* C, int32_t X, int32_t Y, int32_t Delta, TShiftSt
 }
 
 void FormsTest::Press(uint16_t VK, const std::string& Text, TShiftState S) {
+  // The modifiers of S that are not held yet go down before the key and up after it, so the key
+  // sees them in the keyboard state.
+  struct Modifier {
+    TShiftStateItem Shift;
+    uint16_t Key;
+  };
+  static constexpr Modifier kModifiers[] = {{ssShift, VK_SHIFT}, {ssCtrl, VK_CONTROL}, {ssAlt, VK_MENU}};
+  std::vector<Modifier> pressed;
+  TShiftState held;
+  for (const Modifier& m : kModifiers) {
+    if (!S.Contains(m.Shift)) continue;
+    held.Include(m.Shift);
+    if (m.Key == VK || GetKeyState(m.Key) < 0) continue;
+    SimulateKey(true, m.Key, "", held);
+    pressed.push_back(m);
+  }
   SimulateKey(true, VK, Text, S);
   SimulateKey(false, VK, "", S);
+  for (auto it = pressed.rbegin(); it != pressed.rend(); ++it) {
+    held.Exclude(it->Shift);
+    SimulateKey(false, it->Key, "", held);
+  }
 }
 
 std::string MessageLog::Joined() const {
