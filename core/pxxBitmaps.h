@@ -14,7 +14,7 @@
 //   pxxBitmaps_convert.cpp  pixel format conversion
 //   pxxBitmaps_access.cpp   pixel access, fills, palette
 //   pxxBitmaps_rect.cpp     rectangle copies, platform-bitmap import
-//   pxxBitmaps_special.cpp  TPXDibbitmap, TPXWorkBitmap, the virtual views, 1-bit pixel routines
+//   pxxBitmaps_views.cpp    TPXDibbitmap, TPXWorkBitmap, the virtual views, 1-bit pixel routines
 //   Geometry and compositing members are declared here and defined with the processing engine.
 //
 // Rows: GetScanline(Y) is row Y counted from the top. One-block storage keeps rows bottom-up;

@@ -9,7 +9,7 @@
 //   pixoranproc_resample_filters.cpp  kernels, contributor lists, kernel paths, bands
 //   pixoranproc_resample_fast.cpp     fast linear, projections, 1-bit linear and reduction
 //   pixoranproc_resample_area.cpp     area-sampling bilinear and bicubic
-//   pixoranproc_resample_speckle.cpp  speckle removal on two-level pictures
+//   pixoranproc_resample_noise.cpp    speckle removal on two-level pictures
 //
 // Packed colours are blue in bits 0-7, green 8-15, red 16-23. Rectangles handed to the fast
 // linear paths are inclusive; (0, 0, -1, -1) or nil means the whole destination. Destinations

@@ -18,7 +18,7 @@ std::unique_ptr<TPXBitmap> Coords(int w, int h) {
   return b;
 }
 
-TEST(SpecialTest, OneBitRows) {
+TEST(DibAndViews, OneBitRows) {
   uint8_t row[2] = {0x80, 0};
   EXPECT_NE(GetPixelBit(row, 0), 0);
   for (int x = 1; x < 8; ++x) EXPECT_EQ(GetPixelBit(row, x), 0);
@@ -28,7 +28,7 @@ TEST(SpecialTest, OneBitRows) {
   EXPECT_EQ(row[0], 0);
 }
 
-TEST(SpecialTest, DibBitmap) {
+TEST(DibAndViews, DibBitmap) {
   TPXDibbitmap d;
   EXPECT_FALSE(d.Allocate(10, 10, px8g));
   EXPECT_FALSE(d.Allocate(0, 10, px1g));
@@ -59,7 +59,7 @@ TEST(SpecialTest, DibBitmap) {
   EXPECT_EQ(d.Scanline(0)[0], 255);
 }
 
-TEST(SpecialTest, WorkBitmap) {
+TEST(DibAndViews, WorkBitmap) {
   TPXWorkBitmap empty(0, 0, 24);
   EXPECT_FALSE(empty.FBlock);
   EXPECT_TRUE(empty.FSegments.empty());
@@ -73,7 +73,7 @@ TEST(SpecialTest, WorkBitmap) {
   EXPECT_EQ(w.FWidth, 0);
 }
 
-TEST(SpecialTest, RotatedView) {
+TEST(DibAndViews, RotatedView) {
   auto src = Coords(100, 50);
   TPXVirtualRotatedBitmap r0(src.get(), 0, clBlack);
   ASSERT_EQ(r0.Width(), 100);
@@ -110,7 +110,7 @@ TEST(SpecialTest, RotatedView) {
   EXPECT_EQ(owned.GetPixelRGB(2, 1), RGB(2, 1, 7));
 }
 
-TEST(SpecialTest, ClippedView) {
+TEST(DibAndViews, ClippedView) {
   auto src = Coords(40, 40);
   TPXVirtualClippedBitmap v(src.get(), TRect{10, 20, 19, 29});
   ASSERT_EQ(v.Width(), 10);
