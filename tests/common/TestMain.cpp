@@ -1,6 +1,11 @@
 // The shared main of every test program: a fixed, headless environment.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdlib>
 
@@ -28,6 +33,24 @@ std::string TestTempDir::Make() {
   if (!mkdtemp(tmpl.data())) return {};
   return tmpl + "/";
 }
+
+int RunTool(const std::vector<std::string>& argv, const std::string& outFile) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  int status = 0;
+  if (rc != 0 || waitpid(pid, &status, 0) < 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool ToolExists(const char* path) { return access(path, X_OK) == 0; }
 
 int main(int argc, char** argv) {
   // Headless and reproducible: offscreen windows, the C locale, a fixed random seed.

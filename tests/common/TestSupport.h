@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
@@ -46,3 +47,9 @@ std::string MessageOf(const std::function<void()>& f) {
   }
   return "(no exception)";
 }
+
+// Runs argv (argv[0] a program name or an absolute path) with its standard output into outFile and
+// its error output discarded; answers the exit status, or -1 when it could not be run.
+int RunTool(const std::vector<std::string>& argv, const std::string& outFile);
+// Whether an executable exists at the absolute path.
+bool ToolExists(const char* path);

@@ -69,22 +69,6 @@ std::vector<uint8_t> Rgb(TBitmap& b) {
   return out;
 }
 
-bool RunTool(const std::vector<std::string>& args, const std::string& outPath) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -209,7 +193,7 @@ TEST_F(ClipboardTest, DibRoundTripReadByImageMagick) {
 
   TestTempDir dir;
   WriteFile(dir.File("clip.bmp"), bmp);
-  ASSERT_TRUE(RunTool({"/usr/bin/convert", dir.File("clip.bmp"), "-depth", "8", "ppm:-"}, dir.File("clip.ppm")));
+  ASSERT_EQ(RunTool({"/usr/bin/convert", dir.File("clip.bmp"), "-depth", "8", "ppm:-"}, dir.File("clip.ppm")), 0);
   int32_t w = 0, h = 0;
   EXPECT_EQ(PpmPixels(ReadFile(dir.File("clip.ppm")), w, h), Rgb(*bitmap));
   EXPECT_EQ(w, 5);
@@ -252,7 +236,7 @@ TEST_F(ClipboardTest, ReadsBmpWrittenByImageMagick) {
   std::string ppm = "P6\n3 2\n255\n";
   for (int i = 0; i < 18; ++i) ppm.push_back(static_cast<char>(13 * i + 5));
   WriteFile(dir.File("in.ppm"), ppm);
-  ASSERT_TRUE(RunTool({"/usr/bin/convert", dir.File("in.ppm"), "BMP3:-"}, dir.File("out.bmp")));
+  ASSERT_EQ(RunTool({"/usr/bin/convert", dir.File("in.ppm"), "BMP3:-"}, dir.File("out.bmp")), 0);
   SetClipboardMimeData({{"image/bmp", ReadFile(dir.File("out.bmp"))}});
   TBitmap b;
   b.Assign(Clipboard());

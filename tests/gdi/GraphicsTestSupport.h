@@ -25,26 +25,6 @@ extern const TResourceTable PxTestResources;
 // The fixtures under tests/data/resources, for FindResourceData.
 inline void UseTestResources() { RegisterResourceTable(&PxTestResources); }
 
-inline bool ToolExists(const char* path) { return access(path, X_OK) == 0; }
-
-// Runs argv[0] (an absolute path) with its output going to outFile; returns the exit status.
-inline int RunTool(const std::vector<std::string>& argv, const std::string& outFile) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  extern char** environ;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 inline std::string ReadText(const std::string& file) {
   std::ifstream in(file);

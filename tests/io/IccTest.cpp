@@ -39,21 +39,6 @@ std::vector<uint8_t> ReadFile(const std::string& name) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs argv (argv[0] an absolute path) with standard output into outFile; the exit status.
-int RunTool(const std::vector<std::string>& argv, const std::string& outFile) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  if (rc != 0 || waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // A profile made by lcms itself, as bytes.
 std::vector<uint8_t> Saved(cmsHPROFILE p) {

@@ -59,7 +59,7 @@ TEST(GeometryFlip, MirrorsEveryFormatAndWidthWithAlpha) {
 }
 
 TEST(GeometryFlip, AgreesWithImageMagickAndPamflip) {
-  if (!ProcToolExists(kProcConvert) || !ProcToolExists(kProcPamflip)) GTEST_SKIP() << "no ImageMagick or netpbm";
+  if (!ToolExists(kProcConvert) || !ToolExists(kProcPamflip)) GTEST_SKIP() << "no ImageMagick or netpbm";
   TestTempDir dir;
   struct Case {
     TPXPixelFormat format;
@@ -71,8 +71,8 @@ TEST(GeometryFlip, AgreesWithImageMagickAndPamflip) {
       const std::string in = dir.File(std::string("in.") + c.ext), out = dir.File(std::string("out.") + c.ext);
       WritePnm(src.get(), in);
       int rc;
-      if (c.format == px1g) rc = ProcRunTool({kProcPamflip, dirn == 0 ? "-lr" : "-tb", in}, out);
-      else rc = ProcRunTool({kProcConvert, in, dirn == 0 ? "-flop" : "-flip", out}, dir.File("log"));
+      if (c.format == px1g) rc = RunTool({kProcPamflip, dirn == 0 ? "-lr" : "-tb", in}, out);
+      else rc = RunTool({kProcConvert, in, dirn == 0 ? "-flop" : "-flip", out}, dir.File("log"));
       ASSERT_EQ(rc, 0);
       auto theirs = ReadPnm(out);
       ASSERT_TRUE(theirs) << c.ext;

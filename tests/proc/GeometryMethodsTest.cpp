@@ -66,7 +66,7 @@ TEST(GeometryMethods, ReflectionCanvas) {
 }
 
 TEST(GeometryMethods, ReflectionCanvasAgreesWithImageMagickExtent) {
-  if (!ProcToolExists(kProcConvert)) GTEST_SKIP() << "no ImageMagick";
+  if (!ToolExists(kProcConvert)) GTEST_SKIP() << "no ImageMagick";
   TestTempDir dir;
   for (int pos : {0, 2}) {
     Proc t(23, 9, px24RGB, 7 + pos);
@@ -75,11 +75,11 @@ TEST(GeometryMethods, ReflectionCanvasAgreesWithImageMagickExtent) {
     t.P.ResizeCanvas(51, 9, static_cast<uint8_t>(pos), static_cast<uint8_t>(pos), 0);
     // ImageMagick's transparent extension: colours as RGB, opacity as the alpha plane.
     const char* gravity = pos == 2 ? "east" : "west";
-    ASSERT_EQ(ProcRunTool({kProcConvert, dir.File("in.ppm"), "-background", "none", "-gravity", gravity, "-extent",
+    ASSERT_EQ(RunTool({kProcConvert, dir.File("in.ppm"), "-background", "none", "-gravity", gravity, "-extent",
                            "51x9", "-alpha", "extract", dir.File("alpha.pgm")},
                           dir.File("log")),
               0);
-    ASSERT_EQ(ProcRunTool({kProcConvert, dir.File("in.ppm"), "-background", "black", "-gravity", gravity,
+    ASSERT_EQ(RunTool({kProcConvert, dir.File("in.ppm"), "-background", "black", "-gravity", gravity,
                            "-extent", "51x9", dir.File("rgb.ppm")},
                           dir.File("log")),
               0);

@@ -17,31 +17,12 @@
 #include <vector>
 
 #include "core/pxxBitmaps.h"
+#include "tests/common/TestSupport.h"
 
 inline constexpr const char* kProcConvert = "/usr/bin/convert";
 inline constexpr const char* kProcPamflip = "/usr/bin/pamflip";
 inline constexpr const char* kProcPython = "/usr/bin/python3";
 
-inline bool ProcToolExists(const char* path) { return access(path, X_OK) == 0; }
-
-// Runs argv (argv[0] an absolute path) with standard output into outFile; the exit status.
-inline int ProcRunTool(const std::vector<std::string>& argv, const std::string& outFile) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  extern char** environ;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 inline std::string ProcReadFile(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
@@ -135,7 +116,7 @@ inline std::vector<uint8_t> PillowRgb(const std::string& file, const std::string
   const std::string script =
       "import sys\nfrom PIL import Image\n"
       "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGB').tobytes())\n";
-  if (ProcRunTool({kProcPython, "-c", script, file}, outFile) != 0) return {};
+  if (RunTool({kProcPython, "-c", script, file}, outFile) != 0) return {};
   const std::string s = ProcReadFile(outFile);
   return std::vector<uint8_t>(s.begin(), s.end());
 }

@@ -167,16 +167,16 @@ TEST(ResampleArea, TransparentBackgroundDoesNotBleedIntoEdges) {
 }
 
 TEST(ResampleArea, HalvingMatchesPillowReduce) {
-  if (!ProcToolExists(kProcPython)) GTEST_SKIP() << "python3 not installed";
+  if (!ToolExists(kProcPython)) GTEST_SKIP() << "python3 not installed";
   TestTempDir dir;
   const std::string probe = dir.File("probe.txt");
-  if (ProcRunTool({kProcPython, "-c", "import PIL"}, probe) != 0) GTEST_SKIP() << "Pillow not installed";
+  if (RunTool({kProcPython, "-c", "import PIL"}, probe) != 0) GTEST_SKIP() << "Pillow not installed";
   auto src = RsRandom(64, 48, px24RGB, 34);
   WritePnm(src.get(), dir.File("src.ppm"));
   const std::string script =
       "import sys\nfrom PIL import Image\n"
       "sys.stdout.buffer.write(Image.open(sys.argv[1]).reduce(2).tobytes())\n";
-  ASSERT_EQ(ProcRunTool({kProcPython, "-c", script, dir.File("src.ppm")}, dir.File("out.raw")), 0);
+  ASSERT_EQ(RunTool({kProcPython, "-c", script, dir.File("src.ppm")}, dir.File("out.raw")), 0);
   const std::string ref = ProcReadFile(dir.File("out.raw"));
   ASSERT_EQ(ref.size(), 32u * 24 * 3);
   auto dst = RsNew(32, 24, px24RGB);

@@ -37,7 +37,7 @@ TEST(RowsConvert, WideRowsAsTheContainerConvertsThem) {
 }
 
 TEST(RowsConvert, PaletteRowsAgreeWithPillow) {
-  if (!ProcToolExists(kProcPython)) GTEST_SKIP() << "no python3";
+  if (!ToolExists(kProcPython)) GTEST_SKIP() << "no python3";
   TestTempDir dir;
   auto b = std::make_unique<TPXBitmap>();
   ASSERT_TRUE(b->Allocate(21, 5, px8p));
