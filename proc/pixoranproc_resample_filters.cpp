@@ -419,11 +419,17 @@ void ResampleBitmap(TPXBitmap* Src, TPXBitmap* Dst, TPXBitmap* SrcAlpha, TResamp
     ResampleKernel24(s, Dst, Filter, OnProgress, Sender, ResampleBandCount(s));
 }
 
-void ResampleGray8(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, const TRect* Rect) {
-  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != px8g) return;
+namespace {
+
+// The grey resamplers' common routing: bilinear and bicubic through the area resampler, rfNone
+// nearest, other non-kernel filters the fast linear path, kernels in two integer passes.
+template <class Sample, class FastLinear>
+void ResampleGray(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, TPXPixelFormat Format,
+                  FastLinear fastLinear) {
+  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != Format) return;
   Filter = RsMapScalerFilter(RsSaneFilter(Filter));
   if (Filter == rfBilinear || Filter == rfBicubic) {
-    if (Dst->PixelFormat() == px8g) {
+    if (Dst->PixelFormat() == Format) {
       ResampleBitmap(Src, Dst, Src->PeekAlphaChannel(), Filter, TPXProgressEvent(), nullptr, nullptr);
       return;
     }
@@ -433,42 +439,28 @@ void ResampleGray8(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, const
     StretchNearest(Src, Dst, nullptr, TPXProgressEvent());
     return;
   }
-  EnsureFormat(Dst, px8g);
+  EnsureFormat(Dst, Format);
   if (!RsIsKernel(Filter)) {
-    ResampleFastLinearGray8(Src, Dst, nullptr, TPXProgressEvent(), Rect);
+    fastLinear();
     return;
   }
   if (Src->Width() == 1 && Src->Height() == 1) {
     FillFromFirstPixel(Src, Dst);
     return;
   }
-  KernelSingle<uint8_t>(Src, Dst, Filter, false, false);
+  KernelSingle<Sample>(Src, Dst, Filter, false, false);
+}
+
+}  // namespace
+
+void ResampleGray8(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, const TRect* Rect) {
+  ResampleGray<uint8_t>(Src, Dst, Filter, px8g,
+                        [&] { ResampleFastLinearGray8(Src, Dst, nullptr, TPXProgressEvent(), Rect); });
 }
 
 void ResampleGray16(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
-  if (!RsUsable(Src) || !RsUsable(Dst) || Src->PixelFormat() != px16g) return;
-  Filter = RsMapScalerFilter(RsSaneFilter(Filter));
-  if (Filter == rfBilinear || Filter == rfBicubic) {
-    if (Dst->PixelFormat() == px16g) {
-      ResampleBitmap(Src, Dst, Src->PeekAlphaChannel(), Filter, TPXProgressEvent(), nullptr, nullptr);
-      return;
-    }
-    Filter = DefaultFallbackFilter();
-  }
-  if (Filter == rfNone) {
-    StretchNearest(Src, Dst, nullptr, TPXProgressEvent());
-    return;
-  }
-  EnsureFormat(Dst, px16g);
-  if (!RsIsKernel(Filter)) {
-    ResampleFastLinearGray16(Src, Dst, nullptr, TPXProgressEvent());
-    return;
-  }
-  if (Src->Width() == 1 && Src->Height() == 1) {
-    FillFromFirstPixel(Src, Dst);
-    return;
-  }
-  KernelSingle<uint16_t>(Src, Dst, Filter, false, false);
+  ResampleGray<uint16_t>(Src, Dst, Filter, px16g,
+                         [&] { ResampleFastLinearGray16(Src, Dst, nullptr, TPXProgressEvent()); });
 }
 
 void ResampleMono(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
