@@ -1,5 +1,6 @@
 // Linked into the image library's test programs: the shared test main starts the window layer
 // and the library before the tests and stops them after, as the program's main does.
+#include "codecs/pxcodecs.h"
 #include "core/hypxutils_startup.h"
 #include "io/pixoranio_support.h"
 #include "mview/dovevodi.h"
@@ -10,6 +11,7 @@ void TestLibraryStartup() {
   FormsStartup();
   RegisterVisionLibrary();
   RegisterIOSupport();
+  RegisterCodecs();
   RegisterProcessingUnit();
   StaticInitialize();
 }

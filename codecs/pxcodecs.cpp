@@ -1,0 +1,5 @@
+#include "codecs/pxcodecs.h"
+
+void RegisterCodecs() {
+  // One call per codec unit, in type order.
+}

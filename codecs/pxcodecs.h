@@ -1,0 +1,12 @@
+// The codec units' registration: each codec fills its rows of the I/O front end's format table
+// (io/pixoranio_registry.h). The program and the test mains call RegisterCodecs once at start-up,
+// before any picture is read or written.
+#pragma once
+
+// PNG (type 8).
+void RegisterPngCodec();
+// JPEG (type 3).
+void RegisterJpegCodec();
+
+// Every codec of this folder.
+void RegisterCodecs();
