@@ -14,6 +14,9 @@
 //   pixoranproc_geometry.cpp  ResizeCanvas, ClearToBackground, Flip, CropTransparent
 //   pixoranproc_rows.cpp      Fill
 //   pixoranproc_wave.cpp      Wave
+//   pixoranproc_transform.cpp Resample, ResampleTo, Rotate, RotateAndCrop, CropRotated
+//   pixoranproc_fill.cpp      FloodFill, AlphaFill (the magic wand's region)
+//   pixoranproc_crops.cpp     CropPerspective
 // The pixel routines behind the operations are free functions in the headers of their topics
 // (pixoranproc_geometry.h and the others of this folder).
 #pragma once
@@ -272,6 +275,35 @@ void FinalizeProcessingUnit();
 void RegisterProcessingUnit();
 
 // ---------------------------------------------------------------------------------------------
+// The colour tolerance of the fills: explicit, so that it cannot change places with an alpha
+// or colour argument unnoticed.
+struct TPXTolerance {
+  constexpr explicit TPXTolerance(int32_t AValue) : Value(AValue) {}
+  int32_t Value;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Arguments of the rotating crops. They have types of their own because callers pass the angle,
+// the aspect ratio and the modes in differing orders.
+
+// An angle in degrees; positive turns counter-clockwise on screen.
+struct TPXRotationAngle {
+  double Degrees = 0;
+  constexpr explicit TPXRotationAngle(double D) : Degrees(D) {}
+};
+// Width over height of the inner rectangle kept at 45 and 135 degrees.
+struct TPXAspectRatio {
+  double Value = 1;
+  constexpr explicit TPXAspectRatio(double V) : Value(V) {}
+};
+// 0 nearest, 1 three shears with antialiasing, 2 bilinear, 3 bicubic.
+enum class TPXAntialiasMode : uint8_t { pxaaNone = 0, pxaaShear = 1, pxaaBilinear = 2, pxaaBicubic = 3 };
+using enum TPXAntialiasMode;
+// The rectangle RotateAndCrop keeps: the largest inner one, or the picture's own aspect ratio.
+enum class TPXRotateCropMethod : uint8_t { pxrcLargest = 0, pxrcKeepAspect = 1 };
+using enum TPXRotateCropMethod;
+
+// ---------------------------------------------------------------------------------------------
 // TPixoranProc
 
 class TPixoranProc : public TComponent {
@@ -426,6 +458,38 @@ class TPixoranProc : public TComponent {
 
   // --- wave (pixoranproc_wave.cpp) -----------------------------------------------------------
   void Wave(int32_t Amplitude, int32_t WaveLength, int32_t Phase, bool Reflective);
+
+  // --- resampling and rotation (pixoranproc_transform.cpp) -----------------------------------
+  // Sizes as CalcResampleSize takes them (-1 keeps the aspect ratio, 0 the side); both negative
+  // is refused. Resample stores "Resize Image" (code 82).
+  void Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter, bool Fit);
+  // Dest receives the resampled picture; the picture itself is not changed.
+  void ResampleTo(TPXBitmap* Dest, int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter, bool Fit);
+  // The whole picture turns (no selection); Background -1 takes the Background property.
+  void Rotate(double Angle, int32_t AntialiasMode, TColor Background = -1);
+  // Rotates, then keeps the centred largest rectangle inside the turned picture (or one of the
+  // picture's aspect ratio); one undo entry.
+  void RotateAndCrop(TPXAntialiasMode AntialiasMode, TPXRotateCropMethod Method, TPXRotationAngle Angle,
+                     TPXAspectRatio AspectRatio);
+  // Keeps the content of the inclusive Rect turned by Angle about its centre, straightened.
+  void CropRotated(const TRect& Rect, TPXAntialiasMode AntialiasMode, TPXRotationAngle Angle);
+
+  // --- fills over the magic wand's region (pixoranproc_fill.cpp) ------------------------------
+  // The pixels 4-connected to (X, Y) whose channels each lie within Tolerance of the seed colour
+  // (grown by one pixel with FillGrow, the seed averaged over FillSampleSize) become FillColor,
+  // or get the alpha Alpha; with a selection only selected pixels change.
+  void FloodFill(int32_t X, int32_t Y, TRGB FillColor, TPXTolerance Tolerance);
+  void AlphaFill(int32_t X, int32_t Y, uint8_t Alpha, TPXTolerance Tolerance);
+  bool FillGrow() const { return FFillGrow; }
+  void SetFillGrow(bool Value) { FFillGrow = Value; }
+  int32_t FillSampleSize() const { return FFillSampleSize; }
+  void SetFillSampleSize(int32_t Value) { FFillSampleSize = Value; }
+
+  // --- perspective crop (pixoranproc_crops.cpp) ----------------------------------------------
+  // Straightens the quadrilateral of the first four points (top-left, top-right, bottom-right,
+  // bottom-left of the wanted picture) into a rectangle of its estimated true aspect ratio.
+  // Nothing, and no undo entry, for fewer than four points or a degenerate quadrilateral.
+  void CropPerspective(std::span<const TDPoint> Points);
 
   // Read by the flood and alpha fills.
   bool FFillGrow = false;

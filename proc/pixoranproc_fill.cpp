@@ -1,0 +1,461 @@
+// The magic wand's region fill, the component's flood and alpha fills over it, transparent
+// rounded corners and histogram matching.
+#include "proc/pixoranproc_fill.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "core/pxwords.h"
+#include "core/pxxBitmaps.h"
+#include "proc/pixoranproc.h"
+
+// ---------------------------------------------------------------------------------------------
+// Magic wand
+
+TRGB MagicWandSeedColor(TPXBitmap* Bitmap, int32_t X, int32_t Y, int32_t SampleSize) {
+  if (!Bitmap) return {};
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (X < 0 || Y < 0 || X >= w || Y >= h) return {};
+  if (SampleSize < 2) return Bitmap->GetPixelRGB(X, Y);
+  // The ellipse inscribed in the square of side 2d + 1 centred on the seed: radius d + 1/2.
+  const int64_t d = SampleSize / 2;
+  const double r = static_cast<double>(d) + 0.5;
+  const int32_t x1 = static_cast<int32_t>(std::max<int64_t>(X - d, 0));
+  const int32_t x2 = static_cast<int32_t>(std::min<int64_t>(X + d, w - 1));
+  const int32_t y1 = static_cast<int32_t>(std::max<int64_t>(Y - d, 0));
+  const int32_t y2 = static_cast<int32_t>(std::min<int64_t>(Y + d, h - 1));
+  uint64_t sr = 0, sg = 0, sb = 0, n = 0;
+  for (int32_t y = y1; y <= y2; ++y) {
+    const double dy = (y - Y) / r;
+    for (int32_t x = x1; x <= x2; ++x) {
+      const double dx = (x - X) / r;
+      if (dx * dx + dy * dy > 1) continue;
+      const TRGB c = Bitmap->GetPixelRGB(x, y);
+      sr += c.r;
+      sg += c.g;
+      sb += c.b;
+      ++n;
+    }
+  }
+  // The seed itself always lies inside, so n >= 1.
+  return TRGB{static_cast<uint8_t>(sb / n), static_cast<uint8_t>(sg / n), static_cast<uint8_t>(sr / n)};
+}
+
+namespace {
+
+// Per-channel closeness to the seed colour: lo <= value <= lo + span.
+struct TColourRange {
+  int32_t Lo[3];  // blue, green, red
+  uint32_t Span[3];
+  TColourRange(const TRGB& Seed, int32_t Tolerance) {
+    const int32_t c[3] = {Seed.b, Seed.g, Seed.r};
+    for (int i = 0; i < 3; ++i) {
+      Lo[i] = std::max(c[i] - Tolerance, 0);
+      Span[i] = static_cast<uint32_t>(std::min(c[i] + Tolerance, 255) - Lo[i]);
+    }
+  }
+  bool Holds(int32_t B, int32_t G, int32_t R) const {
+    return static_cast<uint32_t>(B - Lo[0]) <= Span[0] && static_cast<uint32_t>(G - Lo[1]) <= Span[1] &&
+           static_cast<uint32_t>(R - Lo[2]) <= Span[2];
+  }
+};
+
+// Reads px24RGB rows directly.
+class TReader24 {
+ public:
+  TReader24(TPXBitmap* Bitmap, const TColourRange& Range) : FBitmap(Bitmap), FRange(Range) {}
+  const uint8_t* Row(int32_t Y) { return FBitmap->Scanline(Y); }
+  bool Similar(const uint8_t* Row, int32_t /*Y*/, int32_t X) const {
+    const uint8_t* p = Row + 3 * static_cast<size_t>(X);
+    return FRange.Holds(p[0], p[1], p[2]);
+  }
+
+ private:
+  TPXBitmap* FBitmap;
+  TColourRange FRange;
+};
+
+// Any other format, pixel by pixel.
+class TReaderAny {
+ public:
+  TReaderAny(TPXBitmap* Bitmap, const TColourRange& Range) : FBitmap(Bitmap), FRange(Range) {}
+  const uint8_t* Row(int32_t /*Y*/) { return nullptr; }
+  bool Similar(const uint8_t* /*Row*/, int32_t Y, int32_t X) const {
+    const TRGB c = FBitmap->GetPixelRGB(X, Y);
+    return FRange.Holds(c.b, c.g, c.r);
+  }
+
+ private:
+  TPXBitmap* FBitmap;
+  TColourRange FRange;
+};
+
+// A bit per pixel marking what the fill has taken, rows of width div 8 + 1 bytes.
+class TFillBits {
+ public:
+  TFillBits(int32_t W, int32_t H)
+      : FRowBytes(static_cast<size_t>(W) / 8 + 1), FBits(FRowBytes * static_cast<size_t>(H), 0) {}
+  uint8_t* Row(int32_t Y) { return FBits.data() + FRowBytes * static_cast<size_t>(Y); }
+  static bool Test(const uint8_t* Row, int32_t X) { return (Row[X >> 3] & (0x80 >> (X & 7))) != 0; }
+  static void Set(uint8_t* Row, int32_t X) { Row[X >> 3] |= static_cast<uint8_t>(0x80 >> (X & 7)); }
+
+ private:
+  size_t FRowBytes;
+  std::vector<uint8_t> FBits;
+};
+
+// A segment of row Y from XL to XR whose neighbouring row Y + DY is still to be worked on.
+struct TFillSegment {
+  int32_t Y, XL, XR, DY;
+};
+
+struct TFillBox {
+  int32_t X1 = INT32_MAX, Y1 = INT32_MAX, X2 = -1, Y2 = -1;
+  bool Empty() const { return X2 < 0; }
+};
+
+// Heckbert's scan-line seed fill: marks in Bits the pixels 4-connected to (X, Y) through similar
+// pixels and calls OnRun(y, x1, x2) for every run it takes (each pixel once).
+template <class TReader, class TOnRun>
+TFillBox SeedFill(TReader& Reader, int32_t W, int32_t H, int32_t X, int32_t Y, TFillBits& Bits, TOnRun&& OnRun) {
+  TFillBox box;
+  std::vector<TFillSegment> stack;
+  stack.reserve(2 * static_cast<size_t>(W));
+  auto push = [&](int32_t y, int32_t xl, int32_t xr, int32_t dy) {
+    const int32_t next = y + dy;
+    if (next >= 0 && next < H) stack.push_back({y, xl, xr, dy});
+  };
+  auto run = [&](int32_t y, int32_t xl, int32_t xr) {
+    box.X1 = std::min(box.X1, xl);
+    box.X2 = std::max(box.X2, xr);
+    box.Y1 = std::min(box.Y1, y);
+    box.Y2 = std::max(box.Y2, y);
+    OnRun(y, xl, xr);
+  };
+  push(Y, X, X, 1);
+  push(Y + 1, X, X, -1);  // the seed row itself, worked on first
+  while (!stack.empty()) {
+    const TFillSegment s = stack.back();
+    stack.pop_back();
+    const int32_t dy = s.DY, y = s.Y + dy, x1 = s.XL, x2 = s.XR;
+    const uint8_t* row = Reader.Row(y);
+    uint8_t* bits = Bits.Row(y);
+    auto open = [&](int32_t x) { return !TFillBits::Test(bits, x) && Reader.Similar(row, y, x); };
+
+    int32_t x = x1;
+    while (x >= 0 && open(x)) {
+      TFillBits::Set(bits, x);
+      --x;
+    }
+    int32_t l = x + 1;
+    bool extend = x < x1;  // x1 itself was taken: the run continues to the right
+    if (extend) {
+      if (l < x1) push(y, l, x1 - 1, -dy);  // leaks back round the left end
+      x = x1 + 1;
+    }
+    do {
+      if (extend) {
+        while (x < W && open(x)) {
+          TFillBits::Set(bits, x);
+          ++x;
+        }
+        run(y, l, x - 1);
+        push(y, l, x - 1, dy);
+        if (x > x2 + 1) push(y, x2 + 1, x - 1, -dy);  // leaks back round the right end
+      }
+      extend = true;
+      for (++x; x <= x2 && !open(x); ++x) {
+      }
+      l = x;
+    } while (x <= x2);
+  }
+  return box;
+}
+
+// Writes the region grown by one pixel in all eight directions into Mask.
+void WriteGrown(TFillBits& Bits, const TFillBox& Box, int32_t W, int32_t H, TPXMask* Mask, int32_t MaskValue) {
+  const int32_t gx1 = std::max(Box.X1 - 1, 0), gx2 = std::min(Box.X2 + 1, W - 1);
+  const int32_t gy1 = std::max(Box.Y1 - 1, 0), gy2 = std::min(Box.Y2 + 1, H - 1);
+  std::vector<uint8_t> column(static_cast<size_t>(gx2 - gx1 + 1));
+  for (int32_t y = gy1; y <= gy2; ++y) {
+    // Vertical pass: the pixel or the one above or below it is in the region.
+    std::fill(column.begin(), column.end(), 0);
+    for (int32_t yy = std::max(y - 1, Box.Y1); yy <= std::min(y + 1, Box.Y2); ++yy) {
+      const uint8_t* bits = Bits.Row(yy);
+      for (int32_t x = Box.X1; x <= Box.X2; ++x)
+        if (TFillBits::Test(bits, x)) column[static_cast<size_t>(x - gx1)] = 1;
+    }
+    // Horizontal pass over the runs of the vertical result, each widened by one.
+    int32_t x = gx1;
+    while (x <= gx2) {
+      if (!column[static_cast<size_t>(x - gx1)]) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x <= gx2 && column[static_cast<size_t>(x - gx1)]) ++x;
+      Mask->FillSpan(MaskValue, std::max(start - 1, 0), std::min(x, W - 1), y);
+    }
+  }
+}
+
+template <class TReader>
+void WandFill(TReader& Reader, int32_t W, int32_t H, int32_t X, int32_t Y, bool Grow, TPXMask* Mask,
+              int32_t MaskValue) {
+  TFillBits bits(W, H);
+  if (Grow) {
+    const TFillBox box = SeedFill(Reader, W, H, X, Y, bits, [](int32_t, int32_t, int32_t) {});
+    if (!box.Empty()) WriteGrown(bits, box, W, H, Mask, MaskValue);
+  } else {
+    SeedFill(Reader, W, H, X, Y, bits,
+             [&](int32_t y, int32_t xl, int32_t xr) { Mask->FillSpan(MaskValue, xl, xr, y); });
+  }
+}
+
+}  // namespace
+
+void MagicWandFill(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t Tolerance, TPXMask* Mask,
+                   int32_t MaskValue, int32_t SampleSize) {
+  if (!Bitmap || !Mask || Tolerance < 0) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (X < 0 || Y < 0 || X >= w || Y >= h) return;
+  const TColourRange range(MagicWandSeedColor(Bitmap, X, Y, SampleSize), Tolerance);
+  if (Bitmap->PixelFormat() == px24RGB) {
+    TReader24 reader(Bitmap, range);
+    WandFill(reader, w, h, X, Y, Grow, Mask, MaskValue);
+  } else {
+    TReaderAny reader(Bitmap, range);
+    WandFill(reader, w, h, X, Y, Grow, Mask, MaskValue);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flood and alpha fill
+
+namespace {
+
+// The frame around both fills. The work bitmap is the picture, or with a selection the copy of
+// the selection's box, whose origin the seed is moved by.
+void RegionFill(TPixoranProc& Proc, int32_t X, int32_t Y, int32_t Tolerance, bool IsAlpha, const TRGB& Color,
+                uint8_t Alpha) {
+  int32_t x1, y1, x2, y2;
+  TPXBitmap* work;
+  TPXMask* selection;
+  if (!Proc.BeginOperation(TPXPixelFormatSet{px24RGB}, x1, y1, x2, y2, GetLanguageWord(IsAlpha ? 165 : 166), work,
+                           selection, IsAlpha ? 16 : 17, true))
+    return;
+  int64_t sx = X, sy = Y;
+  if (work != Proc.TargetBitmap() && selection) {
+    // The frame cut the copy at the selection's box, kept inside the picture.
+    sx -= std::clamp(selection->FX1, 0, Proc.TargetBitmap()->Width());
+    sy -= std::clamp(selection->FY1, 0, Proc.TargetBitmap()->Height());
+  }
+  const int32_t w = work->Width(), h = work->Height();
+  TPXMask region;
+  if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+    region.AllocateBits(w, h, 8);
+    MagicWandFill(work, static_cast<int32_t>(sx), static_cast<int32_t>(sy), Proc.FillGrow(), Tolerance, &region, 255,
+                  Proc.FillSampleSize());
+  }
+  if (!region.IsEmpty()) {
+    TPXBitmap* alpha = IsAlpha ? work->GetAlphaChannel() : nullptr;
+    const int32_t top = region.FY1, rows = region.FY2 - region.FY1 + 1;
+    for (int32_t y = region.FY1; y <= region.FY2; ++y) {
+      const uint8_t* m = region.GetScanline(y);
+      if (IsAlpha) {
+        uint8_t* a = alpha->Scanline(y);
+        for (int32_t x = region.FX1; x <= region.FX2; ++x)
+          if (m[x]) a[x] = Alpha;
+      } else {
+        auto* p = reinterpret_cast<TRGB*>(work->Scanline(y));
+        for (int32_t x = region.FX1; x <= region.FX2; ++x)
+          if (m[x]) p[x] = Color;
+      }
+      // Counted over the box's rows, so the values stay within 0..100 wherever the box lies.
+      Proc.DoProgress(static_cast<int32_t>(static_cast<int64_t>(y - top + 1) * 100 / rows));
+    }
+    if (alpha) alpha->UpdateFull();
+  }
+  Proc.EndOperation(work, selection);
+  if (IsAlpha && Proc.TargetBitmap())
+    if (TPXBitmap* alpha = Proc.TargetBitmap()->PeekAlphaChannel()) alpha->UpdateFull();
+  Proc.DoFinishWork();
+}
+
+}  // namespace
+
+void TPixoranProc::FloodFill(int32_t X, int32_t Y, TRGB FillColor, TPXTolerance Tolerance) {
+  RegionFill(*this, X, Y, Tolerance.Value, false, FillColor, 0);
+}
+
+void TPixoranProc::AlphaFill(int32_t X, int32_t Y, uint8_t Alpha, TPXTolerance Tolerance) {
+  RegionFill(*this, X, Y, Tolerance.Value, true, TRGB{}, Alpha);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rounded corners
+
+void RoundCornersAlpha(TPXBitmap* Bitmap, int32_t RadiusX, int32_t RadiusY) {
+  if (!Bitmap || RadiusX <= 0 || RadiusY <= 0) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (w <= 0 || h <= 0) return;
+  // Radii far beyond any picture only add points (and could overflow the count).
+  constexpr int32_t maxRadius = 1 << 20;
+  RadiusX = std::min(RadiusX, maxRadius);
+  RadiusY = std::min(RadiusY, maxRadius);
+  const int32_t n = RadiusX + RadiusY;
+  TPXBitmap* alpha = Bitmap->GetAlphaChannel();
+  if (!alpha || alpha->Width() != w || alpha->Height() != h) return;
+
+  // Every curve point clears a rectangle reaching into its corner; per row the union of these
+  // rectangles is one span from the edge, so only the span's far end is kept per row.
+  TPXArrayOfTPoint points;
+  // Top corners: columns 0 .. topEnd[j] (and their mirrors) of row j.
+  std::vector<int32_t> topEnd(static_cast<size_t>(h), -1);
+  BezierPoints(TPoint(0, RadiusY), TPoint(0, 0), TPoint(RadiusX, 0), TPoint(RadiusX, 0), points, n);
+  for (const TPoint& p : points) {
+    const int32_t px = std::min(p.X, w - 1), py = std::min(p.Y, h - 1);
+    if (px < 0 || py < 0) continue;
+    topEnd[static_cast<size_t>(py)] = std::max(topEnd[static_cast<size_t>(py)], px);
+  }
+  for (int32_t j = h - 2; j >= 0; --j)
+    topEnd[static_cast<size_t>(j)] = std::max(topEnd[static_cast<size_t>(j)], topEnd[static_cast<size_t>(j) + 1]);
+  // Bottom corners: columns bottomStart[j] .. w - 1 (and their mirrors) of row j.
+  std::vector<int32_t> bottomStart(static_cast<size_t>(h), w);
+  BezierPoints(TPoint(w, h - RadiusY), TPoint(w, h), TPoint(w - RadiusX, h), TPoint(w - RadiusX, h), points, n);
+  for (const TPoint& p : points) {
+    const int32_t k = std::max(p.X, 1) - 1, j = std::max(p.Y, 1) - 1;
+    if (j >= h || k >= w) continue;
+    bottomStart[static_cast<size_t>(j)] = std::min(bottomStart[static_cast<size_t>(j)], k);
+  }
+  for (int32_t j = 1; j < h; ++j)
+    bottomStart[static_cast<size_t>(j)] =
+        std::min(bottomStart[static_cast<size_t>(j)], bottomStart[static_cast<size_t>(j) - 1]);
+
+  for (int32_t j = 0; j < h; ++j) {
+    uint8_t* a = alpha->Scanline(j);
+    // Clearing [0, e] and its mirror [w - 1 - e, w - 1].
+    auto clearFromEdges = [&](int32_t e) {
+      if (e < 0) return;
+      e = std::min(e, w - 1);
+      std::fill(a, a + e + 1, uint8_t{0});
+      std::fill(a + (w - 1 - e), a + w, uint8_t{0});
+    };
+    clearFromEdges(topEnd[static_cast<size_t>(j)]);
+    const int32_t s = bottomStart[static_cast<size_t>(j)];
+    if (s < w) clearFromEdges(w - 1 - std::max(s, 0));
+  }
+  alpha->UpdateFull();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Histogram matching
+
+void MatchHistogramChannel(TPXBitmap* Bitmap, int32_t Channel, std::span<const int32_t, 256> TargetHistogram,
+                           int32_t TargetCount) {
+  if (!Bitmap || Channel < 0 || Channel > 2 || TargetCount <= 0) return;
+  const TPXPixelFormat f = Bitmap->PixelFormat();
+  if (f != px24RGB && f != pxRGB48) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (w <= 0 || h <= 0) return;
+  const bool wide = f == pxRGB48;
+
+  // 1. The channel's histogram and its equalisation map.
+  std::array<int64_t, 256> hist{};
+  for (int32_t y = 0; y < h; ++y) {
+    if (wide) {
+      const auto* p = reinterpret_cast<const uint16_t*>(Bitmap->Scanline(y)) + Channel;
+      for (int32_t x = 0; x < w; ++x) ++hist[p[3 * static_cast<size_t>(x)] >> 8];
+    } else {
+      const uint8_t* p = Bitmap->Scanline(y) + Channel;
+      for (int32_t x = 0; x < w; ++x) ++hist[p[3 * static_cast<size_t>(x)]];
+    }
+  }
+  const double total = static_cast<double>(w) * h;
+  std::array<int32_t, 256> equal{};
+  int64_t cum = 0;
+  for (int i = 0; i < 256; ++i) {
+    cum += hist[static_cast<size_t>(i)];
+    equal[static_cast<size_t>(i)] = static_cast<int32_t>(std::trunc(static_cast<double>(cum) * 255 / total));
+  }
+  // 2. The target's cumulative shares.
+  std::array<double, 256> target{};
+  int64_t tcum = 0;
+  for (int j = 0; j < 256; ++j) {
+    tcum += TargetHistogram[static_cast<size_t>(j)];
+    target[static_cast<size_t>(j)] = static_cast<double>(tcum) * 255 / TargetCount;
+  }
+  // 3. Each level to the nearest target share, the lowest level on ties; composed with the
+  // equalisation so the pixels are walked once.
+  std::array<int32_t, 256> nearest{};
+  for (int i = 0; i < 256; ++i) {
+    int best = 0;
+    double bestDist = std::fabs(i - target[0]);
+    for (int j = 1; j < 256; ++j) {
+      const double d = std::fabs(i - target[static_cast<size_t>(j)]);
+      if (d < bestDist) {
+        bestDist = d;
+        best = j;
+      }
+    }
+    nearest[static_cast<size_t>(i)] = best;
+  }
+  std::array<int32_t, 256> map{};
+  for (int v = 0; v < 256; ++v)
+    map[static_cast<size_t>(v)] = nearest[static_cast<size_t>(equal[static_cast<size_t>(v)])];
+  // 4. The pixels.
+  for (int32_t y = 0; y < h; ++y) {
+    if (wide) {
+      auto* p = reinterpret_cast<uint16_t*>(Bitmap->Scanline(y)) + Channel;
+      for (int32_t x = 0; x < w; ++x) {
+        uint16_t& v = p[3 * static_cast<size_t>(x)];
+        v = static_cast<uint16_t>(map[v >> 8] * 257);
+      }
+    } else {
+      uint8_t* p = Bitmap->Scanline(y) + Channel;
+      for (int32_t x = 0; x < w; ++x) {
+        uint8_t& v = p[3 * static_cast<size_t>(x)];
+        v = static_cast<uint8_t>(map[v]);
+      }
+    }
+  }
+}
+
+void MatchRGBHistogram(TPXBitmap* Reference, TPXBitmap* Target) {
+  if (!Reference || !Target || Reference->IsEmpty() || Target->IsEmpty()) return;
+  if (Reference->PixelFormat() != px24RGB) return;
+  const int32_t w = Reference->Width(), h = Reference->Height();
+  // Histograms of blue, green and red.
+  std::array<std::array<int64_t, 256>, 3> hist{};
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* p = Reference->Scanline(y);
+    for (int32_t x = 0; x < w; ++x, p += 3) {
+      ++hist[0][p[0]];
+      ++hist[1][p[1]];
+      ++hist[2][p[2]];
+    }
+  }
+  // The counts travel as 32-bit integers: a reference of more pixels is scaled down.
+  const int64_t total = static_cast<int64_t>(w) * h;
+  const int64_t divisor = total / INT32_MAX + 1;
+  std::array<std::array<int32_t, 256>, 3> scaled{};
+  std::array<int32_t, 3> count{};
+  for (int c = 0; c < 3; ++c) {
+    int64_t sum = 0;
+    for (int i = 0; i < 256; ++i) {
+      scaled[static_cast<size_t>(c)][static_cast<size_t>(i)] =
+          static_cast<int32_t>(hist[static_cast<size_t>(c)][static_cast<size_t>(i)] / divisor);
+      sum += scaled[static_cast<size_t>(c)][static_cast<size_t>(i)];
+    }
+    count[static_cast<size_t>(c)] = static_cast<int32_t>(sum);
+  }
+  // A 48-bit target holds red first: like channels are paired.
+  const bool wide = Target->PixelFormat() == pxRGB48;
+  for (int c = 0; c < 3; ++c) {
+    const int src = wide ? 2 - c : c;
+    MatchHistogramChannel(Target, c, scaled[static_cast<size_t>(src)], count[static_cast<size_t>(src)]);
+  }
+}
