@@ -2,4 +2,5 @@
 
 void RegisterCodecs() {
   // One call per codec unit, in type order.
+  RegisterJpegCodec();
 }

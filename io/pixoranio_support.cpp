@@ -5,6 +5,7 @@
 #include "core/hypxutils_startup.h"
 #include "core/pxsettings.h"
 #include "io/pixoranio_web.h"
+#include "io/pxcolorrows.h"
 #include "io/pxicc.h"
 #include "io/pxxBitmaps_params.h"
 
@@ -50,6 +51,7 @@ void InitIOSupport() {
   settings->FGIFLZWCompress = coders.GifEncode;
   settings->FTIFFLZWDecompress = coders.TiffDecode;
   settings->FTIFFLZWCompress = coders.TiffEncode;
+  settings->FConvertColorRows = ConvertColorRow;
   Step(true, 2);
   RegisterFileFormats();
   Step(true, 3);
