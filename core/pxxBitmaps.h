@@ -301,6 +301,15 @@ class TPXBitmap : public TPXBaseBitmap {
   bool HasParams() const { return FParams != nullptr; }
   // Creates parameters owned by this bitmap, or frees them.
   void SetHasParams(bool Value);
+  // [file formats through the I/O layer; core/pxxBitmaps_iohooks.h]
+  // Loads the picture at the stream's position (FileType 0: by content); Params (may be nil)
+  // go to the reader and receive what it found. True when the load did not abort.
+  bool LoadFromStream(TStream* Stream, int32_t FileType, TIOParams* Params = nullptr);
+  // Saves the picture (Params, when nil, follow the pixel format). True when not aborted.
+  bool SaveToStream(TStream* Stream, int32_t FileType, TIOParams* Params = nullptr);
+  // Loads the compiled-in resource named by the decimal text of ResourceID (EResNotFound when
+  // there is none); BMP data without a file header is accepted meanwhile.
+  bool LoadFromResourceID(uintptr_t Instance, int32_t ResourceID, std::string_view ResourceType, int32_t FileType);
 
   // --- fields --------------------------------------------------------------------------------
   std::unique_ptr<TPXFileBuffer> FFileBuffer;  // backing store of pxFile storage

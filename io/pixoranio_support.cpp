@@ -4,6 +4,7 @@
 
 #include "core/hypxutils_startup.h"
 #include "core/pxsettings.h"
+#include "io/pixoranio.h"
 #include "io/pixoranio_web.h"
 #include "io/pxcolorrows.h"
 #include "io/pxicc.h"
@@ -111,6 +112,7 @@ void FreeIOPlugins() {
 void RegisterIOSupport() {
   // Bitmaps carry their I/O parameters through the hooks this installs.
   RegisterBitmapParams();
+  RegisterPixoranIO();
   RegisterLibrarySlot(lsInitIOSupport, &InitIOSupport);
   RegisterLibrarySlot(lsDoneIOSupport, &DoneIOSupport);
 }

@@ -1,0 +1,203 @@
+// What the I/O component (TPixoranIO) asks of the objects above the I/O layer: the view it is
+// attached to (bitmap, change registration, background, update and change notifications, the
+// UI-thread queue, layers, layers files), vector views, the multi-page navigation of Seek, and
+// the acquisition objects. The view and vector subsystems implement these interfaces and
+// register their factories at start-up; tests use fakes. Nothing here includes a view header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/hypxdefs.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Types.h"
+
+class TBitmap;
+class TPXBitmap;
+class TIOParams;
+class IPXIOView;
+
+// Messages an I/O worker posts to the attached view's window (wParam: per cent for progress,
+// else 0; lParam 0).
+inline constexpr uint32_t PXMSG_IO_DONE = 0x0400 + 7000;
+inline constexpr uint32_t PXMSG_IO_PROGRESS = 0x0400 + 7003;
+inline constexpr uint32_t PXMSG_IO_FINISHWORK = 0x0400 + 7004;
+
+// Codes of the bitmap-change callback: the view's bitmap was replaced, the view goes away, the
+// image changed.
+inline constexpr int32_t pxbcBitmapReplaced = 0;
+inline constexpr int32_t pxbcViewDestroyed = 1;
+inline constexpr int32_t pxbcImageChanged = 2;
+
+// The callback a component registers with a view (Sender: the view's component).
+PX_EVENT_TYPE(TPXBitmapChangeEvent, void(TObject* Sender, int32_t Code));
+
+// The update reason the I/O component gives before Update: a picture was loaded.
+inline constexpr int32_t pxurPictureLoaded = 6;
+
+// What the view's layer-file header holds (the I/O component's header read fills TIOParams
+// from it).
+struct TPXLayersStreamHeader {
+  int32_t LayerCount = 0;
+  int32_t HeaderValueA = 0;
+  int32_t HeaderValueB = 0;
+  int32_t Version = 0;
+  std::string Description;
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+
+// One layer decoded from a PSD file, to be moved into a view.
+struct TPXDecodedLayer {
+  std::unique_ptr<TPXBitmap> Bitmap;  // with its alpha channel
+  int32_t PosX = 0;
+  int32_t PosY = 0;
+  std::string Name;
+  double Opacity = 1.0;
+  bool Visible = true;
+};
+
+// The page navigation a multi-page view may offer to Seek: Params.ImageIndex has been set, the
+// view reloads that page of its file.
+class IPXIOMultiPageView {
+ public:
+  virtual ~IPXIOMultiPageView() = default;
+  virtual void ReloadCurrentPage() = 0;
+};
+
+// The attached view.
+class IPXIOView {
+ public:
+  virtual ~IPXIOView() = default;
+
+  // The component behind the view, for free notifications (never nil).
+  virtual TComponent* ViewComponent() = 0;
+
+  // --- kind ---------------------------------------------------------------------------------
+  // A view with layers (a TPixoranView); a plain view has one picture.
+  virtual bool IsLayerView() { return false; }
+  // The thumbnail view, which takes no background from the I/O component.
+  virtual bool IsThumbnailView() { return false; }
+  // A view that also holds vector objects (nil otherwise).
+  virtual class IPXIOVectorView* AsVectorView() { return nullptr; }
+  // Seek's page navigation, when the view offers it (nil otherwise).
+  virtual IPXIOMultiPageView* MultiPageNavigation() { return nullptr; }
+
+  // --- bitmap and change registration -------------------------------------------------------
+  // The view's picture (its current layer's), or nil.
+  virtual TPXBitmap* GetPXBitmap() = 0;
+  // The platform bitmap of a view that has no TPXBitmap, or nil.
+  virtual TBitmap* GetBitmap() { return nullptr; }
+  // Registers a callback (codes pxbc*) and answers a handle (never 0).
+  virtual int32_t AddBitmapChangeEvent(const TPXBitmapChangeEvent& Event) = 0;
+  // Removes the callback of Handle; nothing for 0 or an unknown handle.
+  virtual void RemoveBitmapChangeEvent(int32_t Handle) = 0;
+
+  // --- background, update, notifications ----------------------------------------------------
+  virtual TColor Background() = 0;
+  virtual void SetBackground(TColor Value) = 0;
+  virtual void SetUpdateReason(int32_t Reason) = 0;
+  virtual void Update() = 0;
+  // The image-changed notification (Source 0 after a load).
+  virtual void ImageChange(int32_t Source) = 0;
+  // Whether the view sits in a window (only then do workers post to it).
+  virtual bool HasParentWindow() = 0;
+  // From any thread: posts Msg to the view's window, creating the window on the UI thread first
+  // when needed. Never blocks on the UI thread.
+  virtual void PostIOMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) = 0;
+  // From any thread: runs Call on the UI thread later, in order with the posted messages;
+  // dropped when the view goes away first. Never blocks on the UI thread.
+  virtual void QueueToUIThread(std::function<void()> Call) = 0;
+
+  // --- modified state, layers ---------------------------------------------------------------
+  virtual void SetModified(bool Value) = 0;
+  virtual int32_t LayersCount() { return 1; }
+  // Whether the current layer holds a bitmap.
+  virtual bool CurrentLayerHasBitmap() { return GetPXBitmap() != nullptr; }
+  virtual void SetLayersCurrent(int32_t Index) { (void)Index; }
+  // Position of the current layer in picture pixels.
+  virtual void SetCurrentLayerPos(int32_t X, int32_t Y) { (void)X, (void)Y; }
+
+  // Removes every layer but the first and makes it current; Reset also resets the first layer
+  // and clears the picture.
+  virtual void LayersClear(bool Reset) { (void)Reset; }
+  virtual void LayersMergeAll() {}
+  // Renders all layers at 100 % into Bitmap.
+  virtual void LayersDrawTo(TPXBitmap* Bitmap) { (void)Bitmap; }
+  // The pixel format of layer 0's bitmap.
+  virtual TPXPixelFormat FirstLayerPixelFormat() { return px24RGB; }
+  // The layer bitmaps, bottom first (for writers of layered formats).
+  virtual std::vector<TPXBitmap*> LayerBitmaps() { return {}; }
+  // Moves the decoded layers in: the first goes into the current layer (or a new one when
+  // AddFirst), the others into new layers.
+  virtual void LayersFromDecoded(std::vector<TPXDecodedLayer>& Layers, bool AddFirst) { (void)Layers, (void)AddFirst; }
+  // Reads a layers stream (appending when Merge); true on success.
+  virtual bool LayersLoadFromStream(TStream* Stream, bool Merge, const TPXProgressEvent& OnProgress) {
+    (void)Stream, (void)Merge, (void)OnProgress;
+    return false;
+  }
+  // Writes a layers file; raises on write errors.
+  virtual void LayersSaveToStream(TStream* Stream, int32_t HeaderValueA, const TPXProgressEvent& OnProgress,
+                                  bool Compress) {
+    (void)Stream, (void)HeaderValueA, (void)OnProgress, (void)Compress;
+  }
+};
+
+// A view holding vector objects.
+class IPXIOVectorView {
+ public:
+  virtual ~IPXIOVectorView() = default;
+  virtual IPXIOView* AsView() = 0;
+  // Reads an object stream; false when magic or version do not match.
+  virtual bool LoadObjectsFromStream(TStream* Stream, bool Append) = 0;
+  virtual bool LoadAllFromStream(TStream* Stream) = 0;
+  virtual void SaveObjectsToFile(const std::string& FileName, int32_t Which) = 0;
+  virtual void SaveAllToFile(const std::string& FileName, int32_t Which) = 0;
+  virtual TRect GetObjectsExtent() = 0;
+  virtual void DrawObjectsOntoImage() = 0;
+  // The resolution of the I/O parameters changed: measurement units follow.
+  virtual void DpiChanged() {}
+};
+
+// Temporary views, made by the view and vector subsystems when they register (none before):
+// a layer view that owns its picture, and an empty vector view.
+using TPXTemporaryViewFactory = std::function<std::unique_ptr<IPXIOView>()>;
+using TPXTemporaryVectorViewFactory = std::function<std::unique_ptr<IPXIOVectorView>()>;
+void SetTemporaryViewFactory(TPXTemporaryViewFactory Factory);
+void SetTemporaryVectorViewFactory(TPXTemporaryVectorViewFactory Factory);
+// A new temporary view, or nil while no view subsystem has registered.
+std::unique_ptr<IPXIOView> CreateTemporaryView();
+std::unique_ptr<IPXIOVectorView> CreateTemporaryVectorView();
+
+// Reads the header of a layers stream at the stream's position (and the stored thumbnail into
+// Thumbnail when not nil); false when it is not one. Provided by the view subsystem.
+using TPXReadLayersHeaderProc = std::function<bool(TStream* Stream, TPXBitmap* Thumbnail, TPXLayersStreamHeader& Header)>;
+void SetReadLayersStreamHeader(TPXReadLayersHeaderProc Proc);
+// False while no view subsystem has registered.
+bool ReadLayersStreamHeader(TStream* Stream, TPXBitmap* Thumbnail, TPXLayersStreamHeader& Header);
+
+// ---------------------------------------------------------------------------------------------
+// Acquisition objects (scanner, camera card): the component owns three, made by the factory the
+// acquisition subsystem registers; none until it does.
+
+class IPXIOAcquireObject {
+ public:
+  virtual ~IPXIOAcquireObject() = default;
+  // Objects without an abort flag ignore it.
+  virtual void SetAborting(bool Value) = 0;
+};
+
+struct TPXAcquireObjects {
+  std::unique_ptr<IPXIOAcquireObject> AcquireParams;
+  std::unique_ptr<IPXIOAcquireObject> TwainParams;
+  std::unique_ptr<IPXIOAcquireObject> DcimAcquire;
+};
+
+// Owner: the component that will own the objects.
+using TPXAcquireObjectsFactory = std::function<TPXAcquireObjects(TComponent* Owner)>;
+void SetAcquireObjectsFactory(TPXAcquireObjectsFactory Factory);
+// The objects for Owner; all nil without a factory.
+TPXAcquireObjects CreateAcquireObjects(TComponent* Owner);
