@@ -3,4 +3,5 @@
 void RegisterCodecs() {
   // One call per codec unit, in type order.
   RegisterJpegCodec();
+  RegisterPngCodec();
 }

@@ -205,6 +205,14 @@ TEST_F(Registry, OpenFiltersWithVideosLayersAndExtras) {
 }
 
 TEST_F(Registry, FormatTableRows) {
+  // Works on the PNG row with the codec's own row set aside and put back afterwards.
+  const TPXFormatRow* codecRow = FormatRow(pxftPNG);
+  const TPXFormatRow saved = codecRow ? *codecRow : TPXFormatRow{};
+  struct Restore {
+    const TPXFormatRow& Row;
+    ~Restore() { RegisterFormatRow(pxftPNG, Row); }
+  } restore{saved};
+  UnregisterFormatRow(pxftPNG);
   EXPECT_EQ(FormatRow(pxftPNG), nullptr);
   EXPECT_FALSE(FormatCanRead(pxftPNG));
   TPXFormatRow row;
