@@ -14,8 +14,16 @@
 //   pxxBitmaps_convert.cpp  pixel format conversion
 //   pxxBitmaps_access.cpp   pixel access, fills, palette
 //   pxxBitmaps_rect.cpp     rectangle copies, platform-bitmap import
+//   pxxBitmaps_transfer.cpp  alpha rectangles, DIB and mask transfers, the storage location
+//                           and the canvas over the pixels
+//   pxxBitmaps_rectcanvas.cpp  rectangle bitmaps written back into their parent, the
+//                           antialiased canvas over the pixels
 //   pxxBitmaps_views.cpp    TPXDibbitmap, TPXWorkBitmap, the virtual views, 1-bit pixel routines
 //   Geometry and compositing members are declared here and defined with the processing engine.
+//   pxxBitmaps_transform.cpp  rotation, resampling, the rectangle stretch and compositing with
+//                           alpha (through the processing engine's resamplers and rotations)
+//   pxxBitmaps_render.cpp   rendering onto bitmaps, platform bitmaps, canvases and printers
+//   pxxBitmaps_renderformats.cpp  the per-format render routines
 //
 // Rows: GetScanline(Y) is row Y counted from the top. One-block storage keeps rows bottom-up;
 // segments, the temporary file and virtual rows are top-down. File storage maps the whole
@@ -24,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +48,7 @@ class TPXICC;
 class TIOParams;
 class TPXBitmap;
 class TPXDibbitmap;
+class TPXCanvas;
 
 // FAccessMode flags.
 inline constexpr uint8_t pxamRead = 1;
@@ -272,6 +282,38 @@ class TPXBitmap : public TPXBaseBitmap {
                           int32_t Width, int32_t Height, int32_t Mode, double Factor);
   void CopyFromTBitmap(TBitmap* Bitmap);
   void CopyFromDibbitmap(TPXDibbitmap* Dib);
+  // [transfers: pxxBitmaps_transfer.cpp]
+  // Makes this bitmap a copy of Mask (px1g or px8g by its depth; nil: every pixel 255); an
+  // alpha channel ends as px8g.
+  void CopyFromMask(TPXMask* Mask);
+  // Moves the pixels into a platform bitmap, as GetCanvas does, and gives it (nil when none).
+  TBitmap* GetVclBitmap();
+  // [end of transfers]
+  // [rectangle bitmaps and the canvas over the pixels: pxxBitmaps_rectcanvas.cpp]
+  // A bitmap over the inclusive rectangle of Parent that writes itself back into Parent when
+  // freed: a copy of the rectangle converted to PixelFormat (pxNoFormat keeps the parent's), or
+  // with Transparent a px32RGB bitmap of 0 that is composited with its alpha. A parent freed
+  // first detaches its rectangle bitmaps, which then write nothing.
+  static std::unique_ptr<TPXBitmap> CreateRectBitmap(TPXBitmap* Parent, const TRect& Rect,
+                                                     TPXPixelFormat PixelFormat, bool Transparent);
+  // An antialiased canvas over a rectangle bitmap of Parent, drawing in Parent's coordinates;
+  // freeing the canvas frees the bitmap and so writes the drawing back.
+  static std::unique_ptr<TPXCanvas> CreateRectCanvas(TPXBitmap* Parent, const TRect& Rect, bool AntiAlias,
+                                                     bool UseGDIPlus, bool Transparent);
+  // The rectangle canvas's free callback: resets the canvas transform, then frees Bitmap.
+  static void FreeRectCanvasBitmap(std::unique_ptr<TPXBitmap> Bitmap, TPXCanvas* Canvas);
+  // Writes this rectangle bitmap back into its parent (nothing without one).
+  void CommitToParent();
+  TPXBitmap* ParentBitmap() const { return FParentBitmap; }
+  // The antialiased canvas over GetCanvas, made once (nil when there is no canvas).
+  TPXCanvas* GetPXCanvas();
+  // A rectangle through GetPXCanvas; clNone colours mean a clear pen or brush.
+  void DrawRectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TColor PenColor, int32_t PenWidth,
+                     int32_t PenTransparency, TColor BrushColor, int32_t BrushTransparency);
+  // Run by the destructor: writes back into the parent and detaches the rectangle bitmaps.
+  void EndRectBitmaps() noexcept;
+  std::vector<TPXBitmap*> FRectBitmaps;  // rectangle bitmaps cut from this one (not owned)
+  // [end of rectangle bitmaps]
 
   // --- geometry and compositing --------------------------------------------------------------
   void ResizeCanvas(int32_t NewWidth, int32_t NewHeight, double FillValue, double AlphaValue, int32_t HorizPos,
@@ -294,6 +336,127 @@ class TPXBitmap : public TPXBaseBitmap {
   void MergeWithAlpha(TPXBitmap* Source, int32_t DstX, int32_t DstY, int32_t SrcWidth, int32_t SrcHeight,
                       int32_t MaxAlpha, TResampleFilter Filter, uint8_t BlendOp, bool Resample, int32_t SrcX,
                       int32_t SrcY, double Opacity);
+
+  // --- rendering (pxxBitmaps_render.cpp, pxxBitmaps_renderformats.cpp) -------------------------
+  // Draws the source rectangle into the destination rectangle of the px24RGB Dest (nothing is
+  // drawn into other formats). ColMap and RowMap map destination columns (rows) from DestX
+  // (DestY) to source columns (rows); empty means none. With FreeMaps false, an empty map this
+  // call builds is handed back through its variable. ClipRect (inclusive) limits the drawing.
+  void RenderToPXBitmapEx(TPXBitmap* Dest, TPXIntegerArray& ColMap, TPXIntegerArray& RowMap, const TRect* ClipRect,
+                          int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight, int32_t SrcX,
+                          int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool EnableAlpha, bool RowReuse,
+                          int32_t Transparency, TResampleFilter Filter, bool FreeMaps, TPXBlendOperation Operation,
+                          double Opacity);
+  void RenderToPXBitmap(TPXBitmap* Dest, int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight,
+                        int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool EnableAlpha,
+                        int32_t Transparency, TResampleFilter Filter, TPXBlendOperation Operation, double Opacity);
+  // The same into a pf24bit platform bitmap.
+  void RenderToTBitmapEx(TBitmap* Bitmap, TPXIntegerArray& ColMap, TPXIntegerArray& RowMap, const TRect* ClipRect,
+                         int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight, int32_t SrcX,
+                         int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool EnableAlpha, bool RowReuse,
+                         int32_t Transparency, TResampleFilter Filter, bool FreeMaps, TPXBlendOperation Operation,
+                         double Opacity);
+  void RenderToTBitmap(TBitmap* Bitmap, int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight,
+                       int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Transparency,
+                       TResampleFilter Filter, TPXBlendOperation Operation, double Opacity);
+  // Renders with alpha over what the canvas already shows at (X, Y, Width, Height).
+  void DrawToCanvasWithAlpha(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, int32_t SrcX,
+                             int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Transparency,
+                             TResampleFilter Filter, TPXBlendOperation Operation, double Opacity);
+  // The whole picture scaled into (X, Y, Width, Height) of a canvas (a printer's), in strips; the
+  // alpha channel is merged over Background in a copy.
+  void RenderToCanvas(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, TResampleFilter Filter,
+                      double Gamma, TColor Background, bool Fit);
+  void DrawTo(TCanvas* Canvas, int32_t X, int32_t Y);
+
+  // Per-format render routines, chosen by the source's pixel format. Dest is px24RGB; X1..X2 and
+  // Y1..Y2 the inclusive destination span; ColMap and RowMap give the source column (row) of each
+  // span column (row) from X1 (Y1), an empty map the 1:1 identity; XStep and YStep are the scale
+  // (16384 = 1:1). Spans outside Dest and maps that are short or point outside the source are cut
+  // or clamped, never followed.
+  virtual void Render24RGB(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                           int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1,
+                           int32_t X2, int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse,
+                           TPXBlendOperation Operation);
+  virtual void Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha, std::span<const int32_t> ColMap,
+                                  std::span<const int32_t> RowMap, int32_t SrcX, int32_t SrcY, int32_t DestX,
+                                  int32_t DestY, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t XStep,
+                                  int32_t YStep, bool RowReuse, TPXBlendOperation Operation, double Opacity);
+  virtual void Render32RGB(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                           int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1,
+                           int32_t X2, int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse,
+                           TPXBlendOperation Operation);
+  virtual void Render32RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha, std::span<const int32_t> ColMap,
+                                  std::span<const int32_t> RowMap, int32_t SrcX, int32_t SrcY, int32_t DestX,
+                                  int32_t DestY, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t XStep,
+                                  int32_t YStep, bool RowReuse, TPXBlendOperation Operation, double Opacity);
+  virtual void Render1g(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                        int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                        int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void Render1gBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                               std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                               int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                               int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void Render8g(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                        int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                        int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void Render8gBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                               std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                               int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                               int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void Render8p(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                        int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                        int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void Render8pBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                               std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                               int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                               int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void Render16g(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                         int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                         int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void Render16gBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                                std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                                int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                                int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void Render32f(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                         int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                         int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void Render32fBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                                std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                                int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                                int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void RenderCMYK(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                          int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                          int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void RenderCMYKBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                                 std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                                 int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                                 int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void RenderCIELab(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                            int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1,
+                            int32_t X2, int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse);
+  virtual void RenderCIELabBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                                   std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                                   int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                                   int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse, double Opacity);
+  virtual void RenderRGB48(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                           int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1,
+                           int32_t X2, int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse,
+                           TPXBlendOperation Operation);
+  virtual void RenderRGB48Blended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha, std::span<const int32_t> ColMap,
+                                  std::span<const int32_t> RowMap, int32_t SrcX, int32_t SrcY, int32_t DestX,
+                                  int32_t DestY, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t XStep,
+                                  int32_t YStep, bool RowReuse, TPXBlendOperation Operation, double Opacity);
+  virtual void RenderVirtual(TPXBitmap* Dest, std::span<const int32_t> ColMap, std::span<const int32_t> RowMap,
+                             int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1,
+                             int32_t X2, int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse,
+                             TPXBlendOperation Operation);
+  virtual void RenderVirtualBlended(TPXBitmap* Dest, int32_t Transparency, bool UseAlpha,
+                                    std::span<const int32_t> ColMap, std::span<const int32_t> RowMap, int32_t SrcX,
+                                    int32_t SrcY, int32_t DestX, int32_t DestY, int32_t X1, int32_t Y1, int32_t X2,
+                                    int32_t Y2, int32_t XStep, int32_t YStep, bool RowReuse,
+                                    TPXBlendOperation Operation, double Opacity);
+  // --- end of rendering ------------------------------------------------------------------------
 
   // --- I/O parameters (see core/pxxBitmaps_iohooks.h) ---------------------------------------
   // The parameters the picture carries; nil when none.
@@ -382,9 +545,22 @@ class TPXBitmap : public TPXBaseBitmap {
 // The memory limit a new bitmap takes: SettingsLimit when it is 0 or more, else the physical
 // memory divided by 1.1 (32 MB when the physical memory reads 0).
 int64_t BitmapMemoryLimitFor(int64_t SettingsLimit, int64_t PhysicalMemory);
+
+// Rendering: draws the rectangle (FirstColumn, FirstRow, StripWidth x StripHeight) of Bitmap at
+// (X, Y) of the canvas through a packed DIB.
+void PrintPict(TCanvas* Canvas, int32_t X, int32_t Y, TPXBitmap* Bitmap, int32_t FirstColumn, int32_t FirstRow,
+               int32_t StripWidth, int32_t StripHeight);
+// Rendering: stretches a rectangle of a packed DIB (a global memory handle) onto the canvas,
+// colour on colour; a block too small for its header, colour table and rows draws nothing.
+void _DIBDrawTo(TCanvas* Canvas, void* DIB, int32_t XSrc, int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight,
+                int32_t XDest, int32_t YDest, int32_t DestWidth, int32_t DestHeight);
 // The largest single block one-block storage may request (0: no limit). Lets tests reach the
 // segmented storage that otherwise only memory shortage selects.
 void SetMaxSingleBlockSize(int64_t Bytes);
+
+// [transfers: pxxBitmaps_transfer.cpp] Makes Mask a copy of a px1g (1-bit mask) or px8g
+// (8-bit) bitmap, or the weighted grey of a px24RGB one; other formats leave Mask unchanged.
+void CopyBitmapToMask(TPXBitmap* Bitmap, TPXMask* Mask);
 
 // ---------------------------------------------------------------------------------------------
 // Colour tables of platform bitmaps
