@@ -1,6 +1,6 @@
 // Pixel routines of the processing engine on a 4000 x 3000 picture in memory.
-//   Gray, FlipH/FlipV (px24RGB and px1g), ResizeCanvas: ratio = our time / memcpy of the
-//   picture's bytes (goal at most 3).
+//   Gray, FlipH/FlipV (px24RGB and px1g; FlipH1Odd at a width not a multiple of 8), ResizeCanvas:
+//   ratio = our time / memcpy of the picture's bytes (goal at most 3).
 //   Monochrome: ratio = our ordered dither / ImageMagick's -ordered-dither o8x8, the latter taken
 //   as the time of "convert in.ppm -ordered-dither o8x8 out.pgm" less that of "convert in.ppm
 //   out.pgm" (the file reading and writing both share); goal below 1. Skipped without convert.
@@ -75,14 +75,16 @@ void BM_Gray(benchmark::State& state) {
   AgainstMemcpy(state, b.get(), [] {}, [&] { ConvertRectToGray(b.get(), 0, 0, kWidth, kHeight, {}, nullptr); });
 }
 
-void Flip(benchmark::State& state, TPXPixelFormat f, TPXFlipDirection d) {
-  auto b = Picture(f);
+void Flip(benchmark::State& state, TPXPixelFormat f, TPXFlipDirection d, int32_t w = kWidth) {
+  auto b = Picture(f, w);
   AgainstMemcpy(state, b.get(), [] {}, [&] { FlipBitmap(b.get(), d); });
 }
 void BM_FlipH24(benchmark::State& s) { Flip(s, px24RGB, pxfdHorizontal); }
 void BM_FlipV24(benchmark::State& s) { Flip(s, px24RGB, pxfdVertical); }
 void BM_FlipH1(benchmark::State& s) { Flip(s, px1g, pxfdHorizontal); }
 void BM_FlipV1(benchmark::State& s) { Flip(s, px1g, pxfdVertical); }
+// A width that is not a multiple of 8: the mirrored rows are shifted into place.
+void BM_FlipH1Odd(benchmark::State& s) { Flip(s, px1g, pxfdHorizontal, kWidth - 3); }
 
 // The reflection's canvas: a picture half as wide widened to the full width, new area
 // transparent.
@@ -215,6 +217,7 @@ BENCHMARK(BM_FlipH24)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipV24)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipH1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipV1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlipH1Odd)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResizeCanvas)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Monochrome)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Wave)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

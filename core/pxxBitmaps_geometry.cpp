@@ -1,9 +1,14 @@
 // TPXBitmap geometry that keeps the content: canvas resize with placement, borders, crops,
 // moving a rectangle and the mirror. The alpha channel follows every size change.
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "core/pxxBitmaps.h"
+#include "io/pxicc.h"
+#include "platform/rtl/System.h"
+#include "proc/pixoranproc_bits.h"
 #include "proc/pixoranproc_geometry.h"
 
 namespace {
@@ -45,6 +50,67 @@ void PlaceAfterGrow(TPXBitmap* B, int32_t W0, int32_t H0, int32_t NewWidth, int3
     if (shift > 0) B->MoveRect(0, 0, NewWidth - 1, H0 - 1, 0, shift, Fill, true);
   }
 }
+
+// Where the kept part of a W0 x H0 picture lies in the old and in the resized picture.
+struct TCanvasPlacement {
+  int32_t SrcX, SrcY, DstX, DstY, Width, Height;
+};
+TCanvasPlacement Placement(int32_t W0, int32_t H0, int32_t NewWidth, int32_t NewHeight, int32_t HorizPos,
+                           int32_t VertPos) {
+  auto axis = [](int32_t Old, int32_t New, int32_t Pos, int32_t& Src, int32_t& Dst, int32_t& Count) {
+    Src = Dst = 0;
+    const int32_t diff = New < Old ? Old - New : New - Old;
+    const int32_t shift = Pos == 1 ? diff / 2 : Pos == 2 ? diff : 0;
+    if (New < Old) Src = shift;
+    else Dst = shift;
+    Count = std::min(Old, New);
+  };
+  TCanvasPlacement p{};
+  axis(W0, NewWidth, HorizPos, p.SrcX, p.DstX, p.Width);
+  axis(H0, NewHeight, VertPos, p.SrcY, p.DstY, p.Height);
+  return p;
+}
+
+// Fills the freshly allocated Dest with Value around the kept part of Old, placed as At says:
+// one pass over the new rows, the fill taken from a pattern row.
+void PlaceContent(TPXBitmap* Dest, TPXBitmap* Old, const TCanvasPlacement& At, double Value) {
+  const int32_t w = Dest->Width(), h = Dest->Height();
+  const TPXPixelFormat f = Dest->PixelFormat();
+  if (f == px1g) {
+    Dest->FillRect(0, 0, w - 1, 0, Value);
+    const uint8_t fill = Dest->Scanline(0)[0] & 0x80 ? 0xFF : 0x00;
+    const size_t len = static_cast<size_t>((int64_t{w} + 7) / 8);
+    const int32_t limit = static_cast<int32_t>(std::min<int64_t>(Old->RowLen(), INT32_MAX));
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* d = Dest->Scanline(y);
+      std::memset(d, fill, len);
+      if (y >= At.DstY && y < At.DstY + At.Height)
+        CopyBits(d, Old->Scanline(At.SrcY + y - At.DstY), At.DstX, At.SrcX, At.Width, limit);
+    }
+    return;
+  }
+  const size_t bpp = static_cast<size_t>(Dest->BitCount() / 8);
+  const size_t rowBytes = bpp * static_cast<size_t>(w);
+  std::vector<uint8_t> pattern(rowBytes);
+  if (f == px8g || f == px8p) {
+    std::memset(pattern.data(), static_cast<uint8_t>(Trunc(Value)), rowBytes);
+  } else {
+    Dest->FillRect(0, 0, w - 1, 0, Value);
+    std::memcpy(pattern.data(), Dest->Scanline(0), rowBytes);
+  }
+  const size_t left = bpp * static_cast<size_t>(At.DstX), middle = bpp * static_cast<size_t>(At.Width);
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* d = Dest->Scanline(y);
+    if (y < At.DstY || y >= At.DstY + At.Height) {
+      std::memcpy(d, pattern.data(), rowBytes);
+      continue;
+    }
+    std::memcpy(d, pattern.data(), left);
+    std::memcpy(d + left, Old->Scanline(At.SrcY + y - At.DstY) + bpp * static_cast<size_t>(At.SrcX), middle);
+    std::memcpy(d + left + middle, pattern.data() + left + middle, rowBytes - left - middle);
+  }
+}
+
 }  // namespace
 
 void TPXBitmap::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, double FillValue, double AlphaValue,
@@ -59,17 +125,59 @@ void TPXBitmap::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, double FillVal
   // A size of nothing, or a picture without pixels, has no canvas to resize.
   if (NewWidth <= 0 || NewHeight <= 0 || IsEmpty()) return;
   TPXBitmap* alpha = PeekAlphaChannel();
-  PrepareShrink(this, w0, h0, NewWidth, NewHeight, FillValue, HorizPos, VertPos);
-  if (alpha) PrepareShrink(alpha, w0, h0, NewWidth, NewHeight, AlphaValue, HorizPos, VertPos);
-  SetWidth(NewWidth);
-  SetHeight(NewHeight);
-  if (Width() != NewWidth || Height() != NewHeight) return;  // storage could not be had
-  alpha = PeekAlphaChannel();
-  PlaceAfterGrow(this, w0, h0, NewWidth, NewHeight, FillValue, HorizPos, VertPos);
-  if (alpha) {
-    PlaceAfterGrow(alpha, w0, h0, NewWidth, NewHeight, AlphaValue, HorizPos, VertPos);
-    if ((w0 < NewWidth || h0 < NewHeight) && AlphaValue < 255) alpha->FFull = 0;
+  auto ownStorage = [](TPXBitmap* B) { return B->Location() == pxMemory || B->Location() == pxFile; };
+  if (!ownStorage(this) || (alpha && (!ownStorage(alpha) || alpha->Width() != w0 || alpha->Height() != h0))) {
+    // Platform-bitmap storage resizes in place, through the platform bitmap.
+    PrepareShrink(this, w0, h0, NewWidth, NewHeight, FillValue, HorizPos, VertPos);
+    if (alpha) PrepareShrink(alpha, w0, h0, NewWidth, NewHeight, AlphaValue, HorizPos, VertPos);
+    SetWidth(NewWidth);
+    SetHeight(NewHeight);
+    if (Width() != NewWidth || Height() != NewHeight) return;  // storage could not be had
+    alpha = PeekAlphaChannel();
+    PlaceAfterGrow(this, w0, h0, NewWidth, NewHeight, FillValue, HorizPos, VertPos);
+    if (alpha) {
+      PlaceAfterGrow(alpha, w0, h0, NewWidth, NewHeight, AlphaValue, HorizPos, VertPos);
+      if ((w0 < NewWidth || h0 < NewHeight) && AlphaValue < 255) alpha->FFull = 0;
+    }
+    return;
   }
+
+  // New storage of the new size receives the kept part of the old one at its place; only the new
+  // area is filled. The old storage stays aside until the new one is complete, so a failed
+  // allocation leaves the picture as it was.
+  const TCanvasPlacement at = Placement(w0, h0, NewWidth, NewHeight, HorizPos, VertPos);
+  const TNotifyEvent onChange = FOnChange;
+  TPXBitmap old;
+  MoveStorageTo(&old);
+  old.FOnChange = nullptr;
+  FOnChange = nullptr;
+  std::unique_ptr<TPXBitmap> ownAlpha = std::move(old.FAlphaChannel);
+  TPXBitmap oldAlpha;
+  bool ok = Allocate(NewWidth, NewHeight, old.FPixelFormat);
+  if (ok && ownAlpha) {
+    ownAlpha->MoveStorageTo(&oldAlpha);
+    ok = ownAlpha->Allocate(NewWidth, NewHeight, oldAlpha.FPixelFormat);
+    if (!ok) oldAlpha.MoveStorageTo(ownAlpha.get());
+  }
+  if (!ok) {
+    old.MoveStorageTo(this);
+    FAlphaChannel = std::move(ownAlpha);
+    FOnChange = onChange;
+    throw EOutOfMemory("Out of memory");
+  }
+  PlaceContent(this, &old, at, FillValue);
+  FPalette = std::move(old.FPalette);
+  FPaletteUsed = old.FPaletteUsed;
+  if (FPixelFormat == px8p && FPalette.size() < 256) FPalette.resize(256);
+  FImageProfile->Assign(old.FImageProfile.get());
+  if (ownAlpha) {
+    PlaceContent(ownAlpha.get(), &oldAlpha, at, AlphaValue);
+    const bool grew = NewWidth > w0 || NewHeight > h0;
+    ownAlpha->FFull = oldAlpha.FFull && (!grew || static_cast<uint8_t>(Trunc(AlphaValue)) == 255) ? 1 : 0;
+    FAlphaChannel = std::move(ownAlpha);
+  }
+  FOnChange = onChange;
+  DoChange();
 }
 
 void TPXBitmap::AddBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, double FillValue,

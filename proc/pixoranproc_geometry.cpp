@@ -83,51 +83,120 @@ bool FlipHasSSSE3() {
   static const bool has = __builtin_cpu_supports("ssse3");
   return has;
 }
+bool FlipHasAVX2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
 
-// Dest[i] = the bits of Source[n - 1 - i] reversed, 16 bytes at a time; returns how many.
-__attribute__((target("ssse3"))) int32_t ReverseBitBytesSSSE3(const uint8_t* Source, uint8_t* Dest, int32_t n) {
+// The bytes of v in reverse order, each with its bits reversed (nibbles through a table).
+__attribute__((target("avx2"))) inline __m256i ReverseBits256(__m256i v) {
+  const __m256i order = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11,
+                                         10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m256i toHigh = _mm256_broadcastsi128_si256(
+      _mm_setr_epi8(0x00, static_cast<char>(0x80), 0x40, static_cast<char>(0xC0), 0x20, static_cast<char>(0xA0), 0x60,
+                    static_cast<char>(0xE0), 0x10, static_cast<char>(0x90), 0x50, static_cast<char>(0xD0), 0x30,
+                    static_cast<char>(0xB0), 0x70, static_cast<char>(0xF0)));
+  const __m256i toLow = _mm256_broadcastsi128_si256(
+      _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF));
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  v = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, order), 0x4E);
+  return _mm256_or_si256(_mm256_shuffle_epi8(toHigh, _mm256_and_si256(v, low)),
+                         _mm256_shuffle_epi8(toLow, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+}
+
+// Shifts Row[0 .. N) left by S (1..7) bits across bytes, 32 bytes a step while a whole step and
+// the byte after it lie in the row; returns where it stopped. Each step loads the byte after its
+// block before the next step writes it.
+__attribute__((target("avx2"))) int32_t ShiftBitsLeftAVX2(uint8_t* Row, int32_t N, int32_t S) {
+  const __m256i keepHigh = _mm256_set1_epi8(static_cast<char>((0xFF << S) & 0xFF));
+  const __m256i keepLow = _mm256_set1_epi8(static_cast<char>(0xFF >> (8 - S)));
+  const __m128i up = _mm_cvtsi32_si128(S), down = _mm_cvtsi32_si128(8 - S);
+  int32_t k = 0;
+  for (; k + 33 <= N; k += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row + k));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row + k + 1));
+    const __m256i out = _mm256_or_si256(_mm256_and_si256(_mm256_sll_epi16(v, up), keepHigh),
+                                        _mm256_and_si256(_mm256_srl_epi16(next, down), keepLow));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Row + k), out);
+  }
+  return k;
+}
+
+// As ReverseBitBytesSSSE3 below with 32 bytes at each end, while at least 64 bytes remain.
+__attribute__((target("avx2"))) void ReverseBitBytesAVX2(uint8_t* Row, int32_t& I, int32_t& J) {
+  for (; J - I >= 64; I += 32, J -= 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row + I));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row + J - 32));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Row + I), ReverseBits256(b));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Row + J - 32), ReverseBits256(a));
+  }
+}
+
+// The bytes of v in reverse order, each with its bits reversed.
+__attribute__((target("ssse3"))) inline __m128i ReverseBits128(__m128i v) {
   const __m128i order = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
   // A nibble reversed, in the high or low half of the byte.
-  const __m128i toHigh = _mm_setr_epi8(0x00, 0x80, 0x40, 0xC0, 0x20, 0xA0, 0x60, 0xE0, 0x10, 0x90, 0x50, 0xD0, 0x30,
+  const __m128i toHigh = _mm_setr_epi8(0x00, static_cast<char>(0x80), 0x40, static_cast<char>(0xC0), 0x20,
+                                       static_cast<char>(0xA0), 0x60, static_cast<char>(0xE0), 0x10,
+                                       static_cast<char>(0x90), 0x50, static_cast<char>(0xD0), 0x30,
                                        static_cast<char>(0xB0), 0x70, static_cast<char>(0xF0));
   const __m128i toLow = _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF);
   const __m128i low = _mm_set1_epi8(0x0F);
-  int32_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Source + n - 16 - i)), order);
-    const __m128i r = _mm_or_si128(_mm_shuffle_epi8(toHigh, _mm_and_si128(v, low)),
-                                   _mm_shuffle_epi8(toLow, _mm_and_si128(_mm_srli_epi16(v, 4), low)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + i), r);
+  v = _mm_shuffle_epi8(v, order);
+  return _mm_or_si128(_mm_shuffle_epi8(toHigh, _mm_and_si128(v, low)),
+                      _mm_shuffle_epi8(toLow, _mm_and_si128(_mm_srli_epi16(v, 4), low)));
+}
+
+// Reverses the bit order of Row[I .. J) in place from both ends, 16 bytes at each end per step,
+// while at least 32 bytes remain; I and J come back at the part left over.
+__attribute__((target("ssse3"))) void ReverseBitBytesSSSE3(uint8_t* Row, int32_t& I, int32_t& J) {
+  for (; J - I >= 32; I += 16, J -= 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Row + I));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Row + J - 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + I), ReverseBits128(b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + J - 16), ReverseBits128(a));
   }
-  return i;
 }
 #endif
 
-// Mirrors a 1-bit row of Width pixels left-right; Temp holds the row's byte count.
+// Mirrors a 1-bit row of Width pixels left-right in place.
 //
-// With T the row's bytes in reverse order, each bit-reversed, output pixel x is bit x + s of T,
-// s = the padding bits of the last byte. Eight bytes of T read as one big-endian word are the
-// bit-reversed bytes of a little-endian word of the row, so a whole word is two loads, a byte-
-// wise bit reversal and a shift.
-void ReverseBitRow(uint8_t* Row, int32_t Width, uint8_t* Temp) {
+// The row's bytes are taken in reverse order with each byte's bits reversed (T), from both ends
+// at once; output pixel x is then bit x + s of T, s = the padding bits of the last byte, so a
+// width that is not a multiple of 8 is finished by shifting the row left by s bits (the row is in
+// the first level cache by then).
+void ReverseBitRow(uint8_t* Row, int32_t Width) {
   const int32_t n = (Width + 7) / 8;
   const int32_t s = n * 8 - Width;
-  std::memcpy(Temp, Row, static_cast<size_t>(n));
-  auto t = [&](int32_t j) -> uint32_t { return j < n ? ReverseBitsInByte[Temp[n - 1 - j]] : 0u; };
-  int32_t i = 0;
+  int32_t i = 0, j = n;  // Row[i .. j) is still in source order
 #ifdef PX_PROC_FLIP_SSSE3
-  if (s == 0 && FlipHasSSSE3()) i = ReverseBitBytesSSSE3(Temp, Row, n);
+  if (FlipHasAVX2()) ReverseBitBytesAVX2(Row, i, j);
+  if (FlipHasSSSE3()) ReverseBitBytesSSSE3(Row, i, j);
 #endif
-  if (i + 16 <= n) {
-    uint64_t w0 = ReverseBytesBits(Load64(Temp + n - 8 - i));  // T[i .. i + 7], big-endian
-    for (; i + 16 <= n; i += 8) {
-      const uint64_t w1 = ReverseBytesBits(Load64(Temp + n - 16 - i));  // T[i + 8 .. i + 15]
-      const uint64_t out = s == 0 ? w0 : (w0 << s) | (w1 >> (64 - s));
-      Store64(Row + i, __builtin_bswap64(out));
-      w0 = w1;
-    }
+  for (; j - i >= 16; i += 8, j -= 8) {
+    const uint64_t a = Load64(Row + i), b = Load64(Row + j - 8);
+    Store64(Row + i, __builtin_bswap64(ReverseBytesBits(b)));
+    Store64(Row + j - 8, __builtin_bswap64(ReverseBytesBits(a)));
   }
-  for (; i < n; ++i) Row[i] = static_cast<uint8_t>((t(i) << s) | (t(i + 1) >> (8 - s)));
+  for (; j - i >= 2; ++i, --j) {
+    const uint8_t a = Row[i];
+    Row[i] = ReverseBitsInByte[Row[j - 1]];
+    Row[j - 1] = ReverseBitsInByte[a];
+  }
+  if (j - i == 1) Row[i] = ReverseBitsInByte[Row[i]];
+  if (s == 0) return;
+  // Left by s bits; eight bytes at a time read as big-endian words, each step reading the byte
+  // after its word before the next step writes it.
+  int32_t k = 0;
+#ifdef PX_PROC_FLIP_SSSE3
+  if (FlipHasAVX2()) k = ShiftBitsLeftAVX2(Row, n, s);
+#endif
+  for (; k + 9 <= n; k += 8) {
+    const uint64_t w = __builtin_bswap64(Load64(Row + k));
+    Store64(Row + k, __builtin_bswap64((w << s) | (Row[k + 8] >> (8 - s))));
+  }
+  for (; k + 1 < n; ++k) Row[k] = static_cast<uint8_t>((Row[k] << s) | (Row[k + 1] >> (8 - s)));
+  Row[n - 1] = static_cast<uint8_t>(Row[n - 1] << s);
 }
 
 void FlipPixels(TPXBitmap* Bitmap, TPXFlipDirection Direction) {
@@ -145,8 +214,7 @@ void FlipPixels(TPXBitmap* Bitmap, TPXFlipDirection Direction) {
       std::memcpy(b, tmp.data(), len);
     }
   } else if (bits == 1) {
-    std::vector<uint8_t> tmp(static_cast<size_t>((w + 7) / 8));
-    for (int32_t y = 0; y < h; ++y) ReverseBitRow(Bitmap->Scanline(y), w, tmp.data());
+    for (int32_t y = 0; y < h; ++y) ReverseBitRow(Bitmap->Scanline(y), w);
   } else {
     if (bits % 8 != 0) return;
     for (int32_t y = 0; y < h; ++y) ReversePixels(Bitmap->Scanline(y), w, bits / 8);
