@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "core/hypxdefs.h"
+#include "core/pxcanvas.h"  // shading
 #include "core/pxsettings.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -252,3 +253,21 @@ bool IsWindowsVistaOrLater() {
   const uint8_t v = GlobalSettingsInstance()->FWindowsVersion;
   return v >= 7 && v <= 11;
 }
+
+// [shading through the antialiased canvas]
+
+void ShadeOutsideRect(TCanvas* Canvas, int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
+                      int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  if (!Canvas || Left >= Right || Top >= Bottom) return;
+  const int32_t b = AreaTop + AreaHeight + 1;
+  TPXCanvas c(Canvas, false, true);
+  c.Brush()->SetColor(clBlack);
+  c.Brush()->SetStyle(bsSolid);
+  c.Brush()->SetTransparency(150);
+  // The antialiased fill leaves out the last column and row of each rectangle.
+  c.FillRect(TRect{AreaLeft, AreaTop, Left + 2, b});
+  c.FillRect(TRect{Right, AreaTop, AreaLeft + AreaWidth + 1, b});
+  c.FillRect(TRect{Left + 1, AreaTop, Right + 1, Top + 2});
+  c.FillRect(TRect{Left + 1, Bottom + 1, Right + 1, b});
+}
+// [end of shading]

@@ -88,3 +88,11 @@ HCURSOR RotatedCursor(std::string_view ResourceName, double Angle);
 bool IsRemoteSession();
 // The settings' Windows version code lies between 7 and 11.
 bool IsWindowsVistaOrLater();
+
+// [shading through the antialiased canvas; core/hypxutils_ui.cpp]
+// Dims the area (AreaLeft, AreaTop, AreaWidth x AreaHeight) outside the inner rectangle
+// (Left + 1 .. Right - 1, Top + 1 .. Bottom) with black at transparency 150, in four strips
+// that meet without overlapping; nothing when Left >= Right or Top >= Bottom.
+void ShadeOutsideRect(TCanvas* Canvas, int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
+                      int32_t Left, int32_t Top, int32_t Right, int32_t Bottom);
+// [end of shading]

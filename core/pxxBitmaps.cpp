@@ -29,6 +29,7 @@ TPXBitmap::TPXBitmap()
 }
 
 TPXBitmap::~TPXBitmap() {
+  EndRectBitmaps();
   FPXCanvas.reset();
   FreeStorage(true);
 }

@@ -329,24 +329,4 @@ GpStatus GdipGetImageHeight(GpImage* image, uint32_t* height) {
 
 GpStatus GdipDisposeImage(GpImage* image) { return GpRelease(image) ? Ok : InvalidParameter; }
 
-GpStatus GdipCreateMetafileFromFile(const std::string& fileName, GpMetafile** metafile) {
-  if (!metafile) return InvalidParameter;
-  *metafile = nullptr;
-  if (!GpStarted()) return GdiplusNotInitialized;
-  if (fileName.empty()) return InvalidParameter;
-  return NotImplemented;
-}
-
-GpStatus GdipCreateMetafileFromStream(TStream* stream, GpMetafile** metafile) {
-  if (!metafile) return InvalidParameter;
-  *metafile = nullptr;
-  if (!GpStarted()) return GdiplusNotInitialized;
-  if (!stream) return InvalidParameter;
-  return NotImplemented;
-}
-
-GpStatus GdipGetMetafileHeaderFromMetafile(GpMetafile* metafile, MetafileHeader* header) {
-  if (!metafile || !header) return InvalidParameter;
-  *header = MetafileHeader();
-  return NotImplemented;
-}
+// The metafile entries are in Metafile.cpp.

@@ -340,7 +340,9 @@ GpStatus GdipGetImageHeight(GpImage* image, uint32_t* height);
 // interpolation mode.
 GpStatus GdipDrawImageRect(GpGraphics* graphics, GpImage* image, REAL x, REAL y, REAL width, REAL height);
 GpStatus GdipDisposeImage(GpImage* image);
-// Windows metafiles cannot be read here: these answer NotImplemented and give no image.
+// Windows metafiles (WMF, placeable WMF, EMF) read whole from a file or from a stream's position
+// to its end; data that is not a readable metafile gives no image and GenericError. Drawn with
+// GdipDrawImageRect, scaled into the rectangle.
 GpStatus GdipCreateMetafileFromFile(const std::string& fileName, GpMetafile** metafile);
 GpStatus GdipCreateMetafileFromStream(TStream* stream, GpMetafile** metafile);
 GpStatus GdipGetMetafileHeaderFromMetafile(GpMetafile* metafile, MetafileHeader* header);

@@ -95,7 +95,8 @@ struct GpImageData {
   int32_t Stride = 0;  // bytes from one row to the next (negative: bottom-up)
   PixelFormat Format = PixelFormat32bppARGB;
   BYTE* Scan0 = nullptr;  // the top row
-  std::vector<uint8_t> Storage;
+  std::vector<uint8_t> Storage;  // metafiles: the drawing as SVG text
+  MetafileHeader Header;         // metafiles: the header read from the file
 };
 
 // Object table: adopts an object and hands out its handle; Release destroys it.

@@ -18,6 +18,7 @@
 #include "platform/gdi/GdiInternal.h"
 #include "platform/gdi/QtHost.h"
 #include "platform/gdiplus/GdiPlusObjects.h"
+#include "platform/gdiplus/Metafile.h"
 #include "platform/rtl/System.h"
 
 namespace {
@@ -817,9 +818,18 @@ QImage ToQImage(const GpImageData& d) {
 GpStatus GdipDrawImageRect(GpGraphics* graphics, GpImage* image, REAL x, REAL y, REAL width, REAL height) {
   if (!graphics || !image || !FiniteAll({x, y, width, height})) return InvalidParameter;
   const GpImageData& d = image->Data();
-  if (d.Metafile) return NotImplemented;
   if (width == 0 || height == 0) return Ok;
-  const QImage img = ToQImage(d);
+  QImage img;
+  std::vector<uint32_t> drawn;  // a metafile drawn at the target's size (backs img)
+  if (d.Metafile) {
+    const QRectF box = DeviceTransform(*graphics, false).mapRect(QRectF(x, y, width, height).normalized());
+    const int32_t w = std::max(1, static_cast<int32_t>(std::lround(box.width())));
+    const int32_t h = std::max(1, static_cast<int32_t>(std::lround(box.height())));
+    if (!GpRasterizeMetafile(d, w, h, drawn)) return GenericError;
+    img = QImage(reinterpret_cast<const uchar*>(drawn.data()), w, h, w * 4, QImage::Format_ARGB32_Premultiplied);
+  } else {
+    img = ToQImage(d);
+  }
   if (img.isNull()) return OutOfMemory;
   // Image rectangles take whole pixels, so a 1:1 draw copies pixels exactly.
   const QTransform toDevice = DeviceTransform(*graphics, false);

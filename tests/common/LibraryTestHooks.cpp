@@ -2,6 +2,7 @@
 // and the library before the tests and stops them after, as the program's main does.
 #include "codecs/pxcodecs.h"
 #include "core/hypxutils_startup.h"
+#include "core/pxcanvas.h"
 #include "io/pixoranio_support.h"
 #include "mview/dovevodi.h"
 #include "platform/forms/Forms.h"
@@ -9,6 +10,7 @@
 
 void TestLibraryStartup() {
   FormsStartup();
+  RegisterGdiPlusUnit();
   RegisterVisionLibrary();
   RegisterIOSupport();
   RegisterCodecs();

@@ -1,0 +1,127 @@
+// Windows metafiles: WMF and EMF built from bytes are read with their header and drawn scaled
+// into a rectangle; data that is not a readable metafile gives no image.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/gdi/WinGdi.h"
+#include "platform/gdiplus/GdiPlus.h"
+#include "platform/rtl/Classes.h"
+#include "tests/gdiplus/MetafileBytes.h"
+
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kRed = 0x0000FF;
+
+class Metafile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GdiplusStartupInput input;
+    ASSERT_EQ(GdiplusStartup(&token_, &input, nullptr), Ok);
+  }
+  void TearDown() override { GdiplusShutdown(token_); }
+
+  static GpMetafile* FromBytes(const std::vector<uint8_t>& bytes, GpStatus& status) {
+    TMemoryStream stream;
+    if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    stream.SetPosition(0);
+    GpMetafile* mf = nullptr;
+    status = GdipCreateMetafileFromStream(&stream, &mf);
+    return mf;
+  }
+
+  ULONG_PTR token_ = 0;
+};
+
+struct TCase {
+  const char* Name;
+  std::vector<uint8_t> (*Build)();
+  MetafileType Type;
+};
+
+TEST_F(Metafile, ReadsHeaderAndDrawsTheRectangleScaled) {
+  const TCase cases[] = {{"wmf", metafile_bytes::RedRectWmf, MetafileTypeWmfPlaceable},
+                         {"emf", metafile_bytes::RedRectEmf, MetafileTypeEmf}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<uint8_t> bytes = c.Build();
+    GpStatus status = GenericError;
+    GpMetafile* mf = FromBytes(bytes, status);
+    ASSERT_EQ(status, Ok);
+    ASSERT_NE(mf, nullptr);
+    MetafileHeader h;
+    ASSERT_EQ(GdipGetMetafileHeaderFromMetafile(mf, &h), Ok);
+    EXPECT_EQ(h.Type, c.Type);
+    EXPECT_EQ(h.Width, 100);
+    EXPECT_EQ(h.Height, 50);
+    EXPECT_EQ(h.Size, bytes.size());
+    EXPECT_NEAR(h.DpiX, 96, 0.5);
+
+    // Drawn at twice the size: the rectangle (20, 10)-(80, 40) becomes (40, 20)-(160, 80).
+    TSurface surface(200, 100, 24, false);
+    for (int32_t y = 0; y < 100; ++y)
+      for (int32_t x = 0; x < 200; ++x) surface.SetPixel(x, y, kWhite);
+    HDC dc = CreateSurfaceDC(&surface);
+    GpGraphics* g = nullptr;
+    ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+    EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 200, 100), Ok);
+    GdipDeleteGraphics(g);
+    DeleteDC(dc);
+    EXPECT_EQ(surface.GetPixel(100, 50), kRed);
+    EXPECT_EQ(surface.GetPixel(44, 24), kRed);
+    EXPECT_EQ(surface.GetPixel(155, 75), kRed);
+    EXPECT_EQ(surface.GetPixel(35, 50), kWhite);
+    EXPECT_EQ(surface.GetPixel(165, 50), kWhite);
+    EXPECT_EQ(surface.GetPixel(100, 15), kWhite);
+    EXPECT_EQ(surface.GetPixel(100, 85), kWhite);
+    EXPECT_EQ(GdipDisposeImage(mf), Ok);
+  }
+}
+
+// Without the placeable header the picture is the bounds of what it draws.
+TEST_F(Metafile, PlainWmfIsSizedByItsDrawing) {
+  const std::vector<uint8_t> placeable = metafile_bytes::RedRectWmf();
+  const std::vector<uint8_t> plain(placeable.begin() + 22, placeable.end());
+  GpStatus status = GenericError;
+  GpMetafile* mf = FromBytes(plain, status);
+  ASSERT_EQ(status, Ok);
+  MetafileHeader h;
+  ASSERT_EQ(GdipGetMetafileHeaderFromMetafile(mf, &h), Ok);
+  EXPECT_EQ(h.Type, MetafileTypeWmf);
+  EXPECT_GT(h.Width, 0);
+  EXPECT_GT(h.Height, 0);
+  TSurface surface(40, 20, 32, false);
+  HDC dc = CreateSurfaceDC(&surface);
+  GpGraphics* g = nullptr;
+  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
+  GdipDeleteGraphics(g);
+  DeleteDC(dc);
+  EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
+  GdipDisposeImage(mf);
+}
+
+TEST_F(Metafile, UnreadableDataGivesNoImage) {
+  std::vector<uint8_t> wmf = metafile_bytes::RedRectWmf();
+  std::vector<uint8_t> emf = metafile_bytes::RedRectEmf();
+  std::vector<uint8_t> emfBadRecord = emf;
+  emfBadRecord[108 + 4] = 0xF0;  // first record claims more bytes than there are
+  std::vector<uint8_t> wmfTruncated(wmf.begin(), wmf.begin() + 60);
+  std::vector<uint8_t> wmfHugeRecord = wmf;
+  wmfHugeRecord[22 + 18 + 2] = 0x7F;  // record size far past the end
+  const std::vector<uint8_t> inputs[] = {{}, std::vector<uint8_t>(300, 0xAB), emfBadRecord, wmfTruncated,
+                                         wmfHugeRecord, std::vector<uint8_t>(emf.begin(), emf.begin() + 100)};
+  for (const auto& bytes : inputs) {
+    GpStatus status = Ok;
+    GpMetafile* mf = FromBytes(bytes, status);
+    EXPECT_NE(status, Ok);
+    EXPECT_EQ(mf, nullptr);
+  }
+  GpMetafile* mf = nullptr;
+  EXPECT_EQ(GdipCreateMetafileFromFile("/nonexistent/file.wmf", &mf), FileNotFound);
+  EXPECT_EQ(mf, nullptr);
+}
+
+}  // namespace
