@@ -12,9 +12,11 @@
 #define PX_PROC_FLIP_SSSE3 1
 #endif
 
+#include "core/hypxutils_threads.h"
 #include "core/pxwords.h"
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc.h"
+#include "proc/pixoranproc_blur.h"  // RunProcBands
 
 namespace {
 
@@ -213,11 +215,20 @@ void FlipPixels(TPXBitmap* Bitmap, TPXFlipDirection Direction) {
       std::memcpy(a, b, len);
       std::memcpy(b, tmp.data(), len);
     }
-  } else if (bits == 1) {
-    for (int32_t y = 0; y < h; ++y) ReverseBitRow(Bitmap->Scanline(y), w);
   } else {
-    if (bits % 8 != 0) return;
-    for (int32_t y = 0; y < h; ++y) ReversePixels(Bitmap->Scanline(y), w, bits / 8);
+    if (bits != 1 && bits % 8 != 0) return;
+    // Rows are independent: pictures of several megabytes mirror them in bands on the thread
+    // pool (row addresses of virtual storage are not stable, so those stay on one thread).
+    const int64_t bytes = (static_cast<int64_t>(w) * bits + 7) / 8 * h;
+    const int32_t bands = Bitmap->IsVirtual() || bytes < (8 << 20) ? 1 : ChooseThreadCount(w, h);
+    RunProcBands(h, bands, [&](int32_t First, int32_t Number, bool) {
+      for (int32_t y = First; y < First + Number; ++y) {
+        if (bits == 1)
+          ReverseBitRow(Bitmap->Scanline(y), w);
+        else
+          ReversePixels(Bitmap->Scanline(y), w, bits / 8);
+      }
+    });
   }
 }
 
