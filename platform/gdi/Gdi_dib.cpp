@@ -308,8 +308,12 @@ int32_t GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, void* bits, BITM
     std::memcpy(buf, &probe, 40);
     std::memcpy(buf + 40, bmi->bmiColors, 12);
     if (!ParseDib(buf, sizeof(buf), DIB_RGB_COLORS, nullptr, d)) return 0;
-  } else if (!ParseDib(reinterpret_cast<const uint8_t*>(&probe), 40 + 4 * 256, DIB_RGB_COLORS, nullptr, d)) {
-    return 0;
+  } else {
+    // Room for a full colour table after the header: the parser reads the table's entries,
+    // whose values are replaced below.
+    std::vector<uint8_t> buf(40 + 4 * 256, 0);
+    std::memcpy(buf.data(), &probe, 40);
+    if (!ParseDib(buf.data(), buf.size(), DIB_RGB_COLORS, nullptr, d)) return 0;
   }
   if (!d.standard || d.width != s.Width() || d.height != s.Height()) return 0;
   // The colour table: the bitmap's own for the same depth, else a default one.

@@ -201,6 +201,18 @@ TEST(GdiDib, GetAndSetDIBitsConvertRows) {
   EXPECT_EQ(rows[8], 0);
   EXPECT_EQ(rows[12 + 2], 255);
   EXPECT_EQ(rows[12 + 0], 0);
+  // 1 bit with its colour table: the header in a BITMAPINFO with room for two entries only.
+  struct {
+    BITMAPINFOHEADER h;
+    RGBQUAD colors[2];
+  } monoInfo{};
+  monoInfo.h.biSize = 40;
+  monoInfo.h.biWidth = 3;
+  monoInfo.h.biHeight = 2;
+  monoInfo.h.biPlanes = 1;
+  monoInfo.h.biBitCount = 1;
+  std::vector<uint8_t> bitsRows(8, 0xEE);
+  EXPECT_EQ(GetDIBits(mem, bm, 0, 2, bitsRows.data(), reinterpret_cast<BITMAPINFO*>(&monoInfo), DIB_RGB_COLORS), 2);
   // Back into a fresh bitmap through SetDIBits, one scan line at a time.
   HBITMAP bm2 = CreateCompatibleBitmap(c.dc(), 3, 2);
   EXPECT_EQ(SetDIBits(mem, bm2, 0, 1, rows.data(), &bi, DIB_RGB_COLORS), 1);
