@@ -4,4 +4,5 @@ void RegisterCodecs() {
   // One call per codec unit, in type order.
   RegisterJpegCodec();
   RegisterPngCodec();
+  RegisterBmpCodec();
 }

@@ -8,5 +8,8 @@ void RegisterPngCodec();
 // JPEG (type 3).
 void RegisterJpegCodec();
 
+// BMP, ICO and CUR (types 5, 6, 7).
+void RegisterBmpCodec();
+
 // Every codec of this folder.
 void RegisterCodecs();

@@ -63,6 +63,11 @@ void TPXBitmap::AssignFromGraphic(TObject* Source) {
     CopyFromTBitmap(bmp);
     return;
   }
+  // Icons go through the icon codec, which keeps the alpha of their mask.
+  if (auto* icon = dynamic_cast<TIcon*>(Source); icon && BitmapIconHook()) {
+    BitmapIconHook()(icon, this);
+    return;
+  }
   if (auto* graphic = dynamic_cast<TGraphic*>(Source)) {
     TBitmap tmp;
     tmp.SetPixelFormat(pf24bit);

@@ -23,6 +23,16 @@ const TPXBitmapParamsHooks& BitmapParamsHooks() { return Hooks(); }
 void SetBitmapIOHooks(const TPXBitmapIOHooks& Hooks_) { IOHooks() = Hooks_; }
 const TPXBitmapIOHooks& BitmapIOHooks() { return IOHooks(); }
 
+// Icon codec hook.
+namespace {
+TPXBitmapIconHook& IconHook() {
+  static TPXBitmapIconHook hook = nullptr;
+  return hook;
+}
+}  // namespace
+void SetBitmapIconHook(TPXBitmapIconHook Hook) { IconHook() = Hook; }
+TPXBitmapIconHook BitmapIconHook() { return IconHook(); }
+
 TIOParams* TPXBitmap::GetParams() {
   if (!FParams || !Hooks().AsParams) return nullptr;
   return Hooks().AsParams(FParams.get());

@@ -13,6 +13,7 @@
 class TIOParams;
 class TPXBitmap;
 class TStream;
+class TIcon;
 
 struct TPXBitmapParamsHooks {
   // A new parameter record owned by Owner.
@@ -36,3 +37,9 @@ struct TPXBitmapIOHooks {
 
 void SetBitmapIOHooks(const TPXBitmapIOHooks& Hooks);
 const TPXBitmapIOHooks& BitmapIOHooks();
+
+// Icon codec: how a platform icon assigned to a bitmap becomes its pixels with the alpha of its
+// mask. The icon codec fills it when it registers; without it icons are drawn onto a bitmap.
+using TPXBitmapIconHook = void (*)(TIcon* Icon, TPXBitmap* Bitmap);
+void SetBitmapIconHook(TPXBitmapIconHook Hook);
+TPXBitmapIconHook BitmapIconHook();

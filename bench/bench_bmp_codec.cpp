@@ -1,0 +1,187 @@
+// The BMP codec on a 24-bit 8000 x 6000 picture, read from and written to a file, against the
+// least any BMP reader or writer must do: the file's bytes read into memory and copied row by
+// row into a picture (read), or the rows copied into a buffer and written to a file (write).
+// ratio = ours / that bound (the goal is at most 1.5). ImageMagick's MagickWand on the same
+// file is the second peer: magick_ratio = ours / MagickWand.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codecs/bmpfilt.h"
+#include "core/hypxutils.h"
+#include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_mask.h"
+#include "io/pxxBitmaps_params.h"
+#include "platform/rtl/Classes.h"
+
+// Last: MagickCore defines macros that clash with our member names.
+#include <wand/MagickWand.h>
+
+namespace {
+
+constexpr int32_t kWidth = 8000;
+constexpr int32_t kHeight = 6000;
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+std::string TempName(const char* Name) { return std::string("/tmp/pxbench_") + Name + ".bmp"; }
+
+TPXBitmap& ThePicture() {
+  static const std::unique_ptr<TPXBitmap> pic = [] {
+    auto b = TPXBitmap::CreateAllocated(kWidth, kHeight, px24RGB);
+    for (int32_t y = 0; y < kHeight; ++y) {
+      auto* row = reinterpret_cast<TRGB*>(b->Scanline(y));
+      for (int32_t x = 0; x < kWidth; ++x) row[x] = TRGB{uint8_t(x / 16), uint8_t(y / 12 + x / 40), uint8_t((x + y) / 28)};
+    }
+    return b;
+  }();
+  return *pic;
+}
+
+void WriteOurs(const std::string& File) {
+  TFileStream f(File, fmCreate);
+  TIOParams params;
+  TPXAbortFlag flag{false};
+  TPXProgressRecord progress;
+  InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+  EncodeBmpStream(&f, &ThePicture(), &params, progress, false);
+}
+
+void ReadOurs(const std::string& File) {
+  TFileStream f(File, fmOpenRead);
+  TPXBitmap bitmap;
+  TIOParams params;
+  TPXAbortFlag flag{false};
+  TPXProgressRecord progress;
+  InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+  std::unique_ptr<TPXMask> mask;
+  DecodeBmpStream(&f, &bitmap, 0, &params, progress, false, false, mask, false);
+  // The read must have happened.
+  if (flag || bitmap.Width() != kWidth ||
+      reinterpret_cast<const TRGB*>(bitmap.Scanline(kHeight - 1))[kWidth - 1].r != uint8_t((kWidth + kHeight - 2) / 28))
+    std::abort();
+  benchmark::DoNotOptimize(bitmap.Scanline(0));
+}
+
+// The bound: headers and rows copied into one buffer, one file write.
+void WriteBound(const std::string& File) {
+  const size_t rowLen = size_t(kWidth) * 3;
+  std::vector<uint8_t> buf(54 + rowLen * kHeight);
+  TPXBitmap& pic = ThePicture();
+  for (int32_t y = 0; y < kHeight; ++y)
+    std::memcpy(buf.data() + 54 + rowLen * size_t(kHeight - 1 - y), pic.Scanline(y), rowLen);
+  FILE* f = std::fopen(File.c_str(), "wb");
+  std::fwrite(buf.data(), 1, buf.size(), f);
+  std::fclose(f);
+}
+
+// The bound: the file read whole, rows copied into a new picture.
+void ReadBound(const std::string& File) {
+  FILE* f = std::fopen(File.c_str(), "rb");
+  std::fseek(f, 0, SEEK_END);
+  const long n = std::ftell(f);
+  std::fseek(f, 0, SEEK_SET);
+  std::vector<uint8_t> buf(static_cast<size_t>(n));
+  benchmark::DoNotOptimize(std::fread(buf.data(), 1, buf.size(), f));
+  std::fclose(f);
+  auto pic = TPXBitmap::CreateAllocated(kWidth, kHeight, px24RGB);
+  const size_t rowLen = size_t(kWidth) * 3;
+  for (int32_t y = 0; y < kHeight; ++y)
+    std::memcpy(pic->Scanline(y), buf.data() + 54 + rowLen * size_t(kHeight - 1 - y), rowLen);
+  benchmark::DoNotOptimize(pic->Scanline(0));
+}
+
+void ReadMagick(const std::string& File, std::vector<uint8_t>& Pixels) {
+  MagickWand* wand = NewMagickWand();
+  MagickReadImage(wand, File.c_str());
+  Pixels.resize(size_t(kWidth) * kHeight * 3);
+  MagickExportImagePixels(wand, 0, 0, kWidth, kHeight, "BGR", CharPixel, Pixels.data());
+  DestroyMagickWand(wand);
+}
+
+void WriteMagick(const std::string& File, const std::vector<uint8_t>& Bgr) {
+  MagickWand* wand = NewMagickWand();
+  MagickConstituteImage(wand, kWidth, kHeight, "BGR", CharPixel, Bgr.data());
+  MagickSetImageFormat(wand, "BMP3");
+  MagickWriteImage(wand, File.c_str());
+  DestroyMagickWand(wand);
+}
+
+struct Times {
+  double Ours = 1e9, Bound = 1e9, Magick = 1e9;
+};
+
+void Report(benchmark::State& State, const Times& T) {
+  State.counters["ours_ms"] = T.Ours * 1e3;
+  State.counters["bound_ms"] = T.Bound * 1e3;
+  State.counters["magick_ms"] = T.Magick * 1e3;
+  State.counters["ratio"] = T.Ours / T.Bound;
+  State.counters["magick_ratio"] = T.Ours / T.Magick;
+}
+
+void BM_BmpRead(benchmark::State& State) {
+  const std::string file = TempName("read");
+  WriteOurs(file);
+  Times t;
+  std::vector<uint8_t> pixels;
+  for (auto _ : State) {
+    const auto a = Clock::now();
+    ReadOurs(file);
+    const auto b = Clock::now();
+    ReadBound(file);
+    const auto c = Clock::now();
+    ReadMagick(file, pixels);
+    const auto d = Clock::now();
+    t.Ours = std::min(t.Ours, Seconds(a, b));
+    t.Bound = std::min(t.Bound, Seconds(b, c));
+    t.Magick = std::min(t.Magick, Seconds(c, d));
+    State.SetIterationTime(Seconds(a, b));
+  }
+  Report(State, t);
+  std::remove(file.c_str());
+}
+
+void BM_BmpWrite(benchmark::State& State) {
+  const std::string ours = TempName("ours"), bound = TempName("bound"), magick = TempName("magick");
+  std::vector<uint8_t> bgr(size_t(kWidth) * kHeight * 3);
+  for (int32_t y = 0; y < kHeight; ++y)
+    std::memcpy(&bgr[size_t(y) * kWidth * 3], ThePicture().Scanline(y), size_t(kWidth) * 3);
+  Times t;
+  for (auto _ : State) {
+    const auto a = Clock::now();
+    WriteOurs(ours);
+    const auto b = Clock::now();
+    WriteBound(bound);
+    const auto c = Clock::now();
+    WriteMagick(magick, bgr);
+    const auto d = Clock::now();
+    t.Ours = std::min(t.Ours, Seconds(a, b));
+    t.Bound = std::min(t.Bound, Seconds(b, c));
+    t.Magick = std::min(t.Magick, Seconds(c, d));
+    State.SetIterationTime(Seconds(a, b));
+  }
+  Report(State, t);
+  for (const std::string& f : {ours, bound, magick}) std::remove(f.c_str());
+}
+
+}  // namespace
+
+BENCHMARK(BM_BmpRead)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpWrite)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  MagickWandGenesis();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  MagickWandTerminus();
+  return 0;
+}
