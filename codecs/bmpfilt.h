@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "core/hypxdefs.h"
 #include "io/pxxBitmaps_params.h"
+#include "platform/gdi/WinIcons.h"  // HICON
 
 class TStream;
 class TPXBitmap;
@@ -72,6 +74,11 @@ void EncodeIcoStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
 bool WriteIconToStream(TStream* Stream, TIcon* Icon);
 // Fills Bitmap from a platform icon, with alpha from its mask (Mode as for DecodeIcoStream).
 void CopyIconToBitmap(TIcon* Icon, TPXBitmap* Bitmap, int32_t Mode);
+// The desktop's icon for the type of FileName (its icon theme, by MIME type); nil when it has
+// none or the file does not exist. The caller destroys the handle.
+HICON GetShellFileIcon(const std::string& FileName);
+// Fills Bitmap with the desktop's icon of FileName; Bitmap is left unchanged when there is none.
+void GetFileIconBitmap(const std::string& FileName, TPXBitmap* Bitmap);
 
 // ---------------------------------------------------------------------------------------------
 // PXM, WBMP, raw pixels and metafile signatures

@@ -21,6 +21,7 @@
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/WinGdi.h"
 #include "platform/gdi/WinIcons.h"
+#include "platform/forms/ShellApi.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 #include "proc/pixoranproc.h"
@@ -828,4 +829,23 @@ void RegisterIcoCodec() {
     RegisterFormatRow(pxftCUR, std::move(row));
   }
   SetBitmapIconHook([](TIcon* Icon, TPXBitmap* Bitmap) { CopyIconToBitmap(Icon, Bitmap, 0); });
+}
+
+HICON GetShellFileIcon(const std::string& FileName) {
+  try {
+    SHFILEINFO info;
+    if (SHGetFileInfo(FileName.c_str(), 0, &info, sizeof(info), SHGFI_ICON) == 0) return nullptr;
+    return info.hIcon;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+void GetFileIconBitmap(const std::string& FileName, TPXBitmap* Bitmap) {
+  if (!Bitmap) return;
+  HICON handle = GetShellFileIcon(FileName);
+  if (!handle) return;
+  TIcon icon;
+  icon.SetHandle(handle);  // the icon owns and destroys the handle
+  CopyIconToBitmap(&icon, Bitmap, 0);
 }
