@@ -24,7 +24,6 @@
 #include "platform/forms/ShellApi.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
-#include "proc/pixoranproc.h"
 
 using namespace bmpfilt_detail;
 
@@ -646,13 +645,10 @@ void EncodeIcoStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
       SetAborting(Progress);
       break;
     }
-    // The private work area: a copy resampled by the processing component.
+    // The private work area: a resampled copy.
     TPXBitmap work;
     work.Assign(Bitmap);
-    if (work.Width() != sw || work.Height() != sh) {
-      std::unique_ptr<TPixoranProc> proc = TPixoranProc::CreateForBitmap(&work);
-      proc->Resample(sw, sh, filter, false);
-    }
+    if (work.Width() != sw || work.Height() != sh) work.Resample(sw, sh, filter, false, false);
     const int64_t imageStart = Stream->Position();
     int32_t bps = Params->BitsPerSample, spp = Params->SamplesPerPixel;
     int32_t bc = i < static_cast<int32_t>(BitCounts.size()) ? BitCounts[static_cast<size_t>(i)] : 0;
