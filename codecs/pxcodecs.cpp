@@ -3,6 +3,9 @@
 void RegisterCodecs() {
   // One call per codec unit, in type order.
   RegisterJpegCodec();
-  RegisterPngCodec();
   RegisterBmpCodec();
+  RegisterPngCodec();
+  RegisterTgaCodec();
+  RegisterPcxCodec();
+  RegisterPxmCodecs();
 }

@@ -7,9 +7,14 @@
 void RegisterPngCodec();
 // JPEG (type 3).
 void RegisterJpegCodec();
-
 // BMP, ICO and CUR (types 5, 6, 7).
 void RegisterBmpCodec();
+// PBM/PGM/PPM, WBMP, headerless raw pixels, WMF and EMF signatures (types 12, 16, 21, 9, 10).
+void RegisterPxmCodecs();
+// Targa (type 11).
+void RegisterTgaCodec();
+// PCX and DCX (types 4, 19).
+void RegisterPcxCodec();
 
 // Every codec of this folder.
 void RegisterCodecs();

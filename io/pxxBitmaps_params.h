@@ -233,6 +233,7 @@ struct TIOParamsValues {
   bool BMPRAW_Planar = false;
   int32_t BMPRAW_RowAlign = 8;
   int32_t BMPRAW_HeaderSize = 0;
+  uint8_t BMPRAW_DataFormat = 0;  // 0 binary, 1 decimal text, 2 hexadecimal text
   bool BMPRAW_Flag = false;
 
   // PSD

@@ -1,0 +1,94 @@
+// Arbitrary bytes as a PCX picture (with a size bound taken from the last byte) and as a DCX
+// container: the readers never raise and never read outside the data; a preview never touches
+// the bitmap; an accepted PCX writes back, and inserting a page into an accepted container
+// keeps every old page.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "codecs/pcxfilter.h"
+#include "core/hypxutils.h"
+#include "core/pxxBitmaps.h"
+#include "io/pxxBitmaps_params.h"
+#include "platform/rtl/Classes.h"
+
+namespace {
+
+// Aborts with the failing line, so that a crash names the broken promise.
+void Check(bool Ok, int Line) {
+  if (Ok) return;
+  std::fprintf(stderr, "check failed at line %u\n", static_cast<unsigned>(Line));
+  std::abort();
+}
+
+void InitRecord(TPXAbortFlag& Flag, TPXProgressRecord& Progress) {
+  InitProgressRecord(nullptr, &Flag, Progress, TPXProgressEvent());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
+  // The caller's size bound may be smaller or larger than the data.
+  const int64_t bound =
+      Size > 0 && (Data[Size - 1] & 1) ? int64_t(Size) * 4 : int64_t(Size) - (Size > 0 ? Data[Size - 1] : 0);
+  for (bool preview : {true, false}) {
+    stream.Seek(0, soBeginning);
+    TPXBitmap bitmap;
+    TIOParams params;
+    TPXAbortFlag flag{false};
+    TPXProgressRecord progress;
+    InitRecord(flag, progress);
+    try {
+      DecodePcxStream(&stream, &bitmap, &params, bound, progress, preview);
+    } catch (...) {
+      std::abort();
+    }
+    if (preview) {
+      Check(bitmap.Width() == 0, __LINE__);
+      continue;
+    }
+    if (flag) continue;
+    Check(bitmap.Width() == params.Width && bitmap.Height() == params.Height, __LINE__);
+    if (int64_t(bitmap.Width()) * bitmap.Height() > 1 << 20) continue;
+    TMemoryStream out;
+    TPXAbortFlag writeFlag{false};
+    TPXProgressRecord writeProgress;
+    InitRecord(writeFlag, writeProgress);
+    params.BitsPerSample = 8;
+    params.SamplesPerPixel = 3;
+    EncodePcxStream(&out, &bitmap, &params, writeProgress);
+    Check(!writeFlag && out.Size() > 128, __LINE__);
+  }
+
+  // The same bytes as a container.
+  stream.Seek(0, soBeginning);
+  const bool dcx = HasDcxSignature(&stream);
+  Check(stream.Position() == 0, __LINE__);
+  const int32_t pages = GetDcxPageCount(&stream);
+  Check(pages >= 0 && pages <= 1024, __LINE__);
+  TPXBitmap bitmap;
+  TIOParams params;
+  params.DCX_ImageIndex = Size > 1 ? Data[1] : 0;
+  TPXAbortFlag flag{false};
+  TPXProgressRecord progress;
+  InitRecord(flag, progress);
+  try {
+    DecodeDcxStream(&stream, &bitmap, &params, progress, false);
+  } catch (...) {
+    std::abort();
+  }
+  if (dcx && pages < 1023 && Size < 1 << 16) {
+    TMemoryStream copy;
+    copy.WriteBuffer(Data, int64_t(Size));
+    TPXBitmap page;
+    page.Allocate(3, 2, px24RGB);
+    TPXAbortFlag writeFlag{false};
+    TPXProgressRecord writeProgress;
+    InitRecord(writeFlag, writeProgress);
+    InsertDcxPage(&copy, &page, &params, writeProgress);
+    Check(!writeFlag && GetDcxPageCount(&copy) == pages + 1, __LINE__);
+  }
+  return 0;
+}
