@@ -5,23 +5,18 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/hypxutils.h"
-#include "core/hypxutils_startup.h"
-#include "platform/rtl/Startup.h"
 
 namespace {
 
 constexpr int32_t kWidth = 1920;
 constexpr int32_t kHeight = 1080;
 constexpr int64_t kPixels = int64_t{kWidth} * kHeight;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // Two pictures of smooth gradients with some noise, as TRGB and as opaque a8r8g8b8 words.
 struct Pictures {
@@ -54,24 +49,24 @@ Pictures& Shared() {
 
 double RunOurs(Pictures& p, TPXBlendOperation op) {
   std::memcpy(p.work.data(), p.dst.data(), p.dst.size() * sizeof(TRGB));
-  const auto a = Clock::now();
+  const auto a = BenchClock::now();
   for (int32_t y = 0; y < kHeight; ++y) {
     const TRGB* s = p.src.data() + int64_t{y} * kWidth;
     TRGB* d = p.work.data() + int64_t{y} * kWidth;
     for (int32_t x = 0; x < kWidth; ++x) CombinePixels(s[x], d[x], op, y);
   }
   benchmark::ClobberMemory();
-  return Seconds(a, Clock::now());
+  return BenchSeconds(a, BenchClock::now());
 }
 
 double RunPixman(Pictures& p, pixman_op_t op) {
   std::memcpy(p.work32.data(), p.dst32.data(), p.dst32.size() * sizeof(uint32_t));
   pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, p.src32.data(), kWidth * 4);
   pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, p.work32.data(), kWidth * 4);
-  const auto a = Clock::now();
+  const auto a = BenchClock::now();
   pixman_image_composite32(op, s, nullptr, d, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
   benchmark::ClobberMemory();
-  const double t = Seconds(a, Clock::now());
+  const double t = BenchSeconds(a, BenchClock::now());
   pixman_image_unref(s);
   pixman_image_unref(d);
   return t;
@@ -128,13 +123,5 @@ BENCHMARK(BM_Operation)->DenseRange(0, PXBlendOperationCount - 1)->UseManualTime
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  RtlStartup();
-  StaticInitialize();  // the cosine ramp and the settings' grey weights
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  StaticFinalize();
-  RtlShutdown();
-  return 0;
-}
+// The start-up fills the cosine ramp and the settings' grey weights.
+int main(int argc, char** argv) { return BenchMain(argc, argv); }

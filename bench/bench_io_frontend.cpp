@@ -19,18 +19,17 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "codecs/jpegfilt.h"
 #include "codecs/pngfilt.h"
 #include "codecs/pxcodecs.h"
 #include "core/hypxutils.h"
-#include "core/hypxutils_startup.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio.h"
 #include "io/pixoranio_support.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
-#include "platform/rtl/Startup.h"
 
 namespace {
 
@@ -241,15 +240,9 @@ BENCHMARK(BM_SaveFile)->Apply(Cases);
 }  // namespace
 
 int main(int argc, char** argv) {
-  RtlStartup();
-  RegisterIOSupport();
-  RegisterPngCodec();
-  RegisterJpegCodec();
-  StaticInitialize();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  StaticFinalize();
-  RtlShutdown();
-  return 0;
+  return BenchMain(argc, argv, [] {
+    RegisterIOSupport();
+    RegisterPngCodec();
+    RegisterJpegCodec();
+  });
 }

@@ -4,13 +4,13 @@
 // ratio = MagicWandFill / queue fill; goal at most 2.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <queue>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_fill.h"
 
@@ -18,9 +18,6 @@ namespace {
 
 constexpr int32_t kWidth = 6000;
 constexpr int32_t kHeight = 4000;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::unique_ptr<TPXBitmap> FlatPicture() {
   auto b = std::make_unique<TPXBitmap>();
@@ -73,22 +70,22 @@ void BM_MagicWandFill(benchmark::State& state) {
   }
   double tOurs = 0, tQueue = 0;
   for (auto _ : state) {
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     {
       TPXMask mask;
       mask.AllocateBits(kWidth, kHeight, 8);
       MagicWandFill(b.get(), kWidth / 2, kHeight / 2, false, 10, &mask, 255, 1);
       benchmark::DoNotOptimize(mask.FX2);
     }
-    const auto m = Clock::now();
+    const auto m = BenchClock::now();
     {
       std::vector<uint8_t> mask(static_cast<size_t>(kWidth) * kHeight, 0);
       benchmark::DoNotOptimize(QueueFill(b.get(), kWidth / 2, kHeight / 2, 10, mask));
     }
-    const auto c = Clock::now();
-    tOurs += Seconds(a, m);
-    tQueue += Seconds(m, c);
-    state.SetIterationTime(Seconds(a, m));
+    const auto c = BenchClock::now();
+    tOurs += BenchSeconds(a, m);
+    tQueue += BenchSeconds(m, c);
+    state.SetIterationTime(BenchSeconds(a, m));
   }
   state.counters["queue_ms"] = 1000 * tQueue / static_cast<double>(state.iterations());
   state.counters["ratio"] = tOurs / tQueue;

@@ -8,21 +8,16 @@
 //   picture and alpha through a map prepared outside the timing (libvips is not used: its
 //   development files are not installed here); goal at most 2.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <numbers>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_color.h"
 #include "proc/pixoranproc_colour.h"
@@ -33,9 +28,6 @@ namespace {
 
 constexpr int32_t kWidth = 4000;
 constexpr int32_t kHeight = 3000;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::unique_ptr<TPXBitmap> Picture(TPXPixelFormat f, int32_t w = kWidth, int32_t h = kHeight) {
   auto b = std::make_unique<TPXBitmap>();
@@ -57,15 +49,15 @@ void AgainstMemcpy(benchmark::State& state, TPXBitmap* b, Setup setup, Op op) {
   double tOurs = 0, tCopy = 0;
   for (auto _ : state) {
     setup();
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     op();
-    const auto m = Clock::now();
+    const auto m = BenchClock::now();
     std::memcpy(copy.data(), b->GetPixelBuffer(), bytes);
     benchmark::ClobberMemory();
-    const auto c = Clock::now();
-    tOurs += Seconds(a, m);
-    tCopy += Seconds(m, c);
-    state.SetIterationTime(Seconds(a, m));
+    const auto c = BenchClock::now();
+    tOurs += BenchSeconds(a, m);
+    tCopy += BenchSeconds(m, c);
+    state.SetIterationTime(BenchSeconds(a, m));
   }
   state.counters["ratio"] = tOurs / tCopy;
 }
@@ -100,54 +92,27 @@ void BM_ResizeCanvas(benchmark::State& state) {
       [&] { b->ResizeCanvas(kWidth, kHeight, 0, 0, 2, 2); });
 }
 
-int Run(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void BM_Monochrome(benchmark::State& state) {
-  const char* convert = "/usr/bin/convert";
-  if (access(convert, X_OK) != 0) {
+  if (access(kBenchConvert, X_OK) != 0) {
     state.SkipWithError("ImageMagick's convert is not installed");
     return;
   }
   auto src = Picture(px24RGB);
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("bench_proc_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string in = (dir / "in.ppm").string(), out = (dir / "out.pgm").string();
-  {
-    std::ofstream f(in, std::ios::binary);
-    f << "P6\n" << kWidth << " " << kHeight << "\n255\n";
-    for (int32_t y = 0; y < kHeight; ++y) f.write(reinterpret_cast<const char*>(src->Scanline(y)), kWidth * 3);
-  }
+  const std::string in = BenchTempFile("in.ppm"), out = BenchTempFile("out.pgm");
+  WritePpm(src.get(), in);
   double tOurs = 0, tMagick = 0;
   for (auto _ : state) {
     auto b = TPXBitmap::CreateCopy(src.get());
     TPXProgressRecord p;
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     ConvertBitmapToMonochrome(b.get(), p);
-    const auto m = Clock::now();
-    Run({convert, in, "-ordered-dither", "o8x8", out});
-    const auto c = Clock::now();
-    Run({convert, in, out});
-    const auto d = Clock::now();
-    tOurs += Seconds(a, m);
-    tMagick += std::max(Seconds(m, c) - Seconds(c, d), 1e-6);
-    state.SetIterationTime(Seconds(a, m));
+    const auto m = BenchClock::now();
+    tOurs += BenchSeconds(a, m);
+    const double magick =
+        CommandMinusPlain({kBenchConvert, in, "-ordered-dither", "o8x8", out}, {kBenchConvert, in, out});
+    tMagick += std::max(magick, 1e-6);
+    state.SetIterationTime(BenchSeconds(a, m));
   }
-  std::filesystem::remove_all(dir);
   state.counters["ratio"] = tOurs / tMagick;
 }
 
@@ -196,16 +161,16 @@ void BM_Wave(benchmark::State& state) {
     auto b = TPXBitmap::CreateCopy(src.get());
     b->GetAlphaChannel()->Assign(alphaSrc.get());
     TPXProgressRecord p;
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     WaveDistortBitmap(b.get(), 10, 30, 0, false, p);
-    const auto m = Clock::now();
+    const auto m = BenchClock::now();
     Remap(plainA.data(), plainADst.data(), kWidth, kHeight, 1, mapX.data(), mapY.data());
     Remap(plainSrc.data(), plainDst.data(), kWidth, kHeight, 3, mapX.data(), mapY.data());
     benchmark::ClobberMemory();
-    const auto c = Clock::now();
-    tOurs += Seconds(a, m);
-    tPeer += Seconds(m, c);
-    state.SetIterationTime(Seconds(a, m));
+    const auto c = BenchClock::now();
+    tOurs += BenchSeconds(a, m);
+    tPeer += BenchSeconds(m, c);
+    state.SetIterationTime(BenchSeconds(a, m));
   }
   state.counters["ratio"] = tOurs / tPeer;
 }

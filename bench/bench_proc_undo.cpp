@@ -10,13 +10,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/hypxutils.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
@@ -26,9 +26,6 @@ namespace {
 
 constexpr int32_t kWidth = 6000;
 constexpr int32_t kHeight = 4000;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::unique_ptr<TPXBitmap> MakePicture() {
   GlobalSettingsInstance()->FBitmapMemoryLimit = -1;
@@ -76,9 +73,9 @@ void Compare(benchmark::State& state, TPXBitmapLocation Location, bool Fresh) {
   double tOurs = 0, tPeer = 0;
   for (auto _ : state) {
     if (Fresh) proc.ClearAllUndo();  // every save makes a new copy
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     proc.StoreUndoState("", pxuImage, true, 0);
-    const auto b = Clock::now();
+    const auto b = BenchClock::now();
     if (Location == pxFile) {
       PlainFileWrite(*picture, previous);
     } else {
@@ -88,10 +85,10 @@ void Compare(benchmark::State& state, TPXBitmapLocation Location, bool Fresh) {
       std::memcpy(block.data(), picture->Scanline(kHeight - 1), static_cast<size_t>(len));
       benchmark::DoNotOptimize(block.data());
     }
-    const auto c = Clock::now();
-    tOurs += Seconds(a, b);
-    tPeer += Seconds(b, c);
-    state.SetIterationTime(Seconds(a, b));
+    const auto c = BenchClock::now();
+    tOurs += BenchSeconds(a, b);
+    tPeer += BenchSeconds(b, c);
+    state.SetIterationTime(BenchSeconds(a, b));
   }
   if (!previous.empty()) ::unlink(previous.c_str());
   state.counters["ratio"] = tOurs / tPeer;

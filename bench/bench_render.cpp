@@ -7,20 +7,15 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "core/hypxutils_startup.h"
+#include "bench/BenchSupport.h"
 #include "core/pxxBitmaps.h"
-#include "platform/rtl/Startup.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 uint8_t Noise(uint32_t& Seed) {
   Seed = Seed * 1103515245u + 12345u;
@@ -71,14 +66,14 @@ void BM_RenderFit(benchmark::State& state, TResampleFilter Filter, pixman_filter
   pixman_image_set_filter(s, Peer, nullptr, 0);
   double ours = 0, theirs = 0;
   for (auto _ : state) {
-    auto a = Clock::now();
+    auto a = BenchClock::now();
     src.Bitmap->RenderToPXBitmap(dst.get(), 0, 0, dw, dh, 0, 0, src.W, src.H, false, 255, Filter, pxboNormal, 1.0);
     benchmark::ClobberMemory();
-    const double o = Seconds(a, Clock::now());
-    a = Clock::now();
+    const double o = BenchSeconds(a, BenchClock::now());
+    a = BenchClock::now();
     pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, 0, 0, 0, 0, 0, 0, dw, dh);
     benchmark::ClobberMemory();
-    theirs += Seconds(a, Clock::now());
+    theirs += BenchSeconds(a, BenchClock::now());
     ours += o;
     state.SetIterationTime(o);
   }
@@ -101,14 +96,14 @@ void BM_RenderBlend(benchmark::State& state) {
   pixman_image_t* d = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, back.Words.data(), w * 4);
   double ours = 0, theirs = 0;
   for (auto _ : state) {
-    auto a = Clock::now();
+    auto a = BenchClock::now();
     src.Bitmap->RenderToPXBitmap(back.Bitmap.get(), 0, 0, w, h, 0, 0, w, h, true, 255, rfNone, pxboNormal, 1.0);
     benchmark::ClobberMemory();
-    const double o = Seconds(a, Clock::now());
-    a = Clock::now();
+    const double o = BenchSeconds(a, BenchClock::now());
+    a = BenchClock::now();
     pixman_image_composite32(PIXMAN_OP_OVER, s, m, d, 0, 0, 0, 0, 0, 0, w, h);
     benchmark::ClobberMemory();
-    theirs += Seconds(a, Clock::now());
+    theirs += BenchSeconds(a, BenchClock::now());
     ours += o;
     state.SetIterationTime(o);
   }
@@ -130,13 +125,4 @@ BENCHMARK(BM_RenderBlend)->Name("render_blend")->UseManualTime()->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  RtlStartup();
-  StaticInitialize();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  StaticFinalize();
-  RtlShutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return BenchMain(argc, argv); }

@@ -8,48 +8,25 @@
 // libvips is not installed). Last, speckle removal on a 12-megapixel page against ImageMagick's
 // opening plus closing as a cost reference.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "core/hypxutils_startup.h"
+#include "bench/BenchSupport.h"
 #include "core/pxxBitmaps.h"
-#include "platform/rtl/Startup.h"
 #include "proc/pixoranproc_resample.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 constexpr int32_t kBigW = 6000, kBigH = 4000;    // 24 megapixels
 constexpr int32_t kSmallW = 3000, kSmallH = 2000;  // 6 megapixels
 
 std::unique_ptr<TPXBitmap> MakePicture(int32_t w, int32_t h, bool alpha) {
-  auto b = std::make_unique<TPXBitmap>();
-  b->Allocate(w, h, px24RGB);
-  uint32_t seed = 12345;
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int32_t x = 0; x < w; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      const int n = static_cast<int>((seed >> 16) & 31);
-      row[x * 3] = static_cast<uint8_t>(x * 255 / w + n);
-      row[x * 3 + 1] = static_cast<uint8_t>(y * 255 / h + n);
-      row[x * 3 + 2] = static_cast<uint8_t>(((x / 7) ^ (y / 5)) & 255);
-    }
-  }
+  auto b = BenchGradientPicture(w, h, 12345, 7, 5);
   if (alpha) {
     TPXBitmap* a = b->GetAlphaChannel();
     for (int32_t y = 0; y < h; ++y)
@@ -117,94 +94,22 @@ PX_FRONT(nearest, rfNone);
 
 // --- peers -----------------------------------------------------------------------------------------
 
-struct TempDir {
-  std::string Path;
-  TempDir() {
-    char t[] = "/tmp/bench_resample_XXXXXX";
-    if (mkdtemp(t)) Path = t;
-  }
-  ~TempDir() {
-    if (Path.empty()) return;
-    for (const char* f : {"/big.ppm", "/small.ppm", "/out.ppm", "/time.txt"}) unlink((Path + f).c_str());
-    rmdir(Path.c_str());
-  }
-};
-
-TempDir& Temp() {
-  static TempDir d;
-  return d;
-}
-
-void WritePpm(TPXBitmap* b, const std::string& file) {
-  std::ofstream out(file, std::ios::binary);
-  out << "P6\n" << b->Width() << " " << b->Height() << "\n255\n";
-  std::vector<char> row(static_cast<size_t>(b->Width()) * 3);
-  for (int32_t y = 0; y < b->Height(); ++y) {
-    const uint8_t* s = b->Scanline(y);
-    for (int32_t x = 0; x < b->Width(); ++x) {
-      row[static_cast<size_t>(x) * 3] = static_cast<char>(s[x * 3 + 2]);
-      row[static_cast<size_t>(x) * 3 + 1] = static_cast<char>(s[x * 3 + 1]);
-      row[static_cast<size_t>(x) * 3 + 2] = static_cast<char>(s[x * 3]);
-    }
-    out.write(row.data(), static_cast<std::streamsize>(row.size()));
-  }
-}
-
 std::string PeerInput(bool down) {
-  const std::string f = Temp().Path + (down ? "/big.ppm" : "/small.ppm");
+  const std::string f = BenchTempFile(down ? "big.ppm" : "small.ppm");
   if (access(f.c_str(), R_OK) != 0) WritePpm(Source(down, false), f);
   return f;
 }
 
-// Runs argv with standard output into outFile; true on exit status 0.
-bool Run(const std::vector<std::string>& argv, const std::string& outFile) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-constexpr const char* kConvert = "/usr/bin/convert";
-constexpr const char* kPython = "/usr/bin/python3";
-
 void BM_ImageMagick(benchmark::State& state, const char* filter, bool down) {
-  if (access(kConvert, X_OK) != 0) {
-    state.SkipWithError("ImageMagick not installed");
-    return;
-  }
-  const std::string in = PeerInput(down), out = Temp().Path + "/out.ppm";
+  const std::string in = PeerInput(down), out = BenchTempFile("out.ppm");
   int32_t w, h;
   Target(down, w, h);
   const std::string size = std::to_string(w) + "x" + std::to_string(h) + "!";
-  for (auto _ : state) {
-    auto a = Clock::now();
-    const bool ok1 = Run({kConvert, in, "-filter", filter, "-resize", size, out}, "/dev/null");
-    auto b = Clock::now();
-    const bool ok2 = Run({kConvert, in, out}, "/dev/null");
-    auto c = Clock::now();
-    if (!ok1 || !ok2) {
-      state.SkipWithError("convert failed");
-      return;
-    }
-    state.SetIterationTime(std::max(1e-6, Seconds(a, b) - Seconds(b, c)));
-  }
+  TimeCommandMinusPlain(state, kBenchConvert, {kBenchConvert, in, "-filter", filter, "-resize", size, out},
+                        {kBenchConvert, in, out});
 }
 
 void BM_Pillow(benchmark::State& state, const char* filter, bool down) {
-  if (access(kPython, X_OK) != 0) {
-    state.SkipWithError("python3 not installed");
-    return;
-  }
-  const std::string in = PeerInput(down), timeFile = Temp().Path + "/time.txt";
   int32_t w, h;
   Target(down, w, h);
   const std::string script = std::string(
@@ -212,16 +117,7 @@ void BM_Pillow(benchmark::State& state, const char* filter, bool down) {
                                  "im = Image.open(sys.argv[1]); im.load()\n"
                                  "t = time.perf_counter(); im.resize((int(sys.argv[2]), int(sys.argv[3])), Image.") +
                              filter + ")\nprint(time.perf_counter() - t)\n";
-  for (auto _ : state) {
-    if (!Run({kPython, "-c", script, in, std::to_string(w), std::to_string(h)}, timeFile)) {
-      state.SkipWithError("Pillow not available");
-      return;
-    }
-    std::ifstream t(timeFile);
-    double s = 0;
-    t >> s;
-    state.SetIterationTime(s);
-  }
+  TimePythonScript(state, script, {PeerInput(down), std::to_string(w), std::to_string(h)});
 }
 
 #define PX_PEERS(name, im, pil)                                                                              \
@@ -271,11 +167,7 @@ void BM_Speckle(benchmark::State& state) {
 BENCHMARK(BM_Speckle)->Arg(3)->Arg(6)->Unit(benchmark::kMillisecond);
 
 void BM_SpeckleImageMagick(benchmark::State& state) {
-  if (access(kConvert, X_OK) != 0) {
-    state.SkipWithError("ImageMagick not installed");
-    return;
-  }
-  const std::string in = Temp().Path + "/page.pbm", out = Temp().Path + "/out.pbm";
+  const std::string in = BenchTempFile("page.pbm"), out = BenchTempFile("out.pbm");
   {
     auto page = MakePage();
     std::ofstream f(in, std::ios::binary);
@@ -285,19 +177,10 @@ void BM_SpeckleImageMagick(benchmark::State& state) {
       for (int32_t i = 0; i < (kPageW + 7) / 8; ++i) f.put(static_cast<char>(~r[i]));
     }
   }
-  for (auto _ : state) {
-    auto a = Clock::now();
-    const bool ok1 = Run({kConvert, in, "-morphology", "Open", "Square:1", "-morphology", "Close", "Square:1", out},
-                         "/dev/null");
-    auto b = Clock::now();
-    const bool ok2 = Run({kConvert, in, out}, "/dev/null");
-    auto c = Clock::now();
-    if (!ok1 || !ok2) {
-      state.SkipWithError("convert failed");
-      return;
-    }
-    state.SetIterationTime(std::max(1e-6, Seconds(a, b) - Seconds(b, c)));
-  }
+  TimeCommandMinusPlain(
+      state, kBenchConvert,
+      {kBenchConvert, in, "-morphology", "Open", "Square:1", "-morphology", "Close", "Square:1", out},
+      {kBenchConvert, in, out});
   unlink(in.c_str());
   unlink(out.c_str());
 }
@@ -305,12 +188,4 @@ BENCHMARK(BM_SpeckleImageMagick)->UseManualTime()->Iterations(2)->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  RtlStartup();
-  StaticInitialize();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  StaticFinalize();
-  return 0;
-}
+int main(int argc, char** argv) { return BenchMain(argc, argv); }

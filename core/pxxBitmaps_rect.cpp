@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_clip.h"
 #include "proc/pixoranproc_bits.h"
 
 void TPXBitmap::CopyRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t Width,
@@ -28,21 +29,8 @@ void TPXBitmap::CopyRectToEx(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_
   const int32_t sw = GetWidth(), sh = GetHeight();
   const int32_t dw = Dest->Width(), dh = Dest->Height();
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0 || IsEmpty() || Dest->IsEmpty()) return;
-  auto clip = [](int32_t& Src, int32_t& Dst, int32_t& Size, int32_t SrcLimit, int32_t DstLimit) {
-    if (Dst < 0) {
-      Src -= Dst;
-      Size += Dst;
-      Dst = 0;
-    }
-    if (Src < 0) {
-      Dst -= Src;
-      Size += Src;
-      Src = 0;
-    }
-    Size = std::min({Size, SrcLimit - Src, DstLimit - Dst});
-  };
-  clip(SrcX, DestX, Width, sw, dw);
-  clip(SrcY, DestY, Height, sh, dh);
+  ClipCopySpan(SrcX, DestX, Width, sw, dw);
+  ClipCopySpan(SrcY, DestY, Height, sh, dh);
   if (Width <= 0 || Height <= 0) return;
 
   const TPXPixelFormat sf = PixelFormat(), df = Dest->PixelFormat();

@@ -4,26 +4,11 @@
 #include <cstring>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_clip.h"
 #include "core/pxxBitmaps_pixel.h"
 #include "io/pxicc.h"
 
 namespace {
-
-// Clips a copy of Size pixels from Src to Dst on one axis against both extents; a negative
-// origin on either side moves both origins, so the pixels keep their places.
-void ClipSpan(int32_t& Src, int32_t& Dst, int32_t& Size, int32_t SrcLimit, int32_t DstLimit) {
-  if (Dst < 0) {
-    Src -= Dst;
-    Size += Dst;
-    Dst = 0;
-  }
-  if (Src < 0) {
-    Dst -= Src;
-    Size += Src;
-    Src = 0;
-  }
-  Size = std::min({Size, SrcLimit - Src, DstLimit - Dst});
-}
 
 // The pixel formats a platform bitmap cannot hold.
 const char* NonTBitmapFormatName(TPXPixelFormat Format) {
@@ -60,8 +45,8 @@ void TPXBitmap::CombineAlphaRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, 
   TPXBitmap* sa = GetAlphaChannel();
   TPXBitmap* da = Dest->GetAlphaChannel();
   if (!sa || !da || sa->PixelFormat() != px8g || da->PixelFormat() != px8g) return;
-  ClipSpan(SrcX, DestX, Width, sa->Width(), da->Width());
-  ClipSpan(SrcY, DestY, Height, sa->Height(), da->Height());
+  ClipCopySpan(SrcX, DestX, Width, sa->Width(), da->Width());
+  ClipCopySpan(SrcY, DestY, Height, sa->Height(), da->Height());
   if (Width > 0 && Height > 0 && Mode >= 0 && Mode <= 4) {
     // Factor·s for every s, rounded halves to even (Round saturates; NaN gives 0).
     // Sums use it limited to what can still matter, so they cannot overflow.

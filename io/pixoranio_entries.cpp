@@ -11,6 +11,7 @@
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio.h"
 #include "io/pixoranio_formats.h"
+#include "io/pixoranio_formats_impl.h"
 #include "io/pixoranio_sniff.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -453,12 +454,7 @@ void TPixoranIO::SaveToFile(const std::string& FileName, TPXFileType FileType) {
       return;
     }
     std::unique_ptr<TPXBitmap> converted;
-    TPXBitmap* bitmap = FBitmap;
-    if (!bitmap->IsEmpty() && bitmap->PixelFormat() != px24RGB && bitmap->PixelFormat() != px1g) {
-      converted = TPXBitmap::CreateCopy(FBitmap);
-      converted->SetPixelFormat(px24RGB);
-      bitmap = converted.get();
-    }
+    TPXBitmap* bitmap = PluginWriteBitmap(FBitmap, converted);
     WriteFileSafely(FileName, [&](TStream* Stream) {
       FAborting = false;
       entry->WriteFunction(Stream, bitmap);
@@ -528,12 +524,7 @@ void TPixoranIO::SaveToStream(TStream* Stream, TPXFileType FileType) {
       return;
     }
     std::unique_ptr<TPXBitmap> converted;
-    TPXBitmap* bitmap = FBitmap;
-    if (!bitmap->IsEmpty() && bitmap->PixelFormat() != px24RGB && bitmap->PixelFormat() != px1g) {
-      converted = TPXBitmap::CreateCopy(FBitmap);
-      converted->SetPixelFormat(px24RGB);
-      bitmap = converted.get();
-    }
+    TPXBitmap* bitmap = PluginWriteBitmap(FBitmap, converted);
     GetParams()->FileType = entry->FileType;
     entry->WriteFunction(Stream, bitmap);
   } catch (...) {

@@ -606,13 +606,7 @@ int32_t TPixoranIO::LoadFileMember(TPXFileType Type, const std::string& FileName
     return integer ? -1 : 0;
   }
   FAborting = true;  // stays set when the file cannot be opened
-  std::unique_ptr<TPXWideFileStream> opened;
-  try {
-    opened = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-  } catch (...) {
-    DoFinishWork();  // the open failed: Aborting stays set, the error propagates
-    throw;
-  }
+  const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
   TPXWideFileStream& file = *opened;
   if (Type == pxftGIF) return LoadGifCore(&file, FileName);
   if (Type == pxftPSD) return LoadPsdCore(&file, FileName) ? 1 : 0;
@@ -789,13 +783,7 @@ bool TPixoranIO::LoadFromFileWIC(const std::string& FileName, TPXFileType FileTy
     return false;
   }
   FAborting = true;
-  std::unique_ptr<TPXWideFileStream> opened;
-  try {
-    opened = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-  } catch (...) {
-    DoFinishWork();  // the open failed: Aborting stays set, the error propagates
-    throw;
-  }
+  const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
   TPXWideFileStream& file = *opened;
   return LoadCore(FileType, &file, FileName, nullptr);
 }
@@ -914,13 +902,7 @@ bool TPixoranIO::LoadFromStreamPDF(TStream* Stream, int32_t Width, int32_t Heigh
 bool TPixoranIO::LoadFromFilePDF(const std::string& FileName, int32_t Width, int32_t Height, const std::string& Password) {
   TPXIOOperation operation(this);
   FAborting = true;
-  std::unique_ptr<TPXWideFileStream> opened;
-  try {
-    opened = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-  } catch (...) {
-    DoFinishWork();  // the open failed: Aborting stays set, the error propagates
-    throw;
-  }
+  const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
   TPXWideFileStream& file = *opened;
   const bool ok = LoadFromStreamPDF(&file, Width, Height, Password);
   GetParams()->FileName = FileName;

@@ -1,7 +1,8 @@
 // Shared pieces of the I/O component's per-format members and entries (not a public header):
-// a read-only window on a stream, the 12-byte stream headers, alpha channel <-> mask transfers, the GIF frame drawing,
-// the JPEG save's metadata markers and the icon-size choice. Definitions:
-// pixoranio_formats_support.cpp.
+// a read-only window on a stream, the 12-byte stream headers, alpha channel <-> mask transfers,
+// the GIF frame drawing, the JPEG save's metadata markers, the icon-size choice, opening a file
+// for a load entry and the picture a plug-in writer gets.
+// Definitions: pixoranio_formats_support.cpp.
 #pragma once
 
 #include <array>
@@ -17,6 +18,8 @@ class TPXBitmap;
 class TPXMask;
 class TPXMarkerList;
 class TIOParams;
+class TPixoranIO;
+class TPXWideFileStream;
 
 // A read-only view of Length bytes of Source from Start: positions count from Start, the size is
 // Length, reads stop at its end. Source is not owned.
@@ -89,3 +92,14 @@ void PrepareJpegSaveMarkers(TIOParams* Params);
 
 // The number of icon sizes set in Params (leading pairs with a width above 0).
 int32_t IcoSizeCount(const TIOParams* Params);
+
+// ---------------------------------------------------------------------------------------------
+// Load and save entries
+
+// The picture a plug-in format's writer gets: Bitmap itself when empty, px24RGB or px1g, else a
+// px24RGB copy held in Converted.
+TPXBitmap* PluginWriteBitmap(TPXBitmap* Bitmap, std::unique_ptr<TPXBitmap>& Converted);
+
+// Opens FileName for reading on behalf of a load entry of IO; where the open fails, finishes
+// IO's operation (its Aborting, set by the caller, stays set) and lets the error propagate.
+std::unique_ptr<TPXWideFileStream> OpenFileForLoad(TPixoranIO* IO, const std::string& FileName);

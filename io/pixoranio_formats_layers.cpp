@@ -6,6 +6,7 @@
 
 #include "core/hypxutils_streams.h"
 #include "io/pixoranio.h"
+#include "io/pixoranio_formats_impl.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -91,13 +92,7 @@ bool TPixoranIO::LoadFromStreamLayers(TStream* Stream, bool Merge) {
 bool TPixoranIO::LoadFromFileLayers(const std::string& FileName, bool Merge) {
   TPXIOOperation operation(this);
   FAborting = true;
-  std::unique_ptr<TPXWideFileStream> opened;
-  try {
-    opened = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-  } catch (...) {
-    DoFinishWork();  // the open failed: Aborting stays set, the error propagates
-    throw;
-  }
+  const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
   TPXWideFileStream& file = *opened;
   const bool ok = LoadFromStreamLayers(&file, Merge);
   TIOParams* p = GetParams();
@@ -209,13 +204,7 @@ bool TPixoranIO::LoadFromFileVect(const std::string& FileName, TPXFileType FileT
   if (FileType != pxftPXV && FileType != pxftALL) return false;
   TPXIOOperation operation(this);
   FAborting = true;
-  std::unique_ptr<TPXWideFileStream> opened;
-  try {
-    opened = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-  } catch (...) {
-    DoFinishWork();  // the open failed: Aborting stays set, the error propagates
-    throw;
-  }
+  const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
   TPXWideFileStream& file = *opened;
   const bool ok = LoadFromStreamVect(&file, FileType);
   TIOParams* p = GetParams();

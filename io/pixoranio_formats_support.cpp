@@ -2,8 +2,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/hypxutils_streams.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "io/pixoranio.h"
 #include "io/pixoranio_formats_impl.h"
 #include "io/pxmarkers.h"
 #include "io/pxxBitmaps_meta.h"
@@ -287,4 +289,23 @@ int32_t IcoSizeCount(const TIOParams* Params) {
   int32_t n = 0;
   while (n < static_cast<int32_t>(Params->ICO_Sizes.size()) && Params->ICO_Sizes[n].Width > 0) ++n;
   return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Load and save entries
+
+TPXBitmap* PluginWriteBitmap(TPXBitmap* Bitmap, std::unique_ptr<TPXBitmap>& Converted) {
+  if (Bitmap->IsEmpty() || Bitmap->PixelFormat() == px24RGB || Bitmap->PixelFormat() == px1g) return Bitmap;
+  Converted = TPXBitmap::CreateCopy(Bitmap);
+  Converted->SetPixelFormat(px24RGB);
+  return Converted.get();
+}
+
+std::unique_ptr<TPXWideFileStream> OpenFileForLoad(TPixoranIO* IO, const std::string& FileName) {
+  try {
+    return std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+  } catch (...) {
+    IO->DoFinishWork();
+    throw;
+  }
 }

@@ -13,18 +13,6 @@
 
 namespace {
 
-struct Entry {
-  std::string Caption;
-  int32_t Code = -1;
-};
-Entry LastUndo(TPixoranProc& P) {
-  Entry e;
-  TPXUndoSource s;
-  int32_t item;
-  P.GetUndoInfo(0, s, e.Code, e.Caption, item);
-  return e;
-}
-
 // A component with undo on, working on its own bitmap.
 struct Proc {
   TPixoranProc P{nullptr};

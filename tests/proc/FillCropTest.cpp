@@ -19,18 +19,6 @@
 
 namespace {
 
-struct Entry {
-  std::string Caption;
-  int32_t Code = -1;
-};
-Entry LastUndo(TPixoranProc& P) {
-  Entry e;
-  TPXUndoSource s;
-  int32_t item;
-  P.GetUndoInfo(0, s, e.Code, e.Caption, item);
-  return e;
-}
-
 // W x H px24RGB, every channel drawn from Levels.
 std::unique_ptr<TPXBitmap> RandomLevels(int W, int H, std::vector<uint8_t> Levels, uint32_t Seed, bool Grey = false) {
   std::mt19937 rng(Seed);

@@ -2,25 +2,13 @@
 // projective quad mapping.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_geometry.h"
 #include "tests/common/TestSupport.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Random(int w, int h, TPXPixelFormat f, uint32_t seed) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  std::mt19937 rng(seed);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int64_t i = 0; i < b->RowLen(); ++i) row[i] = static_cast<uint8_t>(rng());
-  }
-  return b;
-}
 
 // Pixel (x, y) of any format as its bytes (px1g: the bit).
 std::vector<uint8_t> PixelBytes(TPXBitmap* b, int x, int y) {
@@ -34,7 +22,7 @@ TEST(GeometryFlip, MirrorsEveryFormatAndWidthWithAlpha) {
   const TPXPixelFormat formats[] = {px1g, px8p, px8g, px16g, px24RGB, px32f, pxCMYK, pxRGB48, pxCIELab, px32RGB};
   for (TPXPixelFormat f : formats)
     for (int w : {1, 7, 8, 9, 10, 17, 64, 71, 128, 130, 264}) {
-      auto src = Random(w, 3, f, w * 31 + static_cast<int>(f));
+      auto src = RsRandom(w, 3, f, w * 31 + static_cast<int>(f));
       src->GetAlphaChannel();
       for (int y = 0; y < 3; ++y)
         for (int x = 0; x < w; ++x) src->SetAlpha(x, y, static_cast<uint8_t>(x * 10 + y));
@@ -67,7 +55,7 @@ TEST(GeometryFlip, AgreesWithImageMagickAndPamflip) {
   };
   for (const Case c : {Case{px24RGB, "ppm"}, Case{px8g, "pgm"}, Case{px1g, "pbm"}})
     for (int dirn : {0, 1}) {
-      auto src = Random(137, 11, c.format, 5 + dirn);
+      auto src = RsRandom(137, 11, c.format, 5 + dirn);
       const std::string in = dir.File(std::string("in.") + c.ext), out = dir.File(std::string("out.") + c.ext);
       WritePnm(src.get(), in);
       int rc;
@@ -82,8 +70,8 @@ TEST(GeometryFlip, AgreesWithImageMagickAndPamflip) {
 }
 
 TEST(GeometryFlip, QuarterTurns) {
-  auto src = Random(3, 2, px24RGB, 1);
-  auto grey = Random(3, 2, px8g, 2);
+  auto src = RsRandom(3, 2, px24RGB, 1);
+  auto grey = RsRandom(3, 2, px8g, 2);
   TPXBitmap cw, ccw, cw8, ccw8;
   RotateQuarterCW24(src.get(), &cw);
   RotateQuarterCCW24(src.get(), &ccw);
@@ -105,7 +93,7 @@ TEST(GeometryFlip, QuarterTurns) {
 }
 
 TEST(GeometryFlip, OpaqueBounds) {
-  auto b = Random(6, 5, px24RGB, 3);
+  auto b = RsRandom(6, 5, px24RGB, 3);
   TRect r = GetOpaqueBounds(b.get());
   EXPECT_EQ(r, TRect(0, 0, 5, 4));
   b->GetAlphaChannel()->Fill(0);
@@ -117,7 +105,7 @@ TEST(GeometryFlip, OpaqueBounds) {
 }
 
 TEST(GeometryFlip, QuadMapping) {
-  auto src = Random(4, 3, px24RGB, 9);
+  auto src = RsRandom(4, 3, px24RGB, 9);
   auto fresh = [] {
     auto d = std::make_unique<TPXBitmap>();
     d->Allocate(4, 3, px24RGB);

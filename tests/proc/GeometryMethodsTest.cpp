@@ -2,35 +2,21 @@
 // oracle of the reflection canvas.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc.h"
 #include "tests/common/TestSupport.h"
+#include "tests/proc/ProcFakeHost.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
-
-struct Entry {
-  std::string Caption;
-  int32_t Code = -1;
-};
-Entry LastUndo(TPixoranProc& P) {
-  Entry e;
-  TPXUndoSource s;
-  int32_t item;
-  P.GetUndoInfo(0, s, e.Code, e.Caption, item);
-  return e;
-}
 
 struct Proc {
   TPixoranProc P{nullptr};
   TPXBitmap B;
   Proc(int w, int h, TPXPixelFormat f, uint32_t seed = 1) {
     B.Allocate(w, h, f);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-      for (int64_t i = 0; i < B.RowLen(); ++i) B.Scanline(y)[i] = static_cast<uint8_t>(rng());
+    RsFillRandom(&B, seed);
     P.SetAttachedBitmap(&B);
     P.SetAutoUndo(true);
     P.SetUndoLocation(pxMemory);

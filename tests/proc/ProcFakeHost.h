@@ -1,12 +1,13 @@
 // A host view for the processing component's tests: layers with bitmaps and GUIDs, a selection
 // mask, change registrations and a record of what the component told it. Layer records carry the
 // common head (size, version, kind, GUID) followed by the layer's Value and, with the picture, the
-// first byte of its bitmap.
+// first byte of its bitmap. LastUndo reads a component's newest undo entry.
 #pragma once
 
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/pxxBitmaps.h"
@@ -127,3 +128,16 @@ class TFakeHost : public IPXProcessingHost {
   int32_t NextHandle = 1;
   uint32_t NextGuid = 0x1000;
 };
+
+// The caption and code of a component's newest undo entry (Code -1 when there is none).
+struct TUndoEntry {
+  std::string Caption;
+  int32_t Code = -1;
+};
+inline TUndoEntry LastUndo(TPixoranProc& P) {
+  TUndoEntry e;
+  TPXUndoSource s;
+  int32_t item;
+  P.GetUndoInfo(0, s, e.Code, e.Caption, item);
+  return e;
+}

@@ -1,4 +1,5 @@
-// Small bitmap builders shared by the resampler tests.
+// Small bitmap builders shared by the processing tests (resamplers, rotation, flips, wave, the
+// component's operations).
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,18 @@ inline std::unique_ptr<TPXBitmap> RsNew(int w, int h, TPXPixelFormat f) {
   return b;
 }
 
-inline std::unique_ptr<TPXBitmap> RsRandom(int w, int h, TPXPixelFormat f, uint32_t seed) {
-  auto b = RsNew(w, h, f);
+// Every byte of every row from a generator seeded with seed, rows top down.
+inline void RsFillRandom(TPXBitmap* b, uint32_t seed) {
   std::mt19937 rng(seed);
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < b->Height(); ++y) {
     uint8_t* row = b->Scanline(y);
     for (int64_t i = 0; i < b->RowLen(); ++i) row[i] = static_cast<uint8_t>(rng());
   }
+}
+
+inline std::unique_ptr<TPXBitmap> RsRandom(int w, int h, TPXPixelFormat f, uint32_t seed) {
+  auto b = RsNew(w, h, f);
+  RsFillRandom(b.get(), seed);
   return b;
 }
 

@@ -8,7 +8,6 @@
 #include <functional>
 #include <mutex>
 #include <numbers>
-#include <random>
 #include <thread>
 
 #include "core/hypxutils.h"
@@ -18,19 +17,9 @@
 #include "proc/pixoranproc_rotate.h"
 #include "tests/common/TestSupport.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Random(int w, int h, TPXPixelFormat f, uint32_t seed) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  std::mt19937 rng(seed);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int64_t i = 0; i < b->RowLen(); ++i) row[i] = static_cast<uint8_t>(rng());
-  }
-  return b;
-}
 
 // A smooth picture (interpolation differences stay small): channel c of (x, y).
 std::unique_ptr<TPXBitmap> Gradient(int w, int h, TPXPixelFormat f) {
@@ -117,7 +106,7 @@ TEST(Rotate, ExactTurnsAgreeWithPillowImageMagickAndPamflip) {
   };
   uint32_t seed = 1;
   for (const Case& c : cases) {
-    auto src = Random(c.format == px1g ? 21 : 37, 13, c.format, seed++);
+    auto src = RsRandom(c.format == px1g ? 21 : 37, 13, c.format, seed++);
     auto theirs = c.oracle == kPillow   ? PillowTranspose(src.get(), c.op, dir)
                   : c.oracle == kMagick ? MagickRotate(src.get(), c.op, dir)
                                         : Pamflip(src.get(), c.op, dir);
@@ -166,7 +155,7 @@ TEST(Rotate, ResultSizesOfEveryFamily) {
       {"gray smooth 30", px8g, [](TPXBitmap* b) { RotateGraySmooth(b, 30, 0, 3); }, 111, 93},
   };
   for (const Case& c : cases) {
-    auto b = Random(100, 50, c.format, 3);
+    auto b = RsRandom(100, 50, c.format, 3);
     c.rotate(b.get());
     EXPECT_EQ(b->Width(), c.w) << c.name;
     EXPECT_EQ(b->Height(), c.h) << c.name;
@@ -284,7 +273,7 @@ TGrid ReferenceShear(TGrid q, double angle, bool aa, int bg) {
 TEST(Rotate, ShearsMatchTheColumnByColumnDescription) {
   for (double angle : {30.0, -30.0, 45.0, -45.0, 12.345, -0.5, 170.25, -100.0, 299.9}) {
     for (bool aa : {true, false}) {
-      auto b = Random(53, 29, px8g, static_cast<uint32_t>(angle * 10 + 500));
+      auto b = RsRandom(53, 29, px8g, static_cast<uint32_t>(angle * 10 + 500));
       TGrid g(29, std::vector<int>(53));
       for (int y = 0; y < 29; ++y)
         for (int x = 0; x < 53; ++x) g[y][x] = b->Scanline(y)[x];
@@ -325,7 +314,7 @@ TEST(Rotate, ShearAntialiasingBlendsOnlyAtEdgesAndKeepsTheArea) {
 }
 
 TEST(Rotate, WholeTurnsLeaveThePicture) {
-  auto src = Random(23, 17, px24RGB, 9);
+  auto src = RsRandom(23, 17, px24RGB, 9);
   for (double angle : {360.0, -360.0, 720.0, 0.0}) {
     auto b = TPXBitmap::CreateCopy(src.get());
     RotateByShear(b.get(), angle, true, TRGB{1, 2, 3});
@@ -342,20 +331,20 @@ TEST(Rotate, NewAreasAndPalettes) {
   // 1-bit through the shear entry: white exactly when all three background bytes are non-zero.
   for (const auto& [bg, white] : {std::pair{TRGB{255, 255, 255}, true}, std::pair{TRGB{1, 1, 1}, true},
                                   std::pair{TRGB{255, 0, 255}, false}, std::pair{TRGB{0, 0, 0}, false}}) {
-    auto b = Random(40, 30, px1g, 4);
+    auto b = RsRandom(40, 30, px1g, 4);
     RotateByShear(b.get(), 30, true, bg);
     EXPECT_EQ(GetBit(b->Scanline(0), 0) != 0, white);
     EXPECT_EQ(GetBit(b->Scanline(b->Height() - 1), b->Width() - 1) != 0, white);
   }
-  auto mono = Random(40, 30, px1g, 5);
+  auto mono = RsRandom(40, 30, px1g, 5);
   RotateNearest(mono.get(), 30, 0xFFFFFF);  // 1-bit: black whatever the colour
   EXPECT_EQ(GetBit(mono->Scanline(0), 0), 0);
 
   // Background bytes of the 24-bit routines: red in the colour's low byte, TRGB as given.
-  auto rgb = Random(40, 30, px24RGB, 6);
+  auto rgb = RsRandom(40, 30, px24RGB, 6);
   RotateNearest(rgb.get(), 30, 0x332211);
   EXPECT_EQ(rgb->GetPixelRGB(0, 0), (TRGB{0x33, 0x22, 0x11}));
-  rgb = Random(40, 30, px24RGB, 6);
+  rgb = RsRandom(40, 30, px24RGB, 6);
   RotateSmooth(rgb.get(), 30, 0x332211, 2);
   EXPECT_EQ(rgb->GetPixelRGB(0, 0), (TRGB{0x33, 0x22, 0x11}));
 
@@ -381,7 +370,7 @@ TEST(Rotate, NewAreasAndPalettes) {
                                   std::pair{TRotation([](TPXBitmap* b) { RotateGrayNearest(b, 30, 9); }), true},
                                   std::pair{TRotation([](TPXBitmap* b) { RotateGraySmooth(b, 30, 9, 3); }), true},
                                   std::pair{TRotation([](TPXBitmap* b) { RotateSmooth(b, 30, 9, 2); }), true}}) {
-    auto p = Random(40, 30, px8p, 7);
+    auto p = RsRandom(40, 30, px8p, 7);
     SetPalette(p.get());
     r(p.get());
     ASSERT_EQ(p->PixelFormat(), px8p);
@@ -409,7 +398,7 @@ TEST(Rotate, InPlaceRoutinesKeepTheColourProfile) {
       {px1g, [&](TPXBitmap* b) { RotateMonoNearest(b, false, none, 30); }},
   };
   for (const auto& [format, rotate] : cases) {
-    auto b = Random(20, 10, format, 8);
+    auto b = RsRandom(20, 10, format, 8);
     b->FImageProfile->LoadSRGB();
     const int32_t size = b->FImageProfile->ProfileSize();
     ASSERT_GT(size, 0);
@@ -437,7 +426,7 @@ TEST(Rotate, RowPaddingIsCleared) {
       auto dirt = std::make_unique<std::vector<uint8_t>>(static_cast<size_t>(600 + 300 * k), 0xAA);
       dirt.reset();  // leaves written heap behind for the next blocks
     }
-    auto b = Random(13, 9, format, 2);
+    auto b = RsRandom(13, 9, format, 2);
     rotate(b.get());
     const int64_t used = (static_cast<int64_t>(b->Width()) * b->BitCount() + 7) / 8;
     for (int y = 0; y < b->Height(); ++y)
@@ -487,7 +476,7 @@ TEST(Rotate, InterpolationFollowsTheFormulas) {
   };
   for (const Case c : {Case{px24RGB, 30, 2}, Case{px24RGB, -17.5, 3}, Case{px8g, 133, 2}, Case{px8g, 30, 3},
                        Case{px24RGB, 250, 7}}) {
-    auto src = c.format == px24RGB ? Random(47, 31, c.format, 11) : Gradient(47, 31, c.format);
+    auto src = c.format == px24RGB ? RsRandom(47, 31, c.format, 11) : Gradient(47, 31, c.format);
     auto dst = std::make_unique<TPXBitmap>();
     if (c.format == px24RGB) RotateSmoothTo(src.get(), dst.get(), c.angle, 0x0A141E, c.mode);
     else RotateGraySmoothTo(src.get(), dst.get(), c.angle, 40, c.mode);
@@ -507,7 +496,7 @@ TEST(Rotate, InterpolationFollowsTheFormulas) {
 }
 
 TEST(Rotate, SmoothSourcesOfOtherFormatsGoThroughRgb) {
-  auto mono = Random(30, 20, px1g, 12);
+  auto mono = RsRandom(30, 20, px1g, 12);
   auto dst = std::make_unique<TPXBitmap>();
   RotateSmoothTo(mono.get(), dst.get(), 20, 0xFFFFFF, 2);
   EXPECT_EQ(dst->PixelFormat(), px24RGB);
@@ -553,7 +542,7 @@ TEST_F(RotateThreads, ResultIsTheSameForEveryThreadCount) {
   };
   int i = 0;
   for (const auto& [format, rotate] : cases) {
-    auto src = Random(211, 157, format, 100 + i);
+    auto src = RsRandom(211, 157, format, 100 + i);
     SetThreads(1);
     auto one = TPXBitmap::CreateCopy(src.get());
     rotate(one.get());
@@ -603,16 +592,16 @@ TEST_F(RotateThreads, ProgressRisesOnTheCallersThreadAndStaysBelow100) {
     EXPECT_LT(rec.values.back(), 100);
     EXPECT_GE(rec.values.back(), 90);
   };
-  run([](const TPXProgressEvent& e) { RotateByShear(Random(300, 200, px24RGB, 1).get(), 30, true, TRGB{}, e); },
+  run([](const TPXProgressEvent& e) { RotateByShear(RsRandom(300, 200, px24RGB, 1).get(), 30, true, TRGB{}, e); },
       true);
-  run([](const TPXProgressEvent& e) { RotateGrayByShear(Random(300, 200, px8g, 1).get(), 30, true, 0, e); }, false);
-  run([](const TPXProgressEvent& e) { RotateNearest(Random(300, 200, px24RGB, 1).get(), 30, 0, e); }, true);
-  run([](const TPXProgressEvent& e) { RotateSmooth(Random(300, 200, px24RGB, 1).get(), 30, 0, 3, e); }, false);
+  run([](const TPXProgressEvent& e) { RotateGrayByShear(RsRandom(300, 200, px8g, 1).get(), 30, true, 0, e); }, false);
+  run([](const TPXProgressEvent& e) { RotateNearest(RsRandom(300, 200, px24RGB, 1).get(), 30, 0, e); }, true);
+  run([](const TPXProgressEvent& e) { RotateSmooth(RsRandom(300, 200, px24RGB, 1).get(), 30, 0, 3, e); }, false);
   run(
       [](const TPXProgressEvent& e) {
         TPXProgressRecord rec;
         InitProgressRecord(nullptr, nullptr, rec, e);
-        RotateMonoNearest(Random(300, 200, px1g, 1).get(), false, rec, 30);
+        RotateMonoNearest(RsRandom(300, 200, px1g, 1).get(), false, rec, 30);
       },
       true);
 }
@@ -635,7 +624,7 @@ TEST(Rotate, BadInputChangesNothing) {
   RotateSmooth(&empty, 30, 0, 3);
   EXPECT_TRUE(empty.IsEmpty());
 
-  auto src = Random(9, 7, px24RGB, 2);
+  auto src = RsRandom(9, 7, px24RGB, 2);
   auto copy = TPXBitmap::CreateCopy(src.get());
   RotateByShear(copy.get(), std::nan(""), true, TRGB{});
   RotateNearest(copy.get(), INFINITY, 0);
@@ -647,7 +636,7 @@ TEST(Rotate, BadInputChangesNothing) {
   RotateMonoNearest(copy.get(), false, none, 30);
   EXPECT_TRUE(SamePixels(copy.get(), src.get()));
 
-  auto g16 = Random(9, 7, px16g, 2);
+  auto g16 = RsRandom(9, 7, px16g, 2);
   RotateByShear(g16.get(), 30, true, TRGB{});  // not 24-bit and not 1-bit: nothing
   EXPECT_EQ(g16->Width(), 9);
 
@@ -664,7 +653,7 @@ TEST(Rotate, BadInputChangesNothing) {
           {px8g, [&](TPXBitmap* b) { RotateGraySmooth(b, angle, 4, 3); }},
       };
       for (const auto& [format, rotate] : all) {
-        auto b = Random(w, h, format, 1);
+        auto b = RsRandom(w, h, format, 1);
         rotate(b.get());
         EXPECT_GE(b->Width(), 1);
         EXPECT_GE(b->Height(), 1);
@@ -672,11 +661,11 @@ TEST(Rotate, BadInputChangesNothing) {
     }
 
   // A one-pixel picture at a tiny angle keeps one pixel where four decimals drop the side.
-  auto dot = Random(1, 1, px1g, 3);
+  auto dot = RsRandom(1, 1, px1g, 3);
   RotateMonoNearest(dot.get(), false, none, 0.001);
   EXPECT_EQ(dot->Width(), 1);
   EXPECT_EQ(dot->Height(), 1);
-  auto dot8 = Random(1, 1, px8g, 3);
+  auto dot8 = RsRandom(1, 1, px8g, 3);
   RotateGrayNearest(dot8.get(), 0.001, 0);
   EXPECT_EQ(dot8->Width(), 1);
 }

@@ -5,7 +5,6 @@
 #include <functional>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "tests/common/TestSupport.h"
 #include "tests/proc/ProcFakeHost.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
 
@@ -26,9 +26,7 @@ struct Proc {
   int Hundreds = 0;
   Proc(int w, int h, TPXPixelFormat f, uint32_t seed = 1) {
     B.Allocate(w, h, f);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-      for (int64_t i = 0; i < B.RowLen(); ++i) B.Scanline(y)[i] = static_cast<uint8_t>(rng());
+    RsFillRandom(&B, seed);
     P.SetAttachedBitmap(&B);
     P.SetAutoUndo(true);
     P.SetUndoLimit(5);

@@ -6,22 +6,12 @@
 
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_wave.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
 
-std::unique_ptr<TPXBitmap> Random(int w, int h, TPXPixelFormat f, uint32_t seed) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  std::mt19937 rng(seed);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int64_t i = 0; i < b->RowLen(); ++i) row[i] = static_cast<uint8_t>(rng());
-  }
-  return b;
-}
-
 TEST(WaveDistort, CentreTakesTheDiagonalSampleAndAlphaGoesFirst) {
-  auto b = Random(31, 31, px24RGB, 1);
+  auto b = RsRandom(31, 31, px24RGB, 1);
   b->GetAlphaChannel();
   std::mt19937 rng(2);
   for (int y = 0; y < 31; ++y)
@@ -56,13 +46,13 @@ TEST(WaveDistort, CentreTakesTheDiagonalSampleAndAlphaGoesFirst) {
 }
 
 TEST(WaveDistort, NothingForZeroAmplitudeOrWaveLengthOrOneBit) {
-  auto b = Random(9, 5, px8g, 3);
+  auto b = RsRandom(9, 5, px8g, 3);
   auto before = TPXBitmap::CreateCopy(b.get());
   TPXProgressRecord p;
   WaveDistortBitmap(b.get(), 0, 30, 0, false, p);
   WaveDistortBitmap(b.get(), 5, 0, 0, false, p);
   EXPECT_EQ(std::memcmp(b->Scanline(2), before->Scanline(2), 9), 0);
-  auto m = Random(9, 5, px1g, 4);
+  auto m = RsRandom(9, 5, px1g, 4);
   auto mb = TPXBitmap::CreateCopy(m.get());
   WaveDistortBitmap(m.get(), 5, 10, 0, false, p);
   EXPECT_EQ(std::memcmp(m->Scanline(1), mb->Scanline(1), 2), 0);
@@ -84,7 +74,7 @@ TEST(WaveDistort, ThinPicturesRepeatTheirEdge) {
 TEST(WaveDistort, ReflectiveScalesTheOffset) {
   // Amplitude 1 reflective at phase 90: |sin| is 1 at the centre, so the centre stays; every
   // byte of a 32-bit pixel is treated alike.
-  auto b = Random(5, 5, px32RGB, 5);
+  auto b = RsRandom(5, 5, px32RGB, 5);
   auto before = TPXBitmap::CreateCopy(b.get());
   TPXProgressRecord p;
   WaveDistortBitmap(b.get(), 1, 1000, 90, true, p);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
@@ -10,32 +9,15 @@
 #include "tests/common/TestSupport.h"
 #include "tests/proc/ProcFakeHost.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ResampleTestSupport.h"
 
 namespace {
-
-struct Entry {
-  std::string Caption;
-  int32_t Code = -1;
-};
-Entry LastUndo(TPixoranProc& P) {
-  Entry e;
-  TPXUndoSource s;
-  int32_t item;
-  P.GetUndoInfo(0, s, e.Code, e.Caption, item);
-  return e;
-}
-
-void Randomise(TPXBitmap* B, uint32_t seed) {
-  std::mt19937 rng(seed);
-  for (int y = 0; y < B->Height(); ++y)
-    for (int64_t i = 0; i < B->RowLen(); ++i) B->Scanline(y)[i] = static_cast<uint8_t>(rng());
-}
 
 TEST(WaveMethods, ZeroAmplitudeStillStoresAndFinishes) {
   TPixoranProc p(nullptr);
   TPXBitmap b;
   b.Allocate(7, 5, px24RGB);
-  Randomise(&b, 1);
+  RsFillRandom(&b, 1);
   auto before = TPXBitmap::CreateCopy(&b);
   p.SetAttachedBitmap(&b);
   p.SetAutoUndo(true);
@@ -53,8 +35,8 @@ TEST(WaveMethods, AlphaIsWavedFirstAndProgressRunsTwice) {
   TPixoranProc p(nullptr);
   TPXBitmap b;
   b.Allocate(9, 9, px24RGB);
-  Randomise(&b, 2);
-  Randomise(b.GetAlphaChannel(), 3);
+  RsFillRandom(&b, 2);
+  RsFillRandom(b.GetAlphaChannel(), 3);
   auto before = TPXBitmap::CreateCopy(&b);
   p.SetAttachedBitmap(&b);
   std::vector<int> per;
@@ -110,7 +92,7 @@ TEST(WaveMethods, ReflectionStepsEndToEnd) {
   TFakeHost host;
   const int W = 24, H = 16;
   TPXBitmap* source = host.AddLayer(W, H, px24RGB).Bitmap.get();
-  Randomise(source, 5);
+  RsFillRandom(source, 5);
   TPXBitmap* refl = host.AddLayer(W, H, px24RGB).Bitmap.get();
   refl->Assign(source);
   host.Current = 1;

@@ -1,0 +1,183 @@
+// Shared pieces of the benchmark programs: a steady clock in seconds, running a peer program and
+// timing its command less the same program's plain read and write, Pillow timings taken inside
+// Python, a temporary folder for the peers' files, a test picture and its PPM / PGM files, and
+// the main() of the programs that start the library.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/hypxutils_startup.h"
+#include "core/pxxBitmaps.h"
+#include "platform/rtl/Startup.h"
+
+extern char** environ;
+
+using BenchClock = std::chrono::steady_clock;
+
+inline double BenchSeconds(BenchClock::time_point a, BenchClock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+inline constexpr const char* kBenchConvert = "/usr/bin/convert";
+inline constexpr const char* kBenchVips = "/usr/bin/vips";
+inline constexpr const char* kBenchPython = "/usr/bin/python3";
+
+// Runs argv (argv[0] a full path) with standard output into outFile and standard error
+// discarded; returns its exit status, -1 where it could not start or did not exit normally.
+inline int RunProgram(const std::vector<std::string>& argv, const std::string& outFile = "/dev/null") {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  if (rc != 0) return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) < 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The time of command less that of plain (the same program reading and writing the same files),
+// at least a microsecond; negative where either failed.
+inline double CommandMinusPlain(const std::vector<std::string>& command, const std::vector<std::string>& plain) {
+  const auto a = BenchClock::now();
+  const bool ok1 = RunProgram(command) == 0;
+  const auto b = BenchClock::now();
+  const bool ok2 = RunProgram(plain) == 0;
+  const auto c = BenchClock::now();
+  if (!ok1 || !ok2) return -1;
+  return std::max(1e-6, BenchSeconds(a, b) - BenchSeconds(b, c));
+}
+
+// Sets each iteration's time to CommandMinusPlain; skips where program is missing or fails.
+inline void TimeCommandMinusPlain(benchmark::State& state, const char* program, const std::vector<std::string>& command,
+                                  const std::vector<std::string>& plain) {
+  if (access(program, X_OK) != 0) {
+    state.SkipWithError((std::string(program) + " not installed").c_str());
+    return;
+  }
+  for (auto _ : state) {
+    const double t = CommandMinusPlain(command, plain);
+    if (t < 0) {
+      state.SkipWithError("peer command failed");
+      return;
+    }
+    state.SetIterationTime(t);
+  }
+}
+
+// A folder in /tmp for the peers' files, made on first use and removed with all it holds at exit.
+inline const std::string& BenchTempDir() {
+  struct Dir {
+    std::string Path;
+    Dir() {
+      char t[] = "/tmp/px_bench_XXXXXX";
+      if (mkdtemp(t)) Path = t;
+    }
+    ~Dir() {
+      std::error_code ec;
+      if (!Path.empty()) std::filesystem::remove_all(Path, ec);
+    }
+  };
+  static Dir d;
+  return d.Path;
+}
+
+inline std::string BenchTempFile(const std::string& name) { return BenchTempDir() + "/" + name; }
+
+// Sets each iteration's time to the seconds a Python script prints (it times the peer's call
+// alone); args follow the script on its command line. Skips where python3 or Pillow is missing.
+inline void TimePythonScript(benchmark::State& state, const std::string& script, const std::vector<std::string>& args) {
+  if (access(kBenchPython, X_OK) != 0) {
+    state.SkipWithError("python3 not installed");
+    return;
+  }
+  std::vector<std::string> argv{kBenchPython, "-c", script};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const std::string timeFile = BenchTempFile("time.txt");
+  for (auto _ : state) {
+    if (RunProgram(argv, timeFile) != 0) {
+      state.SkipWithError("Pillow not available");
+      return;
+    }
+    std::ifstream t(timeFile);
+    double s = 0;
+    t >> s;
+    state.SetIterationTime(s);
+  }
+}
+
+// A w x h px24RGB test picture: red and green ramps across and down with a little noise from
+// seed, blue a checker of xCell x yCell cells.
+inline std::unique_ptr<TPXBitmap> BenchGradientPicture(int32_t w, int32_t h, uint32_t seed, int32_t xCell,
+                                                       int32_t yCell) {
+  auto b = std::make_unique<TPXBitmap>();
+  b->Allocate(w, h, px24RGB);
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* row = b->Scanline(y);
+    for (int32_t x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      const int n = static_cast<int>((seed >> 16) & 31);
+      row[x * 3] = static_cast<uint8_t>(x * 255 / w + n);
+      row[x * 3 + 1] = static_cast<uint8_t>(y * 255 / h + n);
+      row[x * 3 + 2] = static_cast<uint8_t>(((x / xCell) ^ (y / yCell)) & 255);
+    }
+  }
+  return b;
+}
+
+// Writes a px24RGB picture as binary PPM (its BGR pixels as RGB).
+inline void WritePpm(TPXBitmap* b, const std::string& file) {
+  std::ofstream out(file, std::ios::binary);
+  out << "P6\n" << b->Width() << " " << b->Height() << "\n255\n";
+  std::vector<char> row(static_cast<size_t>(b->Width()) * 3);
+  for (int32_t y = 0; y < b->Height(); ++y) {
+    const uint8_t* s = b->Scanline(y);
+    for (int32_t x = 0; x < b->Width(); ++x) {
+      row[static_cast<size_t>(x) * 3] = static_cast<char>(s[x * 3 + 2]);
+      row[static_cast<size_t>(x) * 3 + 1] = static_cast<char>(s[x * 3 + 1]);
+      row[static_cast<size_t>(x) * 3 + 2] = static_cast<char>(s[x * 3]);
+    }
+    out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  }
+}
+
+// Writes a px8g picture as binary PGM.
+inline void WritePgm(TPXBitmap* b, const std::string& file) {
+  std::ofstream out(file, std::ios::binary);
+  out << "P5\n" << b->Width() << " " << b->Height() << "\n255\n";
+  for (int32_t y = 0; y < b->Height(); ++y) out.write(reinterpret_cast<const char*>(b->Scanline(y)), b->Width());
+}
+
+// The main() of the programs that start the library: registerUnits (if any) runs between the
+// run-time start and the static initialisation.
+inline int BenchMain(int argc, char** argv, void (*registerUnits)() = nullptr) {
+  RtlStartup();
+  if (registerUnits) registerUnits();
+  StaticInitialize();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  StaticFinalize();
+  RtlShutdown();
+  return 0;
+}
