@@ -28,7 +28,7 @@ std::string JpegMessageText(int32_t Code, const int32_t* IntParams, const char* 
 // Reads one picture from the stream's position (see the reader's options below) and answers the
 // number of rows decoded. Never raises: bad or truncated data, library errors and a missing start
 // of image set the abort flag of Progress.
-//   TablesStream: an abbreviated table specification read first (nil, or Stream itself: none).
+//   TablesStream: a stream holding only tables, read first (nil, or Stream itself: none).
 //   PreviewOnly: header only; Width and Height become the stored size; Bitmap untouched.
 //   RawComponents: YCbCr stays YCbCr, RGB stays in file order.
 //   ReadMarkers: interpret IPTC, XMP and the own annotation (with Params' ReadMetadata).
