@@ -1,11 +1,14 @@
 // The image layer's record tail (magnifier, filter, and the picture as a raw bitmap stream,
 // deflated or not, or as an embedded picture file) and the record field readers and writers.
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxzlib.h"
 #include "io/pixoranio.h"
@@ -65,45 +68,104 @@ std::string TLayerRecordReader::WideString() {
 // Raw pictures
 
 void LoadLayerRawPicture(TPXBitmap* Bitmap, TStream* Stream, int32_t Count, bool Deflated) {
-  TBytes packed(static_cast<size_t>(Count));
-  if (Count > 0) Stream->ReadBuffer(packed.data(), Count);
+  // A memory stream's bytes are read in place; any other stream's are copied first.
+  const uint8_t* packed = nullptr;
+  TBytes copy;
+  auto* memory = dynamic_cast<TCustomMemoryStream*>(Stream);
+  const int64_t pos = Stream->Position();
+  if (memory && pos >= 0 && Count <= memory->Size() - pos) {
+    packed = static_cast<const uint8_t*>(memory->Memory()) + pos;
+    Stream->SetPosition(pos + Count);
+  } else {
+    copy.resize(static_cast<size_t>(Count));
+    if (Count > 0) Stream->ReadBuffer(copy.data(), Count);
+    packed = copy.data();
+  }
   if (!Deflated) {
-    Bitmap->LoadRawFromStream(packed.data(), Count, nullptr);
+    Bitmap->LoadRawFromStream(packed, Count, nullptr);
     return;
   }
-  // Inflated output is bounded by deflate's own ratio to the bytes present.
-  TCustomMemoryStream source(packed.data(), Count);
-  TMemoryStream raw;
+  // The raw stream's header gives its greatest length (an alpha channel included), so the picture
+  // inflates into one block reserved once, not through a chunk buffer into a growing stream.
+  TCustomMemoryStream source(packed, Count);
+  TBytes raw;
+  int64_t done = 0;
   try {
     TZDecompressionStream inflate(&source);
-    std::vector<uint8_t> chunk(TCustomZStream::kBufferSize);
-    for (;;) {
-      const int32_t got = inflate.Read(chunk.data(), static_cast<int32_t>(chunk.size()));
-      if (got <= 0) break;
-      raw.WriteBuffer(chunk.data(), got);
+    // The block grows only as far as bytes arrive, so a header claiming more costs no memory.
+    auto inflateTo = [&](int64_t Total) {
+      while (done < Total) {
+        const int32_t want = static_cast<int32_t>(std::min<int64_t>(Total - done, 1 << 22));
+        raw.resize(static_cast<size_t>(done + want));
+        const int32_t got = inflate.Read(raw.data() + done, want);
+        done += std::max(got, 0);
+        if (got < want) return false;
+      }
+      return true;
+    };
+    // Magic, version and palette count, then the palette and the fields before the rows.
+    constexpr int64_t kLead = 20, kTail = 55;
+    int32_t paletteCount = 0;
+    int64_t total = kLead;
+    if (inflateTo(kLead)) {
+      std::memcpy(&paletteCount, raw.data() + 16, 4);
+      if (paletteCount >= 0 && paletteCount <= 256 && inflateTo(kLead + 3 * paletteCount + kTail)) {
+        const int64_t tail = kLead + 3 * paletteCount;
+        int32_t width = 0, height = 0, alignment = 0;
+        std::memcpy(&width, raw.data() + tail, 4);
+        std::memcpy(&height, raw.data() + tail + 4, 4);
+        const uint8_t format = raw[static_cast<size_t>(tail + 8)];
+        std::memcpy(&alignment, raw.data() + tail + 51, 4);
+        if (width > 0 && height > 0 && format >= 1 && format <= 10 &&
+            (alignment == 8 || alignment == 16 || alignment == 32 || alignment == 64)) {
+          const int64_t rows = RowByteLength(width, PixelFormatBits(static_cast<TPXPixelFormat>(format)), alignment);
+          const int64_t alphaRows = RowByteLength(width, 8, 32);
+          // Deflate expands at most about 1032 times: a larger length claims bytes that are not there.
+          const int64_t limit = 1100 * static_cast<int64_t>(Count) + 1024;
+          if (rows > 0 && rows <= limit / height && alphaRows <= limit / height)
+            total = tail + kTail + (rows + alphaRows) * height + 2;
+          // Address space only; the pages are touched as the data arrives.
+          try {
+            raw.reserve(static_cast<size_t>(total));
+          } catch (const std::exception&) {
+          }
+        }
+      }
     }
+    // Whatever the header says, the rest is read as far as it goes; the raw reader judges it.
+    if (total > done) inflateTo(total);
   } catch (const EZLibError&) {
     ThrowLayerRecordCorrupted();
   }
-  Bitmap->LoadRawFromStream(raw.Memory(), raw.Size(), nullptr);
+  Bitmap->LoadRawFromStream(raw.data(), done, nullptr);
 }
 
 namespace {
 
+// Writes the byte count and the raw bitmap stream straight into the record: the count is known
+// beforehand for the raw stream and patched after the deflated one.
 void WriteRawPicture(TPXBitmap* Bitmap, TStream* Stream, bool Deflated) {
-  TMemoryStream data;
-  if (Deflated) {
-    TZCompressionStream deflate(&data, 2);
+  TLayerRecordWriter w(Stream);
+  if (!Deflated) {
+    const int64_t size = Bitmap->RawStreamSize();
+    if (size > std::numeric_limits<int32_t>::max()) throw EPXException("The picture is too large for a layer record");
+    w.Int(static_cast<int32_t>(size));
+    Bitmap->SaveRawToStream(nullptr, Stream, true);
+    return;
+  }
+  const int64_t countPos = Stream->Position();
+  w.Int(0);
+  {
+    TZCompressionStream deflate(Stream, 2);
     Bitmap->SaveRawToStream(nullptr, &deflate, false);
     deflate.Finish();
-  } else {
-    Bitmap->SaveRawToStream(nullptr, &data, true);
   }
-  if (data.Size() > std::numeric_limits<int32_t>::max())
-    throw EPXException("The picture is too large for a layer record");
-  TLayerRecordWriter w(Stream);
-  w.Int(static_cast<int32_t>(data.Size()));
-  w.Bytes(data.Memory(), data.Size());
+  const int64_t end = Stream->Position();
+  const int64_t size = end - countPos - 4;
+  if (size > std::numeric_limits<int32_t>::max()) throw EPXException("The picture is too large for a layer record");
+  Stream->SetPosition(countPos);
+  w.Int(static_cast<int32_t>(size));
+  Stream->SetPosition(end);
 }
 
 // Restores the layer's Updating flag on every path.

@@ -348,6 +348,25 @@ TEST_F(LayerRecordTest, RawPicturesOfEverySizeRoundTrip) {
     ExpectSamePixels(a->Bitmap(), b->Bitmap());
     EXPECT_FALSE(b->Bitmap()->Modified());
   }
+  // Through a file: the reader takes its copy path (it reads memory streams in place).
+  TestTempDir dir;
+  for (const int32_t format : {-1, -2}) {
+    SCOPED_TRACE(testing::Message() << "file, format " << format);
+    TPXImageLayer* a = NewLayer(Picture(7, 5, true));
+    TPXImageLayer* b = NewLayer(Picture(2, 2, false));
+    {
+      TFileStream out(dir.File("layer.rec"), fmCreate);
+      a->SaveToStream(&out, false, format);
+      TPXImageLayer* c = NewLayer(Picture(3, 2, false));  // a second record behind the first
+      c->SaveToStream(&out, false, format);
+    }
+    TFileStream in(dir.File("layer.rec"), fmOpenRead);
+    b->LoadFromStream(&in);
+    ExpectSamePixels(a->Bitmap(), b->Bitmap());
+    b->LoadFromStream(&in);
+    EXPECT_EQ(b->Bitmap()->Width(), 3);
+    EXPECT_EQ(in.Position(), in.Size());
+  }
   // Without the picture the reader keeps its own.
   TPXImageLayer* a = NewLayer(Picture(5, 4, false));
   TPXImageLayer* b = NewLayer(Picture(2, 3, false));
