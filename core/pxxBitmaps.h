@@ -230,6 +230,11 @@ class TPXBitmap : public TPXBaseBitmap {
   // Reads from Buffer (BufferSize bytes, when not nil) or Stream; false and an empty bitmap on
   // bad or truncated data.
   bool LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStream* Stream);
+  // [raw stream from a stream of unknown length] Reads from Stream, which holds at most MaxBytes
+  // (an inflating stream: its packed size times deflate's greatest ratio), row by row into the
+  // allocated rows; as LoadRawFromStream otherwise. Exceptions from Stream pass through, the
+  // bitmap left empty.
+  bool LoadRawFromStreamBounded(TStream* Stream, int64_t MaxBytes);
   int64_t RawStreamSize();
 
   // --- pixel format conversion ---------------------------------------------------------------

@@ -143,7 +143,12 @@ bool TPXBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStrea
     Stream = memory.get();
   }
   if (!Stream) return false;
+  return LoadRawFromStreamBounded(Stream, Stream->Size() - Stream->Position());
+}
 
+// A stream that raises part way (an inflating one on corrupt data) leaves an empty bitmap too.
+bool TPXBitmap::LoadRawFromStreamBounded(TStream* Stream, int64_t MaxBytes) try {
+  if (!Stream) return false;
   char magic[12];
   if (!ReadExact(Stream, magic, sizeof magic) || std::memcmp(magic, kRawMagic, sizeof magic) != 0) return false;
 
@@ -169,7 +174,8 @@ bool TPXBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStrea
   if (t.RowAlignment != 8 && t.RowAlignment != 16 && t.RowAlignment != 32 && t.RowAlignment != 64) return fail();
   const auto format = static_cast<TPXPixelFormat>(t.PixelFormat);
   const int64_t storedRowLen = RowByteLength(t.Width, PixelFormatBits(format), t.RowAlignment);
-  const int64_t remaining = Stream->Size() - Stream->Position();
+  // The bytes the stream can still hold after the header read so far.
+  const int64_t remaining = MaxBytes - (sizeof kRawMagic + 8 + 3 * static_cast<int64_t>(n) + sizeof t);
   // The rows and the has-alpha byte must be there before anything is allocated.
   if (storedRowLen <= 0 || storedRowLen > (remaining - 1) / t.Height) return fail();
 
@@ -202,7 +208,7 @@ bool TPXBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStrea
   if (hasAlpha) {
     TPXBitmap* alpha = GetAlphaChannel();
     const int64_t alphaRowLen = RowByteLength(t.Width, 8, 32);
-    if (alphaRowLen > (Stream->Size() - Stream->Position() - 1) / t.Height) return fail();
+    if (alphaRowLen > (remaining - storedRowLen * t.Height - 2) / t.Height) return fail();
     for (int32_t y = 0; y < t.Height; ++y) {
       if (alpha) {
         const int64_t c = std::min(alphaRowLen, alpha->FRowLen);
@@ -219,4 +225,8 @@ bool TPXBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferSize, TStrea
   }
   FModified = 0;
   return true;
+} catch (...) {
+  FreeStorage(true);
+  FModified = 0;
+  throw;
 }

@@ -85,59 +85,16 @@ void LoadLayerRawPicture(TPXBitmap* Bitmap, TStream* Stream, int32_t Count, bool
     Bitmap->LoadRawFromStream(packed, Count, nullptr);
     return;
   }
-  // The raw stream's header gives its greatest length (an alpha channel included), so the picture
-  // inflates into one block reserved once, not through a chunk buffer into a growing stream.
+  // The picture inflates straight into the bitmap's rows. Deflate expands at most about 1032
+  // times, so a header claiming more than that of the packed bytes is refused before anything
+  // is allocated; data that runs short leaves an empty bitmap as the raw reader's other failures.
   TCustomMemoryStream source(packed, Count);
-  TBytes raw;
-  int64_t done = 0;
   try {
     TZDecompressionStream inflate(&source);
-    // The block grows only as far as bytes arrive, so a header claiming more costs no memory.
-    auto inflateTo = [&](int64_t Total) {
-      while (done < Total) {
-        const int32_t want = static_cast<int32_t>(std::min<int64_t>(Total - done, 1 << 22));
-        raw.resize(static_cast<size_t>(done + want));
-        const int32_t got = inflate.Read(raw.data() + done, want);
-        done += std::max(got, 0);
-        if (got < want) return false;
-      }
-      return true;
-    };
-    // Magic, version and palette count, then the palette and the fields before the rows.
-    constexpr int64_t kLead = 20, kTail = 55;
-    int32_t paletteCount = 0;
-    int64_t total = kLead;
-    if (inflateTo(kLead)) {
-      std::memcpy(&paletteCount, raw.data() + 16, 4);
-      if (paletteCount >= 0 && paletteCount <= 256 && inflateTo(kLead + 3 * paletteCount + kTail)) {
-        const int64_t tail = kLead + 3 * paletteCount;
-        int32_t width = 0, height = 0, alignment = 0;
-        std::memcpy(&width, raw.data() + tail, 4);
-        std::memcpy(&height, raw.data() + tail + 4, 4);
-        const uint8_t format = raw[static_cast<size_t>(tail + 8)];
-        std::memcpy(&alignment, raw.data() + tail + 51, 4);
-        if (width > 0 && height > 0 && format >= 1 && format <= 10 &&
-            (alignment == 8 || alignment == 16 || alignment == 32 || alignment == 64)) {
-          const int64_t rows = RowByteLength(width, PixelFormatBits(static_cast<TPXPixelFormat>(format)), alignment);
-          const int64_t alphaRows = RowByteLength(width, 8, 32);
-          // Deflate expands at most about 1032 times: a larger length claims bytes that are not there.
-          const int64_t limit = 1100 * static_cast<int64_t>(Count) + 1024;
-          if (rows > 0 && rows <= limit / height && alphaRows <= limit / height)
-            total = tail + kTail + (rows + alphaRows) * height + 2;
-          // Address space only; the pages are touched as the data arrives.
-          try {
-            raw.reserve(static_cast<size_t>(total));
-          } catch (const std::exception&) {
-          }
-        }
-      }
-    }
-    // Whatever the header says, the rest is read as far as it goes; the raw reader judges it.
-    if (total > done) inflateTo(total);
+    Bitmap->LoadRawFromStreamBounded(&inflate, 1100 * static_cast<int64_t>(Count) + 1024);
   } catch (const EZLibError&) {
     ThrowLayerRecordCorrupted();
   }
-  Bitmap->LoadRawFromStream(raw.data(), done, nullptr);
 }
 
 namespace {

@@ -173,6 +173,55 @@ TEST(RawStreamTest, BadInputGivesAnEmptyBitmap) {
   EXPECT_FALSE(b.LoadRawFromStream(good.data(), -1, nullptr));
 }
 
+// A stream of unknown length (as an inflating one) that raises once reading reaches FailAt.
+class TUnsizedStream : public TCustomMemoryStream {
+ public:
+  TUnsizedStream(const std::string& Bytes, int64_t FailAt)
+      : TCustomMemoryStream(Bytes.data(), static_cast<int64_t>(Bytes.size())), FFailAt(FailAt) {}
+  int32_t Read(void* Buffer, int32_t Count) override {
+    if (Position() + Count > FFailAt) throw EReadError("Stream read error");
+    return TCustomMemoryStream::Read(Buffer, Count);
+  }
+  int64_t Size() override { return -1; }
+
+ private:
+  int64_t FFailAt;
+};
+
+TEST(RawStreamTest, BoundedLoadFromAStreamOfUnknownLength) {
+  auto a = Picture(true);
+  const std::string good = Save(a.get());
+  const auto size = static_cast<int64_t>(good.size());
+  {
+    TUnsizedStream s(good, size);
+    TPXBitmap b;
+    ASSERT_TRUE(b.LoadRawFromStreamBounded(&s, size));
+    EXPECT_EQ(Save(&b), good);
+  }
+  {
+    // A bound too small for the rows refuses before a row is read (nothing past the header).
+    TUnsizedStream s(good, 76);
+    auto b = Picture(false);
+    EXPECT_FALSE(b->LoadRawFromStreamBounded(&s, 76 + 2 * 12 - 1));
+    EXPECT_TRUE(b->IsEmpty());
+  }
+  {
+    // A stream that raises among the rows passes it on and leaves an empty bitmap.
+    TUnsizedStream s(good, 90);
+    auto b = Picture(false);
+    EXPECT_THROW(b->LoadRawFromStreamBounded(&s, size), EReadError);
+    EXPECT_TRUE(b->IsEmpty());
+  }
+  {
+    // Data that ends short is refused as in a buffer.
+    const std::string cut = good.substr(0, 95);
+    TUnsizedStream s(cut, size);
+    TPXBitmap b;
+    EXPECT_FALSE(b.LoadRawFromStreamBounded(&s, size));
+    EXPECT_TRUE(b.IsEmpty());
+  }
+}
+
 TEST(RawStreamTest, FileBackedPictures) {
   TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
   const int64_t limit = s->FBitmapMemoryLimit;
