@@ -453,6 +453,9 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
                            TPXIOStreamBoolFunc SelfBool);
   void SaveFileMember(TPXFileType Type, const std::string& FileName, TPXIOFileProc Self);
   void SaveStreamMember(TPXFileType Type, TStream* Stream, TPXIOStreamProc Self);
+  // The synchronous part of the two above: one operation, exactly one DoFinishWork.
+  void SaveFileNow(TPXFileType Type, const std::string& FileName);
+  void SaveStreamNow(TPXFileType Type, TStream* Stream);
   // The GIF load core (frame composition) and the PSD load core (layers).
   int32_t LoadGifCore(TStream* Stream, const std::string& FileName);
   bool LoadPsdCore(TStream* Stream, const std::string& FileName);

@@ -648,6 +648,10 @@ void TPixoranIO::SaveFileMember(TPXFileType Type, const std::string& FileName, T
     StartIOThread(Self, FileName);
     return;
   }
+  SaveFileNow(Type, FileName);
+}
+
+void TPixoranIO::SaveFileNow(TPXFileType Type, const std::string& FileName) {
   TPXIOOperation operation(this);
   FAborting = true;
   if (!CanWrite(Type)) {
@@ -675,6 +679,10 @@ void TPixoranIO::SaveStreamMember(TPXFileType Type, TStream* Stream, TPXIOStream
     StartIOThread(Self, Stream);
     return;
   }
+  SaveStreamNow(Type, Stream);
+}
+
+void TPixoranIO::SaveStreamNow(TPXFileType Type, TStream* Stream) {
   TPXIOOperation operation(this);
   FAborting = false;
   if (!Stream || !CanWrite(Type)) {
@@ -808,24 +816,7 @@ void TPixoranIO::SaveToFileWIC(const std::string& FileName, TPXFileType FileType
     StartIOThread(&TPixoranIO::SaveToFileWIC, FileName, FileType);
     return;
   }
-  TPXIOOperation operation(this);
-  FAborting = true;
-  if (!CanWrite(FileType)) {
-    DoFinishWork();
-    return;
-  }
-  try {
-    WriteFileSafely(FileName, [&](TStream* Stream) { SaveCore(FileType, Stream, false); });
-  } catch (...) {
-    FAborting = true;
-    DoFinishWork();
-    throw;
-  }
-  if (!FAborting) {
-    GetParams()->FileName = FileName;
-    GetParams()->FileType = FileType;
-  }
-  DoFinishWork();
+  SaveFileNow(FileType, FileName);
 }
 
 void TPixoranIO::SaveToStreamWIC(TStream* Stream, TPXFileType FileType) {
@@ -834,21 +825,7 @@ void TPixoranIO::SaveToStreamWIC(TStream* Stream, TPXFileType FileType) {
     StartIOThread(&TPixoranIO::SaveToStreamWIC, Stream, FileType);
     return;
   }
-  TPXIOOperation operation(this);
-  FAborting = false;
-  if (!Stream || !CanWrite(FileType)) {
-    FAborting = true;
-    DoFinishWork();
-    return;
-  }
-  try {
-    SaveCore(FileType, Stream, true);
-  } catch (...) {
-    FAborting = true;
-    DoFinishWork();
-    throw;
-  }
-  DoFinishWork();
+  SaveStreamNow(FileType, Stream);
 }
 
 // ---------------------------------------------------------------------------------------------
