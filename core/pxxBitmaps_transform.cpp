@@ -11,6 +11,7 @@
 
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_clip.h"
 #include "platform/rtl/System.h"
 #include "proc/pixoranproc_resample.h"
 #include "proc/pixoranproc_rotate.h"
@@ -258,21 +259,8 @@ void TPXBitmap::MergeWithAlpha(TPXBitmap* Source, int32_t DstX, int32_t DstY, in
 
   // The overlap, cut to both pictures.
   int64_t sx = SrcX, sy = SrcY, dx = DstX, dy = DstY, w = SrcWidth, h = SrcHeight;
-  auto cut = [](int64_t& S, int64_t& D, int64_t& Size, int64_t SrcLimit, int64_t DstLimit) {
-    if (D < 0) {
-      S -= D;
-      Size += D;
-      D = 0;
-    }
-    if (S < 0) {
-      D -= S;
-      Size += S;
-      S = 0;
-    }
-    Size = std::min({Size, SrcLimit - S, DstLimit - D});
-  };
-  cut(sx, dx, w, src->Width(), Width());
-  cut(sy, dy, h, src->Height(), Height());
+  ClipCopySpan<int64_t>(sx, dx, w, src->Width(), Width());
+  ClipCopySpan<int64_t>(sy, dy, h, src->Height(), Height());
   if (w <= 0 || h <= 0) return;
 
   TPXBitmap* dstAlpha = GetAlphaChannel();
