@@ -16,11 +16,10 @@
 //                           layout, the layers-file header test
 //   pxxLayers_imagerecord.cpp  TPXImageLayer's record tail (SaveToStream, LoadFromStream) and
 //                           the record field readers and writers (layers/pxxLayers_recordio.h)
-//   (Until the composition and the image layer's painting land, pxxLayers_compose.cpp and
-//   pxxLayers_image.cpp hold minimal bodies of the virtual members only.)
 //   pxxLayers_compose.cpp   rendering through the cache or the scratch bitmap, placement and
 //                           cropping, feathering, shadow, the blend (base GetBitmap and Paint,
-//                           ComposeLayer, ComputeDrawRects, FreeLayerScratchBitmap)
+//                           ComposeLayer, ComputeDrawRects, the scratch bitmap,
+//                           RegisterLayerUnit)
 //   pxxLayers_image.cpp     TPXImageLayer's rendering and painting (direct path, rotation,
 //                           magnifier, border), CreateFromLayer, ResetBitmap, CropToOpaque
 //   pxxLayers_merge.cpp     BlendLayerPair, PrepareLayerForBlend, Assign, SwapLayerContents
@@ -106,7 +105,7 @@ class TPXLayer : public TObject {
   // the current zoom; Context: passed on to the renderer; Dest0*/Src0*: layer 0's destination
   // (client) and source (picture) rectangles; RotateQuality: image layers' rotation quality;
   // MouseOperation: the view's mouse-operation flag.
-  virtual void Paint(TPXBitmap* Dest, int32_t LayerIndex, int32_t* ColumnTable, int32_t* RowTable, void* Context,
+  virtual void Paint(TPXBitmap* Dest, int32_t LayerIndex, TPXIntegerArray* ColumnTable, TPXIntegerArray* RowTable, void* Context,
                      int32_t Dest0X, int32_t Dest0Y, int32_t Dest0Width, int32_t Dest0Height, int32_t Src0X,
                      int32_t Src0Y, int32_t Src0Width, int32_t Src0Height, bool WithAlpha, bool FirstLayer,
                      TResampleFilter Filter, uint8_t RotateQuality, bool MouseOperation);
@@ -298,7 +297,7 @@ class TPXLayer : public TObject {
 
   // --- composition ----------------------------------------------------------------------------
   void ComposeLayer(TPXBitmap* Dest, int32_t LayerIndex, TPXBitmap* Source, bool SourceIsPrivate,
-                    int32_t* ColumnTable, int32_t* RowTable, void* Context, int32_t DestX, int32_t DestY,
+                    TPXIntegerArray* ColumnTable, TPXIntegerArray* RowTable, void* Context, int32_t DestX, int32_t DestY,
                     int32_t DestWidth, int32_t DestHeight, int32_t SourceX, int32_t SourceY, int32_t SourceWidth,
                     int32_t SourceHeight, bool WithAlpha, bool FirstLayer, TResampleFilter Filter);
   void ComputeDrawRects(int32_t Width, int32_t Height, int32_t& DestX, int32_t& DestY, int32_t& DestWidth,
@@ -416,7 +415,7 @@ class TPXImageLayer : public TPXLayer {
   TPXBitmap* GetBitmap() override;
   void RenderContent(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool FastDrawing,
                      bool WithAlpha, bool FitAspect, uint8_t Mode, int32_t Reserved) override;
-  void Paint(TPXBitmap* Dest, int32_t LayerIndex, int32_t* ColumnTable, int32_t* RowTable, void* Context,
+  void Paint(TPXBitmap* Dest, int32_t LayerIndex, TPXIntegerArray* ColumnTable, TPXIntegerArray* RowTable, void* Context,
              int32_t Dest0X, int32_t Dest0Y, int32_t Dest0Width, int32_t Dest0Height, int32_t Src0X, int32_t Src0Y,
              int32_t Src0Width, int32_t Src0Height, bool WithAlpha, bool FirstLayer, TResampleFilter Filter,
              uint8_t RotateQuality, bool MouseOperation) override;
@@ -462,5 +461,28 @@ bool IsLayerStreamHeader(TStream* Stream);
 
 // Exchanges the properties of two layers of one kind; L takes over R's picture.
 void SwapLayerContents(TPXLayer* L, TPXLayer* R);
-// Frees the scratch bitmap shared by layers that render without a cache.
+
+// How BlendLayerPair composes: Mask (optional) limits B; Filter brings a layer's picture to its
+// box size; Background fills what neither layer covers; IgnoreCropped disregards B.Cropped;
+// CropToA cuts the result to A's box. The defaults are those of flattening for a save.
+struct TPXBlendLayerOptions {
+  TPXLayer* Mask = nullptr;
+  TResampleFilter Filter = rfNone;
+  TColor Background = clBlack;
+  bool IgnoreCropped = false;
+  bool CropToA = false;
+};
+// Composes B over A (and Mask over B) into Dest, a px24RGB picture with alpha covering both
+// layers (or A's box). A and B keep their pictures.
+void BlendLayerPair(TPXLayer* A, TPXLayer* B, TPXBitmap* Dest, const TPXBlendLayerOptions& Options);
+
+// ---------------------------------------------------------------------------------------------
+// Unit state.
+
+// The scratch bitmap shared by layers that render without a cache (created by the renderer on
+// first use; no layer keeps it across paints).
+std::unique_ptr<TPXBitmap>& LayerScratchBitmap();
+// Frees the scratch bitmap when it exists.
 void FreeLayerScratchBitmap();
+// Hands FreeLayerScratchBitmap to the library's tear-down; called once before start-up.
+void RegisterLayerUnit();

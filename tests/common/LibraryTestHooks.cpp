@@ -4,6 +4,7 @@
 #include "core/hypxutils_startup.h"
 #include "core/pxcanvas.h"
 #include "io/pixoranio_support.h"
+#include "layers/pxxLayers.h"
 #include "mview/dovevodi.h"
 #include "platform/forms/Forms.h"
 #include "proc/pixoranproc.h"
@@ -15,6 +16,7 @@ void TestLibraryStartup() {
   RegisterIOSupport();
   RegisterCodecs();
   RegisterProcessingUnit();
+  RegisterLayerUnit();
   StaticInitialize();
 }
 
