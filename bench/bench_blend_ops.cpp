@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/BenchPixman.h"
 #include "bench/BenchSupport.h"
 #include "core/hypxutils.h"
 
@@ -61,15 +62,7 @@ double RunOurs(Pictures& p, TPXBlendOperation op) {
 
 double RunPixman(Pictures& p, pixman_op_t op) {
   std::memcpy(p.work32.data(), p.dst32.data(), p.dst32.size() * sizeof(uint32_t));
-  pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, p.src32.data(), kWidth * 4);
-  pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, p.work32.data(), kWidth * 4);
-  const auto a = BenchClock::now();
-  pixman_image_composite32(op, s, nullptr, d, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-  benchmark::ClobberMemory();
-  const double t = BenchSeconds(a, BenchClock::now());
-  pixman_image_unref(s);
-  pixman_image_unref(d);
-  return t;
+  return PixmanCompositeSeconds(op, p.src32.data(), p.work32.data(), kWidth, kHeight);
 }
 
 void BM_VersusPixman(benchmark::State& state, TPXBlendOperation op, pixman_op_t peer) {

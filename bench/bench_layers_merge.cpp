@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPixman.h"
 #include "bench/BenchSupport.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
@@ -94,15 +95,7 @@ double RunOurs(Pictures& P, TPXBitmap& Dest) {
 
 double RunPixman(Pictures& P) {
   std::memcpy(P.Work32.data(), P.Base32.data(), P.Base32.size() * sizeof(uint32_t));
-  pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, kW, kH, P.Overlay32.data(), kW * 4);
-  pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, kW, kH, P.Work32.data(), kW * 4);
-  const auto a = BenchClock::now();
-  pixman_image_composite32(PIXMAN_OP_OVER, s, nullptr, d, 0, 0, 0, 0, 0, 0, kW, kH);
-  benchmark::ClobberMemory();
-  const double t = BenchSeconds(a, BenchClock::now());
-  pixman_image_unref(s);
-  pixman_image_unref(d);
-  return t;
+  return PixmanCompositeSeconds(PIXMAN_OP_OVER, P.Overlay32.data(), P.Work32.data(), kW, kH);
 }
 
 // Each iteration runs ours and pixman's on the same pictures; ratio = ours / pixman's. The

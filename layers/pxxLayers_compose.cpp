@@ -198,6 +198,32 @@ void TPXLayer::ComputeDrawRects(int32_t Width, int32_t Height, int32_t& DestX, i
 // ---------------------------------------------------------------------------------------------
 // Composition
 
+namespace {
+
+// Widens one axis of the placement by a shadow's growth Grow of a picture of Size pixels shown
+// LayerSize picture pixels wide at Zoom: client pixels before the content and in all. An edge
+// already cut (cropped) stays where it is; the source rectangle then moves with the content.
+void GrowForShadow(int32_t Grow, int32_t Size, int32_t LayerSize, double Zoom, int32_t& DestPos,
+                   int32_t& DestSize, int32_t& SourcePos, int32_t& SourceSize) {
+  if (Grow <= 0 || Size <= 0) return;
+  const int32_t before = Round32(LayerSize * (Grow / 2.0) / Size * Zoom / 100);
+  const int32_t total = Round32(double(LayerSize) * Grow / Size * Zoom / 100);
+  const bool cutBefore = SourcePos > 0, cutAfter = SourcePos + SourceSize < Size;
+  if (cutBefore) {
+    SourcePos += Grow / 2;
+  } else {
+    DestPos -= before;
+    DestSize += before;
+    SourceSize += Grow / 2;
+  }
+  if (!cutAfter) {
+    DestSize += total - before;
+    SourceSize += Grow - Grow / 2;
+  }
+}
+
+}  // namespace
+
 void TPXLayer::ComposeLayer(TPXBitmap* Dest, int32_t LayerIndex, TPXBitmap* Source, bool SourceIsPrivate,
                             TPXIntegerArray* ColumnTable, TPXIntegerArray* RowTable, void* Context, int32_t DestX,
                             int32_t DestY, int32_t DestWidth, int32_t DestHeight, int32_t SourceX, int32_t SourceY,
@@ -227,41 +253,9 @@ void TPXLayer::ComposeLayer(TPXBitmap* Dest, int32_t LayerIndex, TPXBitmap* Sour
     const int32_t w0 = Source->Width(), h0 = Source->Height();
     ApplySoftShadow(Source, ox, oy, radius, s.Intensity, true, ShadowColor(s.Color),
                     GlobalSettingsInstance()->FSoftShadowParam, {}, nullptr);
-    const int32_t gw = Source->Width() - w0, gh = Source->Height() - h0;  // the content sits centred
-    if (gw > 0 && w0 > 0) {
-      // Growth in client pixels: before the content and in all. An edge already cut (cropped)
-      // stays where it is; the source rectangle then moves with the content.
-      const int32_t before = Round32(GetWidth() * (gw / 2.0) / w0 * zx / 100);
-      const int32_t total = Round32(double(GetWidth()) * gw / w0 * zx / 100);
-      const bool cutBefore = SourceX > 0, cutAfter = SourceX + SourceWidth < w0;
-      if (cutBefore) {
-        SourceX += gw / 2;
-      } else {
-        DestX -= before;
-        DestWidth += before;
-        SourceWidth += gw / 2;
-      }
-      if (!cutAfter) {
-        DestWidth += total - before;
-        SourceWidth += gw - gw / 2;
-      }
-    }
-    if (gh > 0 && h0 > 0) {
-      const int32_t before = Round32(GetHeight() * (gh / 2.0) / h0 * zy / 100);
-      const int32_t total = Round32(double(GetHeight()) * gh / h0 * zy / 100);
-      const bool cutBefore = SourceY > 0, cutAfter = SourceY + SourceHeight < h0;
-      if (cutBefore) {
-        SourceY += gh / 2;
-      } else {
-        DestY -= before;
-        DestHeight += before;
-        SourceHeight += gh / 2;
-      }
-      if (!cutAfter) {
-        DestHeight += total - before;
-        SourceHeight += gh - gh / 2;
-      }
-    }
+    // The content sits centred in the grown picture.
+    GrowForShadow(Source->Width() - w0, w0, GetWidth(), zx, DestX, DestWidth, SourceX, SourceWidth);
+    GrowForShadow(Source->Height() - h0, h0, GetHeight(), zy, DestY, DestHeight, SourceY, SourceHeight);
   }
 
   // The view's lookup tables of the current zoom are used and kept when given (the renderer
