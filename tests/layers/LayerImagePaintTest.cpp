@@ -31,6 +31,16 @@ std::unique_ptr<TPXImageLayer> FilledLayer(IPXLayerOwner* Owner, int32_t W, int3
   return layer;
 }
 
+// Layer 0 of BackW x BackH in Back and over it a layer of W x H in Color at (X, Y).
+TPXImageLayer* OverBackground(FakeLayerOwner& Owner, int32_t BackW, int32_t BackH, TColor Back, int32_t W, int32_t H,
+                              TColor Color, int32_t X = 0, int32_t Y = 0) {
+  Owner.Add(FilledLayer(&Owner, BackW, BackH, Back));
+  TPXImageLayer* layer = Owner.Add(FilledLayer(&Owner, W, H, Color));
+  if (X != 0) layer->SetPosX(X);
+  if (Y != 0) layer->SetPosY(Y);
+  return layer;
+}
+
 std::unique_ptr<TPXBitmap> FilledTarget(int32_t W, int32_t H, TColor Color) {
   auto b = TPXBitmap::CreateAllocated(W, H, px24RGB);
   b->Fill(Color);
@@ -123,8 +133,7 @@ TEST(ImageLayerPaint, RotatedPaintKeepsTheBoxAndReportsClientCorners) {
     owner.OriginY = 5;
     owner.ScrollX = 3;
     owner.ScrollY = 1;
-    owner.Add(FilledLayer(&owner, 200, 150, clWhite));
-    auto* layer = owner.Add(FilledLayer(&owner, 60, 40, clBlue));
+    auto* layer = OverBackground(owner, 200, 150, clWhite, 60, 40, clBlue);
     layer->SetPosXD(50.25);
     layer->SetPosYD(30.5);
     layer->SetRotate(30);
@@ -186,10 +195,7 @@ TEST(ImageLayerPaint, RotatedPictureTakesTheEffects) {
   for (uint8_t quality : {uint8_t{0}, uint8_t{3}}) {
     SCOPED_TRACE(quality);
     FakeLayerOwner owner;
-    owner.Add(FilledLayer(&owner, 200, 200, clWhite));
-    auto* layer = owner.Add(FilledLayer(&owner, 60, 40, clBlue));
-    layer->SetPosX(60);
-    layer->SetPosY(60);
+    auto* layer = OverBackground(owner, 200, 200, clWhite, 60, 40, clBlue, 60, 60);
     layer->SetRotate(30);
     layer->SetAlphaEdgeFeathering(2);
     layer->SoftShadow()->Enabled = 1;
@@ -209,8 +215,7 @@ TEST(ImageLayerPaint, RotatedPictureTakesTheEffects) {
 
 TEST(ImageLayerPaint, RotatedPaintRestoresTheBoxWhenAHandlerThrows) {
   ProbeOwner owner;
-  owner.Add(FilledLayer(&owner, 100, 100, clWhite));
-  auto* layer = owner.Add(FilledLayer(&owner, 30, 20, clBlue));
+  auto* layer = OverBackground(owner, 100, 100, clWhite, 30, 20, clBlue);
   layer->SetPosXD(10.5);
   layer->SetPosYD(12);
   layer->SetWidth(45);
@@ -230,8 +235,7 @@ TEST(ImageLayerPaint, RotatedPaintRestoresTheBoxWhenAHandlerThrows) {
 
 TEST(ImageLayerPaint, FastDrawingRotatesThroughTheVirtualView) {
   ProbeOwner owner;
-  owner.Add(FilledLayer(&owner, 100, 100, clWhite));
-  auto* layer = owner.Add(FilledLayer(&owner, 30, 20, clBlue));
+  auto* layer = OverBackground(owner, 100, 100, clWhite, 30, 20, clBlue);
   layer->SetRotate(10);
   owner.BeforeDrawAssigned = true;
   owner.FastDrawing = true;
@@ -244,8 +248,7 @@ TEST(ImageLayerPaint, FastDrawingRotatesThroughTheVirtualView) {
 
 TEST(ImageLayerPaint, ShadowOfAResizedLayerUsesASizedCopy) {
   ProbeOwner owner;
-  owner.Add(FilledLayer(&owner, 100, 100, clWhite));
-  auto* layer = owner.Add(FilledLayer(&owner, 20, 10, clBlue));
+  auto* layer = OverBackground(owner, 100, 100, clWhite, 20, 10, clBlue);
   layer->SetWidth(40);
   layer->SetHeight(30);
   layer->SoftShadow()->Enabled = 1;
@@ -270,10 +273,7 @@ TEST(ImageLayerPaint, ShadowOfAResizedLayerUsesASizedCopy) {
 
 TEST(ImageLayerPaint, MagnifierBelowZoomOneIsNoLens) {
   ProbeOwner owner;
-  owner.Add(FilledLayer(&owner, 100, 100, clRed));
-  auto* lens = owner.Add(FilledLayer(&owner, 20, 20, clBlue));
-  lens->SetPosX(40);
-  lens->SetPosY(40);
+  auto* lens = OverBackground(owner, 100, 100, clRed, 20, 20, clBlue, 40, 40);
   lens->SetMagnifierEnabled(true);
   lens->SetMagnifierZoom(0.5);
   owner.BeforeDrawAssigned = true;
@@ -297,10 +297,7 @@ TEST(ImageLayerPaint, MagnifierShowsTheViewOrTheBackgroundWithItsShape) {
   for (const Case c : {Case{0, 1}, Case{1, 1}, Case{0, 0}}) {
     SCOPED_TRACE(testing::Message() << "shape " << int(c.Shape) << " source " << int(c.Source));
     FakeLayerOwner owner;
-    owner.Add(FilledLayer(&owner, 200, 200, clYellow));
-    auto* lens = owner.Add(FilledLayer(&owner, 60, 40, clBlue));
-    lens->SetPosX(70);
-    lens->SetPosY(80);
+    auto* lens = OverBackground(owner, 200, 200, clYellow, 60, 40, clBlue, 70, 80);
     lens->SetMagnifierEnabled(true);
     lens->SetMagnifierZoom(2.0);
     lens->SetMagnifierShape(c.Shape);
@@ -337,10 +334,7 @@ TEST(ImageLayerPaint, BorderPenFollowsTheZoom) {
     SCOPED_TRACE(border);
     FakeLayerOwner owner;
     owner.ZoomXValue = owner.ZoomYValue = 200;
-    owner.Add(FilledLayer(&owner, 100, 100, clWhite));
-    auto* layer = owner.Add(FilledLayer(&owner, 40, 30, clGreen));
-    layer->SetPosX(20);
-    layer->SetPosY(10);
+    auto* layer = OverBackground(owner, 100, 100, clWhite, 40, 30, clGreen, 20, 10);
     layer->SetBorderWidth(2);
     layer->SetBorderColor(border);
     auto target = FilledTarget(200, 200, clWhite);
