@@ -5,6 +5,7 @@
 // allocates or reads rows; bad or truncated data gives False and an empty bitmap.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/pxxBitmaps.h"
@@ -30,12 +31,15 @@ class TRawWriter {
   void Value(const T& v) {
     Put(&v, sizeof v);
   }
-  // Enlarges the stream to hold Count more bytes; a failure is of no consequence.
+  // Makes room for Count more bytes; a failure is of no consequence. A memory stream only
+  // grows its capacity (enlarging its size would zero the bytes the writes then overwrite).
   void Reserve(int64_t Count) {
     if (buf_ || !stream_) return;
     try {
       const int64_t pos = stream_->Position();
-      if (stream_->Size() < pos + Count) {
+      if (auto* memory = dynamic_cast<TMemoryStream*>(stream_)) {
+        if (memory->Capacity() < pos + Count) memory->SetCapacity(pos + Count);
+      } else if (stream_->Size() < pos + Count) {
         stream_->SetSize(pos + Count);
         stream_->SetPosition(pos);
       }
@@ -72,6 +76,36 @@ bool SkipBytes(TStream* Stream, int64_t Count) {
     const int64_t n = std::min<int64_t>(Count, sizeof scratch);
     if (!ReadExact(Stream, scratch, n)) return false;
     Count -= n;
+  }
+  return true;
+}
+
+// Reads Rows stored rows of StoredLen bytes: the first Keep bytes (at most StoredLen) of row Y
+// go to Dest(Y), the rest is skipped; a nil Dest(Y) drops the row. False when the stream ends
+// first. A memory stream is copied row by row straight into place; any other stream (an
+// inflating one above all, which is much faster delivering large pieces than single rows) is
+// read in batches of rows through a block of about 1 MiB.
+template <class TDest>
+bool ReadRows(TStream* Stream, int32_t Rows, int64_t StoredLen, int64_t Keep, TDest Dest) {
+  constexpr int64_t kBatchBytes = int64_t{1} << 20;
+  if (dynamic_cast<TCustomMemoryStream*>(Stream) || StoredLen > kBatchBytes / 2) {
+    for (int32_t y = 0; y < Rows; ++y) {
+      uint8_t* row = Dest(y);
+      if (row) {
+        if (!ReadExact(Stream, row, Keep) || !SkipBytes(Stream, StoredLen - Keep)) return false;
+      } else if (!SkipBytes(Stream, StoredLen)) {
+        return false;
+      }
+    }
+    return true;
+  }
+  const int32_t batch = static_cast<int32_t>(std::min<int64_t>(Rows, kBatchBytes / StoredLen));
+  auto block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(batch * StoredLen));
+  for (int32_t y = 0; y < Rows; y += batch) {
+    const int32_t n = std::min(batch, Rows - y);
+    if (!ReadExact(Stream, block.get(), n * StoredLen)) return false;
+    for (int32_t i = 0; i < n; ++i)
+      if (uint8_t* row = Dest(y + i)) std::memcpy(row, block.get() + i * StoredLen, static_cast<size_t>(Keep));
   }
   return true;
 }
@@ -123,13 +157,13 @@ void TPXBitmap::SaveRawToStream(void* Buffer, TStream* Stream, bool PreSize) {
   t.RowAlignment = FRowAlignment;
   out.Value(t);
 
-  if (PreSize) out.Reserve(FRowLen * FHeight);
+  // Room for the rows, the alpha channel and the bytes around them at once.
+  if (PreSize) out.Reserve(RawStreamSize() - (sizeof kRawMagic + 8 + 3 * static_cast<int64_t>(FPalette.size()) + sizeof t));
   for (int32_t y = 0; y < FHeight; ++y) out.Put(GetScanline(y), FRowLen);
 
   TPXBitmap* alpha = FAlphaChannel.get();
   out.Value<uint8_t>(alpha ? 1 : 0);
   if (alpha) {
-    if (PreSize) out.Reserve(alpha->FRowLen * alpha->FHeight);
     for (int32_t y = 0; y < alpha->FHeight; ++y) out.Put(alpha->GetScanline(y), alpha->FRowLen);
     out.Value<uint8_t>(alpha->FFull);
   }
@@ -196,12 +230,8 @@ bool TPXBitmap::LoadRawFromStreamBounded(TStream* Stream, int64_t MaxBytes) try 
 
   // Each stored row fills the allocated row; the allocated length may differ when the
   // storage kept another row alignment.
-  const int64_t rowLen = FRowLen;
-  const int64_t common = std::min(rowLen, storedRowLen);
-  for (int32_t y = 0; y < FHeight; ++y) {
-    if (!ReadExact(Stream, GetScanline(y), common)) return fail();
-    if (storedRowLen > common && !SkipBytes(Stream, storedRowLen - common)) return fail();
-  }
+  const int64_t common = std::min(FRowLen, storedRowLen);
+  if (!ReadRows(Stream, FHeight, storedRowLen, common, [this](int32_t y) { return Scanline(y); })) return fail();
 
   uint8_t hasAlpha = 0;
   if (!ReadValue(Stream, hasAlpha)) return fail();
@@ -209,14 +239,9 @@ bool TPXBitmap::LoadRawFromStreamBounded(TStream* Stream, int64_t MaxBytes) try 
     TPXBitmap* alpha = GetAlphaChannel();
     const int64_t alphaRowLen = RowByteLength(t.Width, 8, 32);
     if (alphaRowLen > (remaining - storedRowLen * t.Height - 2) / t.Height) return fail();
-    for (int32_t y = 0; y < t.Height; ++y) {
-      if (alpha) {
-        const int64_t c = std::min(alphaRowLen, alpha->FRowLen);
-        if (!ReadExact(Stream, alpha->GetScanline(y), c) || !SkipBytes(Stream, alphaRowLen - c)) return fail();
-      } else if (!SkipBytes(Stream, alphaRowLen)) {
-        return fail();
-      }
-    }
+    const int64_t c = alpha ? std::min(alphaRowLen, alpha->FRowLen) : 0;
+    if (!ReadRows(Stream, t.Height, alphaRowLen, c, [alpha](int32_t y) { return alpha ? alpha->Scanline(y) : nullptr; }))
+      return fail();
     uint8_t alphaFull = 0;
     if (!ReadValue(Stream, alphaFull)) return fail();
     if (alpha) alpha->FFull = alphaFull;

@@ -106,7 +106,8 @@ void TZCompressionStream::Finish() {
 // ---------------------------------------------------------------------------------------------
 // TZDecompressionStream
 
-TZDecompressionStream::TZDecompressionStream(TStream* Source) : TCustomZStream(Source), FStartPos(FStreamPos) {
+TZDecompressionStream::TZDecompressionStream(TStream* Source)
+    : TCustomZStream(Source), FStartPos(FStreamPos), FMemorySource(dynamic_cast<TCustomMemoryStream*>(Source)) {
   FZRec.next_in = FBuffer;
   FZRec.avail_in = 0;
   Check<EZDecompressionError>(inflateInit(&FZRec));
@@ -114,10 +115,42 @@ TZDecompressionStream::TZDecompressionStream(TStream* Source) : TCustomZStream(S
 
 TZDecompressionStream::~TZDecompressionStream() { inflateEnd(&FZRec); }
 
+// Inflates from the memory source's bytes where they lie, as many as zlib takes in one call:
+// copying them through the transfer buffer would also cut every call's output short, and
+// inflate is markedly slower in small pieces.
+int32_t TZDecompressionStream::ReadInPlace(int32_t Count) {
+  constexpr int64_t kMaxInput = int64_t{1} << 30;
+  while (FZRec.avail_out > 0 && FLastResult != Z_STREAM_END) {
+    // Memory and size are asked afresh: the source may have changed between reads.
+    const int64_t size = FMemorySource->Size();
+    if (FStreamPos < 0 || FStreamPos >= size) break;
+    const auto avail = static_cast<uInt>(std::min(size - FStreamPos, kMaxInput));
+    FZRec.next_in = static_cast<Bytef*>(FMemorySource->Memory()) + FStreamPos;
+    FZRec.avail_in = avail;
+    const int r = inflate(&FZRec, Z_NO_FLUSH);
+    const int64_t before = FStreamPos - FStartPos;
+    FStreamPos += avail - FZRec.avail_in;
+    FZRec.next_in = FBuffer;
+    FZRec.avail_in = 0;
+    for (int64_t n = (FStreamPos - FStartPos) / kBufferSize - before / kBufferSize; n > 0; --n) Progress();
+    FLastResult = Check<EZDecompressionError>(r);
+    // No dictionary is ever supplied: waiting for one would spin.
+    if (FLastResult == Z_NEED_DICT) throw EZDecompressionError(ZResultText(Z_NEED_DICT));
+  }
+  FStream->Seek(FStreamPos, soBeginning);
+  return Count - static_cast<int32_t>(FZRec.avail_out);
+}
+
 int32_t TZDecompressionStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;
   FZRec.next_out = static_cast<Bytef*>(Buffer);
   FZRec.avail_out = static_cast<uInt>(Count);
+  if (FMemorySource) {
+    const int32_t done = ReadInPlace(Count);
+    FZRec.next_out = nullptr;
+    FZRec.avail_out = 0;
+    return done;
+  }
   if (FStream->Position() != FStreamPos) FStream->Seek(FStreamPos, soBeginning);
   while (FZRec.avail_out > 0 && FLastResult != Z_STREAM_END) {
     if (FZRec.avail_in == 0) {

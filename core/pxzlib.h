@@ -65,7 +65,9 @@ class TZCompressionStream : public TCustomZStream {
 
 // Inflates from Source on reading. After the zlib stream's end, Source is left right after the
 // compressed data and reads return 0. Data asking for a preset dictionary raises "need
-// dictionary"; corrupt data "data error".
+// dictionary"; corrupt data "data error". A memory stream as Source is inflated from in place
+// (no transfer buffer; OnProgress fires for each kBufferSize bytes consumed) and is left after
+// the bytes consumed at the end of every read.
 class TZDecompressionStream : public TCustomZStream {
  public:
   explicit TZDecompressionStream(TStream* Source);
@@ -83,7 +85,9 @@ class TZDecompressionStream : public TCustomZStream {
 
  private:
   void Skip(int64_t Count);
+  int32_t ReadInPlace(int32_t Count);
   int64_t FStartPos;
+  TCustomMemoryStream* FMemorySource;  // Source when it is a memory stream, else nil
   int FLastResult = Z_OK;
 };
 
