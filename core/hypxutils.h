@@ -55,6 +55,11 @@ inline uint64_t UInt64Min(uint64_t A, uint64_t B) { return B < A ? B : A; }
 inline int32_t ClampInt(int32_t Value, int32_t Min, int32_t Max) {
   return Value <= Min ? Min : (Value < Max ? Value : Max);
 }
+// A + B saturated to 32 bits (positions read from files may lie anywhere).
+inline int32_t AddClamped(int32_t A, int32_t B) {
+  const int64_t v = int64_t{A} + B;
+  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
+}
 inline uint8_t ClampByte(int32_t Value) {
   return static_cast<uint8_t>(Value < 0 ? 0 : (Value > 255 ? 255 : Value));
 }

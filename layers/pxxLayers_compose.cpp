@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/hypxutils.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_support.h"
@@ -39,11 +40,6 @@ void MakeMaskForm(TPXBitmap* Bitmap, bool Inverted) {
   if (!Bitmap || Bitmap->IsEmpty()) return;
   if (Inverted) NegativeRect(Bitmap, 0, 0, Bitmap->Width(), Bitmap->Height(), {}, nullptr);
   Bitmap->SetPixelFormat(px8g);
-}
-
-// A + B held in 32 bits (positions read from records may lie anywhere).
-int32_t AddClamped(int32_t A, int32_t B) {
-  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{A} + B, INT32_MIN, INT32_MAX));
 }
 
 int32_t ShadowColor(const TRGB& C) { return (int32_t{C.r} << 16) | (int32_t{C.g} << 8) | int32_t{C.b}; }

@@ -44,15 +44,16 @@ void TPXLayer::UpdateClientRect() {
   auto toClientX = [o](int32_t p) {
     const int32_t v = o->BitmapToClientX(p);
     const int32_t back = o->ClientToBitmapX(v);
-    return back < p ? v + 1 : back > p ? v - 1 : v;
+    return back < p ? AddClamped(v, 1) : back > p ? AddClamped(v, -1) : v;
   };
   auto toClientY = [o](int32_t p) {
     const int32_t v = o->BitmapToClientY(p);
     const int32_t back = o->ClientToBitmapY(v);
-    return back < p ? v + 1 : back > p ? v - 1 : v;
+    return back < p ? AddClamped(v, 1) : back > p ? AddClamped(v, -1) : v;
   };
   const int32_t x = GetPosX(), y = GetPosY();
-  FClientRect = TRect(toClientX(x), toClientY(y), toClientX(x + GetWidth()), toClientY(y + GetHeight()));
+  FClientRect = TRect(toClientX(x), toClientY(y), toClientX(AddClamped(x, GetWidth())),
+                      toClientY(AddClamped(y, GetHeight())));
 }
 
 int32_t TPXLayer::ClientToLayerX(int32_t X) const {

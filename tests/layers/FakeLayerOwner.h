@@ -81,8 +81,8 @@ class FakeLayerOwner : public IPXLayerOwner {
   }
   int32_t BitmapToClientX(int32_t Value) override { return Trunc32(Value * ZoomXValue / 100) + OriginX - ScrollX; }
   int32_t BitmapToClientY(int32_t Value) override { return Trunc32(Value * ZoomYValue / 100) + OriginY - ScrollY; }
-  int32_t ClientToBitmapX(int32_t Value) override { return Trunc32((Value - OriginX + ScrollX) * 100 / ZoomXValue); }
-  int32_t ClientToBitmapY(int32_t Value) override { return Trunc32((Value - OriginY + ScrollY) * 100 / ZoomYValue); }
+  int32_t ClientToBitmapX(int32_t Value) override { return Trunc32((double(Value) - OriginX + ScrollX) * 100 / ZoomXValue); }
+  int32_t ClientToBitmapY(int32_t Value) override { return Trunc32((double(Value) - OriginY + ScrollY) * 100 / ZoomYValue); }
   double ZoomX() override { return ZoomXValue; }
   double ZoomY() override { return ZoomYValue; }
   bool IsFastDrawingNow() override { return FastDrawing; }

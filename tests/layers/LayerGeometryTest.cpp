@@ -59,6 +59,15 @@ TEST(LayerGeometry, ClientRectAndConversions) {
   owner.ScrollX = 30;
   l->UpdateClientRect();
   EXPECT_EQ(l->ClientRect(), TRect(76, 0, 96, 20));
+
+  // A box read from a file at the far end of the coordinate range stays in range.
+  owner.ZoomXValue = owner.ZoomYValue = 100;
+  owner.OriginX = owner.ScrollX = 0;
+  l->SetPosXD(2147483000.0);
+  l->SetWidth(5000);
+  l->UpdateClientRect();
+  EXPECT_EQ(l->ClientRect().Left, 2147483000);
+  EXPECT_EQ(l->ClientRect().Right, INT32_MAX);
 }
 
 TEST(LayerGeometry, ConvertPoint) {
