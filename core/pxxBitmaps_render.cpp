@@ -4,8 +4,10 @@
 // packed DIBs.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/hypxutils.h"
@@ -61,6 +63,43 @@ void LowerToMap(const TPXIntegerArray& Map, int32_t Origin, int32_t First, int32
     if (i < static_cast<int64_t>(Map.size()) && Map[static_cast<size_t>(i)] < Size) break;
     --Last;
   }
+}
+
+// Whether a fast linear resampling of Src (SrcWidth x SrcHeight used) into the rectangle DestX,
+// DestY, DestWidth, DestHeight (inside Dest) may be written straight into Dest: the 1:1 pass that
+// would follow must be a plain copy of exactly the span the resampler writes. So: a plain 24-bit
+// picture and a plain pass (no alpha, transparency, opacity, operation or display adjustment),
+// real rows on both sides (neither is a view or virtual) whose addresses do not meet, sizes that
+// really resample, and no clip rectangle or one meeting the rectangle (an empty meeting is left
+// to the general road, whose clamped span differs from the resampler's).
+bool DirectFastLinear(TPXBitmap* Src, TPXBitmap* Dest, const TRect* ClipRect, int32_t DestX, int32_t DestY,
+                      int32_t DestWidth, int32_t DestHeight, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                      bool AlphaUsed, TResampleFilter Filter, int32_t Transparency, double Opacity,
+                      TPXBlendOperation Operation) {
+  if (Filter != rfFastLinear || Src->PixelFormat() != px24RGB || Dest->PixelFormat() != px24RGB) return false;
+  if (AlphaUsed || Transparency < 255 || Opacity < 1.0 || Operation != pxboNormal) return false;
+  if (Src->FChannelOffsetEnabled || Src->FContrast != 0 || Src->FDisplayRangeLow != 0 ||
+      Src->FDisplayRangeHigh != 0)
+    return false;
+  if (Src->IsVirtual() || Dest->IsVirtual()) return false;
+  if ((SrcWidth == DestWidth && SrcHeight == DestHeight) || (SrcWidth == 1 && SrcHeight == 1)) return false;
+  if (DestX < 0 || DestY < 0 || DestWidth <= 0 || DestHeight <= 0 || DestX + DestWidth > Dest->Width() ||
+      DestY + DestHeight > Dest->Height())
+    return false;
+  if (ClipRect) {
+    const int32_t l = std::max(ClipRect->Left, DestX), r = std::min(ClipRect->Right, DestX + DestWidth - 1);
+    const int32_t t = std::max(ClipRect->Top, DestY), b = std::min(ClipRect->Bottom, DestY + DestHeight - 1);
+    if (l > r || t > b) return false;
+  }
+  // The bytes from the first to the end of the last row used on each side.
+  auto rows = [](TPXBitmap* B, int32_t First, int32_t Last) {
+    const auto a = reinterpret_cast<uintptr_t>(B->Scanline(First)), b = reinterpret_cast<uintptr_t>(B->Scanline(Last));
+    const auto len = static_cast<uintptr_t>(std::max<int64_t>(B->RowLen(), 0));
+    return a && b ? std::pair<uintptr_t, uintptr_t>(std::min(a, b), std::max(a, b) + len)
+                  : std::pair<uintptr_t, uintptr_t>(0, 0);
+  };
+  const auto s = rows(Src, SrcY, SrcY + SrcHeight - 1), d = rows(Dest, DestY, DestY + DestHeight - 1);
+  return s.first && d.first && (s.second <= d.first || d.second <= s.first);
 }
 
 }  // namespace
@@ -147,6 +186,15 @@ void TPXBitmap::RenderToPXBitmapEx(TPXBitmap* Dest, TPXIntegerArray& ColMap, TPX
       TRect rect(0, 0, -1, -1);
       if (ClipRect)
         rect = TRect(ClipRect->Left - DestX, ClipRect->Top - DestY, ClipRect->Right - DestX, ClipRect->Bottom - DestY);
+      if (DirectFastLinear(this, Dest, ClipRect, DestX, DestY, DestWidth, DestHeight, SrcY, SrcWidth, SrcHeight,
+                           alphaUsed, Filter, Transparency, Opacity, Operation)) {
+        // The resampled picture would only be copied 1:1 into Dest's rectangle: the resampler
+        // writes that rectangle's clipped span straight into Dest instead.
+        TPXVirtualClippedBitmap view(Dest, TRect(DestX, DestY, DestX + DestWidth - 1, DestY + DestHeight - 1));
+        ResampleBitmap(&clipped, &view, nullptr, Filter, TPXProgressEvent(), nullptr, &rect);
+        Dest->DoChange();
+        return;
+      }
       if (PixelFormat() == px1g) {
         auto mono = TPXBitmap::CreateAllocated(SrcWidth, SrcHeight, px1g);
         result = TPXBitmap::CreateAllocated(DestWidth, DestHeight, projection ? px1g : px24RGB);

@@ -136,6 +136,25 @@ TPXBitmap* UsableAlpha(TPXBitmap* Src, bool UseAlpha) {
   return a;
 }
 
+// T[3i .. 3i+2] = pixel Cols[i] of the 3-byte row S of Width pixels, for i < N (columns inside
+// the row). A pixel with a byte after it in the row moves as one 4-byte word; the extra byte
+// lands on the next pixel's place and is overwritten by it, so nothing is written past the N
+// pixels: the last one always moves as 3 bytes.
+void GatherPixels(const uint8_t* S, int32_t Width, const int32_t* Cols, int32_t N, uint8_t* T) {
+  if (N <= 0) return;
+  for (int32_t i = 0; i < N - 1; ++i, T += 3) {
+    const int32_t c = Cols[i];
+    if (c < Width - 1) {
+      uint32_t v;
+      std::memcpy(&v, S + int64_t{c} * 3, 4);
+      std::memcpy(T, &v, 4);
+    } else {
+      std::memcpy(T, S + int64_t{c} * 3, 3);
+    }
+  }
+  std::memcpy(T, S + int64_t{Cols[N - 1]} * 3, 3);
+}
+
 // The per-row loop every routine shares. Pixel(s, sx, d, y) writes one destination pixel;
 // rows whose source row repeats are copied from the previous destination row when Reuse.
 template <class RowStart, class Pixel>
@@ -307,6 +326,70 @@ void BlendRun(uint8_t* d, const uint8_t* t, const uint8_t* a, const TWeights& W,
 #endif
 }
 
+// GatherPixels planned once for the rows of a call. Output pixels go in groups of five; a group
+// whose source pixels lie within five neighbouring pixels (a zoomed-in map repeats columns) is
+// moved with one byte shuffle of a 16-byte load. Its 16-byte store reaches the first byte of
+// the next pixel, which is written afterwards, so only groups followed by a pixel are planned;
+// the rest goes through GatherPixels.
+class TGatherPlan {
+ public:
+  TGatherPlan(const int32_t* Cols, int32_t N, int32_t Width) : cols_(Cols), n_(N), width_(Width) {
+#if defined(PX_RENDER_SSSE3)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (!ssse3) return;
+    const int32_t groups = N > 0 ? (N - 1) / 5 : 0;
+    base_.assign(static_cast<size_t>(groups), -1);
+    masks_.resize(static_cast<size_t>(groups) * 16);
+    for (int32_t g = 0; g < groups; ++g) {
+      const int32_t* c = Cols + 5 * g;
+      const int32_t lo = *std::min_element(c, c + 5), hi = *std::max_element(c, c + 5);
+      // The load of 16 bytes from the lowest pixel stays inside the row.
+      if (hi - lo > 4 || int64_t{lo} * 3 + 16 > int64_t{Width} * 3) continue;
+      base_[static_cast<size_t>(g)] = lo;
+      int8_t* m = &masks_[static_cast<size_t>(g) * 16];
+      for (int32_t k = 0; k < 5; ++k)
+        for (int32_t ch = 0; ch < 3; ++ch) m[3 * k + ch] = static_cast<int8_t>(3 * (c[k] - lo) + ch);
+      m[15] = -128;
+      shuffled_ = true;
+    }
+#endif
+  }
+
+  void Run(const uint8_t* S, uint8_t* T) const {
+    int32_t done = 0;
+#if defined(PX_RENDER_SSSE3)
+    if (shuffled_) {
+      RunGroups(S, T);
+      done = static_cast<int32_t>(base_.size()) * 5;
+    }
+#endif
+    GatherPixels(S, width_, cols_ + done, n_ - done, T + int64_t{done} * 3);
+  }
+
+ private:
+#if defined(PX_RENDER_SSSE3)
+  __attribute__((target("ssse3"))) void RunGroups(const uint8_t* S, uint8_t* T) const {
+    const auto groups = static_cast<int32_t>(base_.size());
+    for (int32_t g = 0; g < groups; ++g, T += 15) {
+      const int32_t b = base_[static_cast<size_t>(g)];
+      if (b >= 0) {
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&masks_[static_cast<size_t>(g) * 16]));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S + int64_t{b} * 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(T), _mm_shuffle_epi8(v, m));
+      } else {
+        GatherPixels(S, width_, cols_ + 5 * g, 5, T);
+      }
+    }
+  }
+#endif
+
+  const int32_t* cols_;
+  int32_t n_, width_;
+  std::vector<int32_t> base_;  // per group: the lowest source pixel, or -1 to move pixel by pixel
+  std::vector<int8_t> masks_;  // 16 per group
+  bool shuffled_ = false;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -344,13 +427,37 @@ void TPXBitmap::Render24RGB(TPXBitmap* Dest, std::span<const int32_t> ColMap, st
   }
   if (!ResolveSpan(this, Dest, ColMap, RowMap, SrcX, SrcY, DestX, DestY, X1, Y1, X2, Y2, S)) return;
   if (!adjusted) {
-    DrawRows(this, Dest, S, RowReuse, [](int32_t) {},
-             [](const uint8_t* s, int32_t sx, uint8_t* d, int32_t) {
-               const uint8_t* p = s + sx * 3;
-               d[0] = p[0];
-               d[1] = p[1];
-               d[2] = p[2];
-             });
+    // Plain copies through the maps. Nothing here reads the destination, so a row whose source
+    // row repeats is the previous row again: it is copied whenever the destination's rows are
+    // real memory, not only when RowReuse asks for it.
+    const int32_t n = S.Count(), width = Width();
+    const size_t bytes = static_cast<size_t>(n) * 3;
+    const bool reuse = RowReuse || !Dest->IsVirtual();
+    const TGatherPlan gather(S.Cols.data(), n, width);
+    int32_t prevSy = -1;
+    const uint8_t* prev = nullptr;
+    for (int32_t y = S.Y1; y <= S.Y2; ++y) {
+      const int32_t sy = S.Rows[static_cast<size_t>(y - S.Y1)];
+      uint8_t* d = Dest->Scanline(y);
+      if (!d) {
+        prev = nullptr;
+        continue;
+      }
+      d += static_cast<int64_t>(S.X1) * 3;
+      if (reuse && prev && sy == prevSy) {
+        std::memmove(d, prev, bytes);
+        prev = d;
+        continue;
+      }
+      const uint8_t* s = Scanline(sy);
+      if (!s) {
+        prev = nullptr;
+        continue;
+      }
+      gather.Run(s, d);
+      prevSy = sy;
+      prev = d;
+    }
     return;
   }
   TChannelTables C;
@@ -401,6 +508,10 @@ void TPXBitmap::Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool U
     const int32_t* cols = S.Cols.data();
     int32_t prevSy = -1;
     const uint8_t* prev = nullptr;
+    // The source row last gathered into pixels and alphas: a repeated source row is not gathered
+    // again (the gathered runs depend on the source alone).
+    int32_t gatheredSy = -1;
+    const TGatherPlan gather(cols, run ? 0 : n, Width());
     for (int32_t y = S.Y1; y <= S.Y2; ++y) {
       const int32_t sy = S.Rows[static_cast<size_t>(y - S.Y1)];
       uint8_t* d = Dest->Scanline(y);
@@ -423,9 +534,12 @@ void TPXBitmap::Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool U
       const uint8_t* t = s + static_cast<int64_t>(cols[0]) * 3;
       const uint8_t* ta = a ? a + cols[0] : nullptr;
       if (!run) {
-        for (int32_t i = 0; i < n; ++i) std::memcpy(&pixels[static_cast<size_t>(i) * 3], s + cols[i] * 3, 3);
-        if (a)
-          for (int32_t i = 0; i < n; ++i) alphas[static_cast<size_t>(i)] = a[cols[i]];
+        if (sy != gatheredSy) {
+          gather.Run(s, pixels.data());
+          if (a)
+            for (int32_t i = 0; i < n; ++i) alphas[static_cast<size_t>(i)] = a[cols[i]];
+          gatheredSy = sy;
+        }
         t = pixels.data();
         ta = a ? alphas.data() : nullptr;
       }

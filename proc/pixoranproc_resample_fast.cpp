@@ -4,7 +4,13 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PX_FL_X86 1
+#endif
 
 #include "core/hypxutils_threads.h"
 #include "core/pxxBitmaps.h"
@@ -38,6 +44,117 @@ struct TFlDiv {
   }
 };
 
+// Exact reciprocal for 16-bit lanes: floor(s * M / 2^16) = floor(s / n) for 2 <= n <= 16 and
+// every box sum s <= 255 n of 8-bit samples (the rule above with 2^16: s * n < 2^16).
+inline uint16_t FlMagic16(int32_t n) { return static_cast<uint16_t>(65536 / n + 1); }
+
+#if defined(PX_FL_X86)
+// pshufb masks gathering up to four 3-byte pixels as B0..B3 G0..G3 R0..R3 and four zero bytes;
+// entry k keeps the first k pixels and zeroes the rest.
+struct TFlMasks {
+  alignas(16) int8_t M[5][16];
+};
+constexpr TFlMasks MakeFlMasks() {
+  TFlMasks m{};
+  for (int k = 0; k <= 4; ++k)
+    for (int i = 0; i < 16; ++i) {
+      const int ch = i / 4, j = i % 4;
+      m.M[k][i] = static_cast<int8_t>(ch < 3 && j < k ? 3 * j + ch : -128);
+    }
+  return m;
+}
+constexpr TFlMasks kFlMasks = MakeFlMasks();
+
+bool FlHaveSsse3() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+}
+
+// Channel sums of the N pixels from P in 16-bit lanes as (B01, B23, G01, G23, R01, R23, 0, 0),
+// four pixels per 16-byte load; the last load ends at most 4 bytes past the box.
+__attribute__((target("ssse3"))) inline __m128i FlBoxSum24(const uint8_t* P, int32_t N, __m128i Ones) {
+  const auto* masks = reinterpret_cast<const __m128i*>(kFlMasks.M);
+  __m128i acc = _mm_maddubs_epi16(
+      _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P)), masks[std::min(N, 4)]), Ones);
+  for (N -= 4; N > 0; N -= 4) {
+    P += 12;
+    acc = _mm_add_epi16(acc, _mm_maddubs_epi16(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P)),
+                                                                masks[std::min(N, 4)]),
+                                               Ones));
+  }
+  return acc;
+}
+
+// Horizontal boxes of a 3-channel 8-bit row for columns 0 .. N-1 (N a multiple of 4): column c
+// averages Len[c] (2..16) pixels from X0[c] with the reciprocals Magic[4c .. 4c+2]. Writes 4
+// bytes past column N's start.
+__attribute__((target("ssse3"))) void FlBoxRow24Ssse3(const uint8_t* S, uint8_t* W, const int32_t* X0,
+                                                      const int32_t* Len, const uint16_t* Magic, int32_t N) {
+  const __m128i ones = _mm_set1_epi8(1);
+  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -128, -128, -128, -128);
+  for (int32_t c = 0; c < N; c += 4) {
+    const __m128i a0 = FlBoxSum24(S + 3 * static_cast<int64_t>(X0[c]), Len[c], ones);
+    const __m128i a1 = FlBoxSum24(S + 3 * static_cast<int64_t>(X0[c + 1]), Len[c + 1], ones);
+    const __m128i a2 = FlBoxSum24(S + 3 * static_cast<int64_t>(X0[c + 2]), Len[c + 2], ones);
+    const __m128i a3 = FlBoxSum24(S + 3 * static_cast<int64_t>(X0[c + 3]), Len[c + 3], ones);
+    // (B, G, R, 0) per column, two columns a vector, then divided and packed to 12 bytes.
+    const __m128i m01 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Magic + 4 * static_cast<int64_t>(c)));
+    const __m128i m23 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Magic + 4 * static_cast<int64_t>(c) + 8));
+    const __m128i d01 = _mm_mulhi_epu16(_mm_hadd_epi16(a0, a1), m01);
+    const __m128i d23 = _mm_mulhi_epu16(_mm_hadd_epi16(a2, a3), m23);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(W + 3 * static_cast<int64_t>(c)),
+                     _mm_shuffle_epi8(_mm_packus_epi16(d01, d23), pack));
+  }
+}
+#endif
+
+#if defined(__SSE2__)
+// Horizontal boxes of a one-channel 8-bit row for columns 0 .. N-1 (N a multiple of 4): column c
+// averages the bytes of Mask[c] (a prefix of 2..8 bytes) in the 8 bytes from X0[c], with the
+// reciprocal Magic[2c] (Magic[2c + 1] = 0). Two columns share a vector; one sum of absolute
+// differences against zero adds each half.
+void FlBoxRow8Sse2(const uint8_t* S, uint8_t* W, const int32_t* X0, const uint64_t* Mask, const uint16_t* Magic,
+                   int32_t N) {
+  const __m128i zero = _mm_setzero_si128();
+  auto pair = [&](int32_t c) {
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(S + X0[c]));
+    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(S + X0[c + 1]));
+    const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Mask + c));
+    return _mm_sad_epu8(_mm_and_si128(_mm_unpacklo_epi64(a, b), m), zero);  // 32-bit lanes: a, 0, b, 0
+  };
+  for (int32_t c = 0; c < N; c += 4) {
+    const __m128i sums = _mm_packs_epi32(pair(c), pair(c + 2));  // 16-bit lanes: s0 0 s1 0 s2 0 s3 0
+    const __m128i q = _mm_mulhi_epu16(sums, _mm_loadu_si128(reinterpret_cast<const __m128i*>(Magic + 2 * c)));
+    const __m128i w = _mm_packs_epi32(q, q);  // the quotients as 32-bit lanes, narrowed to 16 bits
+    const auto out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+    std::memcpy(W + c, &out, 4);
+  }
+}
+#endif
+
+// D[k] = floor((Rows[0][k] + .. + Rows[N-1][k]) / N) for k < Len, 2 <= N <= 16, M = FlMagic16(N).
+void FlBoxColumns8(const uint8_t* const* Rows, int32_t N, uint16_t M, uint8_t* D, size_t Len) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), m = _mm_set1_epi16(static_cast<int16_t>(M));
+  for (; k + 16 <= Len; k += 16) {
+    __m128i lo = zero, hi = zero;
+    for (int32_t j = 0; j < N; ++j) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[j] + k));
+      lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+      hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + k),
+                     _mm_packus_epi16(_mm_mulhi_epu16(lo, m), _mm_mulhi_epu16(hi, m)));
+  }
+#endif
+  for (; k < Len; ++k) {
+    uint32_t s = 0;
+    for (int32_t j = 0; j < N; ++j) s += Rows[j][k];
+    D[k] = static_cast<uint8_t>((s * M) >> 16);
+  }
+}
+
 // The fast linear geometry shared by the bands: destination columns L..L+Cols-1 with their source
 // boxes (reducing) or source pairs and fractions (enlarging), rows the same way.
 struct TFlPlan {
@@ -49,18 +166,31 @@ struct TFlPlan {
   std::vector<int32_t> X0, X1, Ca, Cb;
   std::vector<double> Cf;
   std::vector<TFlDiv> XDiv;
+  // 8-bit three-channel reduction: the first VecCols columns (a multiple of 4) are summed with
+  // vectors, column c over XLen[c] pixels with the reciprocals XMagic[4c .. 4c+3].
+  int32_t VecCols = 0;
+  std::vector<int32_t> XLen;
+  std::vector<uint16_t> XMagic;
+  // 8-bit one-channel reduction: the same for boxes of 2..8 pixels, with byte masks XMask[c] and
+  // reciprocals XMagic[2c] (and a zero lane).
+  std::vector<uint64_t> XMask;
+  // 8-bit reduction with every row box of at most 16 rows: a box's work rows are summed at once.
+  bool VecRows = false;
+  int32_t Slots = 2;  // work rows kept: at least the tallest box when VecRows
 };
 
 // One band of destination rows. The horizontal pass makes each needed source row into a work row
-// of samples on demand, and the last two are kept: neighbouring reducing boxes share a row, an
-// enlarging row reads two neighbouring rows.
+// of samples on demand; row r is kept in slot r mod Slots, so a box's rows (requested in rising
+// order, at most Slots of them) stay at hand together and neighbouring reducing boxes share one.
+// An enlarging row reads two neighbouring rows.
 template <typename T, int NC, typename Acc>
 class TFlBand {
  public:
   explicit TFlBand(const TFlPlan& P)
-      : p_(P), workLen_(static_cast<size_t>(P.Cols) * NC) {
-    for (auto& s : slot_) s.Row.resize(workLen_);
-    if (p_.Ys <= 1) acc_.resize(workLen_);
+      : p_(P), workLen_(static_cast<size_t>(P.Cols) * NC), slot_(static_cast<size_t>(std::max(P.Slots, 2))) {
+    // The vector horizontal pass stores 16 bytes at a time: room past the last sample.
+    for (auto& s : slot_) s.Row.resize(workLen_ + 16);
+    if (p_.Ys <= 1 && !p_.VecRows) acc_.resize(workLen_);
   }
 
   void Run(int32_t First, int32_t Count, TRsProgress* Progress, int32_t Bands, int32_t Rows) {
@@ -78,15 +208,11 @@ class TFlBand {
   };
 
   const T* WorkRow(int32_t r) {
-    for (int k = 0; k < 2; ++k)
-      if (slot_[k].Index == r) {
-        recent_ = k;
-        return slot_[k].Row.data();
-      }
-    recent_ = 1 - recent_;
-    TSlot& s = slot_[recent_];
-    s.Index = r;
-    Horizontal(r, s.Row.data());
+    TSlot& s = slot_[static_cast<size_t>(r) % slot_.size()];
+    if (s.Index != r) {
+      s.Index = r;
+      Horizontal(r, s.Row.data());
+    }
     return s.Row.data();
   }
 
@@ -110,9 +236,26 @@ class TFlBand {
       }
       return;
     }
+    int32_t c = 0;
+#if defined(PX_FL_X86)
+    if constexpr (std::is_same_v<T, uint8_t> && NC == 3) {
+      if (p_.VecCols > 0) {
+        FlBoxRow24Ssse3(s, w, p_.X0.data(), p_.XLen.data(), p_.XMagic.data(), p_.VecCols);
+        c = p_.VecCols;
+      }
+    }
+#endif
+#if defined(__SSE2__)
+    if constexpr (std::is_same_v<T, uint8_t> && NC == 1) {
+      if (p_.VecCols > 0) {
+        FlBoxRow8Sse2(s, w, p_.X0.data(), p_.XMask.data(), p_.XMagic.data(), p_.VecCols);
+        c = p_.VecCols;
+      }
+    }
+#endif
     // Each box summed directly, the channels in registers: boxes are short, and a box sum
     // always fits in Acc.
-    for (int32_t c = 0; c < cols; ++c) {
+    for (; c < cols; ++c) {
       const auto sc = static_cast<size_t>(c);
       const T* px = s + static_cast<int64_t>(p_.X0[sc]) * NC;
       const T* end = s + (static_cast<int64_t>(p_.X1[sc]) + 1) * NC;
@@ -146,6 +289,16 @@ class TFlBand {
     const auto r0 = static_cast<int32_t>(std::min<int64_t>(RsRound(y / p_.Ys), sH - 1));
     const auto r1 =
         static_cast<int32_t>(std::clamp<int64_t>(RsRound(std::min(y + 1, p_.dH - 1) / p_.Ys), r0, sH - 1));
+    if constexpr (std::is_same_v<T, uint8_t>) {
+      if (p_.VecRows) {
+        const int32_t n = r1 - r0 + 1;
+        const uint8_t* rows[16];
+        for (int32_t r = r0; r <= r1; ++r) rows[r - r0] = WorkRow(r);
+        if (n == 1) std::memcpy(d, rows[0], workLen_);
+        else FlBoxColumns8(rows, n, FlMagic16(n), d, workLen_);
+        return;
+      }
+    }
     Acc* acc = acc_.data();
     std::fill(acc, acc + workLen_, Acc{0});
     for (int32_t r = r0; r <= r1; ++r) {
@@ -161,8 +314,7 @@ class TFlBand {
 
   const TFlPlan& p_;
   const size_t workLen_;
-  TSlot slot_[2];
-  int recent_ = 0;
+  std::vector<TSlot> slot_;
   std::vector<Acc> acc_;
 };
 
@@ -269,6 +421,60 @@ void FastLinear(TPXBitmap* Src, TPXBitmap* Dst, TObject* Sender, const TPXProgre
       const int64_t r1 = std::clamp<int64_t>(RsRound(std::min(y + 1, dH - 1) / ys), r0, sH - 1);
       maxBoxY = std::max<uint64_t>(maxBoxY, static_cast<uint64_t>(r1 - r0 + 1));
     }
+  if constexpr (std::is_same_v<T, uint8_t>) {
+    if (ys <= 1 && maxBoxY <= 16) {
+      p.VecRows = true;
+      p.Slots = static_cast<int32_t>(std::max<uint64_t>(maxBoxY, 2));
+    }
+  }
+#if defined(PX_FL_X86)
+  if constexpr (std::is_same_v<T, uint8_t> && NC == 3) {
+    // Columns from the left while the box has 2..16 pixels and its last 16-byte load stays
+    // inside the source row.
+    if (xs <= 1 && FlHaveSsse3()) {
+      int32_t n = 0;
+      while (n < cols) {
+        const auto sn = static_cast<size_t>(n);
+        const int32_t len = p.X1[sn] - p.X0[sn] + 1;
+        if (len < 2 || len > 16 || 3 * int64_t{p.X0[sn]} + 12 * ((len - 1) / 4) + 16 > 3 * int64_t{sW}) break;
+        ++n;
+      }
+      p.VecCols = n & ~3;
+      p.XLen.resize(static_cast<size_t>(p.VecCols));
+      p.XMagic.resize(static_cast<size_t>(p.VecCols) * 4);
+      for (size_t c = 0; c < static_cast<size_t>(p.VecCols); ++c) {
+        const int32_t len = p.X1[c] - p.X0[c] + 1;
+        p.XLen[c] = len;
+        p.XMagic[4 * c] = p.XMagic[4 * c + 1] = p.XMagic[4 * c + 2] = FlMagic16(len);
+        p.XMagic[4 * c + 3] = 0;
+      }
+    }
+  }
+#endif
+#if defined(__SSE2__)
+  if constexpr (std::is_same_v<T, uint8_t> && NC == 1) {
+    // Columns from the left while the box has 2..8 pixels and its 8-byte load stays inside the
+    // source row.
+    if (xs <= 1) {
+      int32_t n = 0;
+      while (n < cols) {
+        const auto sn = static_cast<size_t>(n);
+        const int32_t len = p.X1[sn] - p.X0[sn] + 1;
+        if (len < 2 || len > 8 || int64_t{p.X0[sn]} + 8 > int64_t{sW}) break;
+        ++n;
+      }
+      p.VecCols = n & ~3;
+      p.XMask.resize(static_cast<size_t>(p.VecCols));
+      p.XMagic.resize(static_cast<size_t>(p.VecCols) * 2);
+      for (size_t c = 0; c < static_cast<size_t>(p.VecCols); ++c) {
+        const int32_t len = p.X1[c] - p.X0[c] + 1;
+        p.XMask[c] = len == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * len)) - 1;
+        p.XMagic[2 * c] = FlMagic16(len);
+        p.XMagic[2 * c + 1] = 0;
+      }
+    }
+  }
+#endif
   const int32_t bands = FlSharedRows(Src) && FlSharedRows(Dst) ? std::max(1, ChooseThreadCount(sW, sH)) : 1;
   TRsProgress progress(OnProgress, Sender);
   const bool narrow = static_cast<uint64_t>(p.MaxV) * std::max(maxBoxX, maxBoxY) < (uint64_t{1} << 32);

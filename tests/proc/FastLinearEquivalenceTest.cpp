@@ -114,6 +114,8 @@ const Size4 kSizes[] = {
     {1, 1, 7, 5},      {7, 5, 1, 1},     {1, 9, 4, 3},      {9, 1, 3, 4},     {31, 29, 30, 28}, {29, 31, 30, 32},
     {300, 7, 11, 200}, {7, 300, 200, 11}, {5, 5, 5, 5},     {1000, 3, 7, 3},  {3, 1000, 3, 7},  {2, 2, 1, 3},
     {8, 4, 4, 8},      {1, 1, 1, 2},     {6, 1, 1, 1},      {997, 13, 3, 2},
+    // Boxes of 5..17 pixels and rows, across the 4-pixel steps of the vector sums and their limit.
+    {135, 120, 30, 8}, {225, 96, 30, 8}, {345, 64, 30, 5},  {460, 45, 30, 3}, {150, 150, 10, 10},
 };
 
 // Rectangles: none, the "whole" marker, inside, reaching past every side, a single pixel, outside.
@@ -161,7 +163,7 @@ TEST(FastLinearEquivalence, ExtremeSamplesMatchReference) {
   // All-maximum pictures: sums and rounding at the top of the range must not wrap or overshoot;
   // a 16-bit box of 70000 samples passes 2^32.
   for (const Size4& s : {Size4{37, 23, 10, 7}, Size4{10, 7, 37, 23}, Size4{600, 2, 1, 1}, Size4{70000, 2, 2, 1},
-                         Size4{2, 70000, 1, 2}}) {
+                         Size4{2, 70000, 1, 2}, Size4{150, 150, 10, 10}, Size4{460, 45, 30, 3}}) {
     for (TPXPixelFormat f : {px24RGB, px8g, px16g}) {
       auto src = RsNew(s.sW, s.sH, f);
       for (int y = 0; y < s.sH; ++y) std::memset(src->Scanline(y), 0xFF, static_cast<size_t>(src->RowLen()));
