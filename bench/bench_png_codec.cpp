@@ -26,7 +26,7 @@
 #include "platform/rtl/Classes.h"
 
 // Last: MagickCore defines macros that clash with our member names.
-#include <wand/MagickWand.h>
+#include "bench/BenchMagick.h"
 
 namespace {
 
@@ -203,26 +203,11 @@ std::string EncodeMagick(bool Interlaced) {
 
 // --- benchmarks --------------------------------------------------------------------------------
 
-// The fastest call of each side: the machine may be busy with other work, and the minimum is
-// the time the code needs.
-struct Times {
-  double Ours = 1e9, Peer = 1e9, Magick = 1e9;
-  void Add(double& Slot, double T) { Slot = std::min(Slot, T); }
-};
-
-void Report(benchmark::State& State, const Times& T) {
-  State.counters["ours_ms"] = T.Ours * 1e3;
-  State.counters["libpng_ms"] = T.Peer * 1e3;
-  State.counters["magick_ms"] = T.Magick * 1e3;
-  State.counters["ratio"] = T.Ours / T.Peer;
-  State.counters["magick_ratio"] = T.Ours / T.Magick;
-}
-
 void BM_PngDecode(benchmark::State& State) {
   const bool interlaced = State.range(0) != 0;
   const std::string file = EncodeLibpng(interlaced);
   std::vector<uint8_t> pixels;
-  Times t;
+  CodecTimes t;
   for (auto _ : State) {
     pixels = {};
     const auto a = Clock::now();
@@ -240,13 +225,13 @@ void BM_PngDecode(benchmark::State& State) {
     State.SetIterationTime(Seconds(a, b));
     benchmark::DoNotOptimize(pixels.data());
   }
-  Report(State, t);
+  ReportCodecTimes(State, t, "libpng");
 }
 
 void BM_PngEncode(benchmark::State& State) {
   const bool interlaced = State.range(0) != 0;
   ThePicture();
-  Times t;
+  CodecTimes t;
   size_t oursSize = 0, peerSize = 0;
   for (auto _ : State) {
     const auto a = Clock::now();
@@ -263,7 +248,7 @@ void BM_PngEncode(benchmark::State& State) {
       t.Add(t.Magick, WallSeconds(e, WallClock::now()));
     }
   }
-  Report(State, t);
+  ReportCodecTimes(State, t, "libpng");
   State.counters["size_ratio"] = double(oursSize) / double(peerSize);
 }
 
@@ -274,11 +259,4 @@ BENCHMARK(BM_PngDecode)->ArgName("interlaced")->Arg(0)->Arg(1)->Iterations(8)->U
 BENCHMARK(BM_PngEncode)->ArgName("interlaced")->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(
     benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-  MagickWandGenesis();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  MagickWandTerminus();
-  return 0;
-}
+int main(int argc, char** argv) { return BenchMagickMain(argc, argv); }

@@ -52,6 +52,30 @@ Picture& Big() {
   return p;
 }
 
+// Each iteration times Ours, then pixman compositing Source (through Mask, if any) onto Dest
+// with Op over Width x Height; the iteration's time is ours, and the counters give both means
+// and their ratio.
+template <class Render>
+void TimeAgainstPixman(benchmark::State& state, Render&& Ours, pixman_op_t Op, pixman_image_t* Source,
+                       pixman_image_t* Mask, pixman_image_t* Dest, int32_t Width, int32_t Height) {
+  double ours = 0, theirs = 0;
+  for (auto _ : state) {
+    auto a = BenchClock::now();
+    Ours();
+    benchmark::ClobberMemory();
+    const double o = BenchSeconds(a, BenchClock::now());
+    a = BenchClock::now();
+    pixman_image_composite32(Op, Source, Mask, Dest, 0, 0, 0, 0, 0, 0, Width, Height);
+    benchmark::ClobberMemory();
+    theirs += BenchSeconds(a, BenchClock::now());
+    ours += o;
+    state.SetIterationTime(o);
+  }
+  state.counters["ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
+  state.counters["pixman_ms"] = theirs / static_cast<double>(state.iterations()) * 1e3;
+  state.counters["ratio"] = ours / theirs;
+}
+
 void BM_RenderFit(benchmark::State& state, TResampleFilter Filter, pixman_filter_t Peer) {
   Picture& src = Big();
   constexpr int32_t dw = 1440, dh = 1080;
@@ -64,24 +88,15 @@ void BM_RenderFit(benchmark::State& state, TResampleFilter Filter, pixman_filter
                               pixman_double_to_fixed(static_cast<double>(src.H) / dh));
   pixman_image_set_transform(s, &t);
   pixman_image_set_filter(s, Peer, nullptr, 0);
-  double ours = 0, theirs = 0;
-  for (auto _ : state) {
-    auto a = BenchClock::now();
-    src.Bitmap->RenderToPXBitmap(dst.get(), 0, 0, dw, dh, 0, 0, src.W, src.H, false, 255, Filter, pxboNormal, 1.0);
-    benchmark::ClobberMemory();
-    const double o = BenchSeconds(a, BenchClock::now());
-    a = BenchClock::now();
-    pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, 0, 0, 0, 0, 0, 0, dw, dh);
-    benchmark::ClobberMemory();
-    theirs += BenchSeconds(a, BenchClock::now());
-    ours += o;
-    state.SetIterationTime(o);
-  }
+  TimeAgainstPixman(
+      state,
+      [&] {
+        src.Bitmap->RenderToPXBitmap(dst.get(), 0, 0, dw, dh, 0, 0, src.W, src.H, false, 255, Filter, pxboNormal,
+                                     1.0);
+      },
+      PIXMAN_OP_SRC, s, nullptr, d, dw, dh);
   pixman_image_unref(s);
   pixman_image_unref(d);
-  state.counters["ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
-  state.counters["pixman_ms"] = theirs / static_cast<double>(state.iterations()) * 1e3;
-  state.counters["ratio"] = ours / theirs;
 }
 
 void BM_RenderBlend(benchmark::State& state) {
@@ -94,25 +109,15 @@ void BM_RenderBlend(benchmark::State& state) {
   pixman_image_t* s = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, src.Words.data(), w * 4);
   pixman_image_t* m = pixman_image_create_bits(PIXMAN_a8, w, h, reinterpret_cast<uint32_t*>(mask.data()), w);
   pixman_image_t* d = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, back.Words.data(), w * 4);
-  double ours = 0, theirs = 0;
-  for (auto _ : state) {
-    auto a = BenchClock::now();
-    src.Bitmap->RenderToPXBitmap(back.Bitmap.get(), 0, 0, w, h, 0, 0, w, h, true, 255, rfNone, pxboNormal, 1.0);
-    benchmark::ClobberMemory();
-    const double o = BenchSeconds(a, BenchClock::now());
-    a = BenchClock::now();
-    pixman_image_composite32(PIXMAN_OP_OVER, s, m, d, 0, 0, 0, 0, 0, 0, w, h);
-    benchmark::ClobberMemory();
-    theirs += BenchSeconds(a, BenchClock::now());
-    ours += o;
-    state.SetIterationTime(o);
-  }
+  TimeAgainstPixman(
+      state,
+      [&] {
+        src.Bitmap->RenderToPXBitmap(back.Bitmap.get(), 0, 0, w, h, 0, 0, w, h, true, 255, rfNone, pxboNormal, 1.0);
+      },
+      PIXMAN_OP_OVER, s, m, d, w, h);
   pixman_image_unref(s);
   pixman_image_unref(m);
   pixman_image_unref(d);
-  state.counters["ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
-  state.counters["pixman_ms"] = theirs / static_cast<double>(state.iterations()) * 1e3;
-  state.counters["ratio"] = ours / theirs;
 }
 
 BENCHMARK_CAPTURE(BM_RenderFit, render_fit_none_vs_nearest, rfNone, PIXMAN_FILTER_NEAREST)

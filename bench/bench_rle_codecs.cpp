@@ -22,7 +22,7 @@
 #include "platform/rtl/Classes.h"
 
 // Last: MagickCore defines macros that clash with our member names.
-#include <wand/MagickWand.h>
+#include "bench/BenchMagick.h"
 
 namespace {
 
@@ -146,11 +146,4 @@ BENCHMARK_CAPTURE(BM_RleDecode, bmp_rle8, TKind::Bmp)->Iterations(5)->UseManualT
 BENCHMARK_CAPTURE(BM_RleDecode, targa_rle24, TKind::Targa)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RleDecode, pcx_rle8, TKind::Pcx)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-  MagickWandGenesis();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  MagickWandTerminus();
-  return 0;
-}
+int main(int argc, char** argv) { return BenchMagickMain(argc, argv); }

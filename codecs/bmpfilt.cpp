@@ -641,15 +641,7 @@ void EncodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXPro
     } else if (bits == 24) {
       std::memcpy(out.data(), pic->Scanline(y), static_cast<size_t>(w) * 3);
     } else {
-      const auto* rgb = reinterpret_cast<const TRGB*>(pic->Scanline(y));
-      const uint8_t* a = alpha ? alpha->Scanline(y) : nullptr;
-      for (int32_t x = 0; x < w; ++x) {
-        uint8_t* d = out.data() + 4 * int64_t{x};
-        d[0] = rgb[x].b;
-        d[1] = rgb[x].g;
-        d[2] = rgb[x].r;
-        d[3] = a ? a[x] : 255;
-      }
+      PutBgraRow(out.data(), reinterpret_cast<const TRGB*>(pic->Scanline(y)), alpha ? alpha->Scanline(y) : nullptr, w);
     }
     write(out.data(), rowLen);
     if (shortWrite) break;

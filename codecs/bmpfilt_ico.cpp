@@ -12,6 +12,7 @@
 #include "core/hypxutils.h"
 #include "core/hypxutils_system.h"
 #include "core/neurquant.h"
+#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_iohooks.h"
 #include "core/pxxBitmaps_mask.h"
@@ -73,6 +74,26 @@ void SamplesFromBits(TIOParams* Params, int32_t Bits) {
     Params->BitsPerSample = 8;
     Params->SamplesPerPixel = Bits == 32 ? 4 : 3;
   }
+}
+
+// Replaces the colour map by the table after the info header: 2^Bits BGRA entries up to 8 bits
+// (bytes the stream lacks read as 0), none above.
+void ReadColorTable(TStream* Stream, TIOParams* Params, int32_t Bits) {
+  Params->FreeColorMap();
+  if (Bits > 8) return;
+  const int32_t n = 1 << Bits;
+  std::vector<uint8_t> pal(static_cast<size_t>(n) * 4, 0);
+  ReadFully(Stream, pal.data(), static_cast<int64_t>(pal.size()));
+  std::vector<TRGB> colors(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) colors[static_cast<size_t>(i)] = TRGB{pal[4 * i], pal[4 * i + 1], pal[4 * i + 2]};
+  Params->SetColorMap(colors.data(), n);
+}
+
+// Whether the colour rows of a W x H image of Bits are (nearly) there: checked before a picture
+// of that size is allocated.
+bool ColorRowsPresent(TStream* Stream, int64_t W, int64_t H, int32_t Bits) {
+  const int64_t xorBytes = ((W * Bits + 31) / 32) * 4 * H;
+  return xorBytes <= BytesLeft(Stream) + 65536;
 }
 
 // Reads the header and the directory up to entry Index; false (flag set) when Index is outside
@@ -300,20 +321,10 @@ void DecodeIcoCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   Params->Width = Params->OriginalWidth = static_cast<int32_t>(w);
   Params->Height = Params->OriginalHeight = static_cast<int32_t>(h);
 
-  Params->FreeColorMap();
-  if (bits <= 8) {
-    const int32_t n = 1 << bits;
-    std::vector<uint8_t> pal(static_cast<size_t>(n) * 4, 0);
-    ReadFully(Stream, pal.data(), static_cast<int64_t>(pal.size()));
-    std::vector<TRGB> colors(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) colors[static_cast<size_t>(i)] = TRGB{pal[4 * i], pal[4 * i + 1], pal[4 * i + 2]};
-    Params->SetColorMap(colors.data(), n);
-  }
+  ReadColorTable(Stream, Params, bits);
   if (PreviewOnly) return;
 
-  // The colour rows must be (nearly) there before a picture of this size is allocated.
-  const int64_t xorBytes = ((w * bits + 31) / 32) * 4 * h;
-  if (xorBytes > BytesLeft(Stream) + 65536) {
+  if (!ColorRowsPresent(Stream, w, h, bits)) {
     SetAborting(Progress);
     return;
   }
@@ -403,18 +414,9 @@ void DecodeCurCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   }
   SamplesFromBits(Params, bits);
   // The palette follows the depth the rows are decoded by.
-  Params->FreeColorMap();
-  if (bits <= 8) {
-    const int32_t n = 1 << bits;
-    std::vector<uint8_t> pal(static_cast<size_t>(n) * 4, 0);
-    ReadFully(Stream, pal.data(), static_cast<int64_t>(pal.size()));
-    std::vector<TRGB> colors(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) colors[static_cast<size_t>(i)] = TRGB{pal[4 * i], pal[4 * i + 1], pal[4 * i + 2]};
-    Params->SetColorMap(colors.data(), n);
-  }
+  ReadColorTable(Stream, Params, bits);
   if (PreviewOnly) return;
-  const int64_t xorBytes = ((w * bits + 31) / 32) * 4 * h;
-  if (xorBytes > BytesLeft(Stream) + 65536) {
+  if (!ColorRowsPresent(Stream, w, h, bits)) {
     SetAborting(Progress);
     return;
   }
@@ -535,14 +537,7 @@ int32_t WriteIconDib(TStream* Stream, TPXBitmap* Work, TIOParams* Params, int32_
     } else if (bits == 24) {
       std::memcpy(out.data(), s, static_cast<size_t>(w) * 3);
     } else if (bits == 32) {
-      const auto* rgb = reinterpret_cast<const TRGB*>(s);
-      for (int32_t x = 0; x < w; ++x) {
-        uint8_t* d = out.data() + 4 * int64_t{x};
-        d[0] = rgb[x].b;
-        d[1] = rgb[x].g;
-        d[2] = rgb[x].r;
-        d[3] = a ? a[x] : 255;
-      }
+      PutBgraRow(out.data(), reinterpret_cast<const TRGB*>(s), a, w);
     } else {
       for (int32_t x = 0; x < w; ++x) {
         uint8_t i;

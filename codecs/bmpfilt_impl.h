@@ -1,4 +1,4 @@
-// Helpers the BMP and icon codecs share: little-endian fields, whole reads, resolution
+// Helpers the BMP and icon codecs share (on top of codecs/pxcodecs_impl.h): resolution
 // conversion and per-row progress.
 #pragma once
 
@@ -7,38 +7,20 @@
 #include <cstring>
 #include <limits>
 
+#include "codecs/pxcodecs_impl.h"
 #include "core/hypxdefs.h"
-#include "core/pxsettings.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/System.h"
 
 namespace bmpfilt_detail {
 
-inline uint16_t GetLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t GetLE32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-inline void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
-
-// Reads up to Count bytes (any size) and answers how many arrived.
-inline int64_t ReadFully(TStream* Stream, void* Buffer, int64_t Count) {
-  auto* p = static_cast<uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    const auto chunk = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-    const int32_t got = Stream->Read(p + done, chunk);
-    if (got <= 0) break;
-    done += got;
-  }
-  return done;
-}
+using pxcodecs_detail::DefaultDpiX;
+using pxcodecs_detail::DefaultDpiY;
+using pxcodecs_detail::GetLE16;
+using pxcodecs_detail::GetLE32;
+using pxcodecs_detail::PutLE16;
+using pxcodecs_detail::PutLE32;
+using pxcodecs_detail::ReadFully;
 
 // Bytes between the position and the end (0 when the position is past it).
 inline int64_t BytesLeft(TStream* Stream) { return std::max<int64_t>(0, Stream->Size() - Stream->Position()); }
@@ -56,13 +38,15 @@ inline uint32_t PpmFromDpi(int32_t Dpi) {
   return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
 }
 
-inline int32_t DefaultDpiX() {
-  const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-  return s ? s->FDefaultDPIX : 300;
-}
-inline int32_t DefaultDpiY() {
-  const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-  return s ? s->FDefaultDPIY : 300;
+// One row of W pixels as the file's BGRA bytes; alpha from A, opaque where A is nullptr.
+inline void PutBgraRow(uint8_t* Out, const TRGB* Rgb, const uint8_t* A, int32_t W) {
+  for (int32_t x = 0; x < W; ++x) {
+    uint8_t* d = Out + 4 * int64_t{x};
+    d[0] = Rgb[x].b;
+    d[1] = Rgb[x].g;
+    d[2] = Rgb[x].r;
+    d[3] = A ? A[x] : 255;
+  }
 }
 
 inline bool IsAborting(const TPXProgressRecord& Progress) { return Progress.Aborting && *Progress.Aborting; }
@@ -80,8 +64,7 @@ class TRowProgress {
   // Reports Done units; answers false when the abort flag is set.
   bool Report(int64_t Done, bool Always = false) {
     progress_.Count = static_cast<int32_t>(std::min<int64_t>(Done, std::numeric_limits<int32_t>::max()));
-    const auto per = static_cast<int32_t>(
-        std::clamp<long double>(Trunc(static_cast<long double>(Done) * progress_.PerCentPerUnit + 1e-9L), 0, 100));
+    const int32_t per = pxcodecs_detail::PerCentOf(progress_, Done);
     if (progress_.Event && (Always || per != last_)) {
       last_ = per;
       progress_.Event(progress_.Sender, per);

@@ -9,9 +9,9 @@
 
 #include "codecs/bmpfilt.h"
 #include "codecs/pxcodecs.h"
+#include "codecs/pxcodecs_impl.h"
 #include "core/hypxutils.h"
 #include "core/hypxutils_streams.h"
-#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxcolorrows.h"
@@ -20,15 +20,13 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 
+using namespace pxcodecs_detail;
+
 namespace {
 
 // A picture up to this many bytes is allocated whatever the stream holds; a larger one only
 // when the stream holds at least half its data (a short file reads as far as it goes).
 constexpr int64_t kFreeAllocation = int64_t{1} << 20;
-
-TPXAbortFlag& AbortFlagOf(TPXProgressRecord& Progress, TPXAbortFlag& Own) {
-  return Progress.Aborting ? *Progress.Aborting : Own;
-}
 
 int64_t BytesLeft(TStream* Stream) {
   try {
@@ -39,19 +37,6 @@ int64_t BytesLeft(TStream* Stream) {
   return 0;
 }
 
-// Reads up to Count bytes; answers how many came.
-int64_t ReadSome(TStream* Stream, void* Buffer, int64_t Count) {
-  auto* p = static_cast<uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    const auto chunk = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-    const int32_t got = Stream->Read(p + done, chunk);
-    if (got <= 0) break;
-    done += got;
-  }
-  return done;
-}
-
 bool AllocationFits(int64_t PictureBytes, int64_t DataNeeded, int64_t Left) {
   return PictureBytes <= kFreeAllocation || DataNeeded <= 2 * Left;
 }
@@ -60,15 +45,9 @@ void Report(TPXProgressRecord& Progress, int32_t Value) {
   if (Progress.Event) Progress.Event(Progress.Sender, Value);
 }
 
-int32_t PerCentOf(const TPXProgressRecord& Progress, int64_t Units) {
-  return static_cast<int32_t>(
-      std::clamp<long double>(Trunc(Units * static_cast<long double>(Progress.PerCentPerUnit) + 1e-9L), 0, 100));
-}
-
 void SetDefaultResolution(TIOParams* Params) {
-  const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-  Params->SetDpiX(s ? s->FDefaultDPIX : 300);
-  Params->SetDpiY(s ? s->FDefaultDPIY : 300);
+  Params->SetDpiX(DefaultDpiX());
+  Params->SetDpiY(DefaultDpiY());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -207,13 +186,7 @@ bool HasPxmSignature(TStream* Stream) {
 
 void DecodePxmStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                      bool PreviewOnly) {
-  TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
-  if (!Stream || !Params || (!Bitmap && !PreviewOnly)) {
-    aborting = true;
-    return;
-  }
-  try {
+  RunGuarded(Progress, Stream && Params && (Bitmap || PreviewOnly), [&](TPXAbortFlag& aborting) {
     TPXBufferedReadStream s(Stream, 65536, true);
     Params->PXM_Comments.clear();
     TPxmHeader h;
@@ -303,7 +276,7 @@ void DecodePxmStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
             break;
           }
           default: {
-            const int64_t got = ReadSome(&s, row.data(), int64_t(rowBytes));
+            const int64_t got = ReadFully(&s, row.data(), int64_t(rowBytes));
             if (got < int64_t(rowBytes)) {
               shortData = true;
               std::fill(row.begin() + got, row.end(), 0);
@@ -355,9 +328,7 @@ void DecodePxmStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
       if (kind != '1' || y + 1 < ht) Report(Progress, PerCentOf(Progress, Progress.Count));
     }
     if (shortData) aborting = true;
-  } catch (const std::exception&) {
-    aborting = true;
-  }
+  });
 }
 
 void EncodePxmStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress) {
@@ -497,13 +468,7 @@ void AppendMultiByte(std::string& Out, uint32_t V) {
 
 void DecodeWbmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                       bool PreviewOnly) {
-  TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
-  if (!Stream || !Params || (!Bitmap && !PreviewOnly)) {
-    aborting = true;
-    return;
-  }
-  try {
+  RunGuarded(Progress, Stream && Params && (Bitmap || PreviewOnly), [&](TPXAbortFlag& aborting) {
     TPXBufferedReadStream s(Stream, 8192, true);
     const int64_t type = ReadMultiByte(&s), fixed = ReadMultiByte(&s);
     const int64_t w = ReadMultiByte(&s), h = ReadMultiByte(&s);
@@ -529,7 +494,7 @@ void DecodeWbmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPX
     bool shortData = false;
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = Bitmap->Scanline(y);
-      const int64_t got = shortData ? 0 : ReadSome(&s, row, rowBytes);
+      const int64_t got = shortData ? 0 : ReadFully(&s, row, rowBytes);
       if (got < rowBytes) {
         shortData = true;
         std::memset(row + got, 0, size_t(rowBytes - got));
@@ -537,9 +502,7 @@ void DecodeWbmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPX
       Report(Progress, PerCentOf(Progress, y));
     }
     if (shortData) aborting = true;
-  } catch (const std::exception&) {
-    aborting = true;
-  }
+  });
 }
 
 void EncodeWbmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams*, TPXProgressRecord& Progress) {
@@ -590,22 +553,13 @@ void EncodeWbmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams*, TPXProgres
 // ---------------------------------------------------------------------------------------------
 // Metafile signatures
 
-namespace {
-
-uint32_t Le32(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
-}
-uint16_t Le16(const uint8_t* P) { return uint16_t(P[0] | P[1] << 8); }
-
-}  // namespace
-
 bool HasEmfSignature(TStream* Stream) {
   if (!Stream) return false;
   const int64_t pos = Stream->Position();
   uint8_t b[100] = {};
-  const int64_t got = ReadSome(Stream, b, sizeof b);
+  const int64_t got = ReadFully(Stream, b, sizeof b);
   Stream->Seek(pos, soBeginning);
-  return got >= 44 && Le32(b) == 1 && std::memcmp(b + 40, " EMF", 4) == 0;
+  return got >= 44 && GetLE32(b) == 1 && std::memcmp(b + 40, " EMF", 4) == 0;
 }
 
 bool HasWmfSignature(TStream* Stream) {
@@ -613,10 +567,10 @@ bool HasWmfSignature(TStream* Stream) {
   const int64_t pos = Stream->Position();
   uint8_t b[22] = {};
   bool result = false;
-  if (ReadSome(Stream, b, 20) >= 4) {
-    Stream->Seek(pos + (Le32(b) == 0x9AC6CDD7u ? 22 : 0), soBeginning);
+  if (ReadFully(Stream, b, 20) >= 4) {
+    Stream->Seek(pos + (GetLE32(b) == 0x9AC6CDD7u ? 22 : 0), soBeginning);
     uint8_t m[18] = {};
-    if (ReadSome(Stream, m, 18) == 18) result = Le16(m) == 1 && Le16(m + 2) == 9 && Le16(m + 16) == 0;
+    if (ReadFully(Stream, m, 18) == 18) result = GetLE16(m) == 1 && GetLE16(m + 2) == 9 && GetLE16(m + 16) == 0;
   }
   Stream->Seek(pos, soBeginning);
   return result;
@@ -720,7 +674,7 @@ void DecodeRawPixelStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
         uint8_t* row = Bitmap->Scanline(y);
         if (!text) {
           const int64_t n = std::min(tight, srcRow);
-          const int64_t got = ReadSome(&s, row, n);
+          const int64_t got = ReadFully(&s, row, n);
           if (got < n)
             shortData = true;
           else if (srcRow > n)
@@ -757,7 +711,7 @@ void DecodeRawPixelStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
         for (int32_t y = 0; y < h && !shortData; ++y) {
           uint8_t* row = Bitmap->Scanline(y);
           if (!text) {
-            if (ReadSome(&s, line.data(), srcRow) < srcRow) shortData = true;
+            if (ReadFully(&s, line.data(), srcRow) < srcRow) shortData = true;
             for (int32_t x = 0; x < w; ++x)
               std::memcpy(row + x * pixelBytes + b * sampleBytes, line.data() + x * sampleBytes, size_t(sampleBytes));
           } else {
@@ -796,27 +750,15 @@ void DecodeRawPixelStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
 void RegisterPxmCodecs() {
   {
     TPXFormatRow row;
-    row.Decode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
-                    bool PreviewOnly, std::unique_ptr<TPXMask>&) -> int32_t {
-      DecodePxmStream(Stream, Bitmap, Params, Progress, PreviewOnly);
-      return 0;
-    };
-    row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
-      EncodePxmStream(Stream, Bitmap, Params, Progress);
-    };
+    row.Decode = DecodeWithoutMask<DecodePxmStream>;
+    row.Encode = EncodeWithoutMask<EncodePxmStream>;
     row.Signature = HasPxmSignature;
     RegisterFormatRow(pxftPXM, std::move(row));
   }
   {
     TPXFormatRow row;
-    row.Decode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
-                    bool PreviewOnly, std::unique_ptr<TPXMask>&) -> int32_t {
-      DecodeWbmpStream(Stream, Bitmap, Params, Progress, PreviewOnly);
-      return 0;
-    };
-    row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
-      EncodeWbmpStream(Stream, Bitmap, Params, Progress);
-    };
+    row.Decode = DecodeWithoutMask<DecodeWbmpStream>;
+    row.Encode = EncodeWithoutMask<EncodeWbmpStream>;
     row.Rules.ConvertTo24OnSave = true;
     RegisterFormatRow(pxftWBMP, std::move(row));
   }

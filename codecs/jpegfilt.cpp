@@ -7,6 +7,7 @@
 
 #include "codecs/jpegfilt_glue.h"
 #include "codecs/pxcodecs.h"
+#include "codecs/pxcodecs_impl.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_registry.h"
@@ -528,9 +529,7 @@ void RegisterJpegCodec() {
                      Params && Params->NativePixelFormat);
     return 0;
   };
-  row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
-    EncodeJpegStream(Stream, Bitmap, Params, Progress);
-  };
+  row.Encode = pxcodecs_detail::EncodeWithoutMask<EncodeJpegStream>;
   row.Signature = [](TStream* Stream) { return FindJpegStart(Stream, false) >= 0; };
   row.AltSignature = [](TStream* Stream) { return FindJpegStart(Stream, true) >= 0; };
   row.Rules.ConvertTo24OnSave = true;

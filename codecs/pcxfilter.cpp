@@ -9,17 +9,18 @@
 #include <vector>
 
 #include "codecs/pxcodecs.h"
+#include "codecs/pxcodecs_impl.h"
 #include "core/hypxutils.h"
 #include "core/neurquant.h"
-#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
-#include "proc/pixoranproc_colour.h"
 #include "proc/pixoranproc_rows.h"
+
+using namespace pxcodecs_detail;
 
 namespace {
 
@@ -30,27 +31,6 @@ constexpr int32_t kDcxMaxEntries = 1024;
 // A picture up to this many bytes is allocated whatever the data holds; a larger one only when
 // the data can give at least half its lines.
 constexpr int64_t kFreeAllocation = int64_t{1} << 20;
-
-uint16_t Le16(const uint8_t* P) { return uint16_t(P[0] | P[1] << 8); }
-void PutLe16(uint8_t* P, uint32_t V) {
-  P[0] = uint8_t(V);
-  P[1] = uint8_t(V >> 8);
-}
-uint32_t Le32(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
-}
-
-int64_t ReadSome(TStream* Stream, void* Buffer, int64_t Count) {
-  auto* p = static_cast<uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    const auto chunk = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-    const int32_t got = Stream->Read(p + done, chunk);
-    if (got <= 0) break;
-    done += got;
-  }
-  return done;
-}
 
 // Plane lines out of the image data; a run may continue into the next plane line, and data
 // that has ended reads as zeros.
@@ -112,19 +92,27 @@ void CodeLine(const uint8_t* Src, int32_t N, std::vector<uint8_t>& Out) {
 }
 
 TRGB FromRgb(const uint8_t* P) { return TRGB{P[2], P[1], P[0]}; }
+// N colours as the file's RGB triplets.
+void PutRgb(uint8_t* Dest, const TRGB* Colors, int32_t N) {
+  for (int32_t i = 0; i < N; ++i) {
+    Dest[3 * i] = Colors[i].r;
+    Dest[3 * i + 1] = Colors[i].g;
+    Dest[3 * i + 2] = Colors[i].b;
+  }
+}
 
 void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_t Size, TPXProgressRecord& Progress,
                    bool PreviewOnly, TPXAbortFlag& Aborting) {
   const int64_t start = Stream->Position();
   Size = std::min<int64_t>(Size, std::max<int64_t>(Stream->Size() - start, 0));
   uint8_t hb[kHeaderSize];
-  if (Size < kHeaderSize || ReadSome(Stream, hb, kHeaderSize) != kHeaderSize) {
+  if (Size < kHeaderSize || ReadFully(Stream, hb, kHeaderSize) != kHeaderSize) {
     Aborting = true;
     return;
   }
   const uint8_t bits = hb[3], planes = hb[65], encoding = hb[2];
-  const uint16_t xmin = Le16(hb + 4), ymin = Le16(hb + 6), xmax = Le16(hb + 8), ymax = Le16(hb + 10);
-  const uint16_t bytesPerLine = Le16(hb + 66);
+  const uint16_t xmin = GetLE16(hb + 4), ymin = GetLE16(hb + 6), xmax = GetLE16(hb + 8), ymax = GetLE16(hb + 10);
+  const uint16_t bytesPerLine = GetLE16(hb + 66);
   const bool palette8 = bits == 8 && planes == 1;
   if (hb[0] != 10 || (bits != 1 && bits != 2 && bits != 4 && bits != 8) || encoding > 1 || planes == 0 || planes > 4 ||
       xmax < xmin || ymax < ymin) {
@@ -137,11 +125,10 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
     return;
   }
   Params->SetImageCount(1);
-  int32_t dpiX = Le16(hb + 12), dpiY = Le16(hb + 14);
+  int32_t dpiX = GetLE16(hb + 12), dpiY = GetLE16(hb + 14);
   if (dpiX == 0 || dpiY == 0) {
-    const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    dpiX = s ? s->FDefaultDPIX : 300;
-    dpiY = s ? s->FDefaultDPIY : 300;
+    dpiX = DefaultDpiX();
+    dpiY = DefaultDpiY();
   }
   Params->SetDpiX(dpiX);
   Params->SetDpiY(dpiY);
@@ -152,7 +139,7 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
   if (palette8) {
     uint8_t p[kPaletteSize];
     Stream->Seek(start + Size - kPaletteSize, soBeginning);
-    if (ReadSome(Stream, p, kPaletteSize) != kPaletteSize) {
+    if (ReadFully(Stream, p, kPaletteSize) != kPaletteSize) {
       Aborting = true;
       return;
     }
@@ -189,7 +176,7 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
     return;
   }
   std::vector<uint8_t> data(static_cast<size_t>(dataSize));
-  data.resize(size_t(ReadSome(Stream, data.data(), dataSize)));
+  data.resize(size_t(ReadFully(Stream, data.data(), dataSize)));
   if (!Bitmap->Allocate(w, h, mono ? px1g : px24RGB)) {
     Aborting = true;
     return;
@@ -234,22 +221,14 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
 
 void DecodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_t Size, TPXProgressRecord& Progress,
                      bool PreviewOnly) {
-  TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
-  if (!Stream || !Params || (!Bitmap && !PreviewOnly)) {
-    aborting = true;
-    return;
-  }
-  try {
-    DecodePcxBody(Stream, Bitmap, Params, Size, Progress, PreviewOnly, aborting);
-  } catch (const std::exception&) {
-    aborting = true;
-  }
+  RunGuarded(Progress, Stream && Params && (Bitmap || PreviewOnly), [&](TPXAbortFlag& Aborting) {
+    DecodePcxBody(Stream, Bitmap, Params, Size, Progress, PreviewOnly, Aborting);
+  });
 }
 
 void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress) {
   TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
+  TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
   if (!Stream || !Bitmap || !Params || Bitmap->Width() <= 0 || Bitmap->Height() <= 0 || Bitmap->Width() > 65535 ||
       Bitmap->Height() > 65535) {
     aborting = true;
@@ -263,23 +242,9 @@ void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
   if (depth != 1 && depth != 4 && depth != 8 && depth != 24) depth = spp >= 3 ? 24 : bps <= 4 ? 4 : 8;
 
   std::unique_ptr<TPXBitmap> copy;
-  TPXBitmap* src = Bitmap;
-  const TPXPixelFormat f = Bitmap->PixelFormat();
-  TRGB c0{0, 0, 0}, c1{255, 255, 255};
-  if (depth == 1 && f != px1g) {
-    if (f == px24RGB) copy = ConvertBiColorTo1Bit(Bitmap, c0, c1);
-    if (!copy) {
-      c0 = TRGB{0, 0, 0};
-      c1 = TRGB{255, 255, 255};
-      copy = TPXBitmap::CreateCopy(Bitmap);
-      copy->SetPixelFormat(px1g);
-    }
-  } else if (depth != 1 && f != px24RGB) {
-    copy = TPXBitmap::CreateCopy(Bitmap);
-    copy->SetPixelFormat(px24RGB);
-  }
-  if (copy) src = copy.get();
-  if (src->PixelFormat() != (depth == 1 ? px1g : px24RGB) || src->Width() != w || src->Height() != h) {
+  TRGB two[2];
+  TPXBitmap* src = WriterSource(Bitmap, depth == 1, copy, two);
+  if (!src) {
     aborting = true;
     return;
   }
@@ -289,35 +254,25 @@ void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
   hb[0] = 10;
   hb[1] = uint8_t(Params->PCX_Version);
   hb[2] = coded ? 1 : 0;
-  PutLe16(hb + 8, uint32_t(w - 1));
-  PutLe16(hb + 10, uint32_t(h - 1));
-  PutLe16(hb + 12, uint32_t(Params->DpiX));
-  PutLe16(hb + 14, uint32_t(Params->DpiY));
-  PutLe16(hb + 68, depth == 24 ? 0 : 1);
+  PutLE16(hb + 8, uint32_t(w - 1));
+  PutLE16(hb + 10, uint32_t(h - 1));
+  PutLE16(hb + 12, uint32_t(Params->DpiX));
+  PutLE16(hb + 14, uint32_t(Params->DpiY));
+  PutLE16(hb + 68, depth == 24 ? 0 : 1);
   hb[65] = depth == 24 ? 3 : 1;
   hb[3] = depth == 1 ? 1 : depth == 4 ? 4 : 8;
   int32_t bytesPerLine = depth == 1 ? (w + 7) / 8 : depth == 4 ? (w + 1) / 2 : w;
   bytesPerLine += bytesPerLine & 1;
-  PutLe16(hb + 66, uint32_t(bytesPerLine));
+  PutLE16(hb + 66, uint32_t(bytesPerLine));
   std::vector<TRGB> palette;
   std::unique_ptr<TPXQuantizer> quantizer;
   if (depth == 1) {
-    const TRGB two[2] = {c0, c1};
-    for (int i = 0; i < 2; ++i) {
-      hb[16 + 3 * i] = two[i].r;
-      hb[17 + 3 * i] = two[i].g;
-      hb[18 + 3 * i] = two[i].b;
-    }
+    PutRgb(hb + 16, two, 2);
   } else if (depth == 4 || depth == 8) {
     const int32_t n = depth == 4 ? 16 : 256;
     palette.assign(256, TRGB{});
     quantizer = std::make_unique<TPXQuantizer>(src, palette.data(), n - 1, n);
-    if (depth == 4)
-      for (int i = 0; i < 16; ++i) {
-        hb[16 + 3 * i] = palette[i].r;
-        hb[17 + 3 * i] = palette[i].g;
-        hb[18 + 3 * i] = palette[i].b;
-      }
+    if (depth == 4) PutRgb(hb + 16, palette.data(), 16);
   }
   bool failed = false;
   StreamWriteChecked(Stream, failed, hb, kHeaderSize);
@@ -361,11 +316,7 @@ void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
   if (depth == 8 && !aborting) {
     uint8_t p[1 + kPaletteSize];
     p[0] = 12;
-    for (int i = 0; i < 256; ++i) {
-      p[1 + 3 * i] = palette[i].r;
-      p[2 + 3 * i] = palette[i].g;
-      p[3 + 3 * i] = palette[i].b;
-    }
+    PutRgb(p + 1, palette.data(), 256);
     StreamWriteChecked(Stream, failed, p, sizeof p);
     if (failed) aborting = true;
   }
@@ -383,11 +334,11 @@ bool ReadDcxTable(TStream* Stream, std::vector<int64_t>& Offsets) {
   const int64_t size = Stream->Size();
   Stream->Seek(0, soBeginning);
   uint8_t b[4];
-  if (ReadSome(Stream, b, 4) != 4 || Le32(b) != kDcxMagic) return false;
+  if (ReadFully(Stream, b, 4) != 4 || GetLE32(b) != kDcxMagic) return false;
   std::vector<uint8_t> table(size_t(kDcxMaxEntries) * 4);
-  const int64_t got = ReadSome(Stream, table.data(), int64_t(table.size())) / 4;
+  const int64_t got = ReadFully(Stream, table.data(), int64_t(table.size())) / 4;
   for (int64_t i = 0; i < got; ++i) {
-    const uint32_t o = Le32(table.data() + 4 * i);
+    const uint32_t o = GetLE32(table.data() + 4 * i);
     if (o == 0) return true;
     if (int64_t(o) >= size) return false;
     Offsets.push_back(o);
@@ -426,7 +377,7 @@ int32_t GetDcxPageCount(TStream* Stream) {
   try {
     Stream->Seek(4, soBeginning);
     uint8_t b[4];
-    while (count < kDcxMaxEntries && ReadSome(Stream, b, 4) == 4 && Le32(b) != 0) ++count;
+    while (count < kDcxMaxEntries && ReadFully(Stream, b, 4) == 4 && GetLE32(b) != 0) ++count;
   } catch (const std::exception&) {
   }
   Stream->Seek(pos, soBeginning);
@@ -435,16 +386,10 @@ int32_t GetDcxPageCount(TStream* Stream) {
 
 void DecodeDcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                      bool PreviewOnly) {
-  TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
-  if (!Stream || !Params || (!Bitmap && !PreviewOnly)) {
-    aborting = true;
-    return;
-  }
-  try {
+  RunGuarded(Progress, Stream && Params && (Bitmap || PreviewOnly), [&](TPXAbortFlag& Aborting) {
     std::vector<int64_t> offsets;
     if (!ReadDcxTable(Stream, offsets) || offsets.empty()) {
-      aborting = true;
+      Aborting = true;
       return;
     }
     const auto count = static_cast<int32_t>(offsets.size());
@@ -453,14 +398,12 @@ void DecodeDcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
     Stream->Seek(offsets[size_t(index)], soBeginning);
     DecodePcxStream(Stream, Bitmap, Params, DcxPageSize(offsets, size_t(index), Stream->Size()), Progress, PreviewOnly);
     Params->SetImageCount(count);
-  } catch (const std::exception&) {
-    aborting = true;
-  }
+  });
 }
 
 void InsertDcxPage(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress) {
   TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
+  TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
   if (!Stream || !Bitmap || !Params) {
     aborting = true;
     return;
@@ -480,28 +423,25 @@ void InsertDcxPage(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXPro
   const int32_t at = std::clamp(Params->DCX_ImageIndex, 0, n);
   TMemoryStream m;
   std::vector<uint8_t> table(size_t(n + 2) * 4, 0);
-  const uint8_t magic[4] = {uint8_t(kDcxMagic), uint8_t(kDcxMagic >> 8), uint8_t(kDcxMagic >> 16),
-                            uint8_t(kDcxMagic >> 24)};
+  uint8_t magic[4];
+  PutLE32(magic, kDcxMagic);
   m.WriteBuffer(magic, 4);
   m.WriteBuffer(table.data(), int64_t(table.size()));
   std::vector<uint8_t> page;
-  for (int32_t k = 0, slot = 0; k <= n; ++k) {
+  int32_t slot = 0;
+  // The next table entry: where the next page starts in the container.
+  const auto addSlot = [&] { PutLE32(table.data() + 4 * slot++, uint32_t(m.Position())); };
+  for (int32_t k = 0; k <= n; ++k) {
     if (k == at) {
-      const int64_t o = m.Position();
-      PutLe16(table.data() + 4 * slot, uint32_t(o));
-      PutLe16(table.data() + 4 * slot + 2, uint32_t(o >> 16));
-      ++slot;
+      addSlot();
       EncodePcxStream(&m, Bitmap, Params, Progress);
       if (aborting) return;  // the container stays as it was
     }
     if (k == n) break;
-    const int64_t o = m.Position();
-    PutLe16(table.data() + 4 * slot, uint32_t(o));
-    PutLe16(table.data() + 4 * slot + 2, uint32_t(o >> 16));
-    ++slot;
+    addSlot();
     page.resize(size_t(DcxPageSize(offsets, size_t(k), size)));
     Stream->Seek(offsets[size_t(k)], soBeginning);
-    if (ReadSome(Stream, page.data(), int64_t(page.size())) != int64_t(page.size())) {
+    if (ReadFully(Stream, page.data(), int64_t(page.size())) != int64_t(page.size())) {
       aborting = true;
       return;
     }
@@ -524,22 +464,14 @@ void RegisterPcxCodec() {
       DecodePcxStream(Stream, Bitmap, Params, Stream->Size() - Stream->Position(), Progress, PreviewOnly);
       return 0;
     };
-    row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
-      EncodePcxStream(Stream, Bitmap, Params, Progress);
-    };
+    row.Encode = EncodeWithoutMask<EncodePcxStream>;
     row.Rules.ConvertTo24OnSave = true;
     RegisterFormatRow(pxftPCX, std::move(row));
   }
   {
     TPXFormatRow row;
-    row.Decode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
-                    bool PreviewOnly, std::unique_ptr<TPXMask>&) -> int32_t {
-      DecodeDcxStream(Stream, Bitmap, Params, Progress, PreviewOnly);
-      return 0;
-    };
-    row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
-      InsertDcxPage(Stream, Bitmap, Params, Progress);
-    };
+    row.Decode = DecodeWithoutMask<DecodeDcxStream>;
+    row.Encode = EncodeWithoutMask<InsertDcxPage>;
     row.Signature = HasDcxSignature;
     row.PageCount = GetDcxPageCount;
     row.Rules.MultiPage = true;

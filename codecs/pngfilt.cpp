@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "codecs/pxcodecs.h"
+#include "codecs/pxcodecs_impl.h"
 #include "core/hypxutils.h"
 #include "core/neurquant.h"
 #include "core/pxsettings.h"
@@ -825,11 +826,7 @@ bool HasPngSignature(TStream* Stream) {
 
 void RegisterPngCodec() {
   TPXFormatRow row;
-  row.Decode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
-                  bool PreviewOnly, std::unique_ptr<TPXMask>&) -> int32_t {
-    DecodePngStream(Stream, Bitmap, Params, Progress, PreviewOnly);
-    return 0;
-  };
+  row.Decode = pxcodecs_detail::DecodeWithoutMask<DecodePngStream>;
   row.Encode = [](TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask* AlphaMask,
                   TPXProgressRecord& Progress) { EncodePngStream(Stream, Bitmap, Params, Progress, AlphaMask); };
   row.Signature = HasPngSignature;

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "codecs/pxcodecs.h"
+#include "codecs/pxcodecs_impl.h"
 #include "core/hypxutils.h"
 #include "core/hypxutils_streams.h"
 #include "core/neurquant.h"
-#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio_registry.h"
@@ -23,6 +23,8 @@
 #include "platform/rtl/System.h"
 #include "proc/pixoranproc_colour.h"
 #include "proc/pixoranproc_rows.h"
+
+using namespace pxcodecs_detail;
 
 namespace {
 
@@ -50,31 +52,18 @@ struct TTgaHeader {
   uint8_t Descriptor = 0;
 };
 
-uint16_t Le16(const uint8_t* P) { return uint16_t(P[0] | P[1] << 8); }
-uint32_t Le32(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
-}
-void PutLe16(uint8_t* P, uint32_t V) {
-  P[0] = uint8_t(V);
-  P[1] = uint8_t(V >> 8);
-}
-void PutLe32(uint8_t* P, uint32_t V) {
-  PutLe16(P, V);
-  PutLe16(P + 2, V >> 16);
-}
-
 TTgaHeader ParseHeader(const uint8_t* B) {
   TTgaHeader h;
   h.IdLength = B[0];
   h.MapType = B[1];
   h.ImageType = B[2];
-  h.MapFirst = Le16(B + 3);
-  h.MapLength = Le16(B + 5);
+  h.MapFirst = GetLE16(B + 3);
+  h.MapLength = GetLE16(B + 5);
   h.MapBits = B[7];
-  h.X = Le16(B + 8);
-  h.Y = Le16(B + 10);
-  h.Width = Le16(B + 12);
-  h.Height = Le16(B + 14);
+  h.X = GetLE16(B + 8);
+  h.Y = GetLE16(B + 10);
+  h.Width = GetLE16(B + 12);
+  h.Height = GetLE16(B + 14);
   h.Depth = B[16];
   h.Descriptor = B[17];
   return h;
@@ -85,23 +74,6 @@ bool ValidHeader(const TTgaHeader& H) {
   const bool type = t == 1 || t == 2 || t == 3 || t == 9 || t == 10 || t == 11;
   const bool depth = d == 1 || d == 4 || d == 8 || d == 16 || d == 24 || d == 32;
   return type && depth && H.MapType <= 1 && H.Width > 0 && H.Height > 0;
-}
-
-int64_t ReadSome(TStream* Stream, void* Buffer, int64_t Count) {
-  auto* p = static_cast<uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    const auto chunk = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-    const int32_t got = Stream->Read(p + done, chunk);
-    if (got <= 0) break;
-    done += got;
-  }
-  return done;
-}
-
-int32_t PerCentOf(const TPXProgressRecord& Progress) {
-  return static_cast<int32_t>(std::clamp<long double>(
-      Trunc(Progress.Count * static_cast<long double>(Progress.PerCentPerUnit) + 1e-9L), 0, 100));
 }
 
 std::string FieldText(const uint8_t* P, size_t Max) {
@@ -122,15 +94,15 @@ void ReadExtension(TStream* Stream, int64_t Start, TIOParams* Params) {
   if (size - Start < kHeaderSize + kFooterSize) return;
   uint8_t footer[kFooterSize];
   Stream->Seek(size - kFooterSize, soBeginning);
-  if (ReadSome(Stream, footer, kFooterSize) != kFooterSize || std::memcmp(footer + 8, kFooterTag, 18) != 0) return;
-  const int64_t offset = Le32(footer);
+  if (ReadFully(Stream, footer, kFooterSize) != kFooterSize || std::memcmp(footer + 8, kFooterTag, 18) != 0) return;
+  const int64_t offset = GetLE32(footer);
   if (offset < kHeaderSize || Start + offset + kExtensionSize > size) return;
   uint8_t e[kExtensionSize];
   Stream->Seek(Start + offset, soBeginning);
-  if (ReadSome(Stream, e, kExtensionSize) != kExtensionSize) return;
+  if (ReadFully(Stream, e, kExtensionSize) != kExtensionSize) return;
   Params->TGA_Author = FieldText(e + 2, 41);
-  const uint16_t month = Le16(e + 367), day = Le16(e + 369), year = Le16(e + 371);
-  const uint16_t hour = Le16(e + 373), minute = Le16(e + 375), second = Le16(e + 377);
+  const uint16_t month = GetLE16(e + 367), day = GetLE16(e + 369), year = GetLE16(e + 371);
+  const uint16_t hour = GetLE16(e + 373), minute = GetLE16(e + 375), second = GetLE16(e + 377);
   if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1 && year <= 2499 && hour < 24 && minute < 60 &&
       second < 60) {
     try {
@@ -141,7 +113,7 @@ void ReadExtension(TStream* Stream, int64_t Start, TIOParams* Params) {
   }
   Params->TGA_JobName = FieldText(e + 379, 41);
   Params->TGA_KeyColor = TRGB{e[473], e[472], e[471]};
-  const uint16_t an = Le16(e + 474), ad = Le16(e + 476), gn = Le16(e + 478), gd = Le16(e + 480);
+  const uint16_t an = GetLE16(e + 474), ad = GetLE16(e + 476), gn = GetLE16(e + 478), gd = GetLE16(e + 480);
   if (an && ad) Params->TGA_AspectRatio = double(an) / ad;
   if (gn && gd) Params->TGA_Gamma = double(gn) / gd;
 }
@@ -153,7 +125,7 @@ class TTgaUnitReader {
   // Fills Count units; missing data reads as zeros. False once the data has ended.
   bool Read(uint8_t* Dest, int64_t Count) {
     if (!coded_) {
-      const int64_t want = Count * unit_, got = ended_ ? 0 : ReadSome(s_, Dest, want);
+      const int64_t want = Count * unit_, got = ended_ ? 0 : ReadFully(s_, Dest, want);
       if (got < want) {
         std::memset(Dest + got, 0, size_t(want - got));
         ended_ = true;
@@ -167,12 +139,12 @@ class TTgaUnitReader {
         if (ended_ || s_->Read(&h, 1) != 1) break;
         remaining_ = (h & 0x7F) + 1;
         run_ = (h & 0x80) != 0;
-        if (run_ && ReadSome(s_, value_, unit_) != unit_) break;
+        if (run_ && ReadFully(s_, value_, unit_) != unit_) break;
       }
       const int64_t n = std::min<int64_t>(remaining_, Count - i);
       if (run_) {
         for (int64_t k = 0; k < n; ++k) std::memcpy(Dest + (i + k) * unit_, value_, size_t(unit_));
-      } else if (ReadSome(s_, Dest + i * unit_, n * unit_) != n * unit_) {
+      } else if (ReadFully(s_, Dest + i * unit_, n * unit_) != n * unit_) {
         break;
       }
       remaining_ -= static_cast<int32_t>(n);
@@ -214,7 +186,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
 
   TPXBufferedReadStream s(Stream, 8192, true);
   uint8_t hb[kHeaderSize];
-  if (ReadSome(&s, hb, kHeaderSize) != kHeaderSize) {
+  if (ReadFully(&s, hb, kHeaderSize) != kHeaderSize) {
     Aborting = true;
     return;
   }
@@ -226,7 +198,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
   Params->TGA_XPos = h.X;
   Params->TGA_YPos = h.Y;
   std::string id(h.IdLength, '\0');
-  if (ReadSome(&s, id.data(), h.IdLength) != h.IdLength) {
+  if (ReadFully(&s, id.data(), h.IdLength) != h.IdLength) {
     Aborting = true;
     return;
   }
@@ -239,7 +211,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
       return;
     }
     std::vector<uint8_t> map(size_t(h.MapLength) * entryBytes);
-    if (ReadSome(&s, map.data(), int64_t(map.size())) != int64_t(map.size())) {
+    if (ReadFully(&s, map.data(), int64_t(map.size())) != int64_t(map.size())) {
       Aborting = true;
       return;
     }
@@ -248,7 +220,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
       if (index > 255) break;
       const uint8_t* e = map.data() + size_t(i) * entryBytes;
       if (entryBytes == 2) {
-        palette[index] = Expand555(Le16(e));
+        palette[index] = Expand555(GetLE16(e));
       } else {
         palette[index] = TRGB{e[0], e[1], e[2]};
         if (entryBytes == 4) {
@@ -274,9 +246,8 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
   const int32_t w = h.Width, ht = h.Height;
   Params->Width = Params->OriginalWidth = w;
   Params->Height = Params->OriginalHeight = ht;
-  const TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
-  Params->SetDpiX(settings ? settings->FDefaultDPIX : 300);
-  Params->SetDpiY(settings ? settings->FDefaultDPIY : 300);
+  Params->SetDpiX(DefaultDpiX());
+  Params->SetDpiY(DefaultDpiY());
   Params->SetImageCount(1);
   switch (h.Depth) {
     case 1: Params->BitsPerSample = 1, Params->SamplesPerPixel = 1; break;
@@ -337,7 +308,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
         }
         break;
       case 16:
-        for (int32_t x = 0; x < w; ++x) rgb[x] = Expand555(Le16(d + 2 * x));
+        for (int32_t x = 0; x < w; ++x) rgb[x] = Expand555(GetLE16(d + 2 * x));
         break;
       case 24: std::memcpy(rgb.data(), d, size_t(w) * 3); break;
       case 32:
@@ -368,7 +339,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
     }
     if (mask) std::memcpy(mask->GetScanline(y), alpha.data(), size_t(w));
     ++Progress.Count;
-    if (Progress.Event) Progress.Event(Progress.Sender, PerCentOf(Progress));
+    if (Progress.Event) Progress.Event(Progress.Sender, PerCentOf(Progress, Progress.Count));
     if (Aborting || shortData) break;
   }
   if (shortData) Aborting = true;
@@ -419,8 +390,8 @@ void Ratio(double V, uint8_t* Dest) {
       }
     }
   }
-  PutLe16(Dest, num);
-  PutLe16(Dest + 2, den);
+  PutLE16(Dest, num);
+  PutLE16(Dest + 2, den);
 }
 
 void PutText(uint8_t* Dest, const std::string& S) { std::memcpy(Dest, S.data(), std::min<size_t>(S.size(), 40)); }
@@ -431,30 +402,22 @@ bool HasTargaSignature(TStream* Stream) {
   if (!Stream) return false;
   const int64_t pos = Stream->Position();
   uint8_t b[kHeaderSize];
-  const bool ok = ReadSome(Stream, b, kHeaderSize) == kHeaderSize && ValidHeader(ParseHeader(b));
+  const bool ok = ReadFully(Stream, b, kHeaderSize) == kHeaderSize && ValidHeader(ParseHeader(b));
   Stream->Seek(pos, soBeginning);
   return ok;
 }
 
 void DecodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                        bool PreviewOnly, std::unique_ptr<TPXMask>& AlphaMask, bool IgnoreAlpha) {
-  TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
-  if (!Stream || !Params || (!Bitmap && !PreviewOnly)) {
-    aborting = true;
-    return;
-  }
-  try {
-    DecodeBody(Stream, Bitmap, Params, Progress, PreviewOnly, AlphaMask, IgnoreAlpha, aborting);
-  } catch (const std::exception&) {
-    aborting = true;
-  }
+  RunGuarded(Progress, Stream && Params && (Bitmap || PreviewOnly), [&](TPXAbortFlag& Aborting) {
+    DecodeBody(Stream, Bitmap, Params, Progress, PreviewOnly, AlphaMask, IgnoreAlpha, Aborting);
+  });
 }
 
 void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                        TPXMask* Mask) {
   TPXAbortFlag own{false};
-  TPXAbortFlag& aborting = Progress.Aborting ? *Progress.Aborting : own;
+  TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
   if (!Stream || !Bitmap || !Params || Bitmap->Width() <= 0 || Bitmap->Height() <= 0 || Bitmap->Width() > 65535 ||
       Bitmap->Height() > 65535) {
     aborting = true;
@@ -474,21 +437,9 @@ void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TP
 
   // The source in the layout of the depth: px1g for depth 1, px24RGB for the others.
   std::unique_ptr<TPXBitmap> copy;
-  TPXBitmap* src = Bitmap;
-  const TPXPixelFormat f = Bitmap->PixelFormat();
-  if (depth == 1 && f != px1g) {
-    TRGB c0, c1;
-    if (f == px24RGB) copy = ConvertBiColorTo1Bit(Bitmap, c0, c1);
-    if (!copy) {
-      copy = TPXBitmap::CreateCopy(Bitmap);
-      copy->SetPixelFormat(px1g);
-    }
-  } else if (depth != 1 && f != px24RGB) {
-    copy = TPXBitmap::CreateCopy(Bitmap);
-    copy->SetPixelFormat(px24RGB);
-  }
-  if (copy) src = copy.get();
-  if (src->PixelFormat() != (depth == 1 ? px1g : px24RGB) || src->Width() != w || src->Height() != h) {
+  TRGB two[2];  // depth 1 is stored black and white, whatever two colours the picture had
+  TPXBitmap* src = WriterSource(Bitmap, depth == 1, copy, two);
+  if (!src) {
     aborting = true;
     return;
   }
@@ -516,13 +467,13 @@ void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TP
   hb[1] = mapped ? 1 : 0;
   hb[2] = uint8_t((depth == 1 || grey ? 3 : mapped ? 1 : 2) + (coded ? 8 : 0));
   if (depth == 8) {
-    PutLe16(hb + 5, grey ? 256 : uint32_t(colors));
+    PutLE16(hb + 5, grey ? 256 : uint32_t(colors));
     hb[7] = 24;
   }
-  PutLe16(hb + 8, uint32_t(Params->TGA_XPos));
-  PutLe16(hb + 10, uint32_t(Params->TGA_YPos));
-  PutLe16(hb + 12, uint32_t(w));
-  PutLe16(hb + 14, uint32_t(h));
+  PutLE16(hb + 8, uint32_t(Params->TGA_XPos));
+  PutLE16(hb + 10, uint32_t(Params->TGA_YPos));
+  PutLE16(hb + 12, uint32_t(w));
+  PutLE16(hb + 14, uint32_t(h));
   hb[16] = uint8_t(depth);
   hb[17] = depth == 32 ? 0x28 : 0x20;
   const int64_t start = Stream->Position();
@@ -564,7 +515,7 @@ void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TP
       StreamWriteChecked(Stream, failed, data, int64_t(rowBytes));
     }
     ++Progress.Count;
-    if (Progress.Event) Progress.Event(Progress.Sender, PerCentOf(Progress));
+    if (Progress.Event) Progress.Event(Progress.Sender, PerCentOf(Progress, Progress.Count));
   }
 
   // Extension area, then the footer pointing at it.
@@ -579,7 +530,7 @@ void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TP
     year = month = day = hour = minute = second = 0;
   }
   const uint16_t stamp[6] = {month, day, year, hour, minute, second};
-  for (int i = 0; i < 6; ++i) PutLe16(e + 367 + 2 * i, stamp[i]);
+  for (int i = 0; i < 6; ++i) PutLE16(e + 367 + 2 * i, stamp[i]);
   PutText(e + 379, Params->TGA_JobName);
   e[471] = Params->TGA_KeyColor.r;
   e[472] = Params->TGA_KeyColor.g;
@@ -588,7 +539,7 @@ void EncodeTargaStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TP
   Ratio(Params->TGA_Gamma, e + 478);
   StreamWriteChecked(Stream, failed, e, kExtensionSize);
   uint8_t footer[kFooterSize] = {};
-  PutLe32(footer, uint32_t(extension));
+  PutLE32(footer, uint32_t(extension));
   std::memcpy(footer + 8, kFooterTag, 18);
   StreamWriteChecked(Stream, failed, footer, kFooterSize);
   if (failed) aborting = true;

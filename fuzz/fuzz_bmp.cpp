@@ -5,14 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 int32_t RowBytes(const TBitmap& b) {
   int32_t bits = 32;

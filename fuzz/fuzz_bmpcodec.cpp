@@ -11,16 +11,9 @@
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
-
-namespace {
-
-void Check(bool Ok) {
-  if (!Ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
@@ -36,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     params.IsResource = flags & 2;
     TPXAbortFlag flag{false};
     TPXProgressRecord progress;
-    InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+    InitRecord(flag, progress);
     std::unique_ptr<TPXMask> mask;
     try {
       DecodeBmpStream(&stream, &bitmap, 0, &params, progress, preview, false, mask, flags & 4);
@@ -54,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     TMemoryStream out;
     TPXAbortFlag writeFlag{false};
     TPXProgressRecord writeProgress;
-    InitProgressRecord(nullptr, &writeFlag, writeProgress, TPXProgressEvent());
+    InitRecord(writeFlag, writeProgress);
     EncodeBmpStream(&out, &bitmap, &params, writeProgress, true);
     Check(!writeFlag);
     out.Seek(0, soBeginning);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/gdi/Surface.h"
 #include "platform/gdi/WinGdi.h"
 
@@ -15,10 +16,6 @@ namespace {
 
 int32_t Rd16s(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 uint32_t Rd32(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 constexpr DWORD kRops[] = {SRCCOPY, SRCAND, SRCPAINT, SRCINVERT, MERGEPAINT, NOTSRCCOPY, PATCOPY, DSTINVERT};
 constexpr int32_t kDepths[] = {1, 4, 8, 15, 16, 24, 32, 32};

@@ -12,17 +12,10 @@
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
-
-namespace {
-
-void Check(bool Ok) {
-  if (!Ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
@@ -41,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       params.ICO_ImageIndex = params.CUR_ImageIndex = (tail >> 2) & 3;
       TPXAbortFlag flag{false};
       TPXProgressRecord progress;
-      InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+      InitRecord(flag, progress);
       std::unique_ptr<TPXMask> mask;
       try {
         if (cursor) DecodeCurStream(&stream, &bitmap, &params, preview, progress, mask, tail & 16);
@@ -62,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       TMemoryStream out;
       TPXAbortFlag writeFlag{false};
       TPXProgressRecord writeProgress;
-      InitProgressRecord(nullptr, &writeFlag, writeProgress, TPXProgressEvent());
+      InitRecord(writeFlag, writeProgress);
       TIOParams writeParams;
       const TPXIcoSize size{bitmap.Width(), bitmap.Height()};
       const int32_t bits = 8 << (tail & 2);

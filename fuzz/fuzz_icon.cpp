@@ -5,15 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/WinIcons.h"
 #include "platform/rtl/Classes.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // Draws, copies and describes an icon handle, then destroys it.
 void Exercise(HICON icon) {

@@ -8,16 +8,9 @@
 #include "codecs/pngfilt.h"
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
+#include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
-
-namespace {
-
-void Check(bool Ok) {
-  if (!Ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
@@ -32,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     params.NativePixelFormat = native;
     TPXAbortFlag flag{false};
     TPXProgressRecord progress;
-    InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+    InitRecord(flag, progress);
     try {
       DecodePngStream(&stream, &bitmap, &params, progress, preview);
     } catch (...) {
@@ -47,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       TMemoryStream out;
       TPXAbortFlag writeFlag{false};
       TPXProgressRecord writeProgress;
-      InitProgressRecord(nullptr, &writeFlag, writeProgress, TPXProgressEvent());
+      InitRecord(writeFlag, writeProgress);
       params.BitsPerSample = 8;
       params.SamplesPerPixel = 3;
       params.PNG_TextKeys.clear();

@@ -4,30 +4,15 @@
 // preview never touches the bitmap, and accepted pictures write back.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "codecs/bmpfilt.h"
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
+#include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
-
-namespace {
-
-// Aborts with the failing line, so that a crash names the broken promise.
-void Check(bool Ok, int Line) {
-  if (Ok) return;
-  std::fprintf(stderr, "check failed at line %u\n", static_cast<unsigned>(Line));
-  std::abort();
-}
-
-void InitRecord(TPXAbortFlag& Flag, TPXProgressRecord& Progress) {
-  InitProgressRecord(nullptr, &Flag, Progress, TPXProgressEvent());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));

@@ -8,13 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/gdi/WinGdi.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 int32_t Rd32s(const uint8_t* p) {
   return static_cast<int32_t>(p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));

@@ -4,7 +4,6 @@
 // writes back without an error.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -12,19 +11,9 @@
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
-
-namespace {
-
-// Aborts with the failing line, so that a crash names the broken promise.
-void Check(bool Ok, int Line) {
-  if (Ok) return;
-  std::fprintf(stderr, "check failed at line %u\n", static_cast<unsigned>(Line));
-  std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
@@ -38,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     std::unique_ptr<TPXMask> mask;
     TPXAbortFlag flag{false};
     TPXProgressRecord progress;
-    InitProgressRecord(nullptr, &flag, progress, TPXProgressEvent());
+    InitRecord(flag, progress);
     try {
       DecodeTargaStream(&stream, &bitmap, &params, progress, preview, mask, ignoreAlpha);
     } catch (...) {
@@ -54,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     TMemoryStream out;
     TPXAbortFlag writeFlag{false};
     TPXProgressRecord writeProgress;
-    InitProgressRecord(nullptr, &writeFlag, writeProgress, TPXProgressEvent());
+    InitRecord(writeFlag, writeProgress);
     EncodeTargaStream(&out, &bitmap, &params, writeProgress, mask.get());
     Check(!writeFlag && out.Size() > 18, __LINE__);
   }

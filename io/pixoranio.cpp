@@ -15,6 +15,7 @@
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps_iohooks.h"
 #include "core/pxsettings.h"
+#include "io/pixoranio_formats_impl.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/rtl/TypInfo.h"
 #include "proc/pixoranproc_resample.h"
@@ -450,16 +451,8 @@ void TPixoranIO::AdjustDPI() {
 
   std::unique_ptr<TPXBitmap> alpha;
   if (FBitmap->HasAlphaChannel()) alpha = TPXBitmap::CreateCopy(FBitmap->AlphaChannel());
-  std::unique_ptr<TPXBitmap> result;
-  if (FFilteredAdjustDPI) {
-    if (FBitmap->PixelFormat() != px24RGB) FBitmap->SetPixelFormat(px24RGB);
-    result = TPXBitmap::CreateAllocated(newWidth, newHeight, px24RGB);
-    const auto filter = static_cast<TResampleFilter>(GlobalSettingsInstance()->FDefaultResampleFilter);
-    ResampleBitmap(FBitmap, result.get(), nullptr, filter, TPXProgressEvent(), nullptr, nullptr);
-  } else {
-    result = TPXBitmap::CreateAllocated(newWidth, newHeight, FBitmap->PixelFormat());
-    StretchNearest(FBitmap, result.get(), nullptr, TPXProgressEvent());
-  }
+  if (FFilteredAdjustDPI && FBitmap->PixelFormat() != px24RGB) FBitmap->SetPixelFormat(px24RGB);
+  std::unique_ptr<TPXBitmap> result = ScaledBitmap(FBitmap, newWidth, newHeight, FFilteredAdjustDPI);
   if (alpha) StretchNearest(alpha.get(), result->AlphaChannel(), nullptr, TPXProgressEvent());
   FBitmap->AssignFrom(result.get(), false);
 }
@@ -492,6 +485,12 @@ void TPixoranIO::ClearModified(bool KeepLayers) {
   } else if (KeepLayers || view->LayersCount() == 1) {
     view->SetModified(false);
   }
+}
+
+void TPixoranIO::FinishLoad(bool KeepLayers) {
+  UpdateAttached();
+  ClearModified(KeepLayers);
+  DoFinishWork();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -411,6 +411,8 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   // After a load that reached the codec: tells the view (or the attached TBitmap).
   void UpdateAttached();
   void ClearModified(bool KeepLayers);
+  // The end of a load that reached the codec: UpdateAttached, ClearModified, DoFinishWork.
+  void FinishLoad(bool KeepLayers);
   // Writes a file through a temporary file beside it: Write gets the stream; the temporary file
   // replaces FileName only when Write returned without exception and Aborting is false;
   // otherwise it is removed and FileName left as it was. The new file gets the replaced file's
@@ -451,6 +453,9 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
                          TPXIOFileBoolFunc SelfBool);
   int32_t LoadStreamMember(TPXFileType Type, TStream* Stream, TPXIOStreamIntFunc SelfInt,
                            TPXIOStreamBoolFunc SelfBool);
+  // The synchronous load of the two above once the source is open: the member's result (the
+  // page count or -1 where Integer, else 1 or 0).
+  int32_t LoadMemberNow(TPXFileType Type, TStream* Stream, const std::string& FileName, bool Integer);
   void SaveFileMember(TPXFileType Type, const std::string& FileName, TPXIOFileProc Self);
   void SaveStreamMember(TPXFileType Type, TStream* Stream, TPXIOStreamProc Self);
   // The synchronous part of the two above: one operation, exactly one DoFinishWork.
@@ -464,6 +469,14 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   TPXBitmap* BitmapForWriter(TPXFileType Type, bool ToStream, std::unique_ptr<TPXBitmap>& Converted);
   // The layers-file header read into Params; true when it was one.
   bool ReadLayersHeaderToParams(TStream* Stream);
+  // A plug-in entry's reader into the working bitmap, from Stream or, when Stream is null, from
+  // the file FileName (whose name then goes into the parameters). The caller has opened the
+  // operation and set the abort flag; the end of the work is reported here. True on success.
+  bool ReadWithPlugin(const TPXFileFormatInfo* Entry, TStream* Stream, const std::string& FileName);
+  // A plug-in write: Write gets the working bitmap, or a converted copy where the plug-in needs
+  // one. The caller has opened the operation and set the abort flag; the end of the work is
+  // reported here.
+  void WriteWithPlugin(const std::function<void(TPXBitmap* Bitmap)>& Write);
   // [end of addition]
 
   // --- fields, in the component's order ------------------------------------------------------

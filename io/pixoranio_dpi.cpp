@@ -1,7 +1,7 @@
 #include "core/pxxBitmaps.h"
+#include "io/pixoranio_formats_impl.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxxBitmaps_params.h"
-#include "proc/pixoranproc_resample.h"
 
 std::unique_ptr<TPXBitmap> AdjustBitmapForDpi(TPXBitmap* Bitmap, TIOParams* Params, bool Resample) {
   if (!Bitmap || !Params) return nullptr;
@@ -15,23 +15,10 @@ std::unique_ptr<TPXBitmap> AdjustBitmapForDpi(TPXBitmap* Bitmap, TIOParams* Para
     newWidth = static_cast<int32_t>(Round(static_cast<long double>(width) / dpiX * dpiY));
   if (newWidth < 1 || newHeight < 1) return nullptr;
 
-  std::unique_ptr<TPXBitmap> result;
-  if (Resample) {
-    // The caller's picture stays as it is: other formats convert a copy.
-    std::unique_ptr<TPXBitmap> converted;
-    TPXBitmap* source = Bitmap;
-    if (Bitmap->PixelFormat() != px24RGB) {
-      converted = TPXBitmap::CreateCopy(Bitmap);
-      converted->SetPixelFormat(px24RGB);
-      source = converted.get();
-    }
-    result = TPXBitmap::CreateAllocated(newWidth, newHeight, px24RGB);
-    const auto filter = static_cast<TResampleFilter>(GlobalSettingsInstance()->FDefaultResampleFilter);
-    ResampleBitmap(source, result.get(), nullptr, filter, TPXProgressEvent(), nullptr, nullptr);
-  } else {
-    result = TPXBitmap::CreateAllocated(newWidth, newHeight, Bitmap->PixelFormat());
-    StretchNearest(Bitmap, result.get(), nullptr, TPXProgressEvent());
-  }
+  // The caller's picture stays as it is: other formats are resampled from a copy.
+  std::unique_ptr<TPXBitmap> converted;
+  std::unique_ptr<TPXBitmap> result =
+      ScaledBitmap(Resample ? Bitmap24RGB(Bitmap, converted) : Bitmap, newWidth, newHeight, Resample);
   if (height < width)
     Params->SetDpiY(dpiX);
   else

@@ -1,6 +1,8 @@
 // TPixoranIO's public load and save entries: by type, by extension or by content, from files,
 // streams and memory blocks, and the header-only reads. Each ends in a per-format member
 // (pixoranio_formats.cpp) or in a plug-in entry's callback of the registry.
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +21,82 @@ namespace {
 
 bool IsWicType(TPXFileType Type) {
   return Type == pxftDDS || Type == pxftHEIF || Type == pxftWEBP || Type == pxftWIC;
+}
+
+// The built-in reader members of a type that take only the source, from a file (none where only
+// streams are read) and from a stream.
+struct TLoadRoute {
+  TPXFileType Type;
+  bool (TPixoranIO::*FromFile)(const std::string& FileName);
+  bool (TPixoranIO::*FromStream)(TStream* Stream);
+};
+
+using IO = TPixoranIO;
+
+constexpr TLoadRoute kLoadRoutes[] = {
+    {pxftJPEG, &IO::LoadFromFileJpeg, &IO::LoadFromStreamJpeg},
+    {pxftPCX, &IO::LoadFromFilePcx, &IO::LoadFromStreamPcx},
+    {pxftBMP, &IO::LoadFromFileBmp, &IO::LoadFromStreamBmp},
+    {pxftICO, &IO::LoadFromFileIco, &IO::LoadFromStreamIco},
+    {pxftCUR, &IO::LoadFromFileCur, &IO::LoadFromStreamCur},
+    {pxftPNG, &IO::LoadFromFilePng, &IO::LoadFromStreamPng},
+    {pxftTGA, &IO::LoadFromFileTga, &IO::LoadFromStreamTga},
+    {pxftPXM, &IO::LoadFromFilePxm, &IO::LoadFromStreamPxm},
+    {pxftJP2, &IO::LoadFromFileJp2, &IO::LoadFromStreamJp2},
+    {pxftJ2K, &IO::LoadFromFileJ2k, &IO::LoadFromStreamJ2k},
+    {pxftWBMP, &IO::LoadFromFileWbmp, &IO::LoadFromStreamWbmp},
+    {pxftDCX, &IO::LoadFromFileDcx, &IO::LoadFromStreamDcx},
+    {pxftRAW, &IO::LoadFromFileRAW, &IO::LoadFromStreamRAW},
+    {pxftBMPRAW, nullptr, &IO::LoadFromStreamBmpRaw},
+    {pxftPSD, &IO::LoadFromFilePsd, &IO::LoadFromStreamPsd},
+    {pxftDICOM, &IO::LoadFromFileDicom, &IO::LoadFromStreamDicom},
+    {pxftHDP, &IO::LoadFromFileHDP, &IO::LoadFromStreamHDP},
+};
+
+// The built-in writer members of a type, to a file and to a stream.
+struct TSaveRoute {
+  TPXFileType Type;
+  void (TPixoranIO::*ToFile)(const std::string& FileName);
+  void (TPixoranIO::*ToStream)(TStream* Stream);
+};
+
+constexpr TSaveRoute kSaveRoutes[] = {
+    {pxftTIFF, &IO::SaveToFileTiff, &IO::SaveToStreamTiff},
+    {pxftGIF, &IO::SaveToFileGif, &IO::SaveToStreamGif},
+    {pxftJPEG, &IO::SaveToFileJpeg, &IO::SaveToStreamJpeg},
+    {pxftPCX, &IO::SaveToFilePcx, &IO::SaveToStreamPcx},
+    {pxftBMP, &IO::SaveToFileBmp, &IO::SaveToStreamBmp},
+    {pxftICO, &IO::SaveToFileIco, &IO::SaveToStreamIco},
+    {pxftPNG, &IO::SaveToFilePng, &IO::SaveToStreamPng},
+    {pxftTGA, &IO::SaveToFileTga, &IO::SaveToStreamTga},
+    {pxftPXM, &IO::SaveToFilePxm, &IO::SaveToStreamPxm},
+    {pxftJP2, &IO::SaveToFileJp2, &IO::SaveToStreamJp2},
+    {pxftJ2K, &IO::SaveToFileJ2k, &IO::SaveToStreamJ2k},
+    {pxftWBMP, &IO::SaveToFileWbmp, &IO::SaveToStreamWbmp},
+    {pxftPS, &IO::SaveToFilePS, &IO::SaveToStreamPS},
+    {pxftPDF, &IO::SaveToFilePDF, &IO::SaveToStreamPDF},
+    {8222, &IO::SaveToFilePDF, &IO::SaveToStreamPDF},
+    {pxftDCX, &IO::SaveToFileDcx, &IO::SaveToStreamDcx},
+    {pxftPSD, &IO::SaveToFilePsd, &IO::SaveToStreamPsd},
+    {pxftPXN, &IO::SaveToFileLayers, &IO::SaveToStreamLayers},
+    {pxftDICOM, &IO::SaveToFileDicom, &IO::SaveToStreamDicom},
+    {pxftHDP, &IO::SaveToFileHDP, &IO::SaveToStreamHDP},
+    {pxftSVG, &IO::SaveToFileSvg, &IO::SaveToStreamSvg},
+};
+
+// The row of Routes for Type; null where the type has none.
+template <typename TRoute, size_t N>
+const TRoute* FindRoute(const TRoute (&Routes)[N], TPXFileType Type) {
+  for (const TRoute& route : Routes)
+    if (route.Type == Type) return &route;
+  return nullptr;
+}
+
+// Before a plug-in load: nothing of the previous file stays in the parameters.
+void ForgetLoadedFile(TIOParams* Params) {
+  Params->ClearMetadata(0);
+  Params->FileName.clear();
+  Params->FileType = pxftUnknown;
 }
 
 }  // namespace
@@ -61,6 +139,8 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
   if (!entry) return unavailable();  // media names included: no media reader here
 
   if (entry->InternalFormat) {
+    const TLoadRoute* route = FindRoute(kLoadRoutes, type);
+    if (route && route->FromFile) return (this->*route->FromFile)(FileName);
     switch (type) {
       case pxftTIFF:
         LoadFromFileTiff(FileName);
@@ -68,29 +148,13 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
       case pxftGIF:
         LoadFromFileGif(FileName);
         return async || !FAborting;
-      case pxftJPEG: return LoadFromFileJpeg(FileName);
-      case pxftPCX: return LoadFromFilePcx(FileName);
-      case pxftBMP: return LoadFromFileBmp(FileName);
-      case pxftICO: return LoadFromFileIco(FileName);
-      case pxftCUR: return LoadFromFileCur(FileName);
-      case pxftPNG: return LoadFromFilePng(FileName);
       case pxftWMF:
       case pxftEMF:
         return unavailable();  // no metafile reader on this platform
-      case pxftTGA: return LoadFromFileTga(FileName);
-      case pxftPXM: return LoadFromFilePxm(FileName);
-      case pxftJP2: return LoadFromFileJp2(FileName);
-      case pxftJ2K: return LoadFromFileJ2k(FileName);
-      case pxftWBMP: return LoadFromFileWbmp(FileName);
-      case pxftDCX: return LoadFromFileDcx(FileName);
-      case pxftRAW: return LoadFromFileRAW(FileName);
-      case pxftPSD: return LoadFromFilePsd(FileName);
       case pxftPXV:
       case pxftALL:
         return LoadFromFileVect(FileName, type);
       case pxftPXN: return LoadFromFileLayers(FileName, false);
-      case pxftDICOM: return LoadFromFileDicom(FileName);
-      case pxftHDP: return LoadFromFileHDP(FileName);
       case 8196:
       case 8222:
         return LoadFromFilePDF(FileName, -1, -1, std::string());
@@ -104,10 +168,7 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
   // A plug-in format.
   if (!entry->ReadFunction) {
     FAborting = true;
-    TIOParams* p = GetParams();
-    p->ClearMetadata(0);
-    p->FileName.clear();
-    p->FileType = pxftUnknown;
+    ForgetLoadedFile(GetParams());
     DoFinishWork();
     return false;
   }
@@ -117,39 +178,8 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
   }
   TPXIOOperation operation(this);
   FAborting = true;
-  TIOParams* p = GetParams();
-  p->ClearMetadata(0);
-  p->FileName.clear();
-  p->FileType = pxftUnknown;
-  TPXProgressRecord progress;
-  InitProgress(progress);
-  try {
-    if (!PrepareBitmap({})) {
-      FAborting = true;
-      DoFinishWork();
-      return false;
-    }
-    TPXWideFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
-    FAborting = false;
-    p->FileName = FileName;
-    p->FileType = entry->FileType;
-    try {
-      entry->ReadFunction(&file, FBitmap);
-      if (FAutoAdjustDPI) AdjustDPI();
-    } catch (...) {
-      FAborting = true;
-      UpdateAttached();
-      ClearModified(false);
-      throw;
-    }
-    UpdateAttached();
-    ClearModified(false);
-  } catch (...) {
-    DoFinishWork();
-    throw;
-  }
-  DoFinishWork();
-  return !FAborting;
+  ForgetLoadedFile(GetParams());
+  return ReadWithPlugin(entry, nullptr, FileName);
 }
 
 bool TPixoranIO::LoadFromFileByExtension(const std::string& FileName, bool RetryWithContent) {
@@ -196,6 +226,7 @@ bool TPixoranIO::LoadFromStream(TStream* Stream, TPXFileType FileType) {
   if (!entry) return unavailable();
 
   if (entry->InternalFormat) {
+    if (const TLoadRoute* route = FindRoute(kLoadRoutes, type)) return (this->*route->FromStream)(Stream);
     switch (type) {
       case pxftTIFF:
         LoadFromStreamTiff(Stream);
@@ -203,30 +234,13 @@ bool TPixoranIO::LoadFromStream(TStream* Stream, TPXFileType FileType) {
       case pxftGIF:
         LoadFromStreamGif(Stream);
         return async || !FAborting;
-      case pxftJPEG: return LoadFromStreamJpeg(Stream);
-      case pxftPCX: return LoadFromStreamPcx(Stream);
-      case pxftBMP: return LoadFromStreamBmp(Stream);
-      case pxftICO: return LoadFromStreamIco(Stream);
-      case pxftCUR: return LoadFromStreamCur(Stream);
-      case pxftPNG: return LoadFromStreamPng(Stream);
       case pxftWMF:
       case pxftEMF:
         return unavailable();
-      case pxftTGA: return LoadFromStreamTga(Stream);
-      case pxftPXM: return LoadFromStreamPxm(Stream);
-      case pxftJP2: return LoadFromStreamJp2(Stream);
-      case pxftJ2K: return LoadFromStreamJ2k(Stream);
-      case pxftWBMP: return LoadFromStreamWbmp(Stream);
-      case pxftDCX: return LoadFromStreamDcx(Stream);
-      case pxftRAW: return LoadFromStreamRAW(Stream);
-      case pxftBMPRAW: return LoadFromStreamBmpRaw(Stream);
-      case pxftPSD: return LoadFromStreamPsd(Stream);
       case pxftPXV:
       case pxftALL:
         return LoadFromStreamVect(Stream, type);
       case pxftPXN: return LoadFromStreamLayers(Stream, false);
-      case pxftDICOM: return LoadFromStreamDicom(Stream);
-      case pxftHDP: return LoadFromStreamHDP(Stream);
       case 8196:
       case 8222:
         return LoadFromStreamPDF(Stream, -1, -1, std::string());
@@ -242,12 +256,14 @@ bool TPixoranIO::LoadFromStream(TStream* Stream, TPXFileType FileType) {
     return true;
   }
   TPXIOOperation operation(this);
-  TIOParams* p = GetParams();
-  p->ClearMetadata(0);
-  p->FileName.clear();
-  p->FileType = pxftUnknown;
+  ForgetLoadedFile(GetParams());
   if (!entry->ReadFunction) return unavailable();
   FAborting = false;
+  return ReadWithPlugin(entry, Stream, std::string());
+}
+
+bool TPixoranIO::ReadWithPlugin(const TPXFileFormatInfo* Entry, TStream* Stream, const std::string& FileName) {
+  TIOParams* p = GetParams();
   TPXProgressRecord progress;
   InitProgress(progress);
   try {
@@ -256,9 +272,15 @@ bool TPixoranIO::LoadFromStream(TStream* Stream, TPXFileType FileType) {
       DoFinishWork();
       return false;
     }
-    p->FileType = entry->FileType;
+    std::unique_ptr<TPXWideFileStream> file;
+    if (!Stream) {
+      file = std::make_unique<TPXWideFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+      FAborting = false;
+      p->FileName = FileName;
+    }
+    p->FileType = Entry->FileType;
     try {
-      entry->ReadFunction(Stream, FBitmap);
+      Entry->ReadFunction(Stream ? Stream : file.get(), FBitmap);
       if (FAutoAdjustDPI) AdjustDPI();
     } catch (...) {
       FAborting = true;
@@ -393,32 +415,13 @@ void TPixoranIO::SaveToFile(const std::string& FileName, TPXFileType FileType) {
   if (FileName.empty()) return;
   const TPXFileType type = FileType > 0 ? FileType : FileTypeForSaving(FileName, false);
   if (type != pxftPDF && type != pxftPXN && type != pxftSVG) CheckBitmap();
-  switch (type) {
-    case pxftTIFF: SaveToFileTiff(FileName); return;
-    case pxftGIF: SaveToFileGif(FileName); return;
-    case pxftJPEG: SaveToFileJpeg(FileName); return;
-    case pxftPCX: SaveToFilePcx(FileName); return;
-    case pxftBMP: SaveToFileBmp(FileName); return;
-    case pxftICO: SaveToFileIco(FileName); return;
-    case pxftPNG: SaveToFilePng(FileName); return;
-    case pxftTGA: SaveToFileTga(FileName); return;
-    case pxftPXM: SaveToFilePxm(FileName); return;
-    case pxftJP2: SaveToFileJp2(FileName); return;
-    case pxftJ2K: SaveToFileJ2k(FileName); return;
-    case pxftWBMP: SaveToFileWbmp(FileName); return;
-    case pxftPS: SaveToFilePS(FileName); return;
-    case pxftPDF:
-    case 8222:
-      SaveToFilePDF(FileName);
-      return;
-    case pxftDCX: SaveToFileDcx(FileName); return;
-    case pxftPSD: SaveToFilePsd(FileName); return;
-    case pxftPXN: SaveToFileLayers(FileName); return;
-    case pxftDICOM: SaveToFileDicom(FileName); return;
-    case pxftHDP: SaveToFileHDP(FileName); return;
-    case pxftSVG: SaveToFileSvg(FileName); return;
-    case pxftDDS: SaveToFileWIC(FileName, pxftDDS); return;
-    default: break;
+  if (const TSaveRoute* route = FindRoute(kSaveRoutes, type)) {
+    (this->*route->ToFile)(FileName);
+    return;
+  }
+  if (type == pxftDDS) {
+    SaveToFileWIC(FileName, pxftDDS);
+    return;
   }
   if (type == pxftALL || type == pxftPXV) {
     IPXIOVectorView* vector = FAttachedPixoran ? FAttachedPixoran->AsVectorView() : nullptr;
@@ -444,31 +447,17 @@ void TPixoranIO::SaveToFile(const std::string& FileName, TPXFileType FileType) {
   }
   TPXIOOperation operation(this);
   FAborting = true;
-  TPXProgressRecord progress;
-  InitProgress(progress);
   TIOParams* p = GetParams();
-  try {
-    if (!PrepareBitmap({})) {
-      FAborting = true;
-      DoFinishWork();
-      return;
-    }
-    std::unique_ptr<TPXBitmap> converted;
-    TPXBitmap* bitmap = PluginWriteBitmap(FBitmap, converted);
+  WriteWithPlugin([&](TPXBitmap* Bitmap) {
     WriteFileSafely(FileName, [&](TStream* Stream) {
       FAborting = false;
-      entry->WriteFunction(Stream, bitmap);
+      entry->WriteFunction(Stream, Bitmap);
     });
     if (!FAborting) {
       p->FileName = FileName;
       p->FileType = entry->FileType;
     }
-  } catch (...) {
-    FAborting = true;
-    DoFinishWork();
-    throw;
-  }
-  DoFinishWork();
+  });
 }
 
 void TPixoranIO::SaveToStream(TStream* Stream, TPXFileType FileType) {
@@ -476,32 +465,13 @@ void TPixoranIO::SaveToStream(TStream* Stream, TPXFileType FileType) {
   if (type == pxftUnknown) type = GetParams()->FileType;
   if (type == pxftUnknown) type = pxftJPEG;
   if (type != pxftPDF && type != pxftPXN && type != pxftSVG) CheckBitmap();
-  switch (type) {
-    case pxftTIFF: SaveToStreamTiff(Stream); return;
-    case pxftGIF: SaveToStreamGif(Stream); return;
-    case pxftJPEG: SaveToStreamJpeg(Stream); return;
-    case pxftPCX: SaveToStreamPcx(Stream); return;
-    case pxftBMP: SaveToStreamBmp(Stream); return;
-    case pxftICO: SaveToStreamIco(Stream); return;
-    case pxftPNG: SaveToStreamPng(Stream); return;
-    case pxftTGA: SaveToStreamTga(Stream); return;
-    case pxftPXM: SaveToStreamPxm(Stream); return;
-    case pxftJP2: SaveToStreamJp2(Stream); return;
-    case pxftJ2K: SaveToStreamJ2k(Stream); return;
-    case pxftWBMP: SaveToStreamWbmp(Stream); return;
-    case pxftPS: SaveToStreamPS(Stream); return;
-    case pxftPDF:
-    case 8222:
-      SaveToStreamPDF(Stream);
-      return;
-    case pxftDCX: SaveToStreamDcx(Stream); return;
-    case pxftPSD: SaveToStreamPsd(Stream); return;
-    case pxftPXN: SaveToStreamLayers(Stream); return;
-    case pxftDICOM: SaveToStreamDicom(Stream); return;
-    case pxftHDP: SaveToStreamHDP(Stream); return;
-    case pxftSVG: SaveToStreamSvg(Stream); return;
-    case pxftDDS: SaveToStreamWIC(Stream, pxftDDS); return;
-    default: break;
+  if (const TSaveRoute* route = FindRoute(kSaveRoutes, type)) {
+    (this->*route->ToStream)(Stream);
+    return;
+  }
+  if (type == pxftDDS) {
+    SaveToStreamWIC(Stream, pxftDDS);
+    return;
   }
   if (IsAsync()) {
     StartIOThread(static_cast<TPXIOStreamTypeProc>(&TPixoranIO::SaveToStream), Stream, FileType);
@@ -515,6 +485,13 @@ void TPixoranIO::SaveToStream(TStream* Stream, TPXFileType FileType) {
     return;
   }
   FAborting = false;
+  WriteWithPlugin([&](TPXBitmap* Bitmap) {
+    GetParams()->FileType = entry->FileType;
+    entry->WriteFunction(Stream, Bitmap);
+  });
+}
+
+void TPixoranIO::WriteWithPlugin(const std::function<void(TPXBitmap* Bitmap)>& Write) {
   TPXProgressRecord progress;
   InitProgress(progress);
   try {
@@ -524,9 +501,7 @@ void TPixoranIO::SaveToStream(TStream* Stream, TPXFileType FileType) {
       return;
     }
     std::unique_ptr<TPXBitmap> converted;
-    TPXBitmap* bitmap = PluginWriteBitmap(FBitmap, converted);
-    GetParams()->FileType = entry->FileType;
-    entry->WriteFunction(Stream, bitmap);
+    Write(PluginWriteBitmap(FBitmap, converted));
   } catch (...) {
     FAborting = true;
     DoFinishWork();

@@ -223,11 +223,6 @@ bool TPixoranIO::LoadCore(TPXFileType Type, TStream* Stream, const std::string& 
   FBitmap->RemoveAlphaChannel(false, clWhite);
 
   int32_t count = 0;
-  const auto finish = [&] {
-    UpdateAttached();
-    ClearModified(false);
-    DoFinishWork();
-  };
   try {
     {
       std::unique_ptr<TPXBufferedReadStream> buffered;
@@ -247,10 +242,10 @@ bool TPixoranIO::LoadCore(TPXFileType Type, TStream* Stream, const std::string& 
     if (Type == pxftPNG) SetBackground(ColorOf(params->PNG_Background));
   } catch (...) {
     FAborting = true;
-    finish();
+    FinishLoad(false);
     throw;
   }
-  finish();
+  FinishLoad(false);
   if (PageCount) *PageCount = FAborting ? -1 : count;
   return !FAborting;
 }
@@ -277,11 +272,6 @@ int32_t TPixoranIO::LoadGifCore(TStream* Stream, const std::string& FileName) {
   p->ClearMetadata(0);
   FBitmap->RemoveAlphaChannel(false, clWhite);
   int32_t count = 0;
-  const auto finish = [&] {
-    UpdateAttached();
-    ClearModified(false);
-    DoFinishWork();
-  };
   try {
     if (p->GIF_FrameOnly) {
       std::unique_ptr<TPXMask> mask;
@@ -371,10 +361,10 @@ int32_t TPixoranIO::LoadGifCore(TStream* Stream, const std::string& FileName) {
     p->FileName = FileName;
   } catch (...) {
     FAborting = true;
-    finish();
+    FinishLoad(false);
     throw;
   }
-  finish();
+  FinishLoad(false);
   return FAborting ? -1 : count;
 }
 
@@ -401,11 +391,6 @@ bool TPixoranIO::LoadPsdCore(TStream* Stream, const std::string& FileName) {
   p->ClearMetadata(0);
   IPXIOView* view = FAttachedPixoran && FAttachedPixoran->IsLayerView() ? FAttachedPixoran : nullptr;
   const bool loadLayers = p->PSD_LoadLayers;
-  const auto finish = [&] {
-    UpdateAttached();
-    ClearModified(loadLayers);
-    DoFinishWork();
-  };
   try {
     if (loadLayers && p->PSD_ReplaceLayers && view) view->LayersClear(false);
     FBitmap->RemoveAlphaChannel(false, clWhite);
@@ -469,10 +454,10 @@ bool TPixoranIO::LoadPsdCore(TStream* Stream, const std::string& FileName) {
     p->FileType = pxftPSD;
   } catch (...) {
     FAborting = true;
-    finish();
+    FinishLoad(loadLayers);
     throw;
   }
-  finish();
+  FinishLoad(loadLayers);
   return !FAborting;
 }
 
@@ -607,13 +592,7 @@ int32_t TPixoranIO::LoadFileMember(TPXFileType Type, const std::string& FileName
   }
   FAborting = true;  // stays set when the file cannot be opened
   const std::unique_ptr<TPXWideFileStream> opened = OpenFileForLoad(this, FileName);
-  TPXWideFileStream& file = *opened;
-  if (Type == pxftGIF) return LoadGifCore(&file, FileName);
-  if (Type == pxftPSD) return LoadPsdCore(&file, FileName) ? 1 : 0;
-  int32_t count = -1;
-  const bool ok = LoadCore(Type, &file, FileName, &count);
-  if (integer) return ok ? count : -1;
-  return ok ? 1 : 0;
+  return LoadMemberNow(Type, opened.get(), FileName, integer);
 }
 
 int32_t TPixoranIO::LoadStreamMember(TPXFileType Type, TStream* Stream, TPXIOStreamIntFunc SelfInt,
@@ -634,11 +613,15 @@ int32_t TPixoranIO::LoadStreamMember(TPXFileType Type, TStream* Stream, TPXIOStr
     DoFinishWork();
     return integer ? -1 : 0;
   }
-  if (Type == pxftGIF) return LoadGifCore(Stream, std::string());
-  if (Type == pxftPSD) return LoadPsdCore(Stream, std::string()) ? 1 : 0;
+  return LoadMemberNow(Type, Stream, std::string(), integer);
+}
+
+int32_t TPixoranIO::LoadMemberNow(TPXFileType Type, TStream* Stream, const std::string& FileName, bool Integer) {
+  if (Type == pxftGIF) return LoadGifCore(Stream, FileName);
+  if (Type == pxftPSD) return LoadPsdCore(Stream, FileName) ? 1 : 0;
   int32_t count = -1;
-  const bool ok = LoadCore(Type, Stream, std::string(), &count);
-  if (integer) return ok ? count : -1;
+  const bool ok = LoadCore(Type, Stream, FileName, &count);
+  if (Integer) return ok ? count : -1;
   return ok ? 1 : 0;
 }
 
@@ -849,11 +832,6 @@ bool TPixoranIO::LoadFromStreamPDF(TStream* Stream, int32_t Width, int32_t Heigh
     return false;
   }
   TIOParams* p = GetParams();
-  const auto finish = [&] {
-    UpdateAttached();
-    ClearModified(false);
-    DoFinishWork();
-  };
   try {
     p->ClearMetadata(0);
     FBitmap->RemoveAlphaChannel(false, clWhite);
@@ -869,10 +847,10 @@ bool TPixoranIO::LoadFromStreamPDF(TStream* Stream, int32_t Width, int32_t Heigh
     p->FileType = pxftPDF;
   } catch (...) {
     FAborting = true;
-    finish();
+    FinishLoad(false);
     throw;
   }
-  finish();
+  FinishLoad(false);
   return !FAborting;
 }
 

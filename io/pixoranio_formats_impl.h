@@ -1,7 +1,8 @@
 // Shared pieces of the I/O component's per-format members and entries (not a public header):
 // a read-only window on a stream, the 12-byte stream headers, alpha channel <-> mask transfers,
 // the GIF frame drawing, the JPEG save's metadata markers, the icon-size choice, opening a file
-// for a load entry and the picture a plug-in writer gets.
+// for a load entry, the picture a plug-in writer gets, a 24-bit view of a picture and a scaled
+// copy.
 // Definitions: pixoranio_formats_support.cpp.
 #pragma once
 
@@ -95,6 +96,14 @@ int32_t IcoSizeCount(const TIOParams* Params);
 
 // ---------------------------------------------------------------------------------------------
 // Load and save entries
+
+// Bitmap itself when it is px24RGB, else a px24RGB copy held in Copy: the caller's picture keeps
+// its format.
+TPXBitmap* Bitmap24RGB(TPXBitmap* Bitmap, std::unique_ptr<TPXBitmap>& Copy);
+
+// A Width x Height copy of Bitmap: where Resample, resampled with the settings' default filter
+// into px24RGB (Bitmap must be px24RGB), else by nearest neighbour in Bitmap's format.
+std::unique_ptr<TPXBitmap> ScaledBitmap(TPXBitmap* Bitmap, int32_t Width, int32_t Height, bool Resample);
 
 // The picture a plug-in format's writer gets: Bitmap itself when empty, px24RGB or px1g, else a
 // px24RGB copy held in Converted.

@@ -4,6 +4,7 @@
 
 #include "core/hypxutils_streams.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxsettings.h"
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio.h"
 #include "io/pixoranio_formats_impl.h"
@@ -11,6 +12,7 @@
 #include "io/pxxBitmaps_meta.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/SysUtils.h"
+#include "proc/pixoranproc_resample.h"
 
 // ---------------------------------------------------------------------------------------------
 // TPXWindowStream
@@ -140,12 +142,7 @@ void MaskToAlphaChannel(TPXMask* Mask, TPXBitmap* Bitmap) {
 void DrawFrameOnCanvas(TPXBitmap* Canvas, TPXBitmap* Frame, int32_t X, int32_t Y) {
   if (!Canvas || !Frame || Canvas->IsEmpty() || Frame->IsEmpty() || Canvas->PixelFormat() != px24RGB) return;
   std::unique_ptr<TPXBitmap> converted;
-  TPXBitmap* src = Frame;
-  if (Frame->PixelFormat() != px24RGB) {
-    converted = TPXBitmap::CreateCopy(Frame);
-    converted->SetPixelFormat(px24RGB);
-    src = converted.get();
-  }
+  TPXBitmap* src = Bitmap24RGB(Frame, converted);
   TPXBitmap* srcAlpha = src->PeekAlphaChannel();
   TPXBitmap* dstAlpha = Canvas->GetAlphaChannel();
   const int64_t x0 = std::max<int64_t>(0, X), y0 = std::max<int64_t>(0, Y);
@@ -294,11 +291,29 @@ int32_t IcoSizeCount(const TIOParams* Params) {
 // ---------------------------------------------------------------------------------------------
 // Load and save entries
 
+TPXBitmap* Bitmap24RGB(TPXBitmap* Bitmap, std::unique_ptr<TPXBitmap>& Copy) {
+  if (Bitmap->PixelFormat() == px24RGB) return Bitmap;
+  Copy = TPXBitmap::CreateCopy(Bitmap);
+  Copy->SetPixelFormat(px24RGB);
+  return Copy.get();
+}
+
+std::unique_ptr<TPXBitmap> ScaledBitmap(TPXBitmap* Bitmap, int32_t Width, int32_t Height, bool Resample) {
+  std::unique_ptr<TPXBitmap> result;
+  if (Resample) {
+    result = TPXBitmap::CreateAllocated(Width, Height, px24RGB);
+    const auto filter = static_cast<TResampleFilter>(GlobalSettingsInstance()->FDefaultResampleFilter);
+    ResampleBitmap(Bitmap, result.get(), nullptr, filter, TPXProgressEvent(), nullptr, nullptr);
+  } else {
+    result = TPXBitmap::CreateAllocated(Width, Height, Bitmap->PixelFormat());
+    StretchNearest(Bitmap, result.get(), nullptr, TPXProgressEvent());
+  }
+  return result;
+}
+
 TPXBitmap* PluginWriteBitmap(TPXBitmap* Bitmap, std::unique_ptr<TPXBitmap>& Converted) {
-  if (Bitmap->IsEmpty() || Bitmap->PixelFormat() == px24RGB || Bitmap->PixelFormat() == px1g) return Bitmap;
-  Converted = TPXBitmap::CreateCopy(Bitmap);
-  Converted->SetPixelFormat(px24RGB);
-  return Converted.get();
+  if (Bitmap->IsEmpty() || Bitmap->PixelFormat() == px1g) return Bitmap;
+  return Bitmap24RGB(Bitmap, Converted);
 }
 
 std::unique_ptr<TPXWideFileStream> OpenFileForLoad(TPixoranIO* IO, const std::string& FileName) {

@@ -8,6 +8,7 @@
 #include "core/hypxutils_text.h"
 #include "core/pxsettings.h"
 #include "io/pixoranio.h"
+#include "io/pixoranio_formats_impl.h"
 #include "io/pixoranio_sniff.h"
 #include "io/pixoranio_web.h"
 
@@ -130,13 +131,7 @@ void WriteCharacterPicture(TStream* Stream, TPXBitmap* Bitmap) {
   TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
   const long double wr = s->FGrayWeightRed, wg = s->FGrayWeightGreen, wb = s->FGrayWeightBlue;
   std::unique_ptr<TPXBitmap> copy;
-  TPXBitmap* source = Bitmap;
-  if (Bitmap->PixelFormat() != px24RGB) {
-    // The caller's picture keeps its format.
-    copy = TPXBitmap::CreateCopy(Bitmap);
-    copy->SetPixelFormat(px24RGB);
-    source = copy.get();
-  }
+  TPXBitmap* source = Bitmap24RGB(Bitmap, copy);  // the caller's picture keeps its format
   const int32_t width = source->Width(), height = source->Height();
   std::string line;
   for (int32_t y = 0; y < height; ++y) {

@@ -35,22 +35,23 @@ std::string_view TextOf(const uint8_t* b, size_t maxLen) {
 
 bool IsByteOrderMark(const uint8_t* b) { return (b[0] == 'M' && b[1] == 'M') || (b[0] == 'I' && b[1] == 'I'); }
 
-bool RowTest(TPXFileType type, TStream* s, int64_t pos) {
+// One content test of the row of type at pos (false where the row has none); the stream is left
+// at pos.
+bool RowSignatureTest(TPXFileType type, TStream* s, int64_t pos, TPXSignatureProc TPXFormatRow::*Test) {
   const TPXFormatRow* row = FormatRow(type);
-  if (!row || !row->Signature) return false;
+  if (!row || !(row->*Test)) return false;
   s->Seek(pos, soBeginning);
-  const bool yes = row->Signature(s);
+  const bool yes = (row->*Test)(s);
   s->Seek(pos, soBeginning);
   return yes;
 }
 
+bool RowTest(TPXFileType type, TStream* s, int64_t pos) {
+  return RowSignatureTest(type, s, pos, &TPXFormatRow::Signature);
+}
+
 bool RowAltTest(TPXFileType type, TStream* s, int64_t pos) {
-  const TPXFormatRow* row = FormatRow(type);
-  if (!row || !row->AltSignature) return false;
-  s->Seek(pos, soBeginning);
-  const bool yes = row->AltSignature(s);
-  s->Seek(pos, soBeginning);
-  return yes;
+  return RowSignatureTest(type, s, pos, &TPXFormatRow::AltSignature);
 }
 
 // A JPEG start of image (FF D8 FF) at Pos or within the 149 bytes after it: the JPEG codec's

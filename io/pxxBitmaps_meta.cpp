@@ -1,6 +1,7 @@
 #include "io/pxxBitmaps_meta.h"
 
 #include <cstring>
+#include <optional>
 
 #include "core/pxxBitmaps.h"
 #include "io/pxxBitmaps_params.h"
@@ -219,6 +220,17 @@ void TPXDicomTags::DeleteTag(uint16_t Group, uint16_t Element, bool All) {
   }
 }
 
+namespace {
+// The value of type T at the start of Data; nothing when Length is too short for it.
+template <typename T>
+std::optional<T> LeadingValue(const uint8_t* Data, int32_t Length) {
+  if (Length < static_cast<int32_t>(sizeof(T))) return std::nullopt;
+  T v;
+  std::memcpy(&v, Data, sizeof(T));
+  return v;
+}
+}  // namespace
+
 std::string TPXDicomTags::GetTagText(int32_t Index) const {
   const TPXDicomTag* t = GetTag(Index);
   if (!t || t->Data.empty()) return {};
@@ -229,32 +241,16 @@ std::string TPXDicomTags::GetTagText(int32_t Index) const {
     case vrSL:
     case vrUL:
     case PXDicomVrUSorSS:
-      if (n >= 4) {
-        int32_t v;
-        std::memcpy(&v, d, 4);
-        return IntToStr(v);
-      }
+      if (const auto v = LeadingValue<int32_t>(d, n)) return IntToStr(*v);
       return {};
     case vrSS:
-      if (n >= 2) {
-        int16_t v;
-        std::memcpy(&v, d, 2);
-        return IntToStr(v);
-      }
+      if (const auto v = LeadingValue<int16_t>(d, n)) return IntToStr(*v);
       return {};
     case vrUS:
-      if (n >= 2) {
-        uint16_t v;
-        std::memcpy(&v, d, 2);
-        return IntToStr(v);
-      }
+      if (const auto v = LeadingValue<uint16_t>(d, n)) return IntToStr(*v);
       return {};
     case vrFL:
-      if (n >= 4) {
-        float v;
-        std::memcpy(&v, d, 4);
-        return FloatToStrF(v, TFloatFormat::ffFixed, 18, 6);
-      }
+      if (const auto v = LeadingValue<float>(d, n)) return FloatToStrF(*v, TFloatFormat::ffFixed, 18, 6);
       return {};
     default:
       // Data always end with a zero byte.

@@ -412,10 +412,7 @@ void TIOParams::SetTiffOrientation(int32_t Value) {
   EXIF_Orientation = Value;
 }
 
-void TIOParams::SetExifOrientation(int32_t Value) {
-  TIFF_Orientation = Value;
-  EXIF_Orientation = Value;
-}
+void TIOParams::SetExifOrientation(int32_t Value) { SetTiffOrientation(Value); }
 
 void TIOParams::SetColorsFromPixelFormat(TPXPixelFormat PixelFormat) {
   BitsAndSamplesFromPixelFormat(PixelFormat, BitsPerSample, SamplesPerPixel);

@@ -426,6 +426,12 @@ class TControl : public TComponent {
   void DoMouseUp(TWMMouse& Message, TMouseButton Button);
   void FontChangedHandler(TObject* Sender) { FontChanged(Sender); }
   void ConstraintsChanged(TObject* Sender);
+  // Sets one of the ParentXxx flags; a change on a parented control that is not being read sends
+  // Msg, which takes the parent's value over.
+  void SetParentFlag(bool& Flag, bool Value, UINT Msg);
+  // Sets a flag that follows the parent's while ParentFlag is set: a value set here is the
+  // control's own (ParentFlag cleared) and is announced through Msg.
+  void SetOwnFlag(bool& Flag, bool& ParentFlag, bool Value, UINT Msg);
 
   TWinControl* parent_ = nullptr;
   std::function<void(TMessage&)> window_proc_;

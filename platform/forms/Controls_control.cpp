@@ -55,47 +55,38 @@ void TControl::WndProc(TMessage& Message) {
   Dispatch(Message);
 }
 
-namespace {
-template <class R, class C, class H>
-void Call(TMessage& m, C* self, H handler) {
-  R r(m);
-  (self->*handler)(r);
-  r.WriteTo(m);
-}
-}  // namespace
-
 void TControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-    case WM_LBUTTONDOWN: Call<TWMMouse>(Message, this, &TControl::WMLButtonDown); break;
-    case WM_LBUTTONUP: Call<TWMMouse>(Message, this, &TControl::WMLButtonUp); break;
-    case WM_LBUTTONDBLCLK: Call<TWMMouse>(Message, this, &TControl::WMLButtonDblClk); break;
-    case WM_RBUTTONDOWN: Call<TWMMouse>(Message, this, &TControl::WMRButtonDown); break;
-    case WM_RBUTTONUP: Call<TWMMouse>(Message, this, &TControl::WMRButtonUp); break;
-    case WM_RBUTTONDBLCLK: Call<TWMMouse>(Message, this, &TControl::WMRButtonDblClk); break;
-    case WM_MBUTTONDOWN: Call<TWMMouse>(Message, this, &TControl::WMMButtonDown); break;
-    case WM_MBUTTONUP: Call<TWMMouse>(Message, this, &TControl::WMMButtonUp); break;
-    case WM_MBUTTONDBLCLK: Call<TWMMouse>(Message, this, &TControl::WMMButtonDblClk); break;
-    case WM_MOUSEMOVE: Call<TWMMouse>(Message, this, &TControl::WMMouseMove); break;
-    case WM_MOUSEWHEEL: Call<TWMMouseWheel>(Message, this, &TControl::WMMouseWheel); break;
-    case WM_CANCELMODE: Call<TWMNoParams>(Message, this, &TControl::WMCancelMode); break;
-    case WM_WINDOWPOSCHANGED: Call<TWMWindowPosMsg>(Message, this, &TControl::WMWindowPosChanged); break;
-    case WM_CONTEXTMENU: Call<TWMContextMenu>(Message, this, &TControl::WMContextMenu); break;
-    case CM_VISIBLECHANGED: Call<TWMNoParams>(Message, this, &TControl::CMVisibleChanged); break;
-    case CM_ENABLEDCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMEnabledChanged); break;
-    case CM_FONTCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMFontChanged); break;
-    case CM_COLORCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMColorChanged); break;
-    case CM_PARENTFONTCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMParentFontChanged); break;
-    case CM_PARENTCOLORCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMParentColorChanged); break;
-    case CM_PARENTSHOWHINTCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMParentShowHintChanged); break;
-    case CM_HITTEST: Call<TCMHitTest>(Message, this, &TControl::CMHitTest); break;
-    case CM_MOUSEENTER: Call<TCMMouseEnterLeave>(Message, this, &TControl::CMMouseEnter); break;
-    case CM_MOUSELEAVE: Call<TCMMouseEnterLeave>(Message, this, &TControl::CMMouseLeave); break;
-    case CM_DESIGNHITTEST: Call<TWMMouse>(Message, this, &TControl::CMDesignHitTest); break;
-    case CM_HINTSHOW: Call<TCMHintShow>(Message, this, &TControl::CMHintShow); break;
-    case CM_TEXTCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMTextChanged); break;
-    case CM_MOUSEWHEEL: Call<TCMMouseWheel>(Message, this, &TControl::CMMouseWheel); break;
-    case CM_SYSCOLORCHANGE: Call<TWMNoParams>(Message, this, &TControl::CMSysColorChange); break;
-    case CM_CURSORCHANGED: Call<TWMNoParams>(Message, this, &TControl::CMCursorChanged); break;
+    case WM_LBUTTONDOWN: CallHandler<TWMMouse>(Message, this, &TControl::WMLButtonDown); break;
+    case WM_LBUTTONUP: CallHandler<TWMMouse>(Message, this, &TControl::WMLButtonUp); break;
+    case WM_LBUTTONDBLCLK: CallHandler<TWMMouse>(Message, this, &TControl::WMLButtonDblClk); break;
+    case WM_RBUTTONDOWN: CallHandler<TWMMouse>(Message, this, &TControl::WMRButtonDown); break;
+    case WM_RBUTTONUP: CallHandler<TWMMouse>(Message, this, &TControl::WMRButtonUp); break;
+    case WM_RBUTTONDBLCLK: CallHandler<TWMMouse>(Message, this, &TControl::WMRButtonDblClk); break;
+    case WM_MBUTTONDOWN: CallHandler<TWMMouse>(Message, this, &TControl::WMMButtonDown); break;
+    case WM_MBUTTONUP: CallHandler<TWMMouse>(Message, this, &TControl::WMMButtonUp); break;
+    case WM_MBUTTONDBLCLK: CallHandler<TWMMouse>(Message, this, &TControl::WMMButtonDblClk); break;
+    case WM_MOUSEMOVE: CallHandler<TWMMouse>(Message, this, &TControl::WMMouseMove); break;
+    case WM_MOUSEWHEEL: CallHandler<TWMMouseWheel>(Message, this, &TControl::WMMouseWheel); break;
+    case WM_CANCELMODE: CallHandler<TWMNoParams>(Message, this, &TControl::WMCancelMode); break;
+    case WM_WINDOWPOSCHANGED: CallHandler<TWMWindowPosMsg>(Message, this, &TControl::WMWindowPosChanged); break;
+    case WM_CONTEXTMENU: CallHandler<TWMContextMenu>(Message, this, &TControl::WMContextMenu); break;
+    case CM_VISIBLECHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMVisibleChanged); break;
+    case CM_ENABLEDCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMEnabledChanged); break;
+    case CM_FONTCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMFontChanged); break;
+    case CM_COLORCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMColorChanged); break;
+    case CM_PARENTFONTCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMParentFontChanged); break;
+    case CM_PARENTCOLORCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMParentColorChanged); break;
+    case CM_PARENTSHOWHINTCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMParentShowHintChanged); break;
+    case CM_HITTEST: CallHandler<TCMHitTest>(Message, this, &TControl::CMHitTest); break;
+    case CM_MOUSEENTER: CallHandler<TCMMouseEnterLeave>(Message, this, &TControl::CMMouseEnter); break;
+    case CM_MOUSELEAVE: CallHandler<TCMMouseEnterLeave>(Message, this, &TControl::CMMouseLeave); break;
+    case CM_DESIGNHITTEST: CallHandler<TWMMouse>(Message, this, &TControl::CMDesignHitTest); break;
+    case CM_HINTSHOW: CallHandler<TCMHintShow>(Message, this, &TControl::CMHintShow); break;
+    case CM_TEXTCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMTextChanged); break;
+    case CM_MOUSEWHEEL: CallHandler<TCMMouseWheel>(Message, this, &TControl::CMMouseWheel); break;
+    case CM_SYSCOLORCHANGE: CallHandler<TWMNoParams>(Message, this, &TControl::CMSysColorChange); break;
+    case CM_CURSORCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMCursorChanged); break;
     default: DefaultHandler(Message); break;
   }
 }
@@ -369,11 +360,7 @@ void TControl::SetColor(TColor Value) {
   Perform(CM_COLORCHANGED);
 }
 
-void TControl::SetParentColor(bool Value) {
-  if (parent_color_ == Value) return;
-  parent_color_ = Value;
-  if (parent_ && !ComponentState().Contains(csReading)) Perform(CM_PARENTCOLORCHANGED);
-}
+void TControl::SetParentColor(bool Value) { SetParentFlag(parent_color_, Value, CM_PARENTCOLORCHANGED); }
 
 void TControl::SetFont(TFont* Value) { font_->Assign(Value); }
 
@@ -382,10 +369,19 @@ void TControl::FontChanged(TObject*) {
   Perform(CM_FONTCHANGED);
 }
 
-void TControl::SetParentFont(bool Value) {
-  if (parent_font_ == Value) return;
-  parent_font_ = Value;
-  if (parent_ && !ComponentState().Contains(csReading)) Perform(CM_PARENTFONTCHANGED);
+void TControl::SetParentFont(bool Value) { SetParentFlag(parent_font_, Value, CM_PARENTFONTCHANGED); }
+
+void TControl::SetParentFlag(bool& Flag, bool Value, UINT Msg) {
+  if (Flag == Value) return;
+  Flag = Value;
+  if (parent_ && !ComponentState().Contains(csReading)) Perform(Msg);
+}
+
+void TControl::SetOwnFlag(bool& Flag, bool& ParentFlag, bool Value, UINT Msg) {
+  if (Flag == Value && !ParentFlag) return;
+  Flag = Value;
+  ParentFlag = false;
+  Perform(Msg);
 }
 
 void TControl::SetText(const std::string& Value) {
@@ -394,18 +390,9 @@ void TControl::SetText(const std::string& Value) {
   Perform(CM_TEXTCHANGED);
 }
 
-void TControl::SetShowHint(bool Value) {
-  if (show_hint_ == Value && !parent_show_hint_) return;
-  show_hint_ = Value;
-  parent_show_hint_ = false;
-  Perform(CM_SHOWHINTCHANGED);
-}
+void TControl::SetShowHint(bool Value) { SetOwnFlag(show_hint_, parent_show_hint_, Value, CM_SHOWHINTCHANGED); }
 
-void TControl::SetParentShowHint(bool Value) {
-  if (parent_show_hint_ == Value) return;
-  parent_show_hint_ = Value;
-  if (parent_ && !ComponentState().Contains(csReading)) Perform(CM_PARENTSHOWHINTCHANGED);
-}
+void TControl::SetParentShowHint(bool Value) { SetParentFlag(parent_show_hint_, Value, CM_PARENTSHOWHINTCHANGED); }
 
 void TControl::SetCursor(TCursor Value) {
   if (cursor_ == Value) return;

@@ -13,24 +13,6 @@ std::vector<TControlCanvas*>& CanvasList() {
   return list;
 }
 
-// Locks a canvas and gives it a DC for the scope.
-class CanvasScope {
- public:
-  CanvasScope(TCanvas* canvas, HDC dc) : canvas_(canvas) {
-    canvas_->Lock();
-    canvas_->SetHandle(dc);
-  }
-  ~CanvasScope() {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-  }
-  CanvasScope(const CanvasScope&) = delete;
-  CanvasScope& operator=(const CanvasScope&) = delete;
-
- private:
-  TCanvas* canvas_;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------

@@ -5,12 +5,6 @@
 #include "platform/forms/FormsInternal.h"
 
 namespace {
-template <class R, class C, class H>
-void Call(TMessage& m, C* self, H handler) {
-  R r(m);
-  (self->*handler)(r);
-  r.WriteTo(m);
-}
 
 // The default handling of a decoded record.
 template <class R>
@@ -19,6 +13,20 @@ void Default(TWinControl* self, R& r) {
   self->DefaultHandler(m);
   r.Result = m.Result;
 }
+
+// A child window's notification goes back to the control of that window as Msg (a CN_ message);
+// false when Child is none of ours.
+template <class R>
+bool Reflect(HWND Child, R& r, UINT Msg) {
+  if (!Child) return false;
+  TWinControl* c = FindControl(Child);
+  if (!c) return false;
+  TMessage m = r.ToMessage();
+  m.Msg = Msg;
+  r.Result = c->Perform(m);
+  return true;
+}
+
 }  // namespace
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
@@ -505,18 +513,9 @@ void TWinControl::SetFocus() {
   }
 }
 
-void TWinControl::SetCtl3D(bool Value) {
-  if (ctl3d_ == Value && !parent_ctl3d_) return;
-  ctl3d_ = Value;
-  parent_ctl3d_ = false;
-  Perform(CM_CTL3DCHANGED);
-}
+void TWinControl::SetCtl3D(bool Value) { SetOwnFlag(ctl3d_, parent_ctl3d_, Value, CM_CTL3DCHANGED); }
 
-void TWinControl::SetParentCtl3D(bool Value) {
-  if (parent_ctl3d_ == Value) return;
-  parent_ctl3d_ = Value;
-  if (Parent() && !ComponentState().Contains(csReading)) Perform(CM_PARENTCTL3DCHANGED);
-}
+void TWinControl::SetParentCtl3D(bool Value) { SetParentFlag(parent_ctl3d_, Value, CM_PARENTCTL3DCHANGED); }
 
 void TWinControl::Loaded() {
   TControl::Loaded();
@@ -666,48 +665,48 @@ void TWinControl::WndProc(TMessage& Message) {
 
 void TWinControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-    case WM_PAINT: Call<TWMPaint>(Message, this, &TWinControl::WMPaint); break;
-    case WM_ERASEBKGND: Call<TWMEraseBkgnd>(Message, this, &TWinControl::WMEraseBkgnd); break;
-    case WM_NCPAINT: Call<TWMNCPaint>(Message, this, &TWinControl::WMNCPaint); break;
-    case WM_NCHITTEST: Call<TWMNCHitTest>(Message, this, &TWinControl::WMNCHitTest); break;
-    case WM_NCCALCSIZE: Call<TWMNCCalcSize>(Message, this, &TWinControl::WMNCCalcSize); break;
-    case WM_SIZE: Call<TWMSize>(Message, this, &TWinControl::WMSize); break;
-    case WM_MOVE: Call<TWMMove>(Message, this, &TWinControl::WMMove); break;
-    case WM_SETCURSOR: Call<TWMSetCursor>(Message, this, &TWinControl::WMSetCursor); break;
-    case WM_SETFOCUS: Call<TWMSetFocus>(Message, this, &TWinControl::WMSetFocus); break;
-    case WM_KILLFOCUS: Call<TWMSetFocus>(Message, this, &TWinControl::WMKillFocus); break;
-    case WM_KEYDOWN: Call<TWMKey>(Message, this, &TWinControl::WMKeyDown); break;
-    case WM_KEYUP: Call<TWMKey>(Message, this, &TWinControl::WMKeyUp); break;
-    case WM_CHAR: Call<TWMKey>(Message, this, &TWinControl::WMChar); break;
-    case WM_SYSKEYDOWN: Call<TWMKey>(Message, this, &TWinControl::WMSysKeyDown); break;
-    case WM_SYSKEYUP: Call<TWMKey>(Message, this, &TWinControl::WMSysKeyUp); break;
-    case WM_SYSCHAR: Call<TWMKey>(Message, this, &TWinControl::WMSysChar); break;
-    case WM_HSCROLL: Call<TWMScroll>(Message, this, &TWinControl::WMHScroll); break;
-    case WM_VSCROLL: Call<TWMScroll>(Message, this, &TWinControl::WMVScroll); break;
-    case WM_COMMAND: Call<TWMCommand>(Message, this, &TWinControl::WMCommand); break;
-    case WM_NOTIFY: Call<TWMNotify>(Message, this, &TWinControl::WMNotify); break;
-    case WM_WINDOWPOSCHANGING: Call<TWMWindowPosMsg>(Message, this, &TWinControl::WMWindowPosChanging); break;
-    case WM_TIMER: Call<TWMTimer>(Message, this, &TWinControl::WMTimer); break;
-    case WM_GETDLGCODE: Call<TWMGetDlgCode>(Message, this, &TWinControl::WMGetDlgCode); break;
-    case CM_ENTER: Call<TWMNoParams>(Message, this, &TWinControl::CMEnter); break;
-    case CM_EXIT: Call<TWMNoParams>(Message, this, &TWinControl::CMExit); break;
-    case CM_DIALOGKEY: Call<TWMKey>(Message, this, &TWinControl::CMDialogKey); break;
-    case CM_DIALOGCHAR: Call<TWMKey>(Message, this, &TWinControl::CMDialogChar); break;
-    case CM_CHILDKEY: Call<TWMKey>(Message, this, &TWinControl::CMChildKey); break;
-    case CM_WANTSPECIALKEY: Call<TWMKey>(Message, this, &TWinControl::CMWantSpecialKey); break;
-    case CM_FOCUSCHANGED: Call<TCMFocusChanged>(Message, this, &TWinControl::CMFocusChanged); break;
-    case CM_SHOWINGCHANGED: Call<TWMNoParams>(Message, this, &TWinControl::CMShowingChanged); break;
-    case CM_CTL3DCHANGED: Call<TWMNoParams>(Message, this, &TWinControl::CMCtl3DChanged); break;
-    case CM_PARENTCTL3DCHANGED: Call<TWMNoParams>(Message, this, &TWinControl::CMParentCtl3DChanged); break;
-    case CM_TABSTOPCHANGED: Call<TWMNoParams>(Message, this, &TWinControl::CMTabStopChanged); break;
-    case CM_SHOWHINTCHANGED: Call<TWMNoParams>(Message, this, &TWinControl::CMShowHintChanged); break;
-    case CM_CONTROLCHANGE: Call<TCMControlChange>(Message, this, &TWinControl::CMControlChange); break;
-    case CM_INVALIDATE: Call<TWMNoParams>(Message, this, &TWinControl::CMInvalidate); break;
-    case CN_KEYDOWN: Call<TWMKey>(Message, this, &TWinControl::CNKeyDown); break;
-    case CN_KEYUP: Call<TWMKey>(Message, this, &TWinControl::CNKeyUp); break;
-    case CN_CHAR: Call<TWMKey>(Message, this, &TWinControl::CNChar); break;
-    case CN_SYSKEYDOWN: Call<TWMKey>(Message, this, &TWinControl::CNSysKeyDown); break;
-    case CN_SYSCHAR: Call<TWMKey>(Message, this, &TWinControl::CNSysChar); break;
+    case WM_PAINT: CallHandler<TWMPaint>(Message, this, &TWinControl::WMPaint); break;
+    case WM_ERASEBKGND: CallHandler<TWMEraseBkgnd>(Message, this, &TWinControl::WMEraseBkgnd); break;
+    case WM_NCPAINT: CallHandler<TWMNCPaint>(Message, this, &TWinControl::WMNCPaint); break;
+    case WM_NCHITTEST: CallHandler<TWMNCHitTest>(Message, this, &TWinControl::WMNCHitTest); break;
+    case WM_NCCALCSIZE: CallHandler<TWMNCCalcSize>(Message, this, &TWinControl::WMNCCalcSize); break;
+    case WM_SIZE: CallHandler<TWMSize>(Message, this, &TWinControl::WMSize); break;
+    case WM_MOVE: CallHandler<TWMMove>(Message, this, &TWinControl::WMMove); break;
+    case WM_SETCURSOR: CallHandler<TWMSetCursor>(Message, this, &TWinControl::WMSetCursor); break;
+    case WM_SETFOCUS: CallHandler<TWMSetFocus>(Message, this, &TWinControl::WMSetFocus); break;
+    case WM_KILLFOCUS: CallHandler<TWMSetFocus>(Message, this, &TWinControl::WMKillFocus); break;
+    case WM_KEYDOWN: CallHandler<TWMKey>(Message, this, &TWinControl::WMKeyDown); break;
+    case WM_KEYUP: CallHandler<TWMKey>(Message, this, &TWinControl::WMKeyUp); break;
+    case WM_CHAR: CallHandler<TWMKey>(Message, this, &TWinControl::WMChar); break;
+    case WM_SYSKEYDOWN: CallHandler<TWMKey>(Message, this, &TWinControl::WMSysKeyDown); break;
+    case WM_SYSKEYUP: CallHandler<TWMKey>(Message, this, &TWinControl::WMSysKeyUp); break;
+    case WM_SYSCHAR: CallHandler<TWMKey>(Message, this, &TWinControl::WMSysChar); break;
+    case WM_HSCROLL: CallHandler<TWMScroll>(Message, this, &TWinControl::WMHScroll); break;
+    case WM_VSCROLL: CallHandler<TWMScroll>(Message, this, &TWinControl::WMVScroll); break;
+    case WM_COMMAND: CallHandler<TWMCommand>(Message, this, &TWinControl::WMCommand); break;
+    case WM_NOTIFY: CallHandler<TWMNotify>(Message, this, &TWinControl::WMNotify); break;
+    case WM_WINDOWPOSCHANGING: CallHandler<TWMWindowPosMsg>(Message, this, &TWinControl::WMWindowPosChanging); break;
+    case WM_TIMER: CallHandler<TWMTimer>(Message, this, &TWinControl::WMTimer); break;
+    case WM_GETDLGCODE: CallHandler<TWMGetDlgCode>(Message, this, &TWinControl::WMGetDlgCode); break;
+    case CM_ENTER: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMEnter); break;
+    case CM_EXIT: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMExit); break;
+    case CM_DIALOGKEY: CallHandler<TWMKey>(Message, this, &TWinControl::CMDialogKey); break;
+    case CM_DIALOGCHAR: CallHandler<TWMKey>(Message, this, &TWinControl::CMDialogChar); break;
+    case CM_CHILDKEY: CallHandler<TWMKey>(Message, this, &TWinControl::CMChildKey); break;
+    case CM_WANTSPECIALKEY: CallHandler<TWMKey>(Message, this, &TWinControl::CMWantSpecialKey); break;
+    case CM_FOCUSCHANGED: CallHandler<TCMFocusChanged>(Message, this, &TWinControl::CMFocusChanged); break;
+    case CM_SHOWINGCHANGED: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMShowingChanged); break;
+    case CM_CTL3DCHANGED: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMCtl3DChanged); break;
+    case CM_PARENTCTL3DCHANGED: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMParentCtl3DChanged); break;
+    case CM_TABSTOPCHANGED: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMTabStopChanged); break;
+    case CM_SHOWHINTCHANGED: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMShowHintChanged); break;
+    case CM_CONTROLCHANGE: CallHandler<TCMControlChange>(Message, this, &TWinControl::CMControlChange); break;
+    case CM_INVALIDATE: CallHandler<TWMNoParams>(Message, this, &TWinControl::CMInvalidate); break;
+    case CN_KEYDOWN: CallHandler<TWMKey>(Message, this, &TWinControl::CNKeyDown); break;
+    case CN_KEYUP: CallHandler<TWMKey>(Message, this, &TWinControl::CNKeyUp); break;
+    case CN_CHAR: CallHandler<TWMKey>(Message, this, &TWinControl::CNChar); break;
+    case CN_SYSKEYDOWN: CallHandler<TWMKey>(Message, this, &TWinControl::CNSysKeyDown); break;
+    case CN_SYSCHAR: CallHandler<TWMKey>(Message, this, &TWinControl::CNSysChar); break;
     default: TControl::Dispatch(Message); break;
   }
 }
@@ -815,51 +814,19 @@ void TWinControl::WMKillFocus(TWMSetFocus& Message) { Default(this, Message); }
 
 void TWinControl::WMHScroll(TWMScroll& Message) {
   // A scroll bar control's notification goes back to it.
-  if (Message.ScrollBar) {
-    if (TWinControl* c = FindControl(Message.ScrollBar)) {
-      TMessage m = Message.ToMessage();
-      m.Msg = CN_HSCROLL;
-      Message.Result = c->Perform(m);
-      return;
-    }
-  }
-  Default(this, Message);
+  if (!Reflect(Message.ScrollBar, Message, CN_HSCROLL)) Default(this, Message);
 }
 
 void TWinControl::WMVScroll(TWMScroll& Message) {
-  if (Message.ScrollBar) {
-    if (TWinControl* c = FindControl(Message.ScrollBar)) {
-      TMessage m = Message.ToMessage();
-      m.Msg = CN_VSCROLL;
-      Message.Result = c->Perform(m);
-      return;
-    }
-  }
-  Default(this, Message);
+  if (!Reflect(Message.ScrollBar, Message, CN_VSCROLL)) Default(this, Message);
 }
 
 void TWinControl::WMCommand(TWMCommand& Message) {
-  if (Message.Ctl) {
-    if (TWinControl* c = FindControl(Message.Ctl)) {
-      TMessage m = Message.ToMessage();
-      m.Msg = CN_COMMAND;
-      Message.Result = c->Perform(m);
-      return;
-    }
-  }
-  Default(this, Message);
+  if (!Reflect(Message.Ctl, Message, CN_COMMAND)) Default(this, Message);
 }
 
 void TWinControl::WMNotify(TWMNotify& Message) {
-  if (Message.NMHdr && Message.NMHdr->hwndFrom) {
-    if (TWinControl* c = FindControl(Message.NMHdr->hwndFrom)) {
-      TMessage m = Message.ToMessage();
-      m.Msg = CN_NOTIFY;
-      Message.Result = c->Perform(m);
-      return;
-    }
-  }
-  Default(this, Message);
+  if (!Message.NMHdr || !Reflect(Message.NMHdr->hwndFrom, Message, CN_NOTIFY)) Default(this, Message);
 }
 
 void TWinControl::WMTimer(TWMTimer& Message) { Default(this, Message); }

@@ -30,6 +30,16 @@ TScriptState& Script() {
   return state;
 }
 
+// A script starts and stops with no answers left and nothing recorded as shown.
+void ResetScript(bool Started, bool Drive) {
+  TScriptState& s = Script();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.started = Started;
+  s.drive = Drive;
+  s.answers.clear();
+  s.shown.clear();
+}
+
 [[noreturn]] void ScriptError(const std::string& message) {
   std::fprintf(stderr, "Dialog script: %s\n", message.c_str());
   throw EDialogScriptError(message);
@@ -103,23 +113,9 @@ TDialogAnswer TDialogAnswer::PressButton(int32_t Id) {
   return a;
 }
 
-void TDialogScript::Start(bool DriveToolkit) {
-  TScriptState& s = Script();
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.started = true;
-  s.drive = DriveToolkit;
-  s.answers.clear();
-  s.shown.clear();
-}
+void TDialogScript::Start(bool DriveToolkit) { ResetScript(true, DriveToolkit); }
 
-void TDialogScript::Stop() {
-  TScriptState& s = Script();
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.started = false;
-  s.drive = false;
-  s.answers.clear();
-  s.shown.clear();
-}
+void TDialogScript::Stop() { ResetScript(false, false); }
 
 bool TDialogScript::Active() {
   {

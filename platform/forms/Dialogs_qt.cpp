@@ -217,6 +217,33 @@ class TAnswerPlayer {
   std::exception_ptr error_;
 };
 
+// Shows a colour or font dialog modally as Dialog (scripted answers played into it); true when
+// accepted. An error of the answers is raised once the loop is left.
+bool RunCommonDialog(QDialog& dlg, TAnswerPlayer& player, const char* kind, TCommonDialog* Dialog,
+                     TWidgetSession& session) {
+  player.kind_ = kind;
+  player.open_ = Dialog;
+  bool accepted;
+  {
+    TShowingScope showing(Dialog, &session);
+    player.Start();
+    accepted = dlg.exec() == QDialog::Accepted;
+  }
+  player.Rethrow();
+  return accepted;
+}
+
+// A font from the font dialog's fields; sizes up to 0 give the default 8 points.
+QFont MakeQFont(const std::string& Name, int32_t Size, TFontStyles Style) {
+  QFont font(Q(Name));
+  font.setPointSize(Size > 0 ? Size : 8);
+  font.setBold(Style.Contains(fsBold));
+  font.setItalic(Style.Contains(fsItalic));
+  font.setUnderline(Style.Contains(fsUnderline));
+  font.setStrikeOut(Style.Contains(fsStrikeOut));
+  return font;
+}
+
 }  // namespace
 
 bool ToolkitAvailable() {
@@ -401,15 +428,7 @@ bool ToolkitColorDialog(TCommonDialog* Dialog, HWND Parent, TColor& Color, std::
       default: ScriptAnswerUnfit("TColorDialog", "not a colour");
     }
   });
-  player.kind_ = "TColorDialog";
-  player.open_ = Dialog;
-  bool accepted;
-  {
-    TShowingScope showing(Dialog, &session);
-    player.Start();
-    accepted = dlg.exec() == QDialog::Accepted;
-  }
-  player.Rethrow();
+  const bool accepted = RunCommonDialog(dlg, player, "TColorDialog", Dialog, session);
   for (int i = 0; i < 16 && i < static_cast<int>(Custom.size()); ++i) Custom[i] = FromQColor(QColorDialog::customColor(i));
   if (accepted) Color = FromQColor(dlg.selectedColor());
   return accepted;
@@ -417,13 +436,7 @@ bool ToolkitColorDialog(TCommonDialog* Dialog, HWND Parent, TColor& Color, std::
 
 bool ToolkitFontDialog(TCommonDialog* Dialog, HWND Parent, std::string& Name, int32_t& Size, TFontStyles& Style,
                        TFontDialogOptions Options) {
-  QFont font(Q(Name));
-  font.setPointSize(Size > 0 ? Size : 8);
-  font.setBold(Style.Contains(fsBold));
-  font.setItalic(Style.Contains(fsItalic));
-  font.setUnderline(Style.Contains(fsUnderline));
-  font.setStrikeOut(Style.Contains(fsStrikeOut));
-  QFontDialog dlg(font, ParentWidget(Parent));
+  QFontDialog dlg(MakeQFont(Name, Size, Style), ParentWidget(Parent));
   QFontDialog::FontDialogOptions opts = QFontDialog::DontUseNativeDialog;
   if (Options.Contains(fdFixedPitchOnly)) opts |= QFontDialog::MonospacedFonts;
   if (Options.Contains(fdScalableOnly)) opts |= QFontDialog::ScalableFonts;
@@ -433,29 +446,14 @@ bool ToolkitFontDialog(TCommonDialog* Dialog, HWND Parent, std::string& Name, in
     switch (a.Kind) {
       case TDialogAnswer::TKind::Cancel: dlg.reject(); return;
       case TDialogAnswer::TKind::Accept: dlg.accept(); return;
-      case TDialogAnswer::TKind::Font: {
-        QFont f(Q(a.FontName));
-        f.setPointSize(a.FontSize > 0 ? a.FontSize : 8);
-        f.setBold(a.FontStyle.Contains(fsBold));
-        f.setItalic(a.FontStyle.Contains(fsItalic));
-        f.setUnderline(a.FontStyle.Contains(fsUnderline));
-        f.setStrikeOut(a.FontStyle.Contains(fsStrikeOut));
-        dlg.setCurrentFont(f);
+      case TDialogAnswer::TKind::Font:
+        dlg.setCurrentFont(MakeQFont(a.FontName, a.FontSize, a.FontStyle));
         dlg.accept();
         return;
-      }
       default: ScriptAnswerUnfit("TFontDialog", "not a font");
     }
   });
-  player.kind_ = "TFontDialog";
-  player.open_ = Dialog;
-  bool accepted;
-  {
-    TShowingScope showing(Dialog, &session);
-    player.Start();
-    accepted = dlg.exec() == QDialog::Accepted;
-  }
-  player.Rethrow();
+  const bool accepted = RunCommonDialog(dlg, player, "TFontDialog", Dialog, session);
   if (!accepted) return false;
   const QFont chosen = dlg.selectedFont();
   Name = chosen.family().toStdString();

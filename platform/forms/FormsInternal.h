@@ -13,6 +13,32 @@
 #include "platform/forms/WinUser.h"
 #include "platform/gdi/Surface.h"
 
+// Dispatch: decodes m as record R, runs the handler on it and writes the record back.
+template <class R, class C, class H>
+void CallHandler(TMessage& m, C* self, H handler) {
+  R r(m);
+  (self->*handler)(r);
+  r.WriteTo(m);
+}
+
+// Locks a canvas and gives it a DC for the scope.
+class CanvasScope {
+ public:
+  CanvasScope(TCanvas* canvas, HDC dc) : canvas_(canvas) {
+    canvas_->Lock();
+    canvas_->SetHandle(dc);
+  }
+  ~CanvasScope() {
+    canvas_->SetHandle(nullptr);
+    canvas_->Unlock();
+  }
+  CanvasScope(const CanvasScope&) = delete;
+  CanvasScope& operator=(const CanvasScope&) = delete;
+
+ private:
+  TCanvas* canvas_;
+};
+
 // The toolkit side of a window (Forms_qt.cpp). Geometry is given in the toolkit's terms: the
 // widget's rectangle in its parent widget (children) or on the screen (top-level windows).
 class TNativeWindow {

@@ -5,12 +5,6 @@
 #include "platform/forms/FormsInternal.h"
 
 namespace {
-template <class R, class C, class H>
-void Call(TMessage& m, C* self, H handler) {
-  R r(m);
-  (self->*handler)(r);
-  r.WriteTo(m);
-}
 
 // Whether sending a focus message left the focus changes undisturbed.
 int g_focus_count = 0;
@@ -118,17 +112,8 @@ void TCustomForm::Paint() {
 }
 
 void TCustomForm::PaintWindow(HDC DC) {
-  canvas_->Lock();
-  canvas_->SetHandle(DC);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
-  canvas_->Unlock();
+  CanvasScope scope(canvas_.get(), DC);
+  Paint();
 }
 
 void TCustomForm::IconChanged(TObject*) {
@@ -617,13 +602,13 @@ void TCustomForm::DefocusControl(TWinControl* Control, bool Removing) {
 
 void TCustomForm::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-    case WM_CLOSE: Call<TWMNoParams>(Message, this, &TCustomForm::WMClose); break;
-    case WM_ACTIVATE: Call<TWMActivate>(Message, this, &TCustomForm::WMActivate); break;
-    case WM_SYSCOMMAND: Call<TWMSysCommand>(Message, this, &TCustomForm::WMSysCommand); break;
-    case WM_GETMINMAXINFO: Call<TWMGetMinMaxInfo>(Message, this, &TCustomForm::WMGetMinMaxInfo); break;
-    case CM_ACTIVATE: Call<TWMNoParams>(Message, this, &TCustomForm::CMActivate); break;
-    case CM_DEACTIVATE: Call<TWMNoParams>(Message, this, &TCustomForm::CMDeactivate); break;
-    case CM_RELEASE: Call<TWMNoParams>(Message, this, &TCustomForm::CMRelease); break;
+    case WM_CLOSE: CallHandler<TWMNoParams>(Message, this, &TCustomForm::WMClose); break;
+    case WM_ACTIVATE: CallHandler<TWMActivate>(Message, this, &TCustomForm::WMActivate); break;
+    case WM_SYSCOMMAND: CallHandler<TWMSysCommand>(Message, this, &TCustomForm::WMSysCommand); break;
+    case WM_GETMINMAXINFO: CallHandler<TWMGetMinMaxInfo>(Message, this, &TCustomForm::WMGetMinMaxInfo); break;
+    case CM_ACTIVATE: CallHandler<TWMNoParams>(Message, this, &TCustomForm::CMActivate); break;
+    case CM_DEACTIVATE: CallHandler<TWMNoParams>(Message, this, &TCustomForm::CMDeactivate); break;
+    case CM_RELEASE: CallHandler<TWMNoParams>(Message, this, &TCustomForm::CMRelease); break;
     default: TWinControl::Dispatch(Message); break;
   }
 }

@@ -628,13 +628,8 @@ void SimulateMouse(TSimMouseAction Action, TMouseButton Button, TPoint ScreenPos
   Qt::MouseButton button = Qt::NoButton;
   switch (Action) {
     case TSimMouseAction::Press:
-      type = QEvent::MouseButtonPress;
-      button = b;
-      g_sim_buttons |= b;
-      GrabbingWidget() = target;
-      break;
     case TSimMouseAction::DoubleClick:
-      type = QEvent::MouseButtonDblClick;
+      type = Action == TSimMouseAction::Press ? QEvent::MouseButtonPress : QEvent::MouseButtonDblClick;
       button = b;
       g_sim_buttons |= b;
       GrabbingWidget() = target;

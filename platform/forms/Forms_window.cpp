@@ -10,6 +10,7 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsInternal.h"
 #include "platform/rtl/Classes_threads.h"
+#include "platform/rtl/HandleTable.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -17,33 +18,17 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Handle table
 
-struct Slot {
-  std::unique_ptr<TWindowData> Data;
-  uint32_t Gen = 1;
-};
-
+// The records live in a generation-checked table, so a handle of a destroyed window finds
+// nothing; Order keeps creation order under its own lock.
 struct WindowTable {
+  THandleTable<TWindowData> Records;
   std::mutex Lock;
-  std::vector<Slot> Slots;
-  std::vector<uint32_t> Free;
   std::vector<HWND> Order;  // creation order
 };
 
 WindowTable& Table() {
   static WindowTable t;
   return t;
-}
-
-HWND Encode(uint32_t index, uint32_t gen) {
-  return reinterpret_cast<HWND>((static_cast<uintptr_t>(gen) << 32) | (static_cast<uintptr_t>(index) + 1));
-}
-
-bool Decode(HWND h, uint32_t& index, uint32_t& gen) {
-  const auto v = reinterpret_cast<uintptr_t>(h);
-  if ((v & 0xFFFFFFFFu) == 0) return false;
-  index = static_cast<uint32_t>((v & 0xFFFFFFFFu) - 1);
-  gen = static_cast<uint32_t>(v >> 32);
-  return true;
 }
 
 std::thread::id& UIThread() {
@@ -137,63 +122,42 @@ bool TWindowData::Decorated() const {
   return (Style & WS_CAPTION) == WS_CAPTION || (Style & WS_THICKFRAME) != 0;
 }
 
-TWindowData* WindowData(HWND wnd) {
-  uint32_t index, gen;
-  if (!Decode(wnd, index, gen)) return nullptr;
-  WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.Lock);
-  if (index >= t.Slots.size()) return nullptr;
-  Slot& s = t.Slots[index];
-  if (s.Gen != gen || !s.Data || s.Data->Destroying) return nullptr;
-  return s.Data.get();
+namespace {
+// The record of a live handle; one being destroyed only when EvenDestroying. The table keeps the
+// record alive until RemoveRecord.
+TWindowData* FindRecord(HWND wnd, bool EvenDestroying) {
+  const std::shared_ptr<TWindowData> d = Table().Records.Find(reinterpret_cast<uintptr_t>(wnd));
+  if (!d || (d->Destroying && !EvenDestroying)) return nullptr;
+  return d.get();
 }
+}  // namespace
+
+TWindowData* WindowData(HWND wnd) { return FindRecord(wnd, false); }
 
 namespace {
-TWindowData* WindowDataEvenDestroying(HWND wnd) {
-  uint32_t index, gen;
-  if (!Decode(wnd, index, gen)) return nullptr;
-  WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.Lock);
-  if (index >= t.Slots.size()) return nullptr;
-  Slot& s = t.Slots[index];
-  if (s.Gen != gen || !s.Data) return nullptr;
-  return s.Data.get();
-}
+TWindowData* WindowDataEvenDestroying(HWND wnd) { return FindRecord(wnd, true); }
 
+// Stores a new record; nullptr (the record gone) only when the table is full.
 HWND AddRecord(std::unique_ptr<TWindowData> data) {
   WindowTable& t = Table();
+  TWindowData* raw = data.get();
+  const auto h = reinterpret_cast<HWND>(t.Records.Add(std::move(data)));
+  if (!h) return nullptr;
+  raw->Handle = h;
   std::lock_guard<std::mutex> guard(t.Lock);
-  uint32_t index;
-  if (!t.Free.empty()) {
-    index = t.Free.back();
-    t.Free.pop_back();
-  } else {
-    index = static_cast<uint32_t>(t.Slots.size());
-    t.Slots.emplace_back();
-  }
-  Slot& s = t.Slots[index];
-  HWND h = Encode(index, s.Gen);
-  data->Handle = h;
-  s.Data = std::move(data);
   t.Order.push_back(h);
   return h;
 }
 
 void RemoveRecord(HWND wnd) {
-  uint32_t index, gen;
-  if (!Decode(wnd, index, gen)) return;
-  std::unique_ptr<TWindowData> dead;
+  WindowTable& t = Table();
+  const std::shared_ptr<TWindowData> dead = t.Records.Remove(reinterpret_cast<uintptr_t>(wnd));
+  if (!dead) return;
   {
-    WindowTable& t = Table();
     std::lock_guard<std::mutex> guard(t.Lock);
-    if (index >= t.Slots.size() || t.Slots[index].Gen != gen) return;
-    dead = std::move(t.Slots[index].Data);
-    ++t.Slots[index].Gen;
-    if (t.Slots[index].Gen == 0) t.Slots[index].Gen = 1;
-    t.Free.push_back(index);
     t.Order.erase(std::remove(t.Order.begin(), t.Order.end(), wnd), t.Order.end());
   }
-  if (dead && dead->Update) DeleteObject(dead->Update);
+  if (dead->Update) DeleteObject(dead->Update);
   // The widget goes with the record (children's widgets went first).
 }
 }  // namespace
@@ -238,6 +202,7 @@ HWND CreateWindowRecord(TWinControl* Control, const TCreateParams& Params) {
   }
   TWindowData* raw = data.get();
   HWND h = AddRecord(std::move(data));
+  if (!h) return nullptr;
   if (raw->Parent) WindowData(raw->Parent)->Children.push_back(h);
   raw->Frame = FrameInsets(raw->Style, raw->ExStyle, !raw->IsChild());
   // WS_VISIBLE is applied by CompleteWindowCreation.

@@ -6,6 +6,7 @@
 
 #include "platform/forms/Forms.h"
 #include "platform/forms/Menus_internal.h"
+#include "platform/rtl/HandleTable.h"
 
 // ---------------------------------------------------------------------------------------------
 // Shortcuts
@@ -141,16 +142,9 @@ PTypeInfo TypeInfo_TTrackButton() {
 namespace px_menus {
 namespace {
 
-struct HandleSlot {
-  TMenuItem* Item = nullptr;
-  uint32_t Gen = 1;
-};
-struct HandleTable {
-  std::vector<HandleSlot> Slots;
-  std::vector<uint32_t> Free;
-};
-HandleTable& Handles() {
-  static HandleTable t;
+// Menu handles name items through a generation-checked table, so a stale handle finds nothing.
+THandleTable<TMenuItem*>& Handles() {
+  static THandleTable<TMenuItem*> t;
   return t;
 }
 
@@ -174,42 +168,14 @@ constexpr uint32_t kLastCommand = 0xEFFF;
 }  // namespace
 
 HMENU AllocMenuHandle(TMenuItem* Item) {
-  HandleTable& t = Handles();
-  uint32_t index;
-  if (!t.Free.empty()) {
-    index = t.Free.back();
-    t.Free.pop_back();
-  } else {
-    index = static_cast<uint32_t>(t.Slots.size());
-    t.Slots.emplace_back();
-  }
-  t.Slots[index].Item = Item;
-  const uintptr_t v = (static_cast<uintptr_t>(t.Slots[index].Gen) << 32) | (static_cast<uintptr_t>(index) + 1);
-  return reinterpret_cast<HMENU>(v);
+  return reinterpret_cast<HMENU>(Handles().Add(std::make_shared<TMenuItem*>(Item)));
 }
 
-namespace {
-HandleSlot* SlotOf(HMENU Menu) {
-  const auto v = reinterpret_cast<uintptr_t>(Menu);
-  if ((v & 0xFFFFFFFFu) == 0) return nullptr;
-  const uint32_t index = static_cast<uint32_t>((v & 0xFFFFFFFFu) - 1), gen = static_cast<uint32_t>(v >> 32);
-  HandleTable& t = Handles();
-  if (index >= t.Slots.size() || t.Slots[index].Gen != gen || !t.Slots[index].Item) return nullptr;
-  return &t.Slots[index];
-}
-}  // namespace
-
-void FreeMenuHandle(HMENU Menu) {
-  HandleSlot* s = SlotOf(Menu);
-  if (!s) return;
-  s->Item = nullptr;
-  if (++s->Gen == 0) s->Gen = 1;
-  Handles().Free.push_back(static_cast<uint32_t>(s - Handles().Slots.data()));
-}
+void FreeMenuHandle(HMENU Menu) { Handles().Remove(reinterpret_cast<uintptr_t>(Menu)); }
 
 TMenuItem* ItemFromHandle(HMENU Menu) {
-  HandleSlot* s = SlotOf(Menu);
-  return s ? s->Item : nullptr;
+  const std::shared_ptr<TMenuItem*> item = Handles().Find(reinterpret_cast<uintptr_t>(Menu));
+  return item ? *item : nullptr;
 }
 
 uint16_t AllocCommand() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/forms/Forms.h"
+#include "platform/forms/FormsInternal.h"
 #include "platform/gdi/WinGdi_text.h"
 
 PTypeInfo TypeInfo_TTextLayout() {
@@ -233,17 +234,8 @@ void TButtonControl::CreateParams(TCreateParams& Params) {
 }
 
 void TButtonControl::PaintWindow(HDC DC) {
-  canvas_->Lock();
-  canvas_->SetHandle(DC);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
-  canvas_->Unlock();
+  CanvasScope scope(canvas_.get(), DC);
+  Paint();
 }
 
 void TButtonControl::SetPushed(bool Value) {

@@ -6,6 +6,7 @@
 #include "platform/forms/Clipbrd.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/FormsInternal.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/gdi/WinGdi_text.h"
 
@@ -28,6 +29,17 @@ char32_t LowerChar(char32_t c) {
 bool IsWordChar(char32_t c) { return c > ' '; }
 
 COLORREF Rgb(TColor c) { return static_cast<COLORREF>(ColorToRGB(c)) & 0x00FFFFFF; }
+
+// The metrics of a font as the screen shows it.
+TEXTMETRIC ScreenTextMetrics(TFont* Font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font->Handle());
+  TEXTMETRIC tm;
+  GetTextMetrics(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return tm;
+}
 
 }  // namespace
 
@@ -219,12 +231,7 @@ TFont* TCustomEdit::MeasureFont() { return Font(); }
 void TCustomEdit::AdjustHeight() {
   if (!AutoSize() || border_style_ != bsSingle) return;
   if (ComponentState().Contains(csLoading) || ComponentState().Contains(csReading)) return;
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, MeasureFont()->Handle());
-  TEXTMETRIC tm;
-  GetTextMetrics(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  const TEXTMETRIC tm = ScreenTextMetrics(MeasureFont());
   const int32_t extra = GetSystemMetrics(SM_CYBORDER) * (Ctl3D() ? 8 : 6);
   SetHeight(tm.tmHeight + extra);
 }
@@ -390,12 +397,7 @@ int32_t TCustomEdit::CharFromX(int32_t X) {
 }
 
 int32_t TCustomEdit::TextTop() {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, MeasureFont()->Handle());
-  TEXTMETRIC tm;
-  GetTextMetrics(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  const TEXTMETRIC tm = ScreenTextMetrics(MeasureFont());
   line_height_ = tm.tmHeight;
   return std::clamp(ClientHeight() - tm.tmHeight, 0, 1);
 }
@@ -409,46 +411,37 @@ void TCustomEdit::UpdateCaret() {
 }
 
 void TCustomEdit::PaintWindow(HDC DC) {
-  canvas_->Lock();
-  canvas_->SetHandle(DC);
-  try {
-    TCanvas* c = canvas_.get();
-    const TRect client = ClientRect();
-    c->Brush()->SetColor(Color());
-    c->Brush()->SetStyle(bsSolid);
-    c->FillRect(client);
-    const std::vector<int32_t> offsets = Offsets();
-    const TRect area = EditRect();
-    const int32_t origin = TextOrigin(offsets, area);
-    const int32_t top = TextTop();
-    const std::u32string shown = DisplayText();
-    c->Font()->Assign(Font());
-    c->RequiredState({csHandleValid, csFontValid});
-    const int32_t saved = SaveDC(DC);
-    IntersectClipRect(DC, area.Left, area.Top, area.Right, area.Bottom);
-    SetBkMode(DC, TRANSPARENT);
-    SetTextColor(DC, Rgb(Enabled() ? Font()->Color() : clGrayText));
+  CanvasScope scope(canvas_.get(), DC);
+  TCanvas* c = canvas_.get();
+  const TRect client = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(client);
+  const std::vector<int32_t> offsets = Offsets();
+  const TRect area = EditRect();
+  const int32_t origin = TextOrigin(offsets, area);
+  const int32_t top = TextTop();
+  const std::u32string shown = DisplayText();
+  c->Font()->Assign(Font());
+  c->RequiredState({csHandleValid, csFontValid});
+  const int32_t saved = SaveDC(DC);
+  IntersectClipRect(DC, area.Left, area.Top, area.Right, area.Bottom);
+  SetBkMode(DC, TRANSPARENT);
+  SetTextColor(DC, Rgb(Enabled() ? Font()->Color() : clGrayText));
+  TextOut(DC, origin, top, ToUtf8(shown));
+  const bool showSel = GetFocus() == Handle() || (EditStyle() & ES_NOHIDESEL);
+  if (showSel && SelLength() > 0) {
+    const int32_t s = SelStart(), e = s + SelLength();
+    const TRect sel(origin + offsets[static_cast<size_t>(s)], top, origin + offsets[static_cast<size_t>(e)],
+                    top + line_height_);
+    HBRUSH brush = CreateSolidBrush(Rgb(clHighlight));
+    FillRect(DC, sel, brush);
+    DeleteObject(brush);
+    IntersectClipRect(DC, sel.Left, sel.Top, sel.Right, sel.Bottom);
+    SetTextColor(DC, Rgb(clHighlightText));
     TextOut(DC, origin, top, ToUtf8(shown));
-    const bool showSel = GetFocus() == Handle() || (EditStyle() & ES_NOHIDESEL);
-    if (showSel && SelLength() > 0) {
-      const int32_t s = SelStart(), e = s + SelLength();
-      const TRect sel(origin + offsets[static_cast<size_t>(s)], top, origin + offsets[static_cast<size_t>(e)],
-                      top + line_height_);
-      HBRUSH brush = CreateSolidBrush(Rgb(clHighlight));
-      FillRect(DC, sel, brush);
-      DeleteObject(brush);
-      IntersectClipRect(DC, sel.Left, sel.Top, sel.Right, sel.Bottom);
-      SetTextColor(DC, Rgb(clHighlightText));
-      TextOut(DC, origin, top, ToUtf8(shown));
-    }
-    RestoreDC(DC, saved);
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-    throw;
   }
-  canvas_->SetHandle(nullptr);
-  canvas_->Unlock();
+  RestoreDC(DC, saved);
 }
 
 // ---------------------------------------------------------------------------------------------

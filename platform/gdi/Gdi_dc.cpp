@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <type_traits>
+#include <utility>
 
 #include "platform/gdi/GdiInternal.h"
 #include "platform/rtl/System.h"
@@ -200,124 +202,86 @@ int32_t GetDeviceCaps(HDC hdc, int32_t index) {
   GdiDC* dc = GdiGetDC(hdc); \
   if (!dc) return fail
 
-COLORREF SetBkColor(HDC hdc, COLORREF c) {
-  PX_DC_OR(CLR_INVALID);
-  COLORREF old = dc->state.bkColor;
-  dc->state.bkColor = c & 0x03FFFFFFu;
-  return old;
+namespace {
+
+// The state's attributes share one entry logic: a bad DC answers `fail`, and so does a setter
+// refusing its value (not `valid`), which then changes nothing.
+template <class T>
+T ExchangeAttr(HDC hdc, T GdiDCState::*field, std::type_identity_t<T> fail, std::type_identity_t<T> value,
+               bool valid = true) {
+  GdiDC* dc = GdiGetDC(hdc);
+  if (!dc || !valid) return fail;
+  return std::exchange(dc->state.*field, value);
 }
-COLORREF GetBkColor(HDC hdc) {
-  PX_DC_OR(CLR_INVALID);
-  return dc->state.bkColor;
+
+template <class T>
+T AttrOf(HDC hdc, T GdiDCState::*field, std::type_identity_t<T> fail) {
+  GdiDC* dc = GdiGetDC(hdc);
+  return dc ? dc->state.*field : fail;
 }
+
+// Point and size attributes: the old value goes to `old` when asked for.
+template <class T>
+BOOL SetPairAttr(HDC hdc, T GdiDCState::*field, std::type_identity_t<T> value, T* old) {
+  PX_DC_OR(0);
+  if (old) *old = dc->state.*field;
+  dc->state.*field = value;
+  return 1;
+}
+
+template <class T>
+BOOL GetPairAttr(HDC hdc, T GdiDCState::*field, T* out) {
+  PX_DC_OR(0);
+  if (!out) return 0;
+  *out = dc->state.*field;
+  return 1;
+}
+
+}  // namespace
+
+COLORREF SetBkColor(HDC hdc, COLORREF c) { return ExchangeAttr(hdc, &GdiDCState::bkColor, CLR_INVALID, c & 0x03FFFFFFu); }
+COLORREF GetBkColor(HDC hdc) { return AttrOf(hdc, &GdiDCState::bkColor, CLR_INVALID); }
 int32_t SetBkMode(HDC hdc, int32_t mode) {
-  PX_DC_OR(0);
-  if (mode != TRANSPARENT && mode != OPAQUE) return 0;
-  int32_t old = dc->state.bkMode;
-  dc->state.bkMode = mode;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::bkMode, 0, mode, mode == TRANSPARENT || mode == OPAQUE);
 }
-int32_t GetBkMode(HDC hdc) {
-  PX_DC_OR(0);
-  return dc->state.bkMode;
-}
+int32_t GetBkMode(HDC hdc) { return AttrOf(hdc, &GdiDCState::bkMode, 0); }
 COLORREF SetTextColor(HDC hdc, COLORREF c) {
-  PX_DC_OR(CLR_INVALID);
-  COLORREF old = dc->state.textColor;
-  dc->state.textColor = c & 0x03FFFFFFu;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::textColor, CLR_INVALID, c & 0x03FFFFFFu);
 }
-COLORREF GetTextColor(HDC hdc) {
-  PX_DC_OR(CLR_INVALID);
-  return dc->state.textColor;
-}
+COLORREF GetTextColor(HDC hdc) { return AttrOf(hdc, &GdiDCState::textColor, CLR_INVALID); }
 int32_t SetROP2(HDC hdc, int32_t rop2) {
-  PX_DC_OR(0);
-  if (rop2 < R2_BLACK || rop2 > R2_WHITE) return 0;
-  int32_t old = dc->state.rop2;
-  dc->state.rop2 = rop2;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::rop2, 0, rop2, rop2 >= R2_BLACK && rop2 <= R2_WHITE);
 }
-int32_t GetROP2(HDC hdc) {
-  PX_DC_OR(0);
-  return dc->state.rop2;
-}
+int32_t GetROP2(HDC hdc) { return AttrOf(hdc, &GdiDCState::rop2, 0); }
 int32_t SetStretchBltMode(HDC hdc, int32_t mode) {
-  PX_DC_OR(0);
-  if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
-  int32_t old = dc->state.stretchMode;
-  dc->state.stretchMode = mode;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::stretchMode, 0, mode, mode >= BLACKONWHITE && mode <= HALFTONE);
 }
-int32_t GetStretchBltMode(HDC hdc) {
-  PX_DC_OR(0);
-  return dc->state.stretchMode;
-}
+int32_t GetStretchBltMode(HDC hdc) { return AttrOf(hdc, &GdiDCState::stretchMode, 0); }
 int32_t SetPolyFillMode(HDC hdc, int32_t mode) {
-  PX_DC_OR(0);
-  if (mode != ALTERNATE && mode != WINDING) return 0;
-  int32_t old = dc->state.polyFillMode;
-  dc->state.polyFillMode = mode;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::polyFillMode, 0, mode, mode == ALTERNATE || mode == WINDING);
 }
-int32_t GetPolyFillMode(HDC hdc) {
-  PX_DC_OR(0);
-  return dc->state.polyFillMode;
-}
-UINT SetTextAlign(HDC hdc, UINT align) {
-  PX_DC_OR(GDI_ERROR);
-  UINT old = dc->state.textAlign;
-  dc->state.textAlign = align & TA_MASK;
-  return old;
-}
-UINT GetTextAlign(HDC hdc) {
-  PX_DC_OR(GDI_ERROR);
-  return dc->state.textAlign;
-}
+int32_t GetPolyFillMode(HDC hdc) { return AttrOf(hdc, &GdiDCState::polyFillMode, 0); }
+UINT SetTextAlign(HDC hdc, UINT align) { return ExchangeAttr(hdc, &GdiDCState::textAlign, GDI_ERROR, align & TA_MASK); }
+UINT GetTextAlign(HDC hdc) { return AttrOf(hdc, &GdiDCState::textAlign, GDI_ERROR); }
 int32_t SetTextCharacterExtra(HDC hdc, int32_t extra) {
-  PX_DC_OR(static_cast<int32_t>(0x80000000));
-  int32_t old = dc->state.textCharExtra;
-  dc->state.textCharExtra = extra;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::textCharExtra, static_cast<int32_t>(0x80000000), extra);
 }
 int32_t GetTextCharacterExtra(HDC hdc) {
-  PX_DC_OR(static_cast<int32_t>(0x80000000));
-  return dc->state.textCharExtra;
+  return AttrOf(hdc, &GdiDCState::textCharExtra, static_cast<int32_t>(0x80000000));
 }
 int32_t SetArcDirection(HDC hdc, int32_t dir) {
-  PX_DC_OR(0);
-  if (dir != AD_COUNTERCLOCKWISE && dir != AD_CLOCKWISE) return 0;
-  int32_t old = dc->state.arcDirection;
-  dc->state.arcDirection = dir;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::arcDirection, 0, dir, dir == AD_COUNTERCLOCKWISE || dir == AD_CLOCKWISE);
 }
-int32_t GetArcDirection(HDC hdc) {
-  PX_DC_OR(0);
-  return dc->state.arcDirection;
-}
+int32_t GetArcDirection(HDC hdc) { return AttrOf(hdc, &GdiDCState::arcDirection, 0); }
 BOOL SetBrushOrgEx(HDC hdc, int32_t x, int32_t y, TPoint* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.brushOrg;
-  dc->state.brushOrg = {x, y};
-  return 1;
+  return SetPairAttr(hdc, &GdiDCState::brushOrg, {x, y}, old);
 }
-BOOL GetBrushOrgEx(HDC hdc, TPoint* org) {
-  PX_DC_OR(0);
-  if (!org) return 0;
-  *org = dc->state.brushOrg;
-  return 1;
-}
+BOOL GetBrushOrgEx(HDC hdc, TPoint* org) { return GetPairAttr(hdc, &GdiDCState::brushOrg, org); }
 COLORREF SetDCBrushColor(HDC hdc, COLORREF c) {
-  PX_DC_OR(CLR_INVALID);
-  COLORREF old = dc->state.dcBrushColor;
-  dc->state.dcBrushColor = c & 0x03FFFFFFu;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::dcBrushColor, CLR_INVALID, c & 0x03FFFFFFu);
 }
 COLORREF SetDCPenColor(HDC hdc, COLORREF c) {
-  PX_DC_OR(CLR_INVALID);
-  COLORREF old = dc->state.dcPenColor;
-  dc->state.dcPenColor = c & 0x03FFFFFFu;
-  return old;
+  return ExchangeAttr(hdc, &GdiDCState::dcPenColor, CLR_INVALID, c & 0x03FFFFFFu);
 }
 
 BOOL MoveToEx(HDC hdc, int32_t x, int32_t y, TPoint* old) {
@@ -327,12 +291,7 @@ BOOL MoveToEx(HDC hdc, int32_t x, int32_t y, TPoint* old) {
   dc->dashPhase = 0;
   return 1;
 }
-BOOL GetCurrentPositionEx(HDC hdc, TPoint* pos) {
-  PX_DC_OR(0);
-  if (!pos) return 0;
-  *pos = dc->state.curPos;
-  return 1;
-}
+BOOL GetCurrentPositionEx(HDC hdc, TPoint* pos) { return GetPairAttr(hdc, &GdiDCState::curPos, pos); }
 
 // ---------------------------------------------------------------------------------------------
 // Mapping
@@ -394,74 +353,53 @@ int32_t GetMapMode(HDC hdc) {
   PX_DC_OR(0);
   return dc->state.mapMode;
 }
+namespace {
+
+BOOL OffsetOrg(HDC hdc, TPoint GdiDCState::*field, int32_t dx, int32_t dy, TPoint* old) {
+  PX_DC_OR(0);
+  TPoint& org = dc->state.*field;
+  if (old) *old = org;
+  org.X += dx;
+  org.Y += dy;
+  return 1;
+}
+
+// Extents count only in the two scalable modes (elsewhere the call succeeds and changes nothing);
+// a zero extent is refused.
+BOOL SetExt(HDC hdc, TSize GdiDCState::*field, int32_t x, int32_t y, TSize* old) {
+  PX_DC_OR(0);
+  if (old) *old = dc->state.*field;
+  if (dc->state.mapMode != MM_ISOTROPIC && dc->state.mapMode != MM_ANISOTROPIC) return 1;
+  if (x == 0 || y == 0) return 0;
+  dc->state.*field = {x, y};
+  FixIsotropic(dc->state);
+  return 1;
+}
+
+}  // namespace
+
 BOOL SetWindowOrgEx(HDC hdc, int32_t x, int32_t y, TPoint* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.windowOrg;
-  dc->state.windowOrg = {x, y};
-  return 1;
+  return SetPairAttr(hdc, &GdiDCState::windowOrg, {x, y}, old);
 }
-BOOL GetWindowOrgEx(HDC hdc, TPoint* org) {
-  PX_DC_OR(0);
-  if (!org) return 0;
-  *org = dc->state.windowOrg;
-  return 1;
-}
+BOOL GetWindowOrgEx(HDC hdc, TPoint* org) { return GetPairAttr(hdc, &GdiDCState::windowOrg, org); }
 BOOL OffsetWindowOrgEx(HDC hdc, int32_t dx, int32_t dy, TPoint* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.windowOrg;
-  dc->state.windowOrg.X += dx;
-  dc->state.windowOrg.Y += dy;
-  return 1;
+  return OffsetOrg(hdc, &GdiDCState::windowOrg, dx, dy, old);
 }
 BOOL SetWindowExtEx(HDC hdc, int32_t x, int32_t y, TSize* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.windowExt;
-  if (dc->state.mapMode != MM_ISOTROPIC && dc->state.mapMode != MM_ANISOTROPIC) return 1;
-  if (x == 0 || y == 0) return 0;
-  dc->state.windowExt = {x, y};
-  FixIsotropic(dc->state);
-  return 1;
+  return SetExt(hdc, &GdiDCState::windowExt, x, y, old);
 }
-BOOL GetWindowExtEx(HDC hdc, TSize* ext) {
-  PX_DC_OR(0);
-  if (!ext) return 0;
-  *ext = dc->state.windowExt;
-  return 1;
-}
+BOOL GetWindowExtEx(HDC hdc, TSize* ext) { return GetPairAttr(hdc, &GdiDCState::windowExt, ext); }
 BOOL SetViewportOrgEx(HDC hdc, int32_t x, int32_t y, TPoint* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.viewportOrg;
-  dc->state.viewportOrg = {x, y};
-  return 1;
+  return SetPairAttr(hdc, &GdiDCState::viewportOrg, {x, y}, old);
 }
-BOOL GetViewportOrgEx(HDC hdc, TPoint* org) {
-  PX_DC_OR(0);
-  if (!org) return 0;
-  *org = dc->state.viewportOrg;
-  return 1;
-}
+BOOL GetViewportOrgEx(HDC hdc, TPoint* org) { return GetPairAttr(hdc, &GdiDCState::viewportOrg, org); }
 BOOL OffsetViewportOrgEx(HDC hdc, int32_t dx, int32_t dy, TPoint* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.viewportOrg;
-  dc->state.viewportOrg.X += dx;
-  dc->state.viewportOrg.Y += dy;
-  return 1;
+  return OffsetOrg(hdc, &GdiDCState::viewportOrg, dx, dy, old);
 }
 BOOL SetViewportExtEx(HDC hdc, int32_t x, int32_t y, TSize* old) {
-  PX_DC_OR(0);
-  if (old) *old = dc->state.viewportExt;
-  if (dc->state.mapMode != MM_ISOTROPIC && dc->state.mapMode != MM_ANISOTROPIC) return 1;
-  if (x == 0 || y == 0) return 0;
-  dc->state.viewportExt = {x, y};
-  FixIsotropic(dc->state);
-  return 1;
+  return SetExt(hdc, &GdiDCState::viewportExt, x, y, old);
 }
-BOOL GetViewportExtEx(HDC hdc, TSize* ext) {
-  PX_DC_OR(0);
-  if (!ext) return 0;
-  *ext = dc->state.viewportExt;
-  return 1;
-}
+BOOL GetViewportExtEx(HDC hdc, TSize* ext) { return GetPairAttr(hdc, &GdiDCState::viewportExt, ext); }
 
 int32_t SetGraphicsMode(HDC hdc, int32_t mode) {
   PX_DC_OR(0);

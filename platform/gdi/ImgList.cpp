@@ -2,6 +2,7 @@
 #include "platform/gdi/ImgList.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/gdi/Graphics_internal.h"
 
@@ -217,22 +218,27 @@ TCustomImageList::Cell TCustomImageList::CellOfIcon(TIcon* Image) {
   return c;
 }
 
-int32_t TCustomImageList::Add(TBitmap* Image, TBitmap* Mask) {
-  std::vector<Cell> cells = CellsOf(Image, Mask, false, clNone, true);
-  if (cells.empty()) return -1;
-  const int32_t first = Count();
-  images_.insert(images_.end(), cells.begin(), cells.end());
+bool TCustomImageList::InsertCells(int32_t Index, std::vector<Cell> Cells) {
+  if (Cells.empty()) return false;
+  images_.insert(images_.begin() + Index, std::make_move_iterator(Cells.begin()), std::make_move_iterator(Cells.end()));
   Change();
-  return first;
+  return true;
+}
+
+void TCustomImageList::ReplaceCell(int32_t Index, std::vector<Cell> Cells) {
+  if (Cells.empty()) throw EInvalidOperation("Unable to Replace Image");
+  images_[static_cast<size_t>(Index)] = std::move(Cells[0]);
+  Change();
+}
+
+int32_t TCustomImageList::Add(TBitmap* Image, TBitmap* Mask) {
+  const int32_t first = Count();
+  return InsertCells(first, CellsOf(Image, Mask, false, clNone, true)) ? first : -1;
 }
 
 int32_t TCustomImageList::AddMasked(TBitmap* Image, TColor MaskColor) {
-  std::vector<Cell> cells = CellsOf(Image, nullptr, true, MaskColor, true);
-  if (cells.empty()) return -1;
   const int32_t first = Count();
-  images_.insert(images_.end(), cells.begin(), cells.end());
-  Change();
-  return first;
+  return InsertCells(first, CellsOf(Image, nullptr, true, MaskColor, true)) ? first : -1;
 }
 
 int32_t TCustomImageList::AddIcon(TIcon* Image) {
@@ -244,18 +250,12 @@ int32_t TCustomImageList::AddIcon(TIcon* Image) {
 
 void TCustomImageList::Insert(int32_t Index, TBitmap* Image, TBitmap* Mask) {
   if (Index < 0 || Index > Count()) IndexError();
-  std::vector<Cell> cells = CellsOf(Image, Mask, false, clNone, true);
-  if (cells.empty()) return;
-  images_.insert(images_.begin() + Index, cells.begin(), cells.end());
-  Change();
+  InsertCells(Index, CellsOf(Image, Mask, false, clNone, true));
 }
 
 void TCustomImageList::InsertMasked(int32_t Index, TBitmap* Image, TColor MaskColor) {
   if (Index < 0 || Index > Count()) IndexError();
-  std::vector<Cell> cells = CellsOf(Image, nullptr, true, MaskColor, true);
-  if (cells.empty()) return;
-  images_.insert(images_.begin() + Index, cells.begin(), cells.end());
-  Change();
+  InsertCells(Index, CellsOf(Image, nullptr, true, MaskColor, true));
 }
 
 void TCustomImageList::InsertIcon(int32_t Index, TIcon* Image) {
@@ -267,18 +267,12 @@ void TCustomImageList::InsertIcon(int32_t Index, TIcon* Image) {
 
 void TCustomImageList::Replace(int32_t Index, TBitmap* Image, TBitmap* Mask) {
   if (Index < 0 || Index >= Count()) throw EInvalidOperation("Unable to Replace Image");
-  std::vector<Cell> cells = CellsOf(Image, Mask, false, clNone, false);
-  if (cells.empty()) throw EInvalidOperation("Unable to Replace Image");
-  images_[static_cast<size_t>(Index)] = std::move(cells[0]);
-  Change();
+  ReplaceCell(Index, CellsOf(Image, Mask, false, clNone, false));
 }
 
 void TCustomImageList::ReplaceMasked(int32_t Index, TBitmap* NewImage, TColor MaskColor) {
   if (Index < 0 || Index >= Count()) throw EInvalidOperation("Unable to Replace Image");
-  std::vector<Cell> cells = CellsOf(NewImage, nullptr, true, MaskColor, false);
-  if (cells.empty()) throw EInvalidOperation("Unable to Replace Image");
-  images_[static_cast<size_t>(Index)] = std::move(cells[0]);
-  Change();
+  ReplaceCell(Index, CellsOf(NewImage, nullptr, true, MaskColor, false));
 }
 
 void TCustomImageList::ReplaceIcon(int32_t Index, TIcon* Image) {

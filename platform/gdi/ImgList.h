@@ -123,6 +123,10 @@ class TCustomImageList : public TComponent {
   };
   std::vector<Cell> CellsOf(TBitmap* Image, TBitmap* Mask, bool UseColor, TColor MaskColor, bool All);
   Cell CellOfIcon(TIcon* Image);
+  // Puts Cells in before Index; false (nothing changed) when there are none.
+  bool InsertCells(int32_t Index, std::vector<Cell> Cells);
+  // Replaces the image at Index (checked by the caller) by the first of Cells.
+  void ReplaceCell(int32_t Index, std::vector<Cell> Cells);
   void CheckImage(TGraphic* Image) const;
 
   int32_t width_ = 16;

@@ -543,36 +543,38 @@ GpStatus GdipDrawLinesI(GpGraphics* graphics, GpPen* pen, const GpPoint* points,
   return StrokePath(*graphics, *pen, PolygonPath(points, count, false));
 }
 
+namespace {
+// A rectangle, or the ellipse inscribed in it.
+QPainterPath BoxPath(REAL x, REAL y, REAL width, REAL height, bool ellipse) {
+  QPainterPath path;
+  if (ellipse) path.addEllipse(QRectF(x, y, width, height));
+  else path.addRect(QRectF(x, y, width, height));
+  return path;
+}
+}  // namespace
+
 GpStatus GdipFillRectangle(GpGraphics* graphics, GpBrush* brush, REAL x, REAL y, REAL width, REAL height) {
   if (!graphics || !brush || !FiniteAll({x, y, width, height})) return InvalidParameter;
   if (width <= 0 || height <= 0) return Ok;
-  QPainterPath path;
-  path.addRect(QRectF(x, y, width, height));
-  return FillPath(*graphics, *brush, path);
+  return FillPath(*graphics, *brush, BoxPath(x, y, width, height, false));
 }
 
 GpStatus GdipDrawRectangle(GpGraphics* graphics, GpPen* pen, REAL x, REAL y, REAL width, REAL height) {
   if (!graphics || !pen || !FiniteAll({x, y, width, height})) return InvalidParameter;
   if (width < 0 || height < 0) return Ok;
-  QPainterPath path;
-  path.addRect(QRectF(x, y, width, height));
-  return StrokePath(*graphics, *pen, path);
+  return StrokePath(*graphics, *pen, BoxPath(x, y, width, height, false));
 }
 
 GpStatus GdipFillEllipse(GpGraphics* graphics, GpBrush* brush, REAL x, REAL y, REAL width, REAL height) {
   if (!graphics || !brush || !FiniteAll({x, y, width, height})) return InvalidParameter;
   if (width <= 0 || height <= 0) return Ok;
-  QPainterPath path;
-  path.addEllipse(QRectF(x, y, width, height));
-  return FillPath(*graphics, *brush, path);
+  return FillPath(*graphics, *brush, BoxPath(x, y, width, height, true));
 }
 
 GpStatus GdipDrawEllipse(GpGraphics* graphics, GpPen* pen, REAL x, REAL y, REAL width, REAL height) {
   if (!graphics || !pen || !FiniteAll({x, y, width, height})) return InvalidParameter;
   if (width < 0 || height < 0) return Ok;
-  QPainterPath path;
-  path.addEllipse(QRectF(x, y, width, height));
-  return StrokePath(*graphics, *pen, path);
+  return StrokePath(*graphics, *pen, BoxPath(x, y, width, height, true));
 }
 
 GpStatus GdipDrawPolygonI(GpGraphics* graphics, GpPen* pen, const GpPoint* points, int32_t count) {

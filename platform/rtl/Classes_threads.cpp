@@ -69,6 +69,21 @@ void Enqueue(const std::shared_ptr<TSyncEntry>& entry) {
   WakeMain();
 }
 
+// The main thread runs Method at once (nullptr back); any other thread queues it for the main
+// thread and gets the entry.
+std::shared_ptr<TSyncEntry> RunOrEnqueue(TThread* AThread, TThreadMethod& Method, bool synchronous) {
+  if (IsMainThread()) {
+    Method();
+    return nullptr;
+  }
+  auto entry = std::make_shared<TSyncEntry>();
+  entry->thread = AThread;
+  entry->method = std::move(Method);
+  entry->synchronous = synchronous;
+  Enqueue(entry);
+  return entry;
+}
+
 // Runs the entries present now, one at a time (so RemoveQueuedEvents still reaches the rest).
 bool ServeQueue(bool deferErrors, size_t limit = SIZE_MAX) {
   auto& q = Sync();
@@ -121,6 +136,20 @@ std::string DescribeException(const std::exception_ptr& e) {
   }
 }
 
+// The start of CheckSynchronize: only the main thread may call it, and an exception deferred from a
+// queued method is raised before anything else runs. Returns holding the queue's lock.
+std::unique_lock<std::mutex> LockRaisingDeferred(TSyncQueue& q) {
+  if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread which is not the main thread");
+  std::unique_lock lock(q.mutex);
+  if (!q.deferred.empty()) {
+    std::exception_ptr e = q.deferred.front();
+    q.deferred.pop_front();
+    lock.unlock();
+    std::rethrow_exception(e);
+  }
+  return lock;
+}
+
 }  // namespace
 
 namespace px_detail {
@@ -149,16 +178,9 @@ TThreadID GetCurrentThreadID() { return std::this_thread::get_id(); }
 TThreadID MainThreadID() { return Sync().main.load(); }
 
 bool CheckSynchronize(uint32_t Timeout) {
-  if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread which is not the main thread");
   auto& q = Sync();
   {
-    std::unique_lock lock(q.mutex);
-    if (!q.deferred.empty()) {
-      std::exception_ptr e = q.deferred.front();
-      q.deferred.pop_front();
-      lock.unlock();
-      std::rethrow_exception(e);
-    }
+    std::unique_lock lock = LockRaisingDeferred(q);
     auto ready = [&] { return !q.entries.empty(); };
     if (Timeout == INFINITE) q.cv.wait(lock, ready);
     else if (Timeout > 0) q.cv.wait_for(lock, std::chrono::milliseconds(Timeout), ready);
@@ -167,17 +189,7 @@ bool CheckSynchronize(uint32_t Timeout) {
 }
 
 bool CheckSynchronizeOne() {
-  if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread which is not the main thread");
-  auto& q = Sync();
-  {
-    std::unique_lock lock(q.mutex);
-    if (!q.deferred.empty()) {
-      std::exception_ptr e = q.deferred.front();
-      q.deferred.pop_front();
-      lock.unlock();
-      std::rethrow_exception(e);
-    }
-  }
+  LockRaisingDeferred(Sync());
   return ServeQueue(false, 1);
 }
 
@@ -339,15 +351,8 @@ void TThread::ThreadProc(TThread* self) {
 
 void TThread::Synchronize(TThread* AThread, TThreadMethod Method) {
   if (!Method) return;
-  if (IsMainThread()) {
-    Method();
-    return;
-  }
-  auto entry = std::make_shared<TSyncEntry>();
-  entry->thread = AThread;
-  entry->method = std::move(Method);
-  entry->synchronous = true;
-  Enqueue(entry);
+  const std::shared_ptr<TSyncEntry> entry = RunOrEnqueue(AThread, Method, true);
+  if (!entry) return;
   auto& q = Sync();
   {
     std::unique_lock lock(q.mutex);
@@ -358,14 +363,7 @@ void TThread::Synchronize(TThread* AThread, TThreadMethod Method) {
 
 void TThread::Queue(TThread* AThread, TThreadMethod Method) {
   if (!Method) return;
-  if (IsMainThread()) {
-    Method();
-    return;
-  }
-  auto entry = std::make_shared<TSyncEntry>();
-  entry->thread = AThread;
-  entry->method = std::move(Method);
-  Enqueue(entry);
+  RunOrEnqueue(AThread, Method, false);
 }
 
 void TThread::RemoveQueuedEvents(TThread* AThread) {

@@ -7,10 +7,17 @@
 // ---------------------------------------------------------------------------------------------
 // Type descriptions.
 
-TTypeInfo TTypeInfo::Ordinal(TTypeKind kind, std::string name, int64_t minValue, int64_t maxValue) {
+namespace {
+TTypeInfo Named(TTypeKind kind, std::string name) {
   TTypeInfo t;
   t.Kind = kind;
   t.Name = std::move(name);
+  return t;
+}
+}  // namespace
+
+TTypeInfo TTypeInfo::Ordinal(TTypeKind kind, std::string name, int64_t minValue, int64_t maxValue) {
+  TTypeInfo t = Named(kind, std::move(name));
   t.MinValue = minValue;
   t.MaxValue = maxValue;
   return t;
@@ -25,33 +32,16 @@ TTypeInfo TTypeInfo::Enumeration(std::string name, std::initializer_list<const c
 TTypeInfo TTypeInfo::Set(std::string name, PTypeInfo elements) {
   if (!elements || elements->Kind != tkEnumeration || elements->MinValue != 0 || elements->MaxValue > 63)
     throw EPropertyError(Format("Invalid set element type for %s", name));
-  TTypeInfo t;
-  t.Kind = tkSet;
-  t.Name = std::move(name);
+  TTypeInfo t = Named(tkSet, std::move(name));
   t.CompType = elements;
   return t;
 }
 
-TTypeInfo TTypeInfo::Float(std::string name) {
-  TTypeInfo t;
-  t.Kind = tkFloat;
-  t.Name = std::move(name);
-  return t;
-}
+TTypeInfo TTypeInfo::Float(std::string name) { return Named(tkFloat, std::move(name)); }
 
-TTypeInfo TTypeInfo::String(std::string name) {
-  TTypeInfo t;
-  t.Kind = tkString;
-  t.Name = std::move(name);
-  return t;
-}
+TTypeInfo TTypeInfo::String(std::string name) { return Named(tkString, std::move(name)); }
 
-TTypeInfo TTypeInfo::Method(std::string name) {
-  TTypeInfo t;
-  t.Kind = tkMethod;
-  t.Name = std::move(name);
-  return t;
-}
+TTypeInfo TTypeInfo::Method(std::string name) { return Named(tkMethod, std::move(name)); }
 
 #define PX_TYPE_INFO(Func, ...)                     \
   PTypeInfo Func() {                                \
@@ -190,24 +180,23 @@ PPropInfo TClassInfo::FindProperty(std::string_view name) const {
   return it == index_.end() ? nullptr : props_[it->second];
 }
 
-const TPublishedMethod* TClassInfo::FindMethod(std::string_view name) const {
+template <class T>
+const T* TClassInfo::FindOwn(std::vector<T> TPublishTable::*List, std::string_view name) const {
   for (TClass c = this; c; c = c->Parent) {
     c->Resolve();
     if (!c->own_) continue;
-    for (const TPublishedMethod& m : c->own_->Methods)
-      if (SameText(m.Name, name)) return &m;
+    for (const T& e : (*c->own_).*List)
+      if (SameText(e.Name, name)) return &e;
   }
   return nullptr;
 }
 
+const TPublishedMethod* TClassInfo::FindMethod(std::string_view name) const {
+  return FindOwn(&TPublishTable::Methods, name);
+}
+
 const TDefinedProp* TClassInfo::FindDefinedProperty(std::string_view name) const {
-  for (TClass c = this; c; c = c->Parent) {
-    c->Resolve();
-    if (!c->own_) continue;
-    for (const TDefinedProp& d : c->own_->Defined)
-      if (SameText(d.Name, name)) return &d;
-  }
-  return nullptr;
+  return FindOwn(&TPublishTable::Defined, name);
 }
 
 std::vector<const TDefinedProp*> TClassInfo::DefinedProperties() const {

@@ -252,6 +252,10 @@ struct TClassInfo {
 
  private:
   void Resolve() const;
+  // The first entry called name (case-insensitive) in List of this class's table, then of its
+  // parents'; nullptr when there is none.
+  template <class T>
+  const T* FindOwn(std::vector<T> TPublishTable::*List, std::string_view name) const;
 
   TComponentFactory factory_ = nullptr;
   TPublishFn publish_ = nullptr;

@@ -14,9 +14,6 @@ using namespace bmptest;
 
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-constexpr const char* kConvert = "/usr/bin/convert";
-
 // Pillow: "make" writes the sources and its own BMPs into argv[2]; "dump" writes each file's
 // pixels as Pillow reads them (8-bit RGBA) to <file>.pil.
 constexpr const char* kPillowScript = R"PY(

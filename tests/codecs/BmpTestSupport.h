@@ -17,8 +17,11 @@
 #include "core/pxxBitmaps_mask.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
+#include "tests/codecs/CodecTestSupport.h"
 
 namespace bmptest {
+
+using namespace codectest;
 
 inline void Put16(std::string& s, uint32_t v) {
   s.push_back(static_cast<char>(v & 0xFF));
@@ -39,24 +42,6 @@ inline std::string Bytes(std::initializer_list<int> b) {
   return s;
 }
 
-inline std::unique_ptr<TMemoryStream> StreamOf(const std::string& Data) {
-  auto s = std::make_unique<TMemoryStream>();
-  if (!Data.empty()) s->WriteBuffer(Data.data(), static_cast<int64_t>(Data.size()));
-  s->Seek(0, soBeginning);
-  return s;
-}
-inline std::string BytesOf(TMemoryStream& S) {
-  return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.Size()));
-}
-
-inline std::string ReadFile(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-inline void WriteFile(const std::string& Name, const std::string& Data) {
-  std::ofstream out(Name, std::ios::binary);
-  out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
-}
 
 // Rows given top to bottom, each padded to 4 bytes and stored bottom-up (or top-down).
 inline std::string Rows(const std::vector<std::string>& TopToBottom, bool TopDown = false) {
@@ -143,44 +128,43 @@ struct DecodeOptions {
   bool Resource = false;
 };
 
-inline Decoded DecodeBmp(const std::string& Data, DecodeOptions O = {}) {
+// Runs Read on a stream of Data, a fresh Decoded and a progress record with its own abort flag;
+// Aborted receives the flag.
+template <class Read>
+Decoded DecodeWith(const std::string& Data, Read&& R) {
   Decoded d;
-  d.Params->NativePixelFormat = O.Native;
-  d.Params->IsResource = O.Resource;
   auto s = StreamOf(Data);
   TPXAbortFlag abort{false};
   TPXProgressRecord progress;
   progress.Aborting = &abort;
-  DecodeBmpStream(s.get(), d.Bitmap.get(), 0, d.Params.get(), progress, O.Preview, false, d.Mask, O.IgnoreAlpha);
+  R(s.get(), d, progress);
   d.Aborted = abort;
   return d;
+}
+
+inline Decoded DecodeBmp(const std::string& Data, DecodeOptions O = {}) {
+  return DecodeWith(Data, [&](TStream* s, Decoded& d, TPXProgressRecord& progress) {
+    d.Params->NativePixelFormat = O.Native;
+    d.Params->IsResource = O.Resource;
+    DecodeBmpStream(s, d.Bitmap.get(), 0, d.Params.get(), progress, O.Preview, false, d.Mask, O.IgnoreAlpha);
+  });
 }
 
 inline Decoded DecodeIco(const std::string& Data, DecodeOptions O = {}) {
-  Decoded d;
-  d.Params->NativePixelFormat = O.Native;
-  d.Params->IsResource = O.Resource;
-  d.Params->ICO_ImageIndex = O.Index;
-  auto s = StreamOf(Data);
-  TPXAbortFlag abort{false};
-  TPXProgressRecord progress;
-  progress.Aborting = &abort;
-  DecodeIcoStream(s.get(), d.Bitmap.get(), d.Params.get(), O.Preview, progress, d.Mask, O.IgnoreAlpha, O.Mode);
-  d.Aborted = abort;
-  return d;
+  return DecodeWith(Data, [&](TStream* s, Decoded& d, TPXProgressRecord& progress) {
+    d.Params->NativePixelFormat = O.Native;
+    d.Params->IsResource = O.Resource;
+    d.Params->ICO_ImageIndex = O.Index;
+    DecodeIcoStream(s, d.Bitmap.get(), d.Params.get(), O.Preview, progress, d.Mask, O.IgnoreAlpha, O.Mode);
+  });
 }
 
 inline Decoded DecodeCur(const std::string& Data, DecodeOptions O = {}) {
-  Decoded d;
-  d.Params->IsResource = O.Resource;
-  d.Params->CUR_ImageIndex = O.Index;
-  auto s = StreamOf(Data);
-  TPXAbortFlag abort{false};
-  TPXProgressRecord progress;
-  progress.Aborting = &abort;
-  DecodeCurStream(s.get(), d.Bitmap.get(), d.Params.get(), O.Preview, progress, d.Mask, O.IgnoreAlpha);
-  d.Aborted = abort;
-  return d;
+  return DecodeWith(Data, [&](TStream* s, Decoded& d, TPXProgressRecord& progress) {
+    d.Params->IsResource = O.Resource;
+    d.Params->CUR_ImageIndex = O.Index;
+    DecodeCurStream(s, d.Bitmap.get(), d.Params.get(), O.Preview, progress, d.Mask, O.IgnoreAlpha);
+  });
 }
 
 // Encodes Bitmap as BMP with Params; Aborted receives the flag.

@@ -14,9 +14,6 @@ using namespace bmptest;
 
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-constexpr const char* kConvert = "/usr/bin/convert";
-
 // Pillow: "make" writes a source PNG and icons with DIB and with PNG entries into argv[2];
 // "dump" writes every entry of each icon, in directory order, as Pillow reads it (8-bit RGBA) to
 // <file>.<i>.pil.

@@ -12,15 +12,15 @@
 
 #include "codecs/pngfilt.h"
 #include "core/pxxBitmaps_mask.h"
+#include "tests/codecs/CodecTestSupport.h"
 #include "tests/codecs/PngTestSupport.h"
 #include "tests/common/TestSupport.h"
 
+using namespace codectest;
 using namespace pngtest;
 
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-constexpr const char* kConvert = "/usr/bin/convert";
 constexpr const char* kPngcheck = "/usr/bin/pngcheck";
 
 // Pillow: makes the sources and its own fixtures (argv[1] = folder), or with "dump" writes each
@@ -59,11 +59,6 @@ else:
             data = im.convert('RGBA').tobytes()
         open(f + '.rgba', 'wb').write(data)
 )PY";
-
-std::string ReadFile(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 bool HaveTools() { return ToolExists(kPython) && ToolExists(kConvert) && ToolExists(kPngcheck); }
 

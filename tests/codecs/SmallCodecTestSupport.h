@@ -16,33 +16,12 @@
 #include "core/hypxdefs.h"
 #include "core/pxxBitmaps.h"
 #include "platform/rtl/Classes.h"
+#include "tests/codecs/CodecTestSupport.h"
 #include "tests/common/TestSupport.h"
 
 namespace smallcodec {
 
-constexpr const char* kPython = "/usr/bin/python3";
-constexpr const char* kConvert = "/usr/bin/convert";
-
-inline std::string ReadFile(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& Name, const std::string& Data) {
-  std::ofstream out(Name, std::ios::binary);
-  out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
-}
-
-inline std::unique_ptr<TMemoryStream> StreamOf(const std::string& Data) {
-  auto s = std::make_unique<TMemoryStream>();
-  if (!Data.empty()) s->WriteBuffer(Data.data(), static_cast<int64_t>(Data.size()));
-  s->Seek(0, soBeginning);
-  return s;
-}
-
-inline std::string BytesOf(TMemoryStream& S) {
-  return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.Size()));
-}
+using namespace codectest;
 
 // A progress record with its own abort flag and the per-cent values it was given.
 struct Progressed {

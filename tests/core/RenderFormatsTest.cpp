@@ -12,23 +12,11 @@
 #include "core/pxxBitmaps.h"
 #include "io/pxicc.h"
 #include "proc/pixoranproc_resample.h"
+#include "tests/core/RenderTestSupport.h"
 
 namespace {
 
-TRGB At(TPXBitmap* B, int32_t X, int32_t Y) {
-  TRGB c;
-  std::memcpy(&c, B->Scanline(Y) + 3 * X, 3);
-  return c;
-}
-
-std::unique_ptr<TPXBitmap> Dest(int32_t W, int32_t H, TRGB C) {
-  auto b = TPXBitmap::CreateAllocated(W, H, px24RGB);
-  for (int32_t y = 0; y < H; ++y)
-    for (int32_t x = 0; x < W; ++x) std::memcpy(b->Scanline(y) + 3 * x, &C, 3);
-  return b;
-}
-
-std::unique_ptr<TPXBitmap> Grey24(int32_t W, int32_t H, uint8_t V) { return Dest(W, H, TRGB{V, V, V}); }
+std::unique_ptr<TPXBitmap> Grey24(int32_t W, int32_t H, uint8_t V) { return Filled(W, H, TRGB{V, V, V}); }
 
 void Draw(TPXBitmap* Src, TPXBitmap* Dst, TPXBlendOperation Op = pxboNormal, int32_t Transparency = 255,
           double Opacity = 1.0, bool EnableAlpha = false) {
@@ -52,12 +40,12 @@ TEST(RenderFormats, Render24RGBSamplesAndMultiplies) {
       const TRGB c{static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 30), 200};
       std::memcpy(src->Scanline(y) + 3 * x, &c, 3);
     }
-  auto dst = Dest(4, 4, TRGB{1, 1, 1});
+  auto dst = Filled(4, 4, TRGB{1, 1, 1});
   Draw(src.get(), dst.get());
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 4; ++x)
       EXPECT_EQ(At(dst.get(), x, y), (TRGB{static_cast<uint8_t>(x * 60), static_cast<uint8_t>(y * 60), 200}));
-  auto mul = Dest(4, 4, TRGB{128, 255, 64});
+  auto mul = Filled(4, 4, TRGB{128, 255, 64});
   Draw(src.get(), mul.get(), pxboMul);
   EXPECT_EQ(At(mul.get(), 3, 2), (TRGB{(180 * 128) >> 8, (120 * 255) >> 8, (200 * 64) >> 8}));
 }

@@ -13,6 +13,7 @@
 #include "proc/pixoranproc_dib.h"
 #include "proc/pixoranproc_resample.h"
 #include "tests/common/TestSupport.h"
+#include "tests/core/RenderTestSupport.h"
 
 namespace {
 
@@ -28,19 +29,6 @@ std::unique_ptr<TPXBitmap> Coded(int32_t W, int32_t H) {
     }
   }
   return b;
-}
-
-std::unique_ptr<TPXBitmap> Filled(int32_t W, int32_t H, TRGB C) {
-  auto b = TPXBitmap::CreateAllocated(W, H, px24RGB);
-  for (int32_t y = 0; y < H; ++y)
-    for (int32_t x = 0; x < W; ++x) std::memcpy(b->Scanline(y) + 3 * x, &C, 3);
-  return b;
-}
-
-TRGB At(TPXBitmap* B, int32_t X, int32_t Y) {
-  TRGB c;
-  std::memcpy(&c, B->Scanline(Y) + 3 * X, 3);
-  return c;
 }
 
 // The source column a coded pixel came from.

@@ -3,26 +3,15 @@
 // message boxes.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "platform/forms/Dialogs.h"
 #include "tests/common/TestSupport.h"
+#include "tests/forms/DialogTestSupport.h"
 
 namespace {
 
 using TKind = TDialogAnswer::TKind;
 
-class DialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { TDialogScript::Start(); }
-  void TearDown() override {
-    EXPECT_EQ(TDialogScript::Pending(), 0u) << "answers left unused";
-    TDialogScript::Stop();
-  }
-  void Touch(const std::string& name) { std::ofstream(dir.File(name)) << "x"; }
-
-  TestTempDir dir;
-};
+class DialogTest : public ScriptedDialogTest {};
 
 }  // namespace
 

@@ -3,29 +3,21 @@
 // message boxes), and clipboard data goes through QClipboard.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "platform/forms/Clipbrd.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
 #include "tests/common/TestSupport.h"
+#include "tests/forms/DialogTestSupport.h"
 
 namespace {
 
-class DialogToolkitTest : public ::testing::Test {
+class DialogToolkitTest : public ScriptedDialogTest {
  protected:
+  DialogToolkitTest() : ScriptedDialogTest(true) {}
   static void SetUpTestSuite() {
     if (!FormsStarted()) FormsStartup();
   }
-  void SetUp() override { TDialogScript::Start(true); }
-  void TearDown() override {
-    EXPECT_EQ(TDialogScript::Pending(), 0u) << "answers left unused";
-    TDialogScript::Stop();
-  }
-  void Touch(const std::string& name) { std::ofstream(dir.File(name)) << "x"; }
-
-  TestTempDir dir;
 };
 
 }  // namespace

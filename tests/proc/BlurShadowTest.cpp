@@ -11,25 +11,9 @@
 #include "proc/pixoranproc_blur.h"
 #include "proc/pixoranproc_sample.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ProcTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Make(int w, int h, TPXPixelFormat f) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  return b;
-}
-
-void FillNoise(TPXBitmap* b, uint32_t seed) {
-  const int bytes = static_cast<int>((static_cast<int64_t>(b->Width()) * b->BitCount() + 7) / 8);
-  for (int y = 0; y < b->Height(); ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int i = 0; i < bytes; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      row[i] = static_cast<uint8_t>(seed >> 16);
-    }
-  }
-}
 
 // The blur as described, one sample at a time: every row, then every column, indices clamped
 // to the run, (sum + 32768) shr 16.

@@ -6,14 +6,9 @@
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_bits.h"
 #include "proc/pixoranproc_color.h"
+#include "tests/proc/ProcTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Make(int w, int h, TPXPixelFormat f) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  return b;
-}
 
 void FillGrey24(TPXBitmap* b, uint8_t v) {
   for (int y = 0; y < b->Height(); ++y)

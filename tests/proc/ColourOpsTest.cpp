@@ -5,19 +5,14 @@
 #include <random>
 #include <set>
 
-#include "core/pxxBitmaps.h"
 #include "core/pxcolorspace.h"
 #include "core/pxsettings.h"
+#include "core/pxxBitmaps.h"
 #include "io/pxicc.h"
 #include "proc/pixoranproc_colour.h"
+#include "tests/proc/ProcTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Make(int w, int h, TPXPixelFormat f) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  return b;
-}
 
 TEST(ColourOps, GreyOfTheRectangleOnlyWithBoundedProgress) {
   auto b = Make(4, 3, px24RGB);

@@ -10,6 +10,7 @@
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc_resample.h"
 #include "proc/pixoranproc_resample_impl.h"
+#include "tests/proc/ProcTestSupport.h"
 #include "tests/proc/ResampleTestSupport.h"
 
 namespace {
@@ -193,21 +194,7 @@ TEST(FastLinearEquivalence, DestinationInAnotherFormatIsReallocated) {
 }
 
 // Pictures large enough to be cut into bands, at several thread counts.
-class FastLinearThreads : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    savedMax_ = s->FMaxThreads, savedMin_ = s->FMultiThreadMinPixels, savedCores_ = s->FProcessorCoreCount;
-    s->FMultiThreadMinPixels = 0;
-    s->FProcessorCoreCount = 8;
-  }
-  void TearDown() override {
-    TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    s->FMaxThreads = savedMax_, s->FMultiThreadMinPixels = savedMin_, s->FProcessorCoreCount = savedCores_;
-  }
-  int32_t savedMax_ = 0, savedCores_ = 0;
-  int64_t savedMin_ = 0;
-};
+class FastLinearThreads : public ProcThreadsTest {};
 
 TEST_F(FastLinearThreads, EveryThreadCountMatchesReference) {
   const Size4 sizes[] = {{257, 211, 64, 50}, {64, 50, 257, 211}, {257, 211, 257, 97}, {97, 33, 96, 120}, {20, 3, 9, 40}};

@@ -17,6 +17,7 @@
 #include "proc/pixoranproc_rotate.h"
 #include "tests/common/TestSupport.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ProcTestSupport.h"
 #include "tests/proc/ResampleTestSupport.h"
 
 namespace {
@@ -508,23 +509,7 @@ TEST(Rotate, SmoothSourcesOfOtherFormatsGoThroughRgb) {
 
 // --- bands, progress, bad input ----------------------------------------------------------------
 
-class RotateThreads : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    savedMax_ = s->FMaxThreads, savedMin_ = s->FMultiThreadMinPixels, savedCores_ = s->FProcessorCoreCount;
-    s->FMultiThreadMinPixels = 0;
-    s->FProcessorCoreCount = 8;
-  }
-  void TearDown() override {
-    TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    s->FMaxThreads = savedMax_, s->FMultiThreadMinPixels = savedMin_, s->FProcessorCoreCount = savedCores_;
-  }
-  static void SetThreads(int n) { GlobalSettingsInstance()->FMaxThreads = n; }
-
-  int32_t savedMax_ = 0, savedCores_ = 0;
-  int64_t savedMin_ = 0;
-};
+class RotateThreads : public ProcThreadsTest {};
 
 TEST_F(RotateThreads, ResultIsTheSameForEveryThreadCount) {
   TPXProgressRecord none;

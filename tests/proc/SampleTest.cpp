@@ -8,26 +8,9 @@
 #include "proc/pixoranproc.h"
 #include "proc/pixoranproc_sample.h"
 #include "tests/proc/ProcOracle.h"
+#include "tests/proc/ProcTestSupport.h"
 
 namespace {
-
-std::unique_ptr<TPXBitmap> Make(int w, int h, TPXPixelFormat f) {
-  auto b = std::make_unique<TPXBitmap>();
-  EXPECT_TRUE(b->Allocate(w, h, f));
-  return b;
-}
-
-// Deterministic noise for px8g and px24RGB pictures.
-void FillNoise(TPXBitmap* b, uint32_t seed) {
-  const int bytes = b->Width() * b->BitCount() / 8;
-  for (int y = 0; y < b->Height(); ++y) {
-    uint8_t* row = b->Scanline(y);
-    for (int i = 0; i < bytes; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      row[i] = static_cast<uint8_t>(seed >> 16);
-    }
-  }
-}
 
 const TPXConvolutionKernel& Preset(const std::string& name) {
   const auto& names = PXFilterPresetNames();

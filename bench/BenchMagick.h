@@ -1,0 +1,36 @@
+// ImageMagick's C interface as the second peer of the codec benchmarks, and the report of their
+// times. Include it last: MagickCore defines macros that clash with our member names.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+
+#include <wand/MagickWand.h>
+
+// The fastest call of each side: the machine may be busy with other work, and the minimum is
+// the time the code needs.
+struct CodecTimes {
+  double Ours = 1e9, Peer = 1e9, Magick = 1e9;
+  void Add(double& Slot, double T) { Slot = std::min(Slot, T); }
+};
+
+// Ours, the peer's (as <Peer>_ms) and MagickWand's times in milliseconds, and ours over each.
+inline void ReportCodecTimes(benchmark::State& State, const CodecTimes& T, const std::string& Peer) {
+  State.counters["ours_ms"] = T.Ours * 1e3;
+  State.counters[Peer + "_ms"] = T.Peer * 1e3;
+  State.counters["magick_ms"] = T.Magick * 1e3;
+  State.counters["ratio"] = T.Ours / T.Peer;
+  State.counters["magick_ratio"] = T.Ours / T.Magick;
+}
+
+// The main() of the programs that time MagickWand: it is set up before the run and torn down after.
+inline int BenchMagickMain(int argc, char** argv) {
+  MagickWandGenesis();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  MagickWandTerminus();
+  return 0;
+}
