@@ -158,6 +158,25 @@ void DrawHintLabel(TCanvas* Canvas, int32_t X, int32_t Y, std::string_view Text,
 // ---------------------------------------------------------------------------------------------
 // Shadows
 
+namespace {
+
+// The ramped shadow: Along + 1 lines of Across + 1 pixels from Left, Top, lighter away from the
+// object and cut off diagonally near the far end. Lines run down the right edge (AlongY) or
+// across the bottom edge.
+void DrawShadowRamp(TCanvas* Canvas, int32_t Left, int32_t Top, int32_t Along, int32_t Across, bool AlongY) {
+  for (int32_t i = 0; i <= Along; ++i) {
+    const int32_t cap = RampLevel(static_cast<double>(Along - 3 * i) / Along);
+    const int32_t first = std::max(0, i - (Along - Across + 1));
+    for (int32_t j = first; j <= Across; ++j) {
+      const TColor c = Grey(std::min(RampLevel(static_cast<double>(j) / Across), cap));
+      if (AlongY) Canvas->SetPixels(Left + j, Top + i, c);
+      else Canvas->SetPixels(Left + i, Top + j, c);
+    }
+  }
+}
+
+}  // namespace
+
 void DrawShadowRight(TCanvas* Canvas, TBitmap* Bitmap, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                      int32_t Kind, int32_t) {
   const int32_t w = Right - Left + 1, h = Bottom - Top + 1;
@@ -174,13 +193,7 @@ void DrawShadowRight(TCanvas* Canvas, TBitmap* Bitmap, int32_t Left, int32_t Top
       }
       break;
     case 3:
-      if (!Canvas) break;
-      for (int32_t i = 0; i <= h; ++i) {
-        const int32_t cap = RampLevel(static_cast<double>(h - 3 * i) / h);
-        const int32_t first = std::max(0, i - (h - w + 1));
-        for (int32_t j = first; j <= w; ++j)
-          Canvas->SetPixels(Left + j, Top + i, Grey(std::min(RampLevel(static_cast<double>(j) / w), cap)));
-      }
+      if (Canvas) DrawShadowRamp(Canvas, Left, Top, h, w, true);
       break;
     default: break;
   }
@@ -202,13 +215,7 @@ void DrawShadowBottom(TCanvas* Canvas, TBitmap* Bitmap, int32_t Left, int32_t To
       }
       break;
     case 3:
-      if (!Canvas) break;
-      for (int32_t i = 0; i <= w; ++i) {
-        const int32_t cap = RampLevel(static_cast<double>(w - 3 * i) / w);
-        const int32_t first = std::max(0, i - (w - h + 1));
-        for (int32_t j = first; j <= h; ++j)
-          Canvas->SetPixels(Left + i, Top + j, Grey(std::min(RampLevel(static_cast<double>(j) / h), cap)));
-      }
+      if (Canvas) DrawShadowRamp(Canvas, Left, Top, w, h, false);
       break;
     default: break;
   }

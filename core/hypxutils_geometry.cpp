@@ -424,37 +424,36 @@ void PolygonCentroid(const TDPoint* Points, int32_t Count, TDPoint& Centroid) {
   Centroid = TDPoint{sx / (3 * a2), sy / (3 * a2)};
 }
 
-void PointsBounds(const TPoint* Points, int32_t Count, int32_t& MaxX, int32_t& MaxY, int32_t& MinX,
-                  int32_t& MinY) {
+namespace {
+
+// The largest and smallest coordinates of the points; marker coordinates do not count towards
+// the largest.
+template <class P, class V>
+void BoundsOf(const P* Points, int32_t Count, V& MaxX, V& MaxY, V& MinX, V& MinY) {
   if (Count < 1) {
     MaxX = MaxY = MinX = MinY = 0;
     return;
   }
-  MaxX = MaxY = -2147483647;
-  MinX = MinY = 2147483647;
+  MaxX = MaxY = static_cast<V>(-2147483647);
+  MinX = MinY = static_cast<V>(2147483647);
   for (int32_t i = 0; i < Count; ++i) {
-    const TPoint& p = Points[i];
-    if (p.X != PXPointMarker) MaxX = IntMax(MaxX, p.X);
-    if (p.Y != PXPointMarker) MaxY = IntMax(MaxY, p.Y);
-    MinX = IntMin(MinX, p.X);
-    MinY = IntMin(MinY, p.Y);
+    const P& p = Points[i];
+    if (p.X != PXPointMarker) MaxX = std::max<V>(MaxX, p.X);
+    if (p.Y != PXPointMarker) MaxY = std::max<V>(MaxY, p.Y);
+    MinX = std::min<V>(MinX, p.X);
+    MinY = std::min<V>(MinY, p.Y);
   }
 }
 
+}  // namespace
+
+void PointsBounds(const TPoint* Points, int32_t Count, int32_t& MaxX, int32_t& MaxY, int32_t& MinX,
+                  int32_t& MinY) {
+  BoundsOf(Points, Count, MaxX, MaxY, MinX, MinY);
+}
+
 void PointsBoundsF(const TDPoint* Points, int32_t Count, double& MaxX, double& MaxY, double& MinX, double& MinY) {
-  if (Count < 1) {
-    MaxX = MaxY = MinX = MinY = 0;
-    return;
-  }
-  MaxX = MaxY = -2147483647.0;
-  MinX = MinY = 2147483647.0;
-  for (int32_t i = 0; i < Count; ++i) {
-    const TDPoint& p = Points[i];
-    if (p.X != PXPointMarker) MaxX = std::max(MaxX, p.X);
-    if (p.Y != PXPointMarker) MaxY = std::max(MaxY, p.Y);
-    MinX = std::min(MinX, p.X);
-    MinY = std::min(MinY, p.Y);
-  }
+  BoundsOf(Points, Count, MaxX, MaxY, MinX, MinY);
 }
 
 void ScalePointsToRect(TPoint* Points, int32_t Count, const TRect& Rect, bool KeepAspect) {

@@ -185,6 +185,21 @@ int32_t Guarded(F&& f) {
   }
 }
 
+// Moves Count bytes in pieces of at most 1 GiB: Piece(Offset, Size) moves Size bytes at Offset
+// and returns how many it moved; a short piece ends the run. Returns the bytes moved.
+template <class F>
+int64_t InPieces(int64_t Count, F&& Piece) {
+  int64_t done = 0;
+  while (done < Count) {
+    const auto size = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
+    const int32_t moved = Piece(done, size);
+    if (moved <= 0) break;
+    done += moved;
+    if (moved < size) break;
+  }
+  return done;
+}
+
 }  // namespace
 
 int32_t TPXVCLStreamProvider::GetSize(int64_t& Size) {
@@ -213,13 +228,7 @@ int32_t TPXVCLStreamProvider::Read(void* Buffer, int64_t Count, int64_t& Done) {
   int64_t done = 0;
   const int32_t r = Guarded([&] {
     auto* p = static_cast<uint8_t*>(Buffer);
-    while (done < Count) {
-      const auto piece = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-      const int32_t got = FStream->Read(p + done, piece);
-      if (got <= 0) break;
-      done += got;
-      if (got < piece) break;
-    }
+    done = InPieces(Count, [&](int64_t At, int32_t Size) { return FStream->Read(p + At, Size); });
   });
   if (r == PX_S_OK) Done = done;
   return r;
@@ -230,13 +239,7 @@ int32_t TPXVCLStreamProvider::Write(const void* Buffer, int64_t Count, int64_t& 
   int64_t done = 0;
   const int32_t r = Guarded([&] {
     const auto* p = static_cast<const uint8_t*>(Buffer);
-    while (done < Count) {
-      const auto piece = static_cast<int32_t>(std::min<int64_t>(Count - done, 1 << 30));
-      const int32_t put = FStream->Write(p + done, piece);
-      if (put <= 0) break;
-      done += put;
-      if (put < piece) break;
-    }
+    done = InPieces(Count, [&](int64_t At, int32_t Size) { return FStream->Write(p + At, Size); });
   });
   if (r == PX_S_OK) Done = done;
   return r;

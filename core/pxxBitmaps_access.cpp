@@ -9,25 +9,11 @@
 
 #include "core/pxcolorspace.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_access.h"
 #include "core/pxxBitmaps_pixel.h"
 #include "io/pxicc.h"
 
 namespace {
-
-// Restores FAccessMode when a fill ends, also by an exception.
-class TAccessModeScope {
- public:
-  TAccessModeScope(TPXBaseBitmap* Bitmap, uint8_t Mode) : bitmap_(Bitmap), saved_(Bitmap->FAccessMode) {
-    Bitmap->FAccessMode = Mode;
-  }
-  ~TAccessModeScope() { bitmap_->FAccessMode = saved_; }
-  TAccessModeScope(const TAccessModeScope&) = delete;
-  TAccessModeScope& operator=(const TAccessModeScope&) = delete;
-
- private:
-  TPXBaseBitmap* bitmap_;
-  uint8_t saved_;
-};
 
 bool IsWhite(const TRGB& c) { return c.r == 255 && c.g == 255 && c.b == 255; }
 
@@ -232,7 +218,7 @@ void TPXBitmap::SetAlpha(int32_t X, int32_t Y, uint8_t Value) {
 
 void TPXBitmap::Fill(double Value) {
   {
-    TAccessModeScope mode(this, pxamWrite);
+    TPXAccessModeScope mode(this, pxamWrite);
     const TPXPixelFormat f = PixelFormat();
     const int64_t n = Trunc(Value);
     const int32_t w = Width(), h = Height();
@@ -305,7 +291,7 @@ void TPXBitmap::FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double 
 }
 
 void TPXBitmap::FillRGBA(uint32_t Value) {
-  TAccessModeScope mode(this, pxamWrite);
+  TPXAccessModeScope mode(this, pxamWrite);
   if (PixelFormat() == px32RGB) {
     const int32_t w = Width();
     for (int32_t y = 0; y < Height(); ++y) {

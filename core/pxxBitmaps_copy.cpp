@@ -5,25 +5,11 @@
 #include <cstring>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_access.h"
 #include "core/pxxBitmaps_iohooks.h"
 #include "io/pxicc.h"
 
 namespace {
-
-// Sets read-only / write-only access for the length of a copy.
-class TAccessScope {
- public:
-  TAccessScope(TPXBaseBitmap* Bitmap, uint8_t Mode) : bitmap_(Bitmap), saved_(Bitmap->FAccessMode) {
-    Bitmap->FAccessMode = Mode;
-  }
-  ~TAccessScope() { bitmap_->FAccessMode = saved_; }
-  TAccessScope(const TAccessScope&) = delete;
-  TAccessScope& operator=(const TAccessScope&) = delete;
-
- private:
-  TPXBaseBitmap* bitmap_;
-  uint8_t saved_;
-};
 
 // Copies every row (the shorter of the two row lengths).
 void CopyRows(TPXBitmap* Dest, TPXBitmap* Source) {
@@ -136,8 +122,8 @@ void TPXBitmap::AssignFrom(TObject* Source, bool CopyParams) {
   }
 
   {
-    TAccessScope readOnly(src, pxamRead);
-    TAccessScope writeOnly(this, pxamWrite);
+    TPXAccessModeScope readOnly(src, pxamRead);
+    TPXAccessModeScope writeOnly(this, pxamWrite);
     uint8_t* to = FLocation == pxFile ? FFileBuffer->Data() : nullptr;
     const uint8_t* from = src->FLocation == pxFile && !src->IsVirtual() ? src->FFileBuffer->Data() : nullptr;
     if (to && from && FRowLen == src->FRowLen && FHeight == src->FHeight &&
@@ -183,8 +169,8 @@ void TPXBitmap::AssignImage(TObject* Source) {
     return;
   }
   {
-    TAccessScope readOnly(src, pxamRead);
-    TAccessScope writeOnly(this, pxamWrite);
+    TPXAccessModeScope readOnly(src, pxamRead);
+    TPXAccessModeScope writeOnly(this, pxamWrite);
     CopyRows(this, src);
   }
   src->CopyPaletteTo(this);

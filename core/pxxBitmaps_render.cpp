@@ -13,6 +13,7 @@
 #include "core/hypxutils.h"
 #include "core/hypxutils_text.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_access.h"
 #include "platform/forms/Clipbrd.h"
 #include "proc/pixoranproc_dib.h"
 #include "proc/pixoranproc_resample.h"
@@ -20,19 +21,6 @@
 namespace {
 
 constexpr int32_t kOneToOne = 16384;
-
-// The source is read only for the duration of a render; restored on every way out.
-class TReadOnlyScope {
- public:
-  explicit TReadOnlyScope(TPXBitmap* B) : FBitmap(B), FSaved(B->FAccessMode) { B->FAccessMode = pxamRead; }
-  ~TReadOnlyScope() { FBitmap->FAccessMode = FSaved; }
-  TReadOnlyScope(const TReadOnlyScope&) = delete;
-  TReadOnlyScope& operator=(const TReadOnlyScope&) = delete;
-
- private:
-  TPXBitmap* FBitmap;
-  uint8_t FSaved;
-};
 
 int32_t ClampTo(int64_t V, int64_t Lo, int64_t Hi) { return static_cast<int32_t>(std::clamp(V, Lo, Hi)); }
 
@@ -112,7 +100,8 @@ void TPXBitmap::RenderToPXBitmapEx(TPXBitmap* Dest, TPXIntegerArray& ColMap, TPX
                                    double Opacity) {
   // Only 3-byte destinations are drawn into; the destination is never the source itself.
   if (!Dest || Dest == this || Dest->PixelFormat() != px24RGB) return;
-  TReadOnlyScope readOnly(this);
+  // The source is read only for the duration of a render.
+  TPXAccessModeScope readOnly(this, pxamRead);
   const int32_t dw = Dest->Width(), dh = Dest->Height(), sw = Width(), sh = Height();
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   if (DestWidth <= 0 || DestHeight <= 0 || SrcWidth <= 0 || SrcHeight <= 0) return;

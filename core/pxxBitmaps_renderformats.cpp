@@ -155,12 +155,12 @@ void GatherPixels(const uint8_t* S, int32_t Width, const int32_t* Cols, int32_t 
   std::memcpy(T, S + int64_t{Cols[N - 1]} * 3, 3);
 }
 
-// The per-row loop every routine shares. Pixel(s, sx, d, y) writes one destination pixel;
-// rows whose source row repeats are copied from the previous destination row when Reuse.
-template <class RowStart, class Pixel>
-void DrawRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, bool Reuse, RowStart rowStart, Pixel pixel) {
-  const int32_t n = S.Count();
-  const size_t bytes = static_cast<size_t>(n) * 3;
+// The row loop every routine shares. Row(s, sy, d, y) draws destination row y of the span (d
+// at its first pixel) from source row sy (s) and says whether it did; rows whose source row
+// repeats the last one drawn are copied from the previous destination row when Reuse.
+template <class Row>
+void WalkRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, bool Reuse, Row row) {
+  const size_t bytes = static_cast<size_t>(S.Count()) * 3;
   int32_t prevSy = -1;
   const uint8_t* prev = nullptr;
   for (int32_t y = S.Y1; y <= S.Y2; ++y) {
@@ -177,16 +177,25 @@ void DrawRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, bool Reuse,
       continue;
     }
     const uint8_t* s = Src->Scanline(sy);
-    if (!s) {
+    if (!s || !row(s, sy, d, y)) {
       prev = nullptr;
       continue;
     }
-    rowStart(sy);
-    const int32_t* cols = S.Cols.data();
-    for (int32_t i = 0; i < n; ++i, d += 3) pixel(s, cols[i], d, y);
     prevSy = sy;
-    prev = d - bytes;
+    prev = d;
   }
+}
+
+// WalkRows pixel by pixel: Pixel(s, sx, d, y) writes one destination pixel.
+template <class RowStart, class Pixel>
+void DrawRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, bool Reuse, RowStart rowStart, Pixel pixel) {
+  const int32_t n = S.Count();
+  const int32_t* cols = S.Cols.data();
+  WalkRows(Src, Dest, S, Reuse, [&](const uint8_t* s, int32_t sy, uint8_t* d, int32_t y) {
+    rowStart(sy);
+    for (int32_t i = 0; i < n; ++i, d += 3) pixel(s, cols[i], d, y);
+    return true;
+  });
 }
 
 // Offsets, contrast and the display range of 8-bit channels as one table per channel
@@ -195,14 +204,15 @@ struct TChannelTables {
   uint8_t T[3][256];
 };
 
-int64_t ContrastK(int32_t Contrast) {
-  const double k = Contrast >= 0 ? (Contrast / 10.0 + 1) : (1 - std::sqrt(-static_cast<double>(Contrast)) / 10);
-  const double c = std::clamp(std::trunc(k * 65536), -274877906944.0, 274877906944.0);  // +-2^38
-  return static_cast<int64_t>(c);
-}
-
 double ContrastFactor(int32_t Contrast) {
   return Contrast >= 0 ? (Contrast / 10.0 + 1) : (1 - std::sqrt(-static_cast<double>(Contrast)) / 10);
+}
+
+// The contrast factor in 16.16 fixed point.
+int64_t ContrastK(int32_t Contrast) {
+  const double k = ContrastFactor(Contrast);
+  const double c = std::clamp(std::trunc(k * 65536), -274877906944.0, 274877906944.0);  // +-2^38
+  return static_cast<int64_t>(c);
 }
 
 bool RangeOn(TPXBitmap* B) { return B->FDisplayRangeHigh - B->FDisplayRangeLow != 0; }
@@ -412,17 +422,14 @@ void TPXBitmap::Render24RGB(TPXBitmap* Dest, std::span<const int32_t> ColMap, st
     if (!ResolveSpan(this, Dest, {}, {}, SrcX, SrcY, DestX, DestY, X1, Y1, X2, Y2, S)) return;
     const size_t bytes = static_cast<size_t>(S.Count()) * 3;
     const bool run = S.Contiguous();
-    for (int32_t y = S.Y1; y <= S.Y2; ++y) {
-      uint8_t* d = Dest->Scanline(y);
-      const uint8_t* s = Scanline(S.Rows[static_cast<size_t>(y - S.Y1)]);
-      if (!d || !s) continue;
-      d += static_cast<int64_t>(S.X1) * 3;
+    WalkRows(this, Dest, S, false, [&](const uint8_t* s, int32_t, uint8_t* d, int32_t) {
       if (run) {
         std::memcpy(d, s + static_cast<int64_t>(S.Cols[0]) * 3, bytes);
       } else {
         for (int32_t i = 0; i < S.Count(); ++i) std::memcpy(d + 3 * i, s + S.Cols[static_cast<size_t>(i)] * 3, 3);
       }
-    }
+      return true;
+    });
     return;
   }
   if (!ResolveSpan(this, Dest, ColMap, RowMap, SrcX, SrcY, DestX, DestY, X1, Y1, X2, Y2, S)) return;
@@ -430,34 +437,11 @@ void TPXBitmap::Render24RGB(TPXBitmap* Dest, std::span<const int32_t> ColMap, st
     // Plain copies through the maps. Nothing here reads the destination, so a row whose source
     // row repeats is the previous row again: it is copied whenever the destination's rows are
     // real memory, not only when RowReuse asks for it.
-    const int32_t n = S.Count(), width = Width();
-    const size_t bytes = static_cast<size_t>(n) * 3;
-    const bool reuse = RowReuse || !Dest->IsVirtual();
-    const TGatherPlan gather(S.Cols.data(), n, width);
-    int32_t prevSy = -1;
-    const uint8_t* prev = nullptr;
-    for (int32_t y = S.Y1; y <= S.Y2; ++y) {
-      const int32_t sy = S.Rows[static_cast<size_t>(y - S.Y1)];
-      uint8_t* d = Dest->Scanline(y);
-      if (!d) {
-        prev = nullptr;
-        continue;
-      }
-      d += static_cast<int64_t>(S.X1) * 3;
-      if (reuse && prev && sy == prevSy) {
-        std::memmove(d, prev, bytes);
-        prev = d;
-        continue;
-      }
-      const uint8_t* s = Scanline(sy);
-      if (!s) {
-        prev = nullptr;
-        continue;
-      }
+    const TGatherPlan gather(S.Cols.data(), S.Count(), Width());
+    WalkRows(this, Dest, S, RowReuse || !Dest->IsVirtual(), [&](const uint8_t* s, int32_t, uint8_t* d, int32_t) {
       gather.Run(s, d);
-      prevSy = sy;
-      prev = d;
-    }
+      return true;
+    });
     return;
   }
   TChannelTables C;
@@ -506,31 +490,13 @@ void TPXBitmap::Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool U
     std::vector<int16_t> scratch;
     std::vector<uint8_t> pixels(run ? 0 : static_cast<size_t>(n) * 3), alphas(run ? 0 : static_cast<size_t>(n));
     const int32_t* cols = S.Cols.data();
-    int32_t prevSy = -1;
-    const uint8_t* prev = nullptr;
     // The source row last gathered into pixels and alphas: a repeated source row is not gathered
     // again (the gathered runs depend on the source alone).
     int32_t gatheredSy = -1;
     const TGatherPlan gather(cols, run ? 0 : n, Width());
-    for (int32_t y = S.Y1; y <= S.Y2; ++y) {
-      const int32_t sy = S.Rows[static_cast<size_t>(y - S.Y1)];
-      uint8_t* d = Dest->Scanline(y);
-      if (!d) {
-        prev = nullptr;
-        continue;
-      }
-      d += static_cast<int64_t>(S.X1) * 3;
-      if (RowReuse && prev && sy == prevSy) {
-        std::memmove(d, prev, static_cast<size_t>(n) * 3);
-        prev = d;
-        continue;
-      }
-      const uint8_t* s = Scanline(sy);
+    WalkRows(this, Dest, S, RowReuse, [&](const uint8_t* s, int32_t sy, uint8_t* d, int32_t) {
       const uint8_t* a = alpha ? alpha->Scanline(sy) : nullptr;
-      if (!s || (alpha && !a)) {
-        prev = nullptr;
-        continue;
-      }
+      if (alpha && !a) return false;
       const uint8_t* t = s + static_cast<int64_t>(cols[0]) * 3;
       const uint8_t* ta = a ? a + cols[0] : nullptr;
       if (!run) {
@@ -544,9 +510,8 @@ void TPXBitmap::Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool U
         ta = a ? alphas.data() : nullptr;
       }
       BlendRun(d, t, ta, W, n, scratch);
-      prevSy = sy;
-      prev = d;
-    }
+      return true;
+    });
     return;
   }
   TChannelTables C;
@@ -846,12 +811,8 @@ void RenderCMYKRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, const
   std::vector<TCMYK> in(static_cast<size_t>(n));
   std::vector<TRGB> converted(icc ? static_cast<size_t>(n) : 0);
   std::vector<int32_t> weights(W ? static_cast<size_t>(n) : 0);
-  for (int32_t y = S.Y1; y <= S.Y2; ++y) {
-    const int32_t sy = S.Rows[static_cast<size_t>(y - S.Y1)];
-    uint8_t* d = Dest->Scanline(y);
-    const uint8_t* s = Src->Scanline(sy);
-    if (!d || !s) continue;
-    auto* out = reinterpret_cast<TRGB*>(d + static_cast<int64_t>(S.X1) * 3);
+  WalkRows(Src, Dest, S, false, [&](const uint8_t* s, int32_t sy, uint8_t* d, int32_t) {
+    auto* out = reinterpret_cast<TRGB*>(d);
     for (int32_t i = 0; i < n; ++i) std::memcpy(&in[static_cast<size_t>(i)], s + S.Cols[static_cast<size_t>(i)] * 4, 4);
     if (W) {
       const uint8_t* a = Alpha ? Alpha->Scanline(sy) : nullptr;
@@ -869,7 +830,8 @@ void RenderCMYKRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, const
     } else {
       CmykToRgbRow(in.data(), out, n, w);
     }
-  }
+    return true;
+  });
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "core/neurquant.h"
 #include "core/pxcolorspace.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_greysimd.h"
 #include "core/pxxBitmaps_pixel.h"
 #include "core/pxwords.h"
 #include "io/pxicc.h"
@@ -44,37 +45,14 @@ bool ProcHasSSSE3() {
 // leading pixels it handled.
 __attribute__((target("ssse3"))) int32_t GreyRowInPlaceSSSE3(uint8_t* p, int32_t n, uint32_t WR, uint32_t WG,
                                                              uint32_t WB) {
-  const __m128i b0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m128i b1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
-  const __m128i b2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
-  const __m128i g0 = _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m128i g1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
-  const __m128i g2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
-  const __m128i r0 = _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m128i r1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1);
-  const __m128i r2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
+  // Each grey byte spread over the three bytes of its pixel.
   const __m128i e0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
   const __m128i e1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
   const __m128i e2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
-  const __m128i wr = _mm_set1_epi16(static_cast<int16_t>(WR)), wg = _mm_set1_epi16(static_cast<int16_t>(WG)),
-                wb = _mm_set1_epi16(static_cast<int16_t>(WB)), k = _mm_set1_epi16(5243);
-  const __m128i zero = _mm_setzero_si128();
   int32_t x = 0;
   for (; x + 16 <= n; x += 16) {
     uint8_t* q = p + 3 * x;
-    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 16));
-    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 32));
-    const __m128i bb = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, b0), _mm_shuffle_epi8(v1, b1)), _mm_shuffle_epi8(v2, b2));
-    const __m128i gg = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, g0), _mm_shuffle_epi8(v1, g1)), _mm_shuffle_epi8(v2, g2));
-    const __m128i rr = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, r0), _mm_shuffle_epi8(v1, r1)), _mm_shuffle_epi8(v2, r2));
-    auto half = [&](__m128i bl, __m128i gl, __m128i rl) {
-      const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(rl, wr), _mm_mullo_epi16(gl, wg)), _mm_mullo_epi16(bl, wb));
-      return _mm_srli_epi16(_mm_mulhi_epu16(sum, k), 3);  // (sum x 5243) >> 19 = sum div 100
-    };
-    const __m128i lo = half(_mm_unpacklo_epi8(bb, zero), _mm_unpacklo_epi8(gg, zero), _mm_unpacklo_epi8(rr, zero));
-    const __m128i hi = half(_mm_unpackhi_epi8(bb, zero), _mm_unpackhi_epi8(gg, zero), _mm_unpackhi_epi8(rr, zero));
-    const __m128i g = _mm_packus_epi16(lo, hi);
+    const __m128i g = PXGreyOf16SSSE3(q, WR, WG, WB);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm_shuffle_epi8(g, e0));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 16), _mm_shuffle_epi8(g, e1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 32), _mm_shuffle_epi8(g, e2));

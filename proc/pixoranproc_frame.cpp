@@ -1,6 +1,7 @@
 // TPixoranProc: construction, attachment to a host, a bitmap or a TImage, the properties and the
 // operation frame every operation runs in.
 #include <algorithm>
+#include <memory>
 
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
@@ -10,7 +11,22 @@
 
 namespace {
 constexpr const char* kNoBitmapMessage = "Active layer does not contain bitmap";
+
+// Copies the box X1..X2, Y1..Y2 of Target (with its palette) into a new bitmap held by Holder
+// and moves the box to the copy's own coordinates; returns the copy.
+TPXBitmap* CopyBox(TPXBitmap* Target, std::unique_ptr<TPXBitmap>& Holder, int32_t& X1, int32_t& Y1, int32_t& X2,
+                   int32_t& Y2, bool WithAlpha) {
+  Holder = std::make_unique<TPXBitmap>();
+  Holder->Allocate(X2 - X1, Y2 - Y1, Target->PixelFormat());
+  if (Target->PixelFormat() == px8p) Target->CopyPaletteTo(Holder.get());
+  Target->CopyRectTo(Holder.get(), X1, Y1, 0, 0, X2 - X1, Y2 - Y1, WithAlpha);
+  X1 = 0;
+  Y1 = 0;
+  X2 = Holder->Width();
+  Y2 = Holder->Height();
+  return Holder.get();
 }
+}  // namespace
 
 PX_CLASS_INFO(TPixoranProc, TComponent, [](TPropertyBuilder<TPixoranProc>& b) {
   b.Bool("AutoUndo", &TPixoranProc::AutoUndo, &TPixoranProc::SetAutoUndo).Default(true);
@@ -251,19 +267,10 @@ bool TPixoranProc::BeginOperation(TPXPixelFormatSet AllowedFormats, int32_t& X1,
   int32_t pointCount = 0;
   GetSelectionBox(X1, Y1, X2, Y2, points, pointCount, Mask);
   FWorkCopy.reset();
-  if (UseSelection && Mask && !Mask->IsEmpty() && X2 > X1 && Y2 > Y1) {
-    FWorkCopy = std::make_unique<TPXBitmap>();
-    FWorkCopy->Allocate(X2 - X1, Y2 - Y1, FTargetBitmap->PixelFormat());
-    if (FTargetBitmap->PixelFormat() == px8p) FTargetBitmap->CopyPaletteTo(FWorkCopy.get());
-    FTargetBitmap->CopyRectTo(FWorkCopy.get(), X1, Y1, 0, 0, X2 - X1, Y2 - Y1, true);
-    X1 = 0;
-    Y1 = 0;
-    X2 = FWorkCopy->Width();
-    Y2 = FWorkCopy->Height();
-    WorkBitmap = FWorkCopy.get();
-  } else {
+  if (UseSelection && Mask && !Mask->IsEmpty() && X2 > X1 && Y2 > Y1)
+    WorkBitmap = CopyBox(FTargetBitmap, FWorkCopy, X1, Y1, X2, Y2, true);
+  else
     WorkBitmap = FTargetBitmap;
-  }
   return true;
 }
 
@@ -297,19 +304,10 @@ bool TPixoranProc::BeginSelectionWork(TPXPixelFormatSet AllowedFormats, int32_t&
   int32_t pointCount = 0;
   GetSelectionBox(X1, Y1, X2, Y2, points, pointCount, Mask);
   FSelectionCopy.reset();
-  if (Mask && !Mask->IsEmpty() && X2 > X1 && Y2 > Y1) {
-    FSelectionCopy = std::make_unique<TPXBitmap>();
-    FSelectionCopy->Allocate(X2 - X1, Y2 - Y1, FTargetBitmap->PixelFormat());
-    if (FTargetBitmap->PixelFormat() == px8p) FTargetBitmap->CopyPaletteTo(FSelectionCopy.get());
-    FTargetBitmap->CopyRectTo(FSelectionCopy.get(), X1, Y1, 0, 0, X2 - X1, Y2 - Y1, false);
-    X1 = 0;
-    Y1 = 0;
-    X2 = FSelectionCopy->Width();
-    Y2 = FSelectionCopy->Height();
-    WorkBitmap = FSelectionCopy.get();
-  } else {
+  if (Mask && !Mask->IsEmpty() && X2 > X1 && Y2 > Y1)
+    WorkBitmap = CopyBox(FTargetBitmap, FSelectionCopy, X1, Y1, X2, Y2, false);
+  else
     WorkBitmap = FTargetBitmap;
-  }
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include "core/pxxBitmaps.h"
 #include "proc/pixoranproc.h"
 #include "proc/pixoranproc_blur.h"  // RunProcBands
+#include "proc/pixoranproc_undopause.h"
 
 namespace {
 
@@ -370,23 +371,6 @@ void MapQuadToQuad(TPXBitmap* Source, TPXBitmap* Dest, int32_t X1, int32_t Y1, i
 // ---------------------------------------------------------------------------------------------
 // TPixoranProc canvas and geometry operations
 
-namespace {
-
-// Switches AutoUndo off for an inner operation and back when the scope ends.
-class TAutoUndoOff {
- public:
-  explicit TAutoUndoOff(TPixoranProc* Proc) : FProc(Proc), FWas(Proc->AutoUndo()) { Proc->SetAutoUndo(false); }
-  ~TAutoUndoOff() { FProc->SetAutoUndo(FWas); }
-  TAutoUndoOff(const TAutoUndoOff&) = delete;
-  TAutoUndoOff& operator=(const TAutoUndoOff&) = delete;
-
- private:
-  TPixoranProc* FProc;
-  bool FWas;
-};
-
-}  // namespace
-
 void TPixoranProc::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t HorizontalPosition,
                                 uint8_t VerticalPosition, int32_t FillAlpha) {
   if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
@@ -394,7 +378,7 @@ void TPixoranProc::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t Hor
   if (NewWidth <= 0 || NewHeight <= 0 || (NewWidth == bmp->Width() && NewHeight == bmp->Height())) return;
   if (FAutoUndo) StoreUndoState(Format(GetLanguageWord(203), NewWidth, NewHeight), pxuImage, true, 83);
   if (bmp->Width() < 2 && bmp->Height() < 2) {
-    TAutoUndoOff off(this);
+    TPXUndoPause off(this);
     ClearToBackground();
   }
   if (FillAlpha < 255) bmp->GetAlphaChannel();
@@ -427,6 +411,6 @@ void TPixoranProc::CropTransparent() {
   if (!PrepareBitmap(TPXPixelFormatSet{}, true)) return;
   const TRect r = GetOpaqueBounds(FTargetBitmap);
   if (r.Right < 0 || r.Bottom < 0) return;
-  TAutoUndoOff off(this);
+  TPXUndoPause off(this);
   CropToRect(r);
 }

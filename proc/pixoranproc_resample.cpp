@@ -13,23 +13,27 @@
 #include "platform/rtl/SysUtils.h"
 #include "proc/pixoranproc_resample_impl.h"
 
+namespace {
+
+// One side of the new size: -1 keeps the aspect ratio against the other side (Other of
+// OtherSrc), 0 keeps the source's side, other negatives count as positive; at least 1.
+int32_t ResolveSide(int32_t Value, int32_t Src, int32_t OtherSrc, int32_t Other) {
+  if (Value == -1)
+    Value = OtherSrc != 0 ? static_cast<int32_t>(static_cast<int64_t>(Src) * Other / OtherSrc) : 0;
+  else if (Value == 0)
+    Value = Src;
+  else if (Value < 0)
+    Value = Value == INT32_MIN ? INT32_MAX : -Value;
+  return Value <= 0 ? 1 : Value;
+}
+
+}  // namespace
+
 void CalcResampleSize(int32_t& Width, int32_t& Height, int32_t SrcWidth, int32_t SrcHeight, bool Fit) {
   if (Width <= 0 || Height <= 0) Fit = false;
   if (Width < 0 && Height < 0) return;
-  if (Width == -1)
-    Width = SrcHeight != 0 ? static_cast<int32_t>(static_cast<int64_t>(SrcWidth) * Height / SrcHeight) : 0;
-  else if (Width == 0)
-    Width = SrcWidth;
-  else if (Width < 0)
-    Width = Width == INT32_MIN ? INT32_MAX : -Width;
-  if (Width <= 0) Width = 1;
-  if (Height == -1)
-    Height = SrcWidth != 0 ? static_cast<int32_t>(static_cast<int64_t>(SrcHeight) * Width / SrcWidth) : 0;
-  else if (Height == 0)
-    Height = SrcHeight;
-  else if (Height < 0)
-    Height = Height == INT32_MIN ? INT32_MAX : -Height;
-  if (Height <= 0) Height = 1;
+  Width = ResolveSide(Width, SrcWidth, SrcHeight, Height);
+  Height = ResolveSide(Height, SrcHeight, SrcWidth, Width);
   if (Fit && SrcWidth > 0 && SrcHeight > 0) {
     int32_t w = Width, h = Height;
     CalcFitSize(SrcWidth, SrcHeight, Width, Height, false, true, w, h);
@@ -113,7 +117,7 @@ void StretchNearest(TPXBitmap* Src, TPXBitmap* Dst, TObject* Sender, const TPXPr
   const TPXPixelFormat f = Src->PixelFormat();
   if (f == pxNoFormat) return;
   MatchFormat(Src, Dst);
-  TRsAccessScope readHint(Src, pxamRead), writeHint(Dst, pxamWrite);
+  TPXAccessModeScope readHint(Src, pxamRead), writeHint(Dst, pxamWrite);
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
   const double rx = static_cast<double>(sW) / dW, ry = static_cast<double>(sH) / dH;
   std::vector<int32_t> cols(static_cast<size_t>(dW));

@@ -490,7 +490,7 @@ void Project(TPXBitmap* Src, TPXBitmap* Dst, bool WhiteOnBlack, const TPXProgres
   if (!RsUsable(Src) || !RsUsable(Dst)) return;
   const int32_t dW = Dst->Width(), dH = Dst->Height(), sW = Src->Width(), sH = Src->Height();
   if (Dst->PixelFormat() != px1g && !Dst->Allocate(dW, dH, px1g)) throw EOutOfMemory("Out of memory");
-  TRsAccessScope readHint(Src, pxamRead), writeHint(Dst, pxamWrite);
+  TPXAccessModeScope readHint(Src, pxamRead), writeHint(Dst, pxamWrite);
   const double xr = static_cast<double>(sW) / dW, yr = static_cast<double>(sH) / dH;
   std::vector<int32_t> e(static_cast<size_t>(dW));
   for (int32_t i = 0; i < dW; ++i) e[static_cast<size_t>(i)] = std::min(RsTrunc(i * xr), sW - 1);

@@ -7,6 +7,7 @@
 
 #include "core/hypxdefs.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_access.h"
 
 
 // Round half to even on a finite double (the run-time's Round, without the long double detour).
@@ -16,21 +17,6 @@ inline int32_t RsTrunc(double v) { return static_cast<int32_t>(v); }
 
 inline uint8_t RsClamp8(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 inline uint16_t RsClamp16(int64_t v) { return static_cast<uint16_t>(v < 0 ? 0 : (v > 65535 ? 65535 : v)); }
-
-// Sets a bitmap's access hint for a scope and restores it.
-class TRsAccessScope {
- public:
-  TRsAccessScope(TPXBaseBitmap* Bitmap, uint8_t Mode) : bitmap_(Bitmap), saved_(Bitmap->FAccessMode) {
-    Bitmap->FAccessMode = Mode;
-  }
-  ~TRsAccessScope() { bitmap_->FAccessMode = saved_; }
-  TRsAccessScope(const TRsAccessScope&) = delete;
-  TRsAccessScope& operator=(const TRsAccessScope&) = delete;
-
- private:
-  TPXBaseBitmap* bitmap_;
-  uint8_t saved_;
-};
 
 // Calls the progress event only when the value changes.
 class TRsProgress {

@@ -229,6 +229,13 @@ int32_t FourDecimalExact(double Angle) {
   return 0;
 }
 
+// Bitmap turned in place by Quarters quarter turns counter-clockwise (1..3).
+void TurnInPlace(TPXBitmap* Bitmap, int32_t Quarters) {
+  auto result = std::make_unique<TPXBitmap>();
+  TurnExactInto(Bitmap, result.get(), Quarters);
+  ReplacePixels(Bitmap, result.get());
+}
+
 // --- three shears ------------------------------------------------------------------------------
 
 template <int N>
@@ -574,12 +581,11 @@ void RotateGrayByShear(TPXBitmap* Bitmap, double Angle, bool Antialias, uint8_t 
 
 void RotateMonoNearest(TPXBitmap* Bitmap, bool WhiteBackground, TPXProgressRecord& Progress, double Angle) {
   if (!Rotatable(Bitmap) || Bitmap->PixelFormat() != px1g || !std::isfinite(Angle)) return;
-  auto result = std::make_unique<TPXBitmap>();
   if (const int32_t quarters = FourDecimalExact(Angle)) {
-    TurnExactInto(Bitmap, result.get(), quarters);
-    ReplacePixels(Bitmap, result.get());
+    TurnInPlace(Bitmap, quarters);
     return;
   }
+  auto result = std::make_unique<TPXBitmap>();
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   const TFourDecimalMap m = FourDecimalMap(w, h, Angle);
   if (!result->Allocate(m.W, m.H, px1g)) throw EOutOfMemory("Out of memory");
@@ -608,12 +614,11 @@ void RotateMonoNearest(TPXBitmap* Bitmap, bool WhiteBackground, TPXProgressRecor
 void RotateGrayNearest(TPXBitmap* Bitmap, double Angle, uint8_t Background) {
   if (!Rotatable(Bitmap) || !std::isfinite(Angle)) return;
   if (Bitmap->PixelFormat() != px8g && Bitmap->PixelFormat() != px8p) return;
-  auto result = std::make_unique<TPXBitmap>();
   if (const int32_t quarters = FourDecimalExact(Angle)) {
-    TurnExactInto(Bitmap, result.get(), quarters);
-    ReplacePixels(Bitmap, result.get());
+    TurnInPlace(Bitmap, quarters);
     return;
   }
+  auto result = std::make_unique<TPXBitmap>();
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   const TFourDecimalMap m = FourDecimalMap(w, h, Angle);
   if (!result->Allocate(m.W, m.H, Bitmap->PixelFormat())) throw EOutOfMemory("Out of memory");
@@ -682,12 +687,11 @@ void RotateNearest(TPXBitmap* Bitmap, double Angle, TColor Background, const TPX
   if (bits != 1 && bits % 8 != 0) return;
   const int32_t quarters = WholeQuarters(Angle);
   if (quarters == 0) return;  // a whole turn: the copy would equal the picture
-  auto result = std::make_unique<TPXBitmap>();
   if (quarters > 0) {
-    TurnExactInto(Bitmap, result.get(), quarters);
-    ReplacePixels(Bitmap, result.get());
+    TurnInPlace(Bitmap, quarters);
     return;
   }
+  auto result = std::make_unique<TPXBitmap>();
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   const double theta = Angle * kDegToRad, cs = std::cos(theta), sn = std::sin(theta);
   const int32_t nw = std::max(1, Round32(std::fabs(cs) * w + std::fabs(sn) * h));

@@ -12,21 +12,9 @@
 #include "platform/rtl/System.h"
 #include "proc/pixoranproc.h"
 #include "proc/pixoranproc_resample.h"
+#include "proc/pixoranproc_undopause.h"
 
 namespace {
-
-// Switches AutoUndo off for inner operations and back when the scope ends.
-class TUndoPause {
- public:
-  explicit TUndoPause(TPixoranProc* Proc) : FProc(Proc), FWas(Proc->AutoUndo()) { Proc->SetAutoUndo(false); }
-  ~TUndoPause() { FProc->SetAutoUndo(FWas); }
-  TUndoPause(const TUndoPause&) = delete;
-  TUndoPause& operator=(const TUndoPause&) = delete;
-
- private:
-  TPixoranProc* FProc;
-  bool FWas;
-};
 
 // Degrees into -180 .. 180.
 double NormaliseAngle(double Angle) {
@@ -138,7 +126,7 @@ void TPixoranProc::RotateAndCrop(TPXAntialiasMode AntialiasMode, TPXRotateCropMe
   if (FAutoUndo) StoreUndoState(GetLanguageWord(283) + DegreeSuffix(Angle.Degrees), pxuImage, true, 85);
   const int32_t w = bmp->Width(), h = bmp->Height();
   const double theta = NormaliseAngle(Angle.Degrees);
-  TUndoPause pause(this);
+  TPXUndoPause pause(this);
   Rotate(Angle.Degrees, static_cast<int32_t>(AntialiasMode), -1);
 
   double nw, nh;
