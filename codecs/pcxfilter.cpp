@@ -229,8 +229,9 @@ void DecodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int6
 void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress) {
   TPXAbortFlag own{false};
   TPXAbortFlag& aborting = AbortFlagOf(Progress, own);
-  if (!Stream || !Bitmap || !Params || Bitmap->Width() <= 0 || Bitmap->Height() <= 0 || Bitmap->Width() > 65535 ||
-      Bitmap->Height() > 65535) {
+  // The header keeps the last column and row in 16 bits each.
+  if (!Stream || !Bitmap || !Params || Bitmap->Width() <= 0 || Bitmap->Height() <= 0 || Bitmap->Width() > 65536 ||
+      Bitmap->Height() > 65536) {
     aborting = true;
     return;
   }
@@ -240,6 +241,13 @@ void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
   const int32_t bps = Params->BitsPerSample, spp = Params->SamplesPerPixel;
   int32_t depth = bps == 1 ? 1 : bps * spp;
   if (depth != 1 && depth != 4 && depth != 8 && depth != 24) depth = spp >= 3 ? 24 : bps <= 4 ? 4 : 8;
+  // Bytes per plane line, even, must fit its 16-bit field too.
+  int32_t bytesPerLine = depth == 1 ? (w + 7) / 8 : depth == 4 ? (w + 1) / 2 : w;
+  bytesPerLine += bytesPerLine & 1;
+  if (bytesPerLine > 65535) {
+    aborting = true;
+    return;
+  }
 
   std::unique_ptr<TPXBitmap> copy;
   TRGB two[2];
@@ -261,8 +269,6 @@ void EncodePcxStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXP
   PutLE16(hb + 68, depth == 24 ? 0 : 1);
   hb[65] = depth == 24 ? 3 : 1;
   hb[3] = depth == 1 ? 1 : depth == 4 ? 4 : 8;
-  int32_t bytesPerLine = depth == 1 ? (w + 7) / 8 : depth == 4 ? (w + 1) / 2 : w;
-  bytesPerLine += bytesPerLine & 1;
   PutLE16(hb + 66, uint32_t(bytesPerLine));
   std::vector<TRGB> palette;
   std::unique_ptr<TPXQuantizer> quantizer;
@@ -434,7 +440,16 @@ void InsertDcxPage(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXPro
   for (int32_t k = 0; k <= n; ++k) {
     if (k == at) {
       addSlot();
-      EncodePcxStream(&m, Bitmap, Params, Progress);
+      // The page encoder reports into our flag also when the caller's record has none.
+      TPXAbortFlag* const callerFlag = Progress.Aborting;
+      Progress.Aborting = &aborting;
+      try {
+        EncodePcxStream(&m, Bitmap, Params, Progress);
+      } catch (...) {
+        Progress.Aborting = callerFlag;
+        throw;
+      }
+      Progress.Aborting = callerFlag;
       if (aborting) return;  // the container stays as it was
     }
     if (k == n) break;

@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     params.BitsPerSample = 8;
     params.SamplesPerPixel = 3;
     EncodePcxStream(&out, &bitmap, &params, writeProgress);
-    Check(!writeFlag && out.Size() > 128, __LINE__);
+    // Every picture the reader gives back can be written, except at a width whose 24-bit
+    // plane line no longer fits its 16-bit field.
+    Check((!writeFlag && out.Size() > 128) || bitmap.Width() > 65534, __LINE__);
   }
 
   // The same bytes as a container.

@@ -217,6 +217,36 @@ uint32_t TableEntry(const std::string& S, int I) {
   return v;
 }
 
+TEST(PcxWrite, SidesUpToWhatTheHeaderHolds) {
+  // The last column and row take 16 bits each, and so does an (even) plane line's byte count:
+  // 65536 rows fit; 24 bits at width 65535 would need 65536 bytes a line and is refused rather
+  // than written with a count of 0.
+  struct Case {
+    int W, H, Bits, Samples;
+    bool Written;
+  };
+  for (const Case& c : std::vector<Case>{{3, 65536, 8, 3, true},
+                                         {65534, 1, 8, 3, true},
+                                         {65535, 1, 8, 3, false},
+                                         {65536, 1, 1, 1, true},
+                                         {3, 65537, 8, 3, false}}) {
+    SCOPED_TRACE(testing::Message() << c.W << " x " << c.H << " at " << c.Bits * c.Samples);
+    auto pic = TPXBitmap::CreateAllocated(c.W, c.H, c.Bits == 1 ? px1g : px24RGB);
+    TIOParams p;
+    p.BitsPerSample = c.Bits;
+    p.SamplesPerPixel = c.Samples;
+    TMemoryStream s;
+    Progressed run;
+    EncodePcxStream(&s, pic.get(), &p, run.Progress);
+    EXPECT_EQ(run.Aborted, !c.Written);
+    if (!c.Written) continue;
+    const Decoded back = DecodePcx(BytesOf(s));
+    ASSERT_FALSE(back.Aborted);
+    EXPECT_EQ(back.Bitmap->Width(), c.W);
+    EXPECT_EQ(back.Bitmap->Height(), c.H);
+  }
+}
+
 TEST(Dcx, PageTableSizesAndInsertion) {
   auto pic = Rgb(3, 2);
   TIOParams p;
@@ -289,6 +319,21 @@ TEST(Dcx, BadContainersAndAFullTableAreRefused) {
   InsertDcxPage(s.get(), pic.get(), &p, run.Progress);
   EXPECT_TRUE(run.Aborted);
   EXPECT_EQ(s->Size(), int64_t(full.size()));
+
+  // A page the encoder refuses (wider than PCX allows) leaves the container as it was, also for
+  // a caller whose progress record has no abort flag.
+  const std::string two = Container({1036, 5000}, 9000);
+  auto wide = TPXBitmap::CreateAllocated(70000, 1, px24RGB);
+  for (bool withFlag : {true, false}) {
+    SCOPED_TRACE(withFlag);
+    auto c = StreamOf(two);
+    Progressed r;
+    TPXProgressRecord bare;
+    InsertDcxPage(c.get(), wide.get(), &p, withFlag ? r.Progress : bare);
+    EXPECT_EQ(r.Aborted, withFlag);
+    EXPECT_EQ(bare.Aborting, nullptr);
+    EXPECT_EQ(BytesOf(*c), two);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
