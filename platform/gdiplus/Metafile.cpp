@@ -44,7 +44,9 @@ std::mutex& ConverterLock() {
 }
 
 // Every record of the WMF from Offset lies inside the data, and the last is the end record.
-bool WmfRecordsSound(const uint8_t* data, size_t size, size_t offset) {
+// LargestWords receives the size of the largest record in 16-bit words.
+bool WmfRecordsSound(const uint8_t* data, size_t size, size_t offset, uint32_t& largestWords) {
+  largestWords = 3;
   if (size - offset < 18) return false;
   const uint16_t headerWords = Le16(data + offset + 2);
   if (headerWords != 9) return false;
@@ -54,6 +56,7 @@ bool WmfRecordsSound(const uint8_t* data, size_t size, size_t offset) {
     const uint16_t function = Le16(data + pos + 4);
     if (function == 0) return true;  // end of the metafile
     if (words < 3 || words * 2 > size - pos) return false;
+    largestWords = std::max(largestWords, static_cast<uint32_t>(words));
     pos += static_cast<size_t>(words) * 2;
   }
   return false;
@@ -128,10 +131,14 @@ const TWmfFonts& WmfFonts() {
 
 // FrameW x FrameH (points, when above 0): the picture is the placeable file's whole frame, not
 // only the bounds of what it draws. Width and Height receive its size in pixels at 96 dpi.
-bool WmfToSvg(const uint8_t* data, size_t size, float frameW, float frameH, std::string& svg, float& width,
-              float& height) {
+// HeaderAt: where the standard header starts; LargestWords: the largest record found, which
+// replaces the header's own figure (the converter sizes a buffer from it, and a file may claim
+// gigabytes there).
+bool WmfToSvg(const uint8_t* data, size_t size, size_t headerAt, uint32_t largestWords, float frameW, float frameH,
+              std::string& svg, float& width, float& height) {
   std::lock_guard<std::mutex> guard(ConverterLock());
   std::vector<unsigned char> copy(data, data + size);
+  for (int i = 0; i < 4; ++i) copy[headerAt + 12 + i] = static_cast<unsigned char>(largestWords >> (8 * i));
   wmfAPI* api = nullptr;
   wmfAPI_Options options;
   std::memset(&options, 0, sizeof(options));
@@ -213,7 +220,8 @@ bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, st
     if (Size < 22 + 18) return false;
     const int32_t left = LeI16(Data + 6), top = LeI16(Data + 8), right = LeI16(Data + 10), bottom = LeI16(Data + 12);
     const uint16_t inch = Le16(Data + 14);
-    if (inch == 0 || right <= left || bottom <= top || !WmfRecordsSound(Data, Size, 22)) return false;
+    uint32_t largest = 0;
+    if (inch == 0 || right <= left || bottom <= top || !WmfRecordsSound(Data, Size, 22, largest)) return false;
     h.Type = MetafileTypeWmfPlaceable;
     h.Version = Le16(Data + 22 + 4);
     h.DpiX = h.DpiY = inch;
@@ -222,14 +230,16 @@ bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, st
     h.Width = right - left;
     h.Height = bottom - top;
     float w = 0, hh = 0;
-    if (!WmfToSvg(Data, Size, h.Width * 72.0f / inch, h.Height * 72.0f / inch, Svg, w, hh)) return false;
+    if (!WmfToSvg(Data, Size, 22, largest, h.Width * 72.0f / inch, h.Height * 72.0f / inch, Svg, w, hh))
+      return false;
   } else if ((Le16(Data) == 1 || Le16(Data) == 2) && Le16(Data + 2) == 9) {
-    if (!WmfRecordsSound(Data, Size, 0)) return false;
+    uint32_t largest = 0;
+    if (!WmfRecordsSound(Data, Size, 0, largest)) return false;
     h.Type = MetafileTypeWmf;
     h.Version = Le16(Data + 4);
     h.DpiX = h.DpiY = 96;
     float w = 0, hh = 0;
-    if (!WmfToSvg(Data, Size, 0, 0, Svg, w, hh)) return false;
+    if (!WmfToSvg(Data, Size, 0, largest, 0, 0, Svg, w, hh)) return false;
     if (!std::isfinite(w) || !std::isfinite(hh) || w < 1 || hh < 1 || w > kMaxSide || hh > kMaxSide) return false;
     h.Width = static_cast<int32_t>(std::lround(w));
     h.Height = static_cast<int32_t>(std::lround(hh));

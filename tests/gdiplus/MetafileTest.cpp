@@ -1,5 +1,6 @@
 // Windows metafiles: WMF and EMF built from bytes are read with their header and drawn scaled
 // into a rectangle; data that is not a readable metafile gives no image.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -92,6 +93,25 @@ TEST_F(Metafile, PlainWmfIsSizedByItsDrawing) {
   EXPECT_EQ(h.Type, MetafileTypeWmf);
   EXPECT_GT(h.Width, 0);
   EXPECT_GT(h.Height, 0);
+  TSurface surface(40, 20, 32, false);
+  HDC dc = CreateSurfaceDC(&surface);
+  GpGraphics* g = nullptr;
+  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
+  GdipDeleteGraphics(g);
+  DeleteDC(dc);
+  EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
+  GdipDisposeImage(mf);
+}
+
+TEST_F(Metafile, HeaderClaimingAHugeRecordReadsAsItsRecordsAre) {
+  // The header's largest-record figure says 3.4 GB; the records themselves are a few bytes.
+  std::vector<uint8_t> wmf = metafile_bytes::RedRectWmf();
+  const uint8_t claim[4] = {0x5A, 0x59, 0x59, 0x65};
+  std::copy(claim, claim + 4, wmf.begin() + 22 + 12);
+  GpStatus status = GenericError;
+  GpMetafile* mf = FromBytes(wmf, status);
+  ASSERT_EQ(status, Ok);
   TSurface surface(40, 20, 32, false);
   HDC dc = CreateSurfaceDC(&surface);
   GpGraphics* g = nullptr;
