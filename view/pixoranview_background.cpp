@@ -82,8 +82,9 @@ void DrawBackground(TComponentState ComponentState, TCanvas* Canvas, TBitmap* Bi
   const bool designing = ComponentState.Contains(csDesigning);
   const TRect area(X, Y, X + Width, Y + Height);
   const int32_t iw = ImageRight - ImageLeft, ih = ImageBottom - ImageTop;
-  // The complement is taken before a system colour is resolved (clBtnFace gives $00FFFFF0).
-  const TColor second = TwoColors ? Color2 : static_cast<TColor>(~static_cast<uint32_t>(Color));
+  // The complement is taken before a system colour is resolved (clBtnFace gives $00FFFFF0) and
+  // is always a plain colour (a plain colour's complement would otherwise name a system colour).
+  const TColor second = TwoColors ? Color2 : static_cast<TColor>(~static_cast<uint32_t>(Color) & 0xFFFFFFu);
   switch (Style) {
     case pxbsSolid: FillArea(Canvas, area, Color, bsSolid); break;
     case pxbsHorizontal: FillArea(Canvas, area, Color, bsHorizontal); break;

@@ -453,6 +453,11 @@ void TPixoranView::Update() {
         FSelMask->AllocateBits(w, h, FSelMask->BitsPerPixel());
       }
     }
+  }
+  // An alpha channel that does not fit its picture is made anew, opaque (whether or not the
+  // picture's size changed since the last Update).
+  if (FHasImageLayer && FMainBitmap) {
+    const int32_t w = FMainBitmap->Width(), h = FMainBitmap->Height();
     if (TPXBitmap* alpha = FMainBitmap->PeekAlphaChannel(); alpha && (alpha->Width() != w || alpha->Height() != h)) {
       alpha->Allocate(w, h, px8g);
       alpha->Fill(255);

@@ -12,7 +12,7 @@
 #include "view/pixoranview.h"
 
 class ViewTest : public FormsTest {
- protected:
+ public:
   void SetUp() override {
     FormsTest::SetUp();
     form_ = NewForm(640, 480);
