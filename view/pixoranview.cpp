@@ -263,6 +263,10 @@ TPixoranView::~TPixoranView() {
   FSmoothTimer.reset();
   FTransition.reset();
   // The attached components go before the layers: they hold the view's picture.
+  // An owned component may have forgotten the view already (its owner's removal notice reaches
+  // it): its registration goes here.
+  RemoveBitmapChangeEventsOf(FIO);
+  RemoveBitmapChangeEventsOf(FProc);
   if (FIO) {
     TPixoranIO* io = FIO;
     FIO = nullptr;

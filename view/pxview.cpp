@@ -104,6 +104,11 @@ void TPXView::RemoveBitmapChangeEvent(int32_t Handle) {
   if (it != FCallbacks.end()) FCallbacks.erase(it);
 }
 
+void TPXView::RemoveBitmapChangeEventsOf(const TObject* Receiver) {
+  const void* identity = Receiver ? dynamic_cast<const void*>(Receiver) : nullptr;
+  std::erase_if(FCallbacks, [&](const TCallback& c) { return identity && c.Event.IsMethodOf(identity); });
+}
+
 void TPXView::CallBitmapChangeEvents(int32_t Code) {
   std::vector<int32_t> handles;
   handles.reserve(FCallbacks.size());

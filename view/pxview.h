@@ -49,6 +49,9 @@ class TPXView : public TCustomControl, public IPXProcessingHost {
   // uses the registrations of the moment it starts; one removed meanwhile is skipped.
   virtual void CallBitmapChangeEvents(int32_t Code);
   int32_t BitmapChangeEventCount() const { return static_cast<int32_t>(FCallbacks.size()); }
+  // Drops every registration whose callback is a method of Receiver (a component the view frees
+  // itself, which may have forgotten the view already).
+  void RemoveBitmapChangeEventsOf(const TObject* Receiver);
 
   // --- the picture (the descendants answer) ---------------------------------------------------
   TBitmap* GetBitmap() override { return nullptr; }
