@@ -89,7 +89,8 @@ void TPixoranView::WMMouseWheel(TWMMouseWheel& Message) {
   TPXView::WMMouseWheel(Message);
   if (Message.Result == 1) return;
   const TPoint p = ScreenToClient(TPoint(Message.XPos, Message.YPos));
-  const bool horizontal = GetKeyState(VK_CONTROL) < 0 || (ForcedModifiers & (1u << 1)) != 0;
+  const bool horizontal =
+      GetKeyState(VK_CONTROL) < 0 || (Message.Keys & MK_CONTROL) != 0 || (ForcedModifiers & (1u << 1)) != 0;
   DoMouseWheel(Message.WheelDelta, p.X, p.Y, horizontal);
 }
 

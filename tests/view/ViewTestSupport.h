@@ -23,12 +23,16 @@ class ViewTest : public FormsTest {
   }
 
   // A view of class T owned by and placed on the form, Width x Height, with the given border.
+  // The view has the focus, so that the wheel reaches it.
   template <class T = TPixoranView>
   T* NewView(int32_t Width, int32_t Height, TBorderStyle Border = bsNone) {
     auto* v = new T(form_.get());  // owned by the form
     v->SetBorderStyle(Border);
     v->SetParent(form_.get());
     v->SetBounds(0, 0, Width, Height);
+    v->SetTabStop(true);
+    Pump();
+    v->SetFocus();
     Pump();
     return v;
   }
