@@ -218,9 +218,12 @@ bool TPixoranView::LayersLoadFromStream(TStream* Stream, bool Append, const TPXP
   // All read: the stack changes now.
   size_t first = 0;
   if (!Append) {
+    // The current picture may go with its layer; it is set afresh below.
+    FMainBitmap = nullptr;
+    FLegacyTBitmap = nullptr;
     FLayers.resize(1);
     if (background && !staged.empty() && staged[0]->Kind() == pxlkImage) {
-      if (FMainBitmap) FMainBitmap->FOwnerView = nullptr;
+      if (TPXBitmap* old = LayerBitmap(0)) old->FOwnerView = nullptr;
       FLayers[0] = std::move(staged[0]);
       first = 1;
     }
