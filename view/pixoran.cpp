@@ -1,8 +1,23 @@
 #include "view/pixoran.h"
 
+#include "codecs/pxcodecs.h"
+#include "core/pxcanvas.h"
+#include "io/pixoranio_support.h"
+#include "layers/pxxLayers.h"
+#include "proc/pixoranproc.h"
+
 PX_CLASS_INFO(TPixoran, TPixoranView)
 
 TPixoran::TPixoran(TComponent* AOwner) : TPixoranView(AOwner) {
   GetIO();
   GetProc();
+}
+
+void RegisterImageLibrary() {
+  RegisterGdiPlusUnit();
+  RegisterIOSupport();
+  RegisterCodecs();
+  RegisterProcessingUnit();
+  RegisterLayerUnit();
+  RegisterViewUnit();
 }

@@ -9,3 +9,7 @@ class TPixoran : public TPixoranView {
  public:
   explicit TPixoran(TComponent* AOwner);
 };
+
+// Fills the library's start-up slots of every unit of the image library (drawing, I/O, codecs,
+// processing, layers, view), as a program's main does before StaticInitialize.
+void RegisterImageLibrary();

@@ -231,6 +231,10 @@ bool TPixoranView::LayersLoadFromStream(TStream* Stream, bool Append, const TPXP
   for (size_t i = first; i < staged.size(); ++i) FLayers.push_back(std::move(staged[i]));
   if (TPXBitmap* picture = LayerBitmap(0)) picture->FOwnerView = this;
 
+  // The current layer is set afresh, so the attached components take the new pictures.
+  FLayersCurrent = -1;
+  SetLayersCurrentEx(Append ? GetLayersCount() - 1 : 0, false, true, true);
+  // The I/O component has taken the new picture (and the parameters that go with it).
   if (FIO) {
     TIOParams* p = FIO->Params();
     p->Layers_HeaderValueA = compression;
@@ -246,8 +250,5 @@ bool TPixoranView::LayersLoadFromStream(TStream* Stream, bool Append, const TPXP
       p->Height = p->OriginalHeight = picture->Height();
     }
   }
-  // The current layer is set afresh, so the attached components take the new pictures.
-  FLayersCurrent = -1;
-  SetLayersCurrentEx(Append ? GetLayersCount() - 1 : 0, false, true, true);
   return true;
 }
