@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchPixman.h"
 #include "bench/BenchSupport.h"
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
@@ -67,26 +68,6 @@ class BenchOwner : public IPXLayerOwner {
   TColor Background() override { return clBlack; }
 };
 
-// The px24RGB picture's pixels (and alpha) as pixman words: x8r8g8b8, or premultiplied a8r8g8b8.
-std::vector<uint32_t> PixmanWords(TPXBitmap* B) {
-  const int32_t w = B->Width(), h = B->Height();
-  TPXBitmap* a = B->PeekAlphaChannel();
-  std::vector<uint32_t> words(static_cast<size_t>(w) * h);
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = B->Scanline(y);
-    const uint8_t* ar = a ? a->Scanline(y) : nullptr;
-    for (int32_t x = 0; x < w; ++x) {
-      uint32_t bl = s[3 * x], g = s[3 * x + 1], r = s[3 * x + 2], al = ar ? ar[x] : 255;
-      if (ar) {
-        bl = (bl * al + 127) / 255;
-        g = (g * al + 127) / 255;
-        r = (r * al + 127) / 255;
-      }
-      words[static_cast<size_t>(y) * w + x] = (al << 24) | (r << 16) | (g << 8) | bl;
-    }
-  }
-  return words;
-}
 
 void BM_LayersPaint(benchmark::State& state, double Zoom) {
   constexpr int32_t dw = 1920, dh = 1080;

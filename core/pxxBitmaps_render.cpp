@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +52,34 @@ void LowerToMap(const TPXIntegerArray& Map, int32_t Origin, int32_t First, int32
     if (i < static_cast<int64_t>(Map.size()) && Map[static_cast<size_t>(i)] < Size) break;
     --Last;
   }
+}
+
+// The resampled rectangle of a render on this thread, kept for the next one: a view redraws
+// rectangles of the same size again and again, and memory fresh from the system costs a fault
+// per page, more than the resampling on some machines. Rectangles above kScratchKeep bytes are
+// not kept. Taking empties the slot, so a render inside a render makes its own.
+constexpr int64_t kScratchKeep = int64_t{48} << 20;
+thread_local std::unique_ptr<TPXBitmap> tRenderScratch;
+
+// A W x H bitmap of Format (empty when it cannot be had), with an alpha channel of its size from
+// the previous use or none when WithAlpha is false; pixels outside what the caller writes are
+// undefined.
+std::unique_ptr<TPXBitmap> TakeRenderScratch(int32_t W, int32_t H, TPXPixelFormat Format, bool WithAlpha) {
+  std::unique_ptr<TPXBitmap> b = std::move(tRenderScratch);
+  if (!b) return TPXBitmap::CreateAllocated(W, H, Format);
+  if (!WithAlpha) b->RemoveAlphaChannel(false, 0);
+  if (!b->Allocate(W, H, Format)) b->FreeStorage(true);
+  if (b->HasAlphaChannel() &&
+      (b->PeekAlphaChannel()->Width() != W || b->PeekAlphaChannel()->Height() != H))
+    b->RemoveAlphaChannel(false, 0);
+  return b;
+}
+
+void KeepRenderScratch(std::unique_ptr<TPXBitmap> B) {
+  if (!B || B->IsEmpty() || B->Location() != pxMemory) return;
+  TPXBitmap* alpha = B->PeekAlphaChannel();
+  const int64_t bytes = B->RowLen() * B->Height() + (alpha ? alpha->RowLen() * alpha->Height() : 0);
+  if (bytes <= kScratchKeep) tRenderScratch = std::move(B);
 }
 
 // Whether a fast linear resampling of Src (SrcWidth x SrcHeight used) into the rectangle DestX,
@@ -191,7 +220,7 @@ void TPXBitmap::RenderToPXBitmapEx(TPXBitmap* Dest, TPXIntegerArray& ColMap, TPX
         CopyRectTo(mono.get(), SrcX, SrcY, 0, 0, SrcWidth, SrcHeight, false);
         ResampleMono(mono.get(), result.get(), Filter);
       } else {
-        result = TPXBitmap::CreateAllocated(DestWidth, DestHeight, PixelFormat());
+        result = TakeRenderScratch(DestWidth, DestHeight, PixelFormat(), alphaUsed);
         if (result->IsEmpty()) return;
         if (PixelFormat() == px8p) CopyPaletteTo(result.get());
         ResampleBitmap(&clipped, result.get(), nullptr, Filter, TPXProgressEvent(), nullptr, &rect);
@@ -213,6 +242,7 @@ void TPXBitmap::RenderToPXBitmapEx(TPXBitmap* Dest, TPXIntegerArray& ColMap, TPX
     // The caller's maps address this bitmap, not the resampled one: the inner call builds its own.
     result->RenderToPXBitmapEx(Dest, noCols, noRows, ClipRect, DestX, DestY, DestWidth, DestHeight, 0, 0, DestWidth,
                                DestHeight, EnableAlpha, RowReuse, Transparency, rfNone, true, Operation, Opacity);
+    KeepRenderScratch(std::move(result));
     return;
   }
 

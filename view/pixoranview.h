@@ -405,7 +405,7 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   bool ToolsMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   const TPXUserInteractionNotify& OnUserInteraction() const { return FOnUserInteraction; }
   void SetOnUserInteraction(const TPXUserInteractionNotify& Value) { FOnUserInteraction = Value; }
-  // Members 0 .. 12 make single pieces of handling act as if Shift, Ctrl or Alt were held.
+  // Members 0 .. 12 make single steps of the handling act as if Shift, Ctrl or Alt were held.
   uint16_t ForcedModifiers = 0;
   bool ShortcutKeysEnabled = true;
 

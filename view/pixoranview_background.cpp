@@ -1,6 +1,8 @@
 // The views' background styles (DrawBackground), the image view's chessboard settings, its
 // background painting for other canvases and the blurred backdrop.
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include "core/hypxutils.h"
 #include "core/hypxutils_draw.h"
@@ -22,29 +24,64 @@ void FillArea(TCanvas* Canvas, const TRect& Area, TColor Color, TBrushStyle Styl
   Canvas->FillRect(Area);
 }
 
+// Writes the chessboard's squares straight into the rows (xs..xe, ys..ye) of a 24-bit Bitmap:
+// Even where column and row of squares add up even, Odd elsewhere. The two kinds of rows are
+// made once and copied.
+void WriteChessRows(TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t Size, int32_t xs, int32_t xe, int32_t ys,
+                    int32_t ye, TRGB Even, TRGB Odd) {
+  if (xe <= xs || ye <= ys) return;
+  std::vector<TRGB> rows[2];
+  for (int32_t r = 0; r < 2; ++r) {
+    rows[r].resize(static_cast<size_t>(xe - xs));
+    for (int32_t x = xs; x < xe; ++x) rows[r][static_cast<size_t>(x - xs)] = (((x - X0) / Size + r) & 1) == 0 ? Even : Odd;
+  }
+  const size_t bytes = rows[0].size() * sizeof(TRGB);
+  for (int32_t y = ys; y < ye; ++y)
+    std::memcpy(static_cast<TRGB*>(Bitmap->ScanLine(y)) + xs, rows[((y - Y0) / Size) & 1].data(), bytes);
+  Bitmap->Modified();
+}
+
+// Where Canvas is Bitmap's own 24-bit canvas with the plain mapping and a rectangular clip,
+// returns in Box the part of the bitmap the canvas may paint.
+bool PlainClipOfBitmap(TCanvas* Canvas, TBitmap* Bitmap, TRect& Box) {
+  if (!Bitmap || Bitmap->PixelFormat() != pf24bit || Bitmap->Canvas() != Canvas) return false;
+  HDC dc = Canvas->Handle();
+  TPoint wo, vo;
+  if (GetMapMode(dc) != MM_TEXT || GetGraphicsMode(dc) != GM_COMPATIBLE || !GetWindowOrgEx(dc, &wo) ||
+      !GetViewportOrgEx(dc, &vo) || wo.X != 0 || wo.Y != 0 || vo.X != 0 || vo.Y != 0)
+    return false;
+  TRect clip;
+  const int32_t kind = GetClipBox(dc, &clip);
+  if (kind == NULLREGION) {
+    Box = TRect();
+    return true;
+  }
+  if (kind != SIMPLEREGION) return false;
+  Box = TRect(std::max(clip.Left, 0), std::max(clip.Top, 0), std::min(clip.Right, Bitmap->Width()),
+              std::min(clip.Bottom, Bitmap->Height()));
+  return true;
+}
+
 // The chessboard over (X0, Y0, W x H) with squares of Size: the pixel path writes the rows of a
 // 24-bit Bitmap directly (C1 where column and row of squares add up even), the canvas path fills
-// rectangles (C2 where they add up even).
+// rectangles (C2 where they add up even); on the bitmap's own canvas the canvas path's solid
+// squares are written as rows too.
 void DrawChessboard(TCanvas* Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t Size,
                     TBrushStyle BrushStyle, TColor C1, TColor C2, bool CanvasOnly) {
   if (W <= 0 || H <= 0) return;
   Size = std::max(Size, 1);
   if (!CanvasOnly && Bitmap && BrushStyle == bsSolid && Bitmap->PixelFormat() == pf24bit) {
-    const TRGB a = TColorToRGB(C1), b = TColorToRGB(C2);
     // Only the part of the area inside the bitmap is written.
-    const int32_t xs = std::max(X0, 0), xe = std::min(X0 + W, Bitmap->Width());
-    const int32_t ys = std::max(Y0, 0), ye = std::min(Y0 + H, Bitmap->Height());
-    for (int32_t y = ys; y < ye; ++y) {
-      auto* row = static_cast<TRGB*>(Bitmap->ScanLine(y));
-      const int32_t j = (y - Y0) / Size;
-      for (int32_t x = xs; x < xe;) {
-        const int32_t k = (x - X0) / Size;
-        const int32_t end = std::min(xe, X0 + (k + 1) * Size);
-        const TRGB c = ((k + j) & 1) == 0 ? a : b;
-        for (; x < end; ++x) row[x] = c;
-      }
-    }
-    Bitmap->Modified();
+    WriteChessRows(Bitmap, X0, Y0, Size, std::max(X0, 0), std::min(X0 + W, Bitmap->Width()), std::max(Y0, 0),
+                   std::min(Y0 + H, Bitmap->Height()), TColorToRGB(C1), TColorToRGB(C2));
+    return;
+  }
+  TRect box;
+  if (BrushStyle == bsSolid && PlainClipOfBitmap(Canvas, Bitmap, box)) {
+    WriteChessRows(Bitmap, X0, Y0, Size, std::max(X0, box.Left), std::min(X0 + W, box.Right), std::max(Y0, box.Top),
+                   std::min(Y0 + H, box.Bottom), TColorToRGB(C2), TColorToRGB(C1));
+    Canvas->Brush()->SetColor(C2);
+    Canvas->Brush()->SetStyle(bsSolid);
     return;
   }
   const int32_t x1 = X0 + W, y1 = Y0 + H;

@@ -23,8 +23,10 @@ int32_t ReadInt32(TStream* Stream) {
 
 void WriteInt32(TStream* Stream, int32_t Value) { Stream->WriteBuffer(&Value, 4); }
 
-// (Part * 100) / Whole rounded to nearest, halves away from zero.
-int32_t PercentOf(int64_t Part, int64_t Whole) { return Whole <= 0 ? 0 : static_cast<int32_t>((Part * 100 + Whole / 2) / Whole); }
+// (Done * 100) / Whole rounded to nearest, halves away from zero.
+int32_t PercentOf(int64_t Done, int64_t Whole) {
+  return Whole <= 0 ? 0 : static_cast<int32_t>((Done * 100 + Whole / 2) / Whole);
+}
 
 // The fewest bytes one layer record takes: its common head, or the fields of the older layout.
 constexpr int64_t kMinRecordBytes = PXLayerRecordHeaderSize;

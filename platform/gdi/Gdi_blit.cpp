@@ -12,6 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "platform/gdi/GdiInternal.h"
 
@@ -20,6 +23,51 @@ namespace {
 constexpr int32_t kMaxBlit = 1 << 26;
 
 bool SamePalette(const TSurface& a, const TSurface& b) { return a.Palette() == b.Palette(); }
+
+// n 24-bit pixels (B, G, R) to 32-bit values 0x00RRGGBB: a back buffer shown on a window.
+#if defined(__SSE2__) && defined(__GNUC__)
+#define PX_BLIT_SSSE3 1
+// Four pixels a step from a 16-byte load: stops while 16 bytes remain readable.
+__attribute__((target("ssse3"))) int32_t WidenRgb24SSSE3(const uint8_t* s, uint8_t* d, int32_t n) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  int32_t i = 0;
+  for (; i + 6 <= n; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i), _mm_shuffle_epi8(v, spread));
+  }
+  return i;
+}
+
+// Eight pixels a step, four in each 128-bit lane.
+__attribute__((target("avx2"))) int32_t WidenRgb24AVX2(const uint8_t* s, uint8_t* d, int32_t n) {
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1,
+                                          6, 7, 8, -1, 9, 10, 11, -1);
+  int32_t i = 0;
+  for (; i + 10 <= n; i += 8) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i + 12));
+    const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * i), _mm256_shuffle_epi8(v, spread));
+  }
+  return i;
+}
+#endif
+
+void WidenRgb24(const uint8_t* s, uint8_t* d, int32_t n) {
+  int32_t i = 0;
+#if defined(PX_BLIT_SSSE3)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (avx2) i = WidenRgb24AVX2(s, d, n);
+  if (ssse3) i += WidenRgb24SSSE3(s + 3 * i, d + 4 * i, n - i);
+#endif
+  for (; i < n; ++i) {
+    d[4 * i] = s[3 * i];
+    d[4 * i + 1] = s[3 * i + 1];
+    d[4 * i + 2] = s[3 * i + 2];
+    d[4 * i + 3] = 0;
+  }
+}
 
 // Source pixel values -> destination pixel values.
 class Converter {
@@ -369,6 +417,22 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
       if (b <= a) return;
       std::memcpy(ds.Row(y) + static_cast<size_t>(a) * bpp, ss->Row(sy) + static_cast<size_t>(a + dxs) * bpp,
                   static_cast<size_t>(b - a) * bpp);
+    });
+    return true;
+  }
+
+  // Same size, plain copy of 24-bit colour onto 32-bit colour (a back buffer onto a window):
+  // the rows widen byte-wise, as the general path's value & 0xFFFFFF would.
+  const bool widen = plainCopy && !s.mono && !dc.MonoDDB() && ss->BitCount() == 24 && dbits == 32 &&
+                     ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg && ay.dstNeg == ay.srcNeg;
+  if (widen) {
+    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;
+    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
+      const int32_t sy = y + dys;
+      if (sy < 0 || sy >= ss->Height()) return;
+      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1);
+      if (b <= a) return;
+      WidenRgb24(ss->Row(sy) + static_cast<size_t>(a + dxs) * 3, ds.Row(y) + static_cast<size_t>(a) * 4, b - a);
     });
     return true;
   }

@@ -19,7 +19,7 @@ TRGB RGB(uint8_t r, uint8_t g, uint8_t b) { return TRGB{b, g, r}; }
 // The four pixels of a 2 x 2 fixture, row by row: what each holds in the terms the expected
 // values are computed from.
 struct TFixturePixel {
-  TRGB rgb;                 // the px24RGB the Part's rule gives for the pixel
+  TRGB rgb;                 // the pixel as px24RGB: what any source format converts it to
   uint16_t w[3] = {0, 0, 0};  // 16-bit samples (px16g: w[0]; pxRGB48: r, g, b)
   float f = 0;              // px32f sample
 };
@@ -133,7 +133,9 @@ std::string Name(TPXPixelFormat f) {
   return n[static_cast<int>(f)];
 }
 
-// Checks pixel i of Target against the Part's rule for (from, to).
+// Checks pixel i of Target against the conversion from `from` to Target's format: grey by the
+// settings' weights, black and white by ordered dither or by the threshold of the average colour,
+// 16-bit and float samples from the source's own values.
 void ExpectPixel(TPXBitmap* t, TPXPixelFormat from, const TFixture& fx, int i, uint8_t bw) {
   const int x = i % 2, y = i / 2;
   const TFixturePixel& p = fx.px[i];

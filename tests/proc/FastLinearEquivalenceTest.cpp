@@ -117,6 +117,9 @@ const Size4 kSizes[] = {
     {8, 4, 4, 8},      {1, 1, 1, 2},     {6, 1, 1, 1},      {997, 13, 3, 2},
     // Boxes of 5..17 pixels and rows, across the 4-pixel steps of the vector sums and their limit.
     {135, 120, 30, 8}, {225, 96, 30, 8}, {345, 64, 30, 5},  {460, 45, 30, 3}, {150, 150, 10, 10},
+    // Doubling (weights of exactly one half: ties) and odd enlargements, across the vector steps
+    // of eight samples and four columns.
+    {20, 10, 40, 20},  {48, 16, 96, 32}, {37, 19, 101, 67},
 };
 
 // Rectangles: none, the "whole" marker, inside, reaching past every side, a single pixel, outside.
