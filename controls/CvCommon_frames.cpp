@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "controls/CvCommon.h"
+#include "controls/CvCommonInternal.h"
 #include "platform/forms/Forms.h"
 #include "platform/gdi/WinGdi_text.h"
 
@@ -151,11 +152,7 @@ TRect PaintPanelFrame(TCanvas* Canvas, TRect R, TFrameStyleEx Style, bool Inner,
   switch (Style) {
     case fsFlat:
       if (Inner && SoftFlat) {
-        Canvas->Pen()->SetColor(Cf);
-        Line(Canvas, R.Left, R.Top + 1, R.Left, R.Bottom - 1);
-        Line(Canvas, R.Left + 1, R.Top, R.Right - 1, R.Top);
-        Line(Canvas, R.Right - 1, R.Top + 1, R.Right - 1, R.Bottom - 1);
-        Line(Canvas, R.Left + 1, R.Bottom - 1, R.Right - 1, R.Bottom - 1);
+        PaintCornerlessBox(Canvas, R, Cf);
         R.Inflate(-1, -1);
         return R;
       }
@@ -186,6 +183,14 @@ TRect PaintPanelFrame(TCanvas* Canvas, TRect R, TFrameStyleEx Style, bool Inner,
 }
 
 }  // namespace
+
+void PaintCornerlessBox(TCanvas* Canvas, const TRect& R, TColor Color) {
+  Canvas->Pen()->SetColor(Color);
+  Line(Canvas, R.Left, R.Top + 1, R.Left, R.Bottom - 1);
+  Line(Canvas, R.Left + 1, R.Top, R.Right - 1, R.Top);
+  Line(Canvas, R.Right - 1, R.Top + 1, R.Right - 1, R.Bottom - 1);
+  Line(Canvas, R.Left + 1, R.Bottom - 1, R.Right - 1, R.Bottom - 1);
+}
 
 TRect PaintSides(TCanvas* Canvas, const TRect& Bounds, TColor ULColor, TColor LRColor, TSides Sides) {
   const int32_t L = Bounds.Left, T = Bounds.Top, R = Bounds.Right, B = Bounds.Bottom;

@@ -1,11 +1,15 @@
 #include "controls/CvControls.h"
 
 #include "controls/CvCommon.h"
+#include "controls/CvPanel.h"
+#include "controls/CvStatus.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
   RegisterClass(TCvFrameController::StaticClass());
   RegisterClass(TCvRegIniFile::StaticClass());
+  CvPanelRegisterClasses();
+  CvStatusRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }

@@ -1,10 +1,11 @@
-// Windowless controls of the extended set: the image and the bevel.
+// Controls of the extended set: the image, the bevel and the panel.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "platform/forms/Controls.h"
+#include "platform/forms/ExtCtrls_panel.h"
 
 // ---------------------------------------------------------------------------------------------
 // TImage: shows a picture, stretched, centred or proportionally fitted. Canvas draws on the

@@ -10,6 +10,7 @@
 
 #include "controls/CvCommon.h"
 #include "platform/gdi/Graphics.h"
+#include "tests/forms/TestHost.h"
 
 inline TColorRef Rgb(TColor c) { return static_cast<TColorRef>(ColorToRGB(c)) & 0x00FFFFFF; }
 inline TColorRef Rgb(int r, int g, int b) { return RGB(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)); }
@@ -47,3 +48,26 @@ inline std::string Joined(const std::vector<std::string>& Rows) {
   for (const std::string& r : Rows) s += r + "\n";
   return s;
 }
+
+// A shown 400 x 300 form in teal, and controls made on it.
+class ControlsFormTest : public FormsTest {
+ protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    form_ = NewForm(400, 300);
+    form_->SetColor(clTeal);
+  }
+  void TearDown() override {
+    form_.reset();
+    FormsTest::TearDown();
+  }
+  // A control owned by the form, in Parent (the form when nullptr).
+  template <class T>
+  T* Add(TWinControl* Parent, int32_t L, int32_t T_, int32_t W, int32_t H) {
+    auto* c = new T(form_.get());  // owned by the form
+    c->SetBounds(L, T_, W, H);
+    c->SetParent(Parent ? Parent : form_.get());
+    return c;
+  }
+  std::unique_ptr<TForm> form_;
+};
