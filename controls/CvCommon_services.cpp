@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/CvCommon.h"
+#include "controls/CvGrafx.h"
 #include "platform/forms/FormLoader.h"
 #include "platform/forms/Forms.h"
 
@@ -467,4 +468,7 @@ void CvCommonStartup() {
   DesktopColorScheme = ReadXPColorScheme();
 }
 
-void CvCommonShutdown() { BlinkingListHolder().reset(); }
+void CvCommonShutdown() {
+  BlinkingListHolder().reset();
+  ReleaseGradientScratch();
+}

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include "platform/forms/Forms.h"
@@ -55,6 +56,30 @@ class TOffscreen {
   HGDIOBJ old_ = nullptr;
   uint32_t* bits_ = nullptr;
 };
+
+// The off-screen bitmap of the gradients. The UI thread keeps one between calls (making
+// megabytes of fresh pixels for every large gradient costs more than painting it), grown when a
+// larger one is needed up to 16M pixels; anything larger, or on another thread, gets its own.
+std::unique_ptr<TOffscreen>& ScratchHolder() {
+  static std::unique_ptr<TOffscreen> scratch;
+  return scratch;
+}
+
+TOffscreen* Scratch(int32_t W, int32_t H, std::unique_ptr<TOffscreen>& Own) {
+  constexpr int64_t kKept = int64_t{1} << 24;
+  if (IsUIThread() && int64_t{W} * H <= kKept) {
+    auto& scratch = ScratchHolder();
+    if (!scratch || scratch->Width() < W || scratch->Height() < H) {
+      const int32_t w = std::max(W, scratch ? scratch->Width() : 0), h = std::max(H, scratch ? scratch->Height() : 0);
+      scratch.reset();
+      if (int64_t{w} * h <= kKept) scratch = std::make_unique<TOffscreen>(w, h);
+      else scratch = std::make_unique<TOffscreen>(W, H);
+    }
+    return scratch->Valid() ? scratch.get() : nullptr;
+  }
+  Own = std::make_unique<TOffscreen>(W, H);
+  return Own->Valid() ? Own.get() : nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Band colours
@@ -111,9 +136,35 @@ void FillSolid(HDC DC, const TRect& R, TColorRef Color) {
 // The pixel value of a colour in a 32-bit surface (B, G, R, 0).
 uint32_t PixelOf(TColorRef c) { return uint32_t{GetBValue(c)} | uint32_t{GetGValue(c)} << 8 | uint32_t{GetRValue(c)} << 16; }
 
-// Diagonal bands straight into 32-bit rows. Band k of pixel (x, y) is
-// floor(u * (d div 2)) with u = x / W + (H - 1 - y) / H measured from the bottom-left corner
-// (bottom-right when Mirrored), d = trunc(sqrt(W^2 + H^2)) + 1 colour steps.
+// Pixels j = 0..Count-1 of band index floor((j * Step + Base) / WH), written forward or (Mirrored)
+// from the end backwards, one fill per band.
+void DiagonalSpans(uint32_t* Out, int64_t Count, int64_t Base, int64_t Step, int64_t WH, const std::vector<TBand>& Bands,
+                   bool Mirrored) {
+  int64_t x = 0;
+  const int64_t k0 = Base / WH;
+  auto b = std::upper_bound(Bands.begin(), Bands.end(), k0, [](int64_t k, const TBand& band) { return k < band.First; });
+  if (b != Bands.begin()) --b;
+  for (; b != Bands.end() && x < Count; ++b) {
+    // The band ends before the first pixel whose band index passes its last line.
+    const int64_t need = (int64_t{b->First} + b->Count) * WH - Base;
+    int64_t end = need <= 0 ? 0 : (need + Step - 1) / Step;
+    if (std::next(b) == Bands.end()) end = Count;
+    end = std::min(end, Count);
+    if (end <= x) continue;
+    const uint32_t px = PixelOf(b->Color);
+    if (Mirrored) std::fill(Out + (Count - end), Out + (Count - x), px);
+    else std::fill(Out + x, Out + end, px);
+    x = end;
+  }
+}
+
+// Diagonal bands straight into 32-bit rows. Band k of pixel (x, y) is floor(n * half / (W * H))
+// with n = x * H + (H - 1 - y) * W (x counted from the right when Mirrored) and half = d div 2,
+// d = trunc(sqrt(W^2 + H^2)) + 1 colour steps: u = n / (W * H) runs from 0 at the bottom-left
+// (bottom-right) corner to 2 at the opposite one.
+//
+// Writing n = (x + q) * H + r, a row is a window at q of the row of residue r; rows of one residue
+// are copies. With few residues (W and H share a large factor) each residue's row is made once.
 void RenderDiagonal(const TOffscreen& Target, int32_t W, int32_t H, bool Mirrored, TColor First, TColor Last,
                     uint8_t Steps) {
   const int64_t d = static_cast<int64_t>(std::sqrt(static_cast<double>(W) * W + static_cast<double>(H) * H)) + 1;
@@ -121,27 +172,26 @@ void RenderDiagonal(const TOffscreen& Target, int32_t W, int32_t H, bool Mirrore
   const std::vector<TBand> bands =
       MakeBands(First, Last, static_cast<int32_t>(d), static_cast<int32_t>(d), LeastBand(Steps, false));
   const int64_t wh = int64_t{W} * H, step = int64_t{H} * half;
-  for (int32_t y = 0; y < H; ++y) {
-    uint32_t* row = Target.Row(y);
-    const int64_t base = int64_t{H - 1 - y} * W * half;
-    int64_t x = 0;
-    // The first band this row reaches.
-    const int64_t k0 = base / wh;
-    auto b = std::upper_bound(bands.begin(), bands.end(), k0, [](int64_t k, const TBand& band) { return k < band.First; });
-    if (b != bands.begin()) --b;
-    for (; b != bands.end() && x < W; ++b) {
-      // The band ends before the first x whose band index passes its last line.
-      const int64_t next = int64_t{b->First} + b->Count;
-      const int64_t need = next * wh - base;
-      int64_t end = need <= 0 ? 0 : (need + step - 1) / step;
-      if (std::next(b) == bands.end()) end = W;
-      end = std::min<int64_t>(end, W);
-      if (end <= x) continue;
-      const uint32_t px = PixelOf(b->Color);
-      if (Mirrored) std::fill(row + (W - end), row + (W - x), px);
-      else std::fill(row + x, row + end, px);
-      x = end;
+  const int64_t residues = H / std::gcd(int64_t{W}, int64_t{H});
+  if (residues * 4 > H) {
+    for (int32_t y = 0; y < H; ++y)
+      DiagonalSpans(Target.Row(y), W, int64_t{H - 1 - y} * W * half, step, wh, bands, Mirrored);
+    return;
+  }
+  std::vector<std::pair<int64_t, int32_t>> rows;  // (residue, row)
+  rows.reserve(static_cast<size_t>(H));
+  for (int32_t y = 0; y < H; ++y) rows.emplace_back(int64_t{H - 1 - y} * W % H, y);
+  std::sort(rows.begin(), rows.end());
+  std::vector<uint32_t> master(static_cast<size_t>(2) * static_cast<size_t>(W));
+  int64_t current = -1;
+  for (const auto& [r, y] : rows) {
+    if (r != current) {
+      // Mirrored: the row of the residue backwards, so that windows are still copied forwards.
+      DiagonalSpans(master.data(), static_cast<int64_t>(master.size()), r * half, step, wh, bands, Mirrored);
+      current = r;
     }
+    const auto q = static_cast<size_t>(int64_t{H - 1 - y} * W / H);
+    std::copy_n(master.data() + (Mirrored ? static_cast<size_t>(W) - q : q), W, Target.Row(y));
   }
 }
 
@@ -210,6 +260,40 @@ bool MakeImageAndMask(TImageAndMask& M, TBitmap* Bitmap, const TRect& DestRect, 
   return true;
 }
 
+// The lines of a linear gradient as bands Thickness pixels across, from (X, Y): rows for
+// orHorizontal, columns for orVertical (see LinearGradientFill).
+void LinearBands(HDC DC, TOrientation Lines, int32_t X, int32_t Y, int32_t Thickness, int32_t Centre, int32_t Size,
+                 TColor StartColor, TColor StopColor, uint8_t Steps) {
+  if (Size <= 0) return;
+  const int32_t least = LeastBand(Steps, false);
+  // One solid brush whose colour changes per band: the DC's own (its selection comes back at
+  // the end).
+  HGDIOBJ brush = GetStockObject(DC_BRUSH);
+  HGDIOBJ oldBrush = SelectObject(DC, brush);
+  const COLORREF oldColor = SetDCBrushColor(DC, 0);
+  // Lines a..b-1 across the band.
+  auto paint = [=](int32_t a, int32_t b, TColorRef c) {
+    SetDCBrushColor(DC, c);
+    FillRect(DC, Lines == orHorizontal ? TRect(X, Y + a, X + Thickness, Y + b) : TRect(X + a, Y, X + b, Y + Thickness),
+             static_cast<HBRUSH>(brush));
+  };
+  // A pass over Count lines from line From towards line 0.
+  auto pass = [&](int32_t From, int32_t Count, TColor First, TColor Target) {
+    for (const TBand& band : MakeBands(First, Target, Count, Count, least))
+      paint(From - band.First - band.Count + 1, From - band.First + 1, band.Color);
+  };
+  if (Centre < 0 || Centre >= Size) {
+    pass(Size - 1, Size, StopColor, StartColor);
+  } else {
+    // From the centre (stop colour) towards line 0, then from the far end (start colour) back
+    // towards the centre; a pass of no lines is skipped.
+    pass(Centre, Centre + 1, StopColor, StartColor);
+    if (Size - Centre - 1 > 0) pass(Size - 1, Size - Centre - 1, StartColor, StopColor);
+  }
+  SetDCBrushColor(DC, oldColor);
+  SelectObject(DC, oldBrush);
+}
+
 }  // namespace
 
 void DrawTransparentBitmap(TCanvas* Canvas, TBitmap* Bitmap, const TRect& DestRect, const TRect& SourceRect,
@@ -268,27 +352,7 @@ void TileTransparentBitmap(TCanvas* Canvas, TBitmap* Bitmap, const TRect& Rect, 
 
 void LinearGradientFill(HDC DC, TOrientation Lines, int32_t Centre, int32_t Size, TColor StartColor, TColor StopColor,
                         uint8_t Steps) {
-  if (Size <= 0) return;
-  const int32_t least = LeastBand(Steps, false);
-  // Lines a..b-1 across the strip.
-  auto paint = [DC, Lines](int32_t a, int32_t b, TColorRef c) {
-    FillSolid(DC, Lines == orHorizontal ? TRect(0, a, 8, b) : TRect(a, 0, b, 8), c);
-  };
-  // A pass over Count lines starting at line From and going down (towards line 0) or up.
-  auto pass = [&](int32_t From, int32_t Count, bool Down, TColor First, TColor Target) {
-    for (const TBand& band : MakeBands(First, Target, Count, Count, least)) {
-      if (Down) paint(From - band.First - band.Count + 1, From - band.First + 1, band.Color);
-      else paint(From + band.First, From + band.First + band.Count, band.Color);
-    }
-  };
-  if (Centre < 0 || Centre >= Size) {
-    pass(Size - 1, Size, true, StopColor, StartColor);
-    return;
-  }
-  // From the centre (stop colour) towards line 0, then from the far end (start colour) back
-  // towards the centre; a pass of no lines is skipped.
-  pass(Centre, Centre + 1, true, StopColor, StartColor);
-  if (Size - Centre - 1 > 0) pass(Size - 1, Size - Centre - 1, true, StartColor, StopColor);
+  LinearBands(DC, Lines, 0, 0, 8, Centre, Size, StartColor, StopColor, Steps);
 }
 
 void BitFillBlit(HDC DC, int32_t X, int32_t Y, int32_t TotalW, int32_t TotalH, int32_t StripW, int32_t StripH,
@@ -358,27 +422,43 @@ void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection 
   const int64_t w64 = std::llabs(int64_t{Bounds.Right} - Bounds.Left), h64 = std::llabs(int64_t{Bounds.Bottom} - Bounds.Top);
   if (w64 == 0 || h64 == 0 || w64 > INT32_MAX / 4 || h64 > INT32_MAX / 4) return;
   const auto W = static_cast<int32_t>(w64), H = static_cast<int32_t>(h64);
-  TOffscreen off(W, H);
-  if (!off.Valid()) return;
-  HDC dc = off.DC();
+  HDC target = Canvas->Handle();
+  switch (Direction) {
+    case gdHorizontalEnd:
+    case gdHorizontalCenter:
+      // Whole rows and columns of one colour each: painted straight onto the canvas, whose picture
+      // reaches the screen only after the paint.
+      LinearBands(target, orHorizontal, Bounds.Left, Bounds.Top, W, Direction == gdHorizontalCenter ? H / 2 : -1, H,
+                  StartColor, StopColor, Steps);
+      return;
+    case gdVerticalEnd:
+    case gdVerticalCenter: {
+      // Columns: a strip of rows built once off screen, then copied down the rectangle.
+      const int32_t strip = std::min(H, 64);
+      std::unique_ptr<TOffscreen> own;
+      TOffscreen* off = Scratch(W, strip, own);
+      if (!off) return;
+      LinearBands(off->DC(), orVertical, 0, 0, 8, Direction == gdVerticalCenter ? W / 2 : -1, W, StartColor, StopColor,
+                  Steps);
+      BitFillBlit(off->DC(), 0, 0, W, strip, W, 8, SRCCOPY);
+      for (int32_t y = 0; y < H; y += strip)
+        BitBlt(target, Bounds.Left, Bounds.Top + y, W, std::min(strip, H - y), off->DC(), 0, 0, SRCCOPY);
+      return;
+    }
+    default:
+      break;
+  }
+  std::unique_ptr<TOffscreen> own;
+  TOffscreen* off = Scratch(W, H, own);
+  if (!off) return;
+  HDC dc = off->DC();
   const TColorRef start = static_cast<TColorRef>(ColorToRGB(StartColor)), stop = static_cast<TColorRef>(ColorToRGB(StopColor));
   switch (Direction) {
     case gdDiagonalUp:
     case gdDiagonalDown:
       if (start == stop) FillSolid(dc, TRect(0, 0, W, H), start);
-      else if (Direction == gdDiagonalUp) RenderDiagonal(off, W, H, false, StartColor, StopColor, Steps);
-      else RenderDiagonal(off, W, H, true, StopColor, StartColor, Steps);
-      break;
-    case gdHorizontalEnd:
-    case gdHorizontalCenter:
-      LinearGradientFill(dc, orHorizontal, Direction == gdHorizontalCenter ? H / 2 : -1, H, StartColor, StopColor,
-                         Steps);
-      BitFillBlit(dc, 0, 0, W, H, 8, H, SRCCOPY);
-      break;
-    case gdVerticalEnd:
-    case gdVerticalCenter:
-      LinearGradientFill(dc, orVertical, Direction == gdVerticalCenter ? W / 2 : -1, W, StartColor, StopColor, Steps);
-      BitFillBlit(dc, 0, 0, W, H, W, 8, SRCCOPY);
+      else if (Direction == gdDiagonalUp) RenderDiagonal(*off, W, H, false, StartColor, StopColor, Steps);
+      else RenderDiagonal(*off, W, H, true, StopColor, StartColor, Steps);
       break;
     default: {
       const int32_t xOffset = Direction == gdHorizontalBox || Direction == gdBigSquareBox ? W >> 2 : 0;
@@ -388,8 +468,10 @@ void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection 
       break;
     }
   }
-  BitBlt(Canvas->Handle(), Bounds.Left, Bounds.Top, W, H, dc, 0, 0, SRCCOPY);
+  BitBlt(target, Bounds.Left, Bounds.Top, W, H, dc, 0, 0, SRCCOPY);
 }
+
+void ReleaseGradientScratch() { ScratchHolder().reset(); }
 
 // ---------------------------------------------------------------------------------------------
 // The parent's background

@@ -2,10 +2,11 @@
 // (placed, stretched or tiled), the ten-direction band gradient, and the parent's image painted
 // under a transparent child.
 //
-// Gradients are built off screen in a bitmap of the target's size and drawn in one piece. Band
-// colours run on 16.16 fixed-point accumulators per channel; lines of equal colour form one band
-// painted with one brush. Steps (1..255; every caller passes 1) sets the least number of lines
-// of a band.
+// Band colours run on 16.16 fixed-point accumulators per channel; lines of equal colour form one
+// band painted with one brush. Steps (1..255; every caller passes 1) sets the least number of lines
+// of a band. The end and centre directions paint whole rows or columns straight onto the canvas
+// (a window's picture reaches the screen only after its paint); the diagonal and box directions
+// are built off screen and drawn in one piece.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,8 @@ void TileTransparentBitmap(TCanvas* Canvas, TBitmap* Bitmap, const TRect& Rect, 
 // Fills Bounds with a gradient from StartColor to StopColor; nothing when it is 0 wide or high.
 void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection Direction, TColor StartColor,
                        TColor StopColor, uint8_t Steps);
+// Frees the off-screen bitmap the gradients keep between calls (the controls' shut-down does).
+void ReleaseGradientScratch();
 
 // Paints the parent's background and content on DC under the control (DC in the control's
 // coordinates); with InvalidateParent, a parent that is neither a custom control nor a form is

@@ -103,6 +103,25 @@ TEST(CvGradients, DiagonalBandsAreStraight) {
     }
 }
 
+// Sizes without a large common factor are rendered row by row: the same corners and order.
+TEST(CvGradients, DiagonalOfCoprimeSizes) {
+  const int W = 41, H = 29;
+  TestSurface up(W, H), down(W, H);
+  PaintGradientRect(up.Canvas(), TRect(0, 0, W, H), gdDiagonalUp, clWhite, clBlack, 1);
+  PaintGradientRect(down.Canvas(), TRect(0, 0, W, H), gdDiagonalDown, clWhite, clBlack, 1);
+  EXPECT_EQ(up.At(0, H - 1), Rgb(clWhite));
+  EXPECT_LE(Grey(up.At(W - 1, 0)), 16);
+  EXPECT_EQ(down.At(W - 1, H - 1), Rgb(clBlack));
+  EXPECT_GE(Grey(down.At(0, 0)), 239);
+  for (int y = 1; y < H; ++y)
+    for (int x = 0; x + 1 < W; ++x) {
+      ASSERT_LE(Grey(up.At(x + 1, y)), Grey(up.At(x, y)));
+      ASSERT_LE(Grey(up.At(x, y - 1)), Grey(up.At(x, y)));
+      ASSERT_LE(Grey(down.At(x + 1, y)), Grey(down.At(x, y)));
+      ASSERT_LE(Grey(down.At(x, y)), Grey(down.At(x, y - 1)));
+    }
+}
+
 TEST(CvGradients, BoxesAreSymmetric) {
   for (TGradientDirection d : {gdHorizontalBox, gdVerticalBox, gdSquareBox, gdBigSquareBox})
     for (TSize size : {TSize(30, 20), TSize(31, 21)}) {
