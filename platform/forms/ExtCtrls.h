@@ -1,4 +1,4 @@
-// Windowless controls of the extended set: the image and the bevel.
+// Controls of the extended set: the image, the bevel and the panel.
 #pragma once
 
 #include <cstdint>
@@ -74,5 +74,45 @@ class TBevel : public TGraphicControl {
   TBevelStyle style_ = bsLowered;
 };
 
-// Registers the image and the bevel with the form loader (FormsStartup calls it).
+// ---------------------------------------------------------------------------------------------
+// TPanel: a container window in the face colour with an outer and an inner bevel (each
+// BevelWidth wide) and its caption drawn in the middle. The bevels are inside the client area;
+// controls aligned in the panel keep clear of them.
+class TCustomPanel : public TCustomControl {
+  PX_CLASS(TCustomPanel)
+ public:
+  explicit TCustomPanel(TComponent* AOwner);
+  ~TCustomPanel() override;
+
+  // The caption's horizontal place (it is always centred vertically).
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TBevelCut BevelInner() const { return bevel_inner_; }
+  void SetBevelInner(TBevelCut Value);
+  TBevelCut BevelOuter() const { return bevel_outer_; }
+  void SetBevelOuter(TBevelCut Value);
+  int32_t BevelWidth() const { return bevel_width_; }
+  // Values below 1 are taken as 1.
+  void SetBevelWidth(int32_t Value);
+
+ protected:
+  void Paint() override;
+  void AdjustClientRect(TRect& Rect) override;
+
+ private:
+  void BevelsChanged();
+
+  TAlignment alignment_ = taCenter;
+  TBevelCut bevel_inner_ = bvNone;
+  TBevelCut bevel_outer_ = bvRaised;
+  int32_t bevel_width_ = 1;
+};
+
+class TPanel : public TCustomPanel {
+  PX_CLASS(TPanel)
+ public:
+  explicit TPanel(TComponent* AOwner) : TCustomPanel(AOwner) {}
+};
+
+// Registers the image, the bevel and the panel with the form loader (FormsStartup calls it).
 void ExtCtrlsRegisterClasses();
