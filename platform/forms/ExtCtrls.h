@@ -75,5 +75,12 @@ class TBevel : public TGraphicControl {
   TBevelStyle style_ = bsLowered;
 };
 
-// Registers the image and the bevel with the form loader (FormsStartup calls it).
+// TPanel: the panel as forms place it (TCustomPanel is in ExtCtrls_panel.h).
+class TPanel : public TCustomPanel {
+  PX_CLASS(TPanel)
+ public:
+  explicit TPanel(TComponent* AOwner) : TCustomPanel(AOwner) {}
+};
+
+// Registers the image, the bevel and the panel with the form loader (FormsStartup calls it).
 void ExtCtrlsRegisterClasses();

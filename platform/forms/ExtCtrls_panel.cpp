@@ -159,3 +159,4 @@ void TCustomPanel::WMWindowPosChanged(TWMWindowPosMsg& Message) {
   }
   TCustomControl::WMWindowPosChanged(Message);
 }
+PX_CLASS_INFO(TPanel, TCustomPanel)

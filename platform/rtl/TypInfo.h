@@ -424,6 +424,14 @@ class TPropertyBuilder {
       p_.Stored = [fn](TObject* o) { return static_cast<bool>(std::invoke(fn, Target(o))); };
       return *this;
     }
+    // A callable taking the object (without this overload a lambda would convert to bool).
+    template <class F>
+      requires(!std::is_member_function_pointer_v<F> && !std::is_same_v<F, bool> &&
+               std::is_invocable_r_v<bool, F&, C*>)
+    TPropRef& Stored(F fn) {
+      p_.Stored = [fn](TObject* o) mutable { return static_cast<bool>(fn(Target(o))); };
+      return *this;
+    }
 
    private:
     TPropInfo& p_;
