@@ -105,6 +105,8 @@ void TCustomPanel::Paint() {
   TRect r = ClientRect();
   auto bevel = [&](TBevelCut Cut) {
     if (Cut == bvNone) return;
+    // A spacing bevel is a band of the panel's own colour.
+    if (Cut == bvSpace) return Frame3D(canvas, r, Color(), Color(), bevel_width_);
     const bool raised = Cut == bvRaised;
     Frame3D(canvas, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight, bevel_width_);
   };
