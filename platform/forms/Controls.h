@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/ActnList.h"
 #include "platform/forms/Messages.h"
 #include "platform/forms/WinUser.h"
 #include "platform/gdi/Graphics.h"
@@ -33,7 +34,12 @@ class TWinControl;
 class TCustomForm;
 class TPopupMenu;
 class TMainMenu;
+class TControlActionLink;
 struct TWindowData;  // a window's platform side (Forms_window.cpp)
+
+// The class library's controls draw their window's frames in the new style (no Windows 3.1
+// look).
+inline constexpr bool NewStyleControls = true;
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations and sets
@@ -180,6 +186,51 @@ class TControlCanvas : public TCanvas {
 };
 // Releases the DCs of every control canvas (the window system calls it after each message).
 void FreeDeviceContexts();
+
+// ---------------------------------------------------------------------------------------------
+// Action links of controls
+
+// A class of control action link: Create makes a link for a client (AssignClient may refuse it).
+struct TControlActionLinkClass {
+  std::unique_ptr<TControlActionLink> (*Create)(TObject* Client) = nullptr;
+};
+template <class L>
+TControlActionLinkClass ActionLinkClassOf() {
+  return {[](TObject* Client) -> std::unique_ptr<TControlActionLink> {
+    auto link = std::make_unique<L>();
+    link->AssignClient(Client);
+    return link;
+  }};
+}
+
+// The link of a control to its action: caption, enabled state, hint, visibility and OnClick
+// follow the action while the control still shows the action's values.
+class TControlActionLink : public TActionLink {
+ public:
+  // EInvalidCast "Invalid class typecast" unless AClient is a TControl.
+  void AssignClient(TObject* AClient) override;
+  TControl* Client() const { return client_; }
+
+  bool IsCaptionLinked() override;
+  bool IsEnabledLinked() override;
+  bool IsHintLinked() override;
+  bool IsVisibleLinked() override;
+  bool IsOnExecuteLinked() override;
+  void SetCaption(const std::string& Value) override;
+  void SetEnabled(bool Value) override;
+  void SetHint(const std::string& Value) override;
+  void SetVisible(bool Value) override;
+  void SetOnExecute(const TNotifyEvent& Value) override;
+
+ protected:
+  TControl* client_ = nullptr;
+};
+
+// The same for windows (EInvalidCast unless the client is a TWinControl).
+class TWinControlActionLink : public TControlActionLink {
+ public:
+  void AssignClient(TObject* AClient) override;
+};
 
 // ---------------------------------------------------------------------------------------------
 // TControl
@@ -336,14 +387,29 @@ class TControl : public TComponent {
   // The control's own scaling (M / D) of bounds and font, as a form's Scaled does.
   void ScaleBy(int32_t M, int32_t D) { ChangeScale(M, D); }
 
+  // ---- Actions
+  // The action the control follows (nullptr: none). Setting makes a link of the class
+  // GetActionLinkClass gives and takes the action's values (while loading, only into
+  // properties that still have their defaults).
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* Value);
+  TControlActionLink* ActionLink() const { return action_link_.get(); }
+  // Lets the action update itself (the application calls it at idle time).
+  virtual void InitiateAction();
+
  protected:
   friend class TWinControl;
   friend class TCustomForm;
   friend class TControlCanvas;
   friend struct TWindowData;
 
+  // OnClick, or the action when OnClick is not set or is the action's own OnExecute.
   virtual void Click();
   virtual void DblClick();
+  // The action (Sender) changed: the control takes its caption, enabled state, hint, visibility
+  // and OnExecute; with CheckDefaults only those it still has at their defaults.
+  virtual void ActionChange(TObject* Sender, bool CheckDefaults);
+  virtual TControlActionLinkClass GetActionLinkClass();
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseMove(TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
@@ -416,6 +482,10 @@ class TControl : public TComponent {
   virtual void CMMouseWheel(TCMMouseWheel& Message);
   virtual void CMSysColorChange(TWMNoParams& Message);
   virtual void CMCursorChanged(TWMNoParams& Message);
+  // CM_ACTIONEXECUTE / CM_ACTIONUPDATE (LParam the action): Result 1 when ExecuteAction /
+  // UpdateAction took it.
+  virtual void CMActionExecute(TMessage& Message);
+  virtual void CMActionUpdate(TMessage& Message);
 
   int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   TControlStyle control_style_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
@@ -425,6 +495,7 @@ class TControl : public TComponent {
   void DoMouseDown(TWMMouse& Message, TMouseButton Button, TShiftState Shift);
   void DoMouseUp(TWMMouse& Message, TMouseButton Button);
   void FontChangedHandler(TObject* Sender) { FontChanged(Sender); }
+  void DoActionChange(TObject* Sender);
   void ConstraintsChanged(TObject* Sender);
   // Sets one of the ParentXxx flags; a change on a parented control that is not being read sends
   // Msg, which takes the parent's value over.
@@ -454,6 +525,7 @@ class TControl : public TComponent {
   bool auto_size_ = false;
   std::unique_ptr<TSizeConstraints> constraints_;
   bool updating_font_ = false;
+  std::unique_ptr<TControlActionLink> action_link_;
 
   TNotifyEvent on_click_, on_dbl_click_, on_resize_;
   TMouseEvent on_mouse_down_, on_mouse_up_;
@@ -681,6 +753,9 @@ class TWinControl : public TControl {
   void CMSysColorChange(TWMNoParams& Message) override;
   virtual void CMControlChange(TCMControlChange& Message);
   virtual void CMInvalidate(TWMNoParams& Message);
+  // The window itself first, then its children (depth first) until one takes the action.
+  void CMActionExecute(TMessage& Message) override;
+  void CMActionUpdate(TMessage& Message) override;
   virtual void CNKeyDown(TWMKey& Message);
   virtual void CNKeyUp(TWMKey& Message);
   virtual void CNChar(TWMKey& Message);

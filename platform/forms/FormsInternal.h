@@ -181,6 +181,8 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
 void UpdateMouseControl(TPoint ScreenPos, bool Inside);
 // Forgets a control that is going away (mouse control, capture control, hint control).
 void ForgetControl(TControl* Control);
+// A press or a key cancels the hint; the next hint waits for the mouse to move.
+void CancelHintForInput();
 
 // ---- Painting and DCs
 HDC GetWindowDCInternal(HWND wnd, bool Client);

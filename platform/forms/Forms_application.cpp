@@ -63,6 +63,7 @@ void FormsStartup() {
   ExtCtrlsRegisterClasses();
   MaskRegisterClasses();
   RegisterDialogClasses();
+  ActnListRegisterClasses();
   TheScreen() = std::make_unique<TScreen>(nullptr);
   TheApplication() = std::make_unique<TApplication>(nullptr);
   g_started = true;
@@ -93,6 +94,8 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TApplication::~TApplication() {
+  hint_window_.reset();
+  if (hint_timer_window_) DeallocateHWnd(hint_timer_window_);
   // The forms' OnDestroy runs while each form is whole, last created first.
   for (int i = ComponentCount() - 1; i >= 0; --i)
     if (auto* form = dynamic_cast<TCustomForm*>(Components(i))) form->BeforeDestruction();
@@ -132,6 +135,7 @@ void TApplication::HandleMessage() {
   bool done = true;
   try {
     if (on_idle_) on_idle_(this, done);
+    DoActionIdle();
   } catch (...) {
     HandleException(this, std::current_exception());
   }
@@ -141,6 +145,7 @@ void TApplication::HandleMessage() {
 void TApplication::Idle() {
   bool done = true;
   if (on_idle_) on_idle_(this, done);
+  DoActionIdle();
 }
 
 void TApplication::Terminate() {
@@ -190,49 +195,6 @@ void TApplication::ShowException(const Exception& E) {
   if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
   if (Reporter()) Reporter()(title_, msg);
   else ShowExceptionBox(title_, msg);
-}
-
-void TApplication::SetHint(const std::string& Value) {
-  if (hint_ == Value) return;
-  hint_ = Value;
-  if (on_hint_) on_hint_(this);
-}
-
-void TApplication::CancelHint() {
-  hint_control_ = nullptr;
-}
-
-void TApplication::ActivateHint(TPoint CursorPos) {
-  TControl* c = FindDragTarget(CursorPos, true);
-  hint_control_ = nullptr;
-  if (!c || !show_hint_) return;
-  // The control and its parents decide whether the hint shows.
-  TControl* source = c;
-  while (source && source->Hint().empty()) source = source->Parent();
-  if (!source || !c->ShowHint()) return;
-  THintInfo info;
-  info.HintControl = c;
-  info.HintPos = CursorPos;
-  info.HintColor = hint_color_;
-  info.CursorPos = c->ScreenToClient(CursorPos);
-  info.CursorRect = c->ClientRect();
-  info.HideTimeout = hint_hide_pause_;
-  info.HintStr = GetShortHint(source->Hint());
-  bool canShow = c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
-  if (canShow && on_show_hint_) on_show_hint_(info.HintStr, canShow, info);
-  if (canShow && !info.HintStr.empty()) hint_control_ = c;
-}
-
-void TApplication::DoMouseIdle(TControl* Control) {
-  if (GetCaptureControl()) {
-    SetHint("");
-    return;
-  }
-  // The hint of the control, or of the nearest parent that has one.
-  TControl* c = Control;
-  while (c && c->Hint().empty()) c = c->Parent();
-  SetHint(c ? GetLongHint(c->Hint()) : "");
-  if (hint_control_ && hint_control_ != Control) CancelHint();
 }
 
 // ---------------------------------------------------------------------------------------------

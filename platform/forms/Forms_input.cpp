@@ -207,6 +207,7 @@ void HandleMouseInput(HWND, TMouseAction Action, TMouseButton Button, TPoint Scr
   if (Action == TMouseAction::Press || Action == TMouseAction::DoubleClick) {
     SetKeyDown(ButtonKey(Button), true);
     g_alt_alone = false;
+    CancelHintForInput();
   }
   if (Action == TMouseAction::Release) SetKeyDown(ButtonKey(Button), false);
   if (SizingMouse(Action, ScreenPos) || ScrollTrackingMouse(Action, ScreenPos)) return;
@@ -275,6 +276,7 @@ void HandleWheelInput(HWND, int32_t Delta, bool Horizontal, TPoint ScreenPos) {
 
 void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const std::u16string& Text, bool AutoRepeat) {
   if (!VK) return;
+  if (Down) CancelHintForInput();
   const bool wasDown = GetKeyState(VK) < 0;
   SetKeyDown(VK, Down);
   if (Down && IsAltKey(VK)) {

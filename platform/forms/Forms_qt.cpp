@@ -452,6 +452,7 @@ std::unique_ptr<TNativeWindow> CreateNativeWindow(TWindowData* W) {
       fixed = !(W->Style & WS_THICKFRAME);
     }
     if (W->ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+    if (W->ExStyle & WS_EX_TRANSPARENT) flags |= Qt::WindowTransparentForInput;
     widget = new WindowWidget(W->Handle, nullptr, flags);  // owned by the QtNativeWindow below
     widget->setWindowTitle(QString::fromStdString(W->Text));
     if (WindowWidget* owner = WidgetOf(W->Owner)) {

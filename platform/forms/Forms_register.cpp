@@ -122,6 +122,7 @@ PX_CLASS_INFO(TControl, TComponent, [](TPropertyBuilder<TControl>& b) {
   b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
   b.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint).Default(true);
   b.Object<TComponent>("PopupMenu", &TControl::PopupMenuComponent, &TControl::SetPopupMenuComponent);
+  b.Object<TBasicAction>("Action", &TControl::Action, &TControl::SetAction);
   b.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint).Stored([](TControl* c) {
     return !c->ParentShowHint();
   });

@@ -812,7 +812,8 @@ HWND WindowFromPoint(TPoint pt) {
   // Later-created and owned windows (pop-ups) lie above: search from the end.
   for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
     TWindowData* w = WindowData(*it);
-    if (!w || !w->Visible() || w->Minimized) continue;
+    // Windows the mouse passes through (hints, drag outlines) are never found.
+    if (!w || !w->Visible() || w->Minimized || (w->ExStyle & WS_EX_TRANSPARENT)) continue;
     TPoint o = SurfaceScreenOrigin(w);
     const int32_t sw = w->Surface && w->Surface->Full ? w->Surface->Full->Width() : 0;
     const int32_t sh = w->Surface && w->Surface->Full ? w->Surface->Full->Height() : 0;

@@ -257,9 +257,9 @@ class TCanvas : public TPersistent {
   TCanvas();
   ~TCanvas() override;
 
-  // The device context drawn on. A plain canvas is given one (any HDC; not owned); a bitmap's
-  // canvas makes its own. Drawing without one raises EInvalidOperation "Canvas does not allow
-  // drawing".
+  // The device context drawn on, with the canvas's font, pen and brush selected into it. A plain
+  // canvas is given one (any HDC; not owned); a bitmap's canvas makes its own. Drawing without
+  // one raises EInvalidOperation "Canvas does not allow drawing".
   HDC Handle();
   void SetHandle(HDC Value);
   bool HandleAllocated() const { return handle_ != nullptr; }
