@@ -49,6 +49,12 @@ void TControl::WndProc(TMessage& Message) {
           break;
       }
     }
+    if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && drag_mode_ == dmAutomatic &&
+        !ComponentState().Contains(csDesigning)) {
+      // The press starts a drag and goes no further.
+      BeginAutoDrag();
+      return;
+    }
     if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) control_state_ += csLButtonDown;
     else if (Message.Msg == WM_LBUTTONUP) control_state_ -= csLButtonDown;
   }
@@ -87,6 +93,7 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_MOUSEWHEEL: CallHandler<TCMMouseWheel>(Message, this, &TControl::CMMouseWheel); break;
     case CM_SYSCOLORCHANGE: CallHandler<TWMNoParams>(Message, this, &TControl::CMSysColorChange); break;
     case CM_CURSORCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMCursorChanged); break;
+    case CM_DRAG: CallHandler<TCMDrag>(Message, this, &TControl::CMDrag); break;
     case CM_ACTIONEXECUTE: CMActionExecute(Message); break;
     case CM_ACTIONUPDATE: CMActionUpdate(Message); break;
     default: DefaultHandler(Message); break;

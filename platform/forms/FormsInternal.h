@@ -183,6 +183,10 @@ void UpdateMouseControl(TPoint ScreenPos, bool Inside);
 void ForgetControl(TControl* Control);
 // A press or a key cancels the hint; the next hint waits for the mouse to move.
 void CancelHintForInput();
+// A key while a drag runs: true when the drag took it (Escape cancels the drag).
+bool DragKeyInput(bool Down, uint16_t VK);
+// A control goes away: the drag forgets it (a dragged control's drag ends silently).
+void DragControlGone(TControl* Control);
 
 // ---- Painting and DCs
 HDC GetWindowDCInternal(HWND wnd, bool Client);

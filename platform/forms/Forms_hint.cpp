@@ -212,8 +212,10 @@ void TApplication::ActivateHint(TPoint CursorPos) {
 }
 
 void TApplication::DoMouseIdle(TControl* Control) {
-  if (GetCaptureControl()) {
+  // No hints while something holds the mouse (a pressed control, a drag, a menu).
+  if (GetCapture()) {
     SetHint("");
+    if (hint_control_) CancelHint();
     return;
   }
   TControl* source = HintSource(Control);

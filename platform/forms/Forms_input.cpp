@@ -176,6 +176,7 @@ void UpdateMouseControl(TPoint ScreenPos, bool Inside) {
 }
 
 void ForgetControl(TControl* Control) {
+  DragControlGone(Control);
   if (g_mouse_control == Control) g_mouse_control = nullptr;
   if (g_capture_control == Control) g_capture_control = nullptr;
 }
@@ -279,6 +280,7 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
   if (Down) CancelHintForInput();
   const bool wasDown = GetKeyState(VK) < 0;
   SetKeyDown(VK, Down);
+  if (DragKeyInput(Down, VK)) return;
   if (Down && IsAltKey(VK)) {
     if (!wasDown && !AutoRepeat) g_alt_alone = true;
   } else if (Down) {
