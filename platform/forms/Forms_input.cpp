@@ -176,6 +176,7 @@ void UpdateMouseControl(TPoint ScreenPos, bool Inside) {
 }
 
 void ForgetControl(TControl* Control) {
+  DragControlGone(Control);
   if (g_mouse_control == Control) g_mouse_control = nullptr;
   if (g_capture_control == Control) g_capture_control = nullptr;
 }
@@ -207,6 +208,7 @@ void HandleMouseInput(HWND, TMouseAction Action, TMouseButton Button, TPoint Scr
   if (Action == TMouseAction::Press || Action == TMouseAction::DoubleClick) {
     SetKeyDown(ButtonKey(Button), true);
     g_alt_alone = false;
+    CancelHintForInput();
   }
   if (Action == TMouseAction::Release) SetKeyDown(ButtonKey(Button), false);
   if (SizingMouse(Action, ScreenPos) || ScrollTrackingMouse(Action, ScreenPos)) return;
@@ -275,8 +277,10 @@ void HandleWheelInput(HWND, int32_t Delta, bool Horizontal, TPoint ScreenPos) {
 
 void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const std::u16string& Text, bool AutoRepeat) {
   if (!VK) return;
+  if (Down) CancelHintForInput();
   const bool wasDown = GetKeyState(VK) < 0;
   SetKeyDown(VK, Down);
+  if (DragKeyInput(Down, VK)) return;
   if (Down && IsAltKey(VK)) {
     if (!wasDown && !AutoRepeat) g_alt_alone = true;
   } else if (Down) {
