@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -184,38 +185,65 @@ const TCcittTables& Tables() {
 class TBitSource {
  public:
   TBitSource(const uint8_t* Data, int64_t DataLen, int64_t BitPos, int32_t FillOrder)
-      : data_(Data), len_(Data ? std::max<int64_t>(DataLen, 0) : 0), pos_(std::max<int64_t>(BitPos, 0)),
-        reversed_(FillOrder == 2) {}
-  int64_t Pos() const { return pos_; }
-  void SetPos(int64_t Pos) { pos_ = Pos; }
-  void Skip(int32_t N) { pos_ += N; }
-  bool Inside() const { return pos_ < len_ * 8; }
+      : data_(Data), len_(Data ? std::max<int64_t>(DataLen, 0) : 0), reversed_(FillOrder == 2) {
+    SetPos(std::max<int64_t>(BitPos, 0));
+  }
+  int64_t Pos() const { return next_ * 8 - bits_; }
+  void SetPos(int64_t Pos) {
+    next_ = Pos >> 3;
+    word_ = 0;
+    bits_ = 0;
+    Fill();
+    Skip(int32_t(Pos & 7));
+  }
+  bool Inside() const { return Pos() < len_ * 8; }
   // The next 32 bits.
-  uint32_t Peek() const {
-    const int64_t byte = pos_ >> 3;
-    uint64_t v = 0;
-    if (!reversed_ && byte + 8 <= len_) {
-      std::memcpy(&v, data_ + byte, 8);
-      v = __builtin_bswap64(v);
-    } else {
-      for (int64_t i = 0; i < 5; ++i) {
-        const uint8_t b = byte + i < len_ ? data_[byte + i] : 0;
-        v |= uint64_t(reversed_ ? ReverseBits(b) : b) << (56 - 8 * i);
-      }
-    }
-    return uint32_t((v << (pos_ & 7)) >> 32);
+  uint32_t Peek() {
+    if (bits_ < 32) Fill();
+    return uint32_t(word_ >> 32);
+  }
+  // N (at most 32) bits read.
+  void Skip(int32_t N) {
+    if (bits_ < N) Fill();
+    word_ <<= N;
+    bits_ -= N;
   }
   int32_t Bit() {
     const int32_t b = int32_t(Peek() >> 31);
-    ++pos_;
+    Skip(1);
     return b;
   }
 
  private:
+  // Whole bytes into the word below the bits it holds, while they fit.
+  void Fill() {
+    if (!reversed_ && next_ + 8 <= len_) {
+      uint64_t v;
+      std::memcpy(&v, data_ + next_, 8);
+      v = __builtin_bswap64(v);
+      // Bits of a byte past the whole ones may come along: they are the data's own, at their
+      // places, and the next fill puts the same there.
+      const int32_t take = (64 - bits_) >> 3;
+      word_ |= v >> bits_;
+      next_ += take;
+      bits_ += take * 8;
+      return;
+    }
+    while (bits_ <= 56) {
+      uint8_t b = next_ >= 0 && next_ < len_ ? data_[next_] : 0;
+      if (reversed_) b = ReverseBits(b);
+      word_ |= uint64_t(b) << (56 - bits_);
+      ++next_;
+      bits_ += 8;
+    }
+  }
+
   const uint8_t* data_;
   int64_t len_;
-  int64_t pos_;
   bool reversed_;
+  int64_t next_ = 0;   // the next byte to load
+  uint64_t word_ = 0;  // the bits loaded, first at the most significant
+  int32_t bits_ = 0;
 };
 
 // The code-table row and length of the Colour's code in the 32 bits Window.
@@ -274,17 +302,69 @@ void ClearRange(uint8_t* Row, int32_t Width, int64_t From, int64_t To) {
   Row[last] &= uint8_t(~tail);
 }
 
-// b1 and b2 of the reference row for a0 and its colour: from a0 (before the row: the imaginary
-// white pixel) the next pixel of a0's colour, then the next of the other colour (b1), then the
-// next of a0's colour again (b2). BlackBit is the bit value of black pixels in the row.
-void RefChanges(const uint8_t* Ref, int32_t Width, int64_t A0, int32_t Colour, int32_t BlackBit, int32_t& B1,
-                int32_t& B2) {
-  const int32_t own = Colour == kBlack ? BlackBit : 1 - BlackBit;
-  const auto from = int32_t(std::clamp<int64_t>(A0, 0, Width));
-  const int32_t start = A0 < 0 && Colour == kWhite ? 0 : FindBit(Ref, Width, from, own);
-  B1 = FindBit(Ref, Width, start, 1 - own);
-  B2 = FindBit(Ref, Width, B1, own);
+// The changing pixels of a row (where its colour differs from the pixel before; before the
+// first pixel stands an imaginary white one) into List: even entries turn black, odd ones white,
+// and three entries past the last stand beyond every pixel. BlackBit is the bit value of black
+// pixels in the row.
+void BuildChanges(const uint8_t* Row, int32_t Width, int32_t BlackBit, std::vector<int32_t>& List) {
+  List.clear();
+  // 64 pixels at a time: a set bit of w xor (w shifted by one pixel) marks a change.
+  const int32_t bytes = (Width + 7) >> 3;
+  uint64_t before = uint64_t(1 - BlackBit);  // the imaginary white pixel
+  for (int32_t i = 0; i < bytes; i += 8) {
+    uint64_t w = 0;
+    if (i + 8 <= bytes) {
+      std::memcpy(&w, Row + i, 8);
+      w = __builtin_bswap64(w);
+    } else {
+      for (int32_t k = i; k < bytes; ++k) w |= uint64_t(Row[k]) << (56 - 8 * (k - i));
+    }
+    uint64_t t = w ^ (w >> 1 | before << 63);
+    before = w & 1;
+    const int32_t left = Width - i * 8;  // pixels of the row in this word
+    if (left < 64) t &= ~uint64_t{0} << (64 - left);
+    while (t) {
+      const int32_t z = __builtin_clzll(t);
+      List.push_back(i * 8 + z);
+      t &= ~(uint64_t{1} << (63 - z));
+    }
+  }
+  List.insert(List.end(), 3, INT32_MAX);
 }
+
+// A walk along a row's changes for a0 moving (mostly) to the right.
+class TChangeCursor {
+ public:
+  TChangeCursor(const std::vector<int32_t>& List, int32_t Width) : list_(List.data()), width_(Width) {}
+  // The first change after A0 (Width when there is none); Second receives the one after it.
+  int32_t After(int64_t A0, int32_t& Second) {
+    Seek(A0);
+    return Pick(at_, Second);
+  }
+  // b1 and b2 for a0 and its colour: the first change after a0 to the other colour, and the
+  // change after that.
+  void B1B2(int64_t A0, int32_t Colour, int32_t& B1, int32_t& B2) {
+    Seek(A0);
+    size_t i = at_;
+    // Changes to white (odd entries) are wanted on a black a0.
+    if ((i & 1) != size_t(Colour == kBlack)) ++i;
+    B1 = Pick(i, B2);
+  }
+
+ private:
+  void Seek(int64_t A0) {
+    const auto a = int32_t(std::min<int64_t>(A0, width_));
+    while (at_ > 0 && list_[at_ - 1] > a) --at_;
+    while (list_[at_] <= a) ++at_;
+  }
+  int32_t Pick(size_t I, int32_t& Second) const {
+    Second = std::min(list_[I + 1], width_);
+    return std::min(list_[I], width_);
+  }
+  const int32_t* list_;
+  int32_t width_;
+  size_t at_ = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Decoding
@@ -341,8 +421,55 @@ int64_t DecodeMH(const TCcittTables& T, uint8_t* Row, int32_t Width, TBitSource&
   return In.Pos();
 }
 
+// The changes of the last row decoded on this thread, kept with a copy of it: rows decoded one
+// after the other find their reference row's changes here instead of scanning it again.
+struct TLastRow {
+  int32_t Width = -1;
+  std::vector<uint8_t> Pixels;
+  std::vector<int32_t> Changes;
+  std::vector<int32_t> Next;  // the changes of the row being decoded, as its codes give them
+};
+
+TLastRow& LastRow() {
+  thread_local TLastRow last;
+  return last;
+}
+
+// The changes the codes gave (Next) become the last row's when they describe Row: increasing
+// positions inside the row once changes at one place that cancel out are dropped.
+void KeepLastRow(TLastRow& Last, const uint8_t* Row, int32_t Width, bool Usable) {
+  Last.Width = -1;
+  if (!Usable) return;
+  std::vector<int32_t>& list = Last.Next;
+  size_t n = 0;
+  for (const int32_t p : list) {
+    if (p >= Width) break;
+    if (n > 0 && list[n - 1] == p) {
+      --n;
+      continue;
+    }
+    if (n > 0 && list[n - 1] > p) return;
+    list[n++] = p;
+  }
+  list.resize(n);
+  list.insert(list.end(), 3, INT32_MAX);
+  Last.Changes.swap(list);
+  Last.Pixels.assign(Row, Row + (Width + 7) / 8);
+  Last.Width = Width;
+}
+
 int64_t Decode2D(const TCcittTables& T, uint8_t* Row, int32_t Width, uint8_t* Ref, TBitSource& In, bool FillBits) {
   FillWhite(Row, Width);
+  const size_t bytes = size_t(Width + 7) / 8;
+  TLastRow& last = LastRow();
+  if (last.Width != Width || std::memcmp(last.Pixels.data(), Ref, bytes) != 0) {
+    BuildChanges(Ref, Width, 0, last.Changes);
+    last.Width = -1;
+  }
+  TChangeCursor changes(last.Changes, Width);
+  std::vector<int32_t>& next = last.Next;
+  next.clear();
+  bool usable = true;
   int64_t a0 = -1;
   int32_t colour = kWhite;
   bool first = true;
@@ -362,9 +489,21 @@ int64_t Decode2D(const TCcittTables& T, uint8_t* Row, int32_t Width, uint8_t* Re
     }
     const int64_t s = std::max<int64_t>(a0, 0);
     int32_t b1 = 0, b2 = 0;
+    // The vertical codes are by far the most frequent: tested first, outside the switch.
+    if (entry >= 3 && entry <= 9) {
+      changes.B1B2(a0, colour, b1, b2);
+      const int64_t a1 = int64_t(b1) + entry - meV0;
+      if (colour == kBlack) ClearRange(Row, Width, s, a1);
+      // A change left of a0 makes the changes no longer describe the row.
+      if (a1 < s) usable = false;
+      next.push_back(int32_t(std::clamp<int64_t>(a1, 0, Width)));
+      a0 = a1;
+      colour = 1 - colour;
+      continue;
+    }
     switch (entry) {
       case mePass:
-        RefChanges(Ref, Width, a0, colour, 0, b1, b2);
+        changes.B1B2(a0, colour, b1, b2);
         if (colour == kBlack) ClearRange(Row, Width, s, b2);
         a0 = b2;
         break;
@@ -374,11 +513,14 @@ int64_t Decode2D(const TCcittTables& T, uint8_t* Row, int32_t Width, uint8_t* Re
         if (r1 < 0 || r2 < 0) break;
         if (colour == kBlack) ClearRange(Row, Width, s, s + r1);
         else ClearRange(Row, Width, s + r1, s + r1 + r2);
+        next.push_back(int32_t(std::min<int64_t>(s + r1, Width)));
+        next.push_back(int32_t(std::min<int64_t>(s + r1 + r2, Width)));
         a0 = s + r1 + r2;
         break;
       }
       case meUncompressed2D:
       case meUncompressed1D:
+        usable = false;
         a0 = s;
         while (a0 < Width && In.Inside()) {
           const int64_t at = In.Pos();
@@ -410,26 +552,24 @@ int64_t Decode2D(const TCcittTables& T, uint8_t* Row, int32_t Width, uint8_t* Re
         if (firstCode) {
           if (In.Bit()) {
             const int64_t pos = DecodeMH(T, Row, Width, In);
-            std::memcpy(Ref, Row, size_t(Width + 7) / 8);
+            std::memcpy(Ref, Row, bytes);
+            KeepLastRow(last, Row, Width, false);
             return pos;
           }
           break;
         }
+        usable = false;
         if (colour == kBlack) ClearRange(Row, Width, s, Width);
         In.SetPos(start);
         a0 = Width;
         break;
-      default: {  // vertical
-        RefChanges(Ref, Width, a0, colour, 0, b1, b2);
-        const int64_t a1 = int64_t(b1) + entry - meV0;
-        if (colour == kBlack) ClearRange(Row, Width, s, a1);
-        a0 = a1;
-        colour = 1 - colour;
+      default:
         break;
-      }
     }
   }
-  std::memcpy(Ref, Row, size_t(Width + 7) / 8);
+  std::memcpy(Ref, Row, bytes);
+  // A row the data left unfinished has no change list of its own.
+  KeepLastRow(last, Row, Width, usable && a0 >= Width);
   return In.Pos();
 }
 
@@ -500,11 +640,15 @@ void CodeRow1D(TCcittBitWriter& Out, const uint8_t* Row, int32_t Width) {
 // The row coded against the reference row (T.4 two-dimensional coding without uncompressed
 // mode); both rows have set bits for black.
 void CodeRow2D(TCcittBitWriter& Out, const uint8_t* Row, const uint8_t* Ref, int32_t Width) {
+  thread_local std::vector<int32_t> codingList, referenceList;
+  BuildChanges(Row, Width, 1, codingList);
+  BuildChanges(Ref, Width, 1, referenceList);
+  TChangeCursor coding(codingList, Width), reference(referenceList, Width);
   int32_t a0 = -1, colour = kWhite;
   while (a0 < Width) {
-    const int32_t a1 = FindBit(Row, Width, a0 + 1, colour == kWhite ? 1 : 0);
-    int32_t b1 = 0, b2 = 0;
-    RefChanges(Ref, Width, a0, colour, 1, b1, b2);
+    int32_t a2 = 0, b1 = 0, b2 = 0;
+    const int32_t a1 = coding.After(a0, a2);
+    reference.B1B2(a0, colour, b1, b2);
     if (b2 < a1) {
       Out.Put(1, 4);  // pass
       a0 = b2;
@@ -514,7 +658,6 @@ void CodeRow2D(TCcittBitWriter& Out, const uint8_t* Row, const uint8_t* Ref, int
       a0 = a1;
       colour = 1 - colour;
     } else {
-      const int32_t a2 = FindBit(Row, Width, a1, colour == kWhite ? 0 : 1);
       Out.Put(1, 3);  // horizontal
       Out.Run(a1 - std::max(a0, 0), colour);
       Out.Run(a2 - a1, 1 - colour);

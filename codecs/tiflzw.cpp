@@ -2,6 +2,7 @@
 #include "codecs/tiflzw.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -22,143 +23,218 @@ constexpr int32_t kMaxCodes = 4096;
 constexpr int32_t kMinWidth = 9;
 constexpr int32_t kPacketSize = 254;
 
+// The decoder writes into one buffer: the 256 byte values first (the strings of codes 0..255),
+// then the decoded bytes not yet handed out. A string of the table is copied from where it was
+// written before while it is still in the buffer, else written along its prefixes.
 class TTiffLzwDecoder {
  public:
   TTiffLzwDecoder(const uint8_t* Data, int64_t DataSize, int32_t FillOrder)
       : data_(Data), size_(std::max<int64_t>(DataSize, 0)), reversed_(FillOrder == 2) {
     for (int32_t c = 0; c < 256; ++c) {
+      prefix_[c] = uint16_t(c);
       suffix_[c] = first_[c] = uint8_t(c);
       length_[c] = 1;
     }
+    out_.swap(SpareBuffer());
+    if (out_.size() < kRoots) out_.resize(kRoots);
+    for (size_t c = 0; c < 256; ++c) out_[c] = uint8_t(c);
   }
+  ~TTiffLzwDecoder() {
+    if (out_.size() > SpareBuffer().size()) out_.swap(SpareBuffer());
+  }
+  TTiffLzwDecoder(const TTiffLzwDecoder&) = delete;
+  TTiffLzwDecoder& operator=(const TTiffLzwDecoder&) = delete;
 
   uint8_t* Next(int32_t RowBytes) {
     if (overflow_) return nullptr;
     const size_t want = size_t(std::max(RowBytes, 0));
     // The bytes decoded beyond the last row come first.
     if (given_ > 0) {
-      std::memmove(out_.data(), out_.data() + given_, count_ - given_);
+      std::memmove(&out_[kRoots], &out_[kRoots + given_], count_ - given_);
       count_ -= given_;
+      base_ += int64_t(given_);
       given_ = 0;
+      // Strings that stood in the bytes handed out are no longer there.
+      for (int32_t c = kFirstFree; c < next_; ++c)
+        if (at_[c] < base_) at_[c] = kNowhere;
     }
-    if (out_.size() < want + kMaxCodes) out_.resize(want + kMaxCodes);
-    while (count_ < want && !ended_) Step();
+    if (out_.size() < kRoots + want + kMaxCodes + kSlack) out_.resize(kRoots + want + kMaxCodes + kSlack);
+    // The byte values stand just before the decoded bytes.
+    for (int32_t c = 0; c < 256; ++c) at_[c] = base_ + c < kMaxAt ? int32_t(base_ - int64_t(kRoots) + c) : kNowhere;
+    if (!ended_) Run(want);
     if (overflow_) return nullptr;
+    uint8_t* const rows = &out_[kRoots];
     if (count_ < want) {
-      std::memset(out_.data() + count_, 0, want - count_);
+      std::memset(rows + count_, 0, want - count_);
       count_ = want;
     }
     given_ = want;
-    return out_.data();
+    return rows;
   }
 
  private:
-  // Decodes one code.
-  void Step() {
-    if (!Has(width_)) {
-      ended_ = true;
-      return;
-    }
-    int32_t code = Read(width_);
-    // A strip that does not begin with a clear decodes as if one came first.
-    if (code == kClear || prev_ < 0) {
-      if (code == kClear) {
-        next_ = kFirstFree;
-        width_ = kMinWidth;
-        if (!Has(width_)) {
-          ended_ = true;
-          return;
+  // Room past the decoded bytes for copies of whole words.
+  static constexpr size_t kSlack = 16;
+  static constexpr size_t kRoots = 256 + kSlack;
+  // Positions are kept below this; a string past it is written along its prefixes.
+  static constexpr int64_t kMaxAt = int64_t{1} << 30;
+  static constexpr int32_t kNowhere = INT32_MIN;
+
+  // The output buffer of the last decoder this thread freed: strips decoded one after the other
+  // reuse it instead of allocating and clearing a new one each.
+  static std::vector<uint8_t>& SpareBuffer() {
+    thread_local std::vector<uint8_t> spare;
+    return spare;
+  }
+
+  // Decodes codes until Want bytes are out, the strip ends or the table breaks.
+  void Run(size_t Want) {
+    uint8_t* const buffer = out_.data();
+    const int64_t base = base_;
+    size_t count = count_;
+    int64_t prevAt = prevAt_;
+    int64_t bit = bit_;
+    const int64_t bits = size_ * 8;
+    int32_t prev = prev_, width = width_, next = next_;
+    while (count < Want) {
+      if (bit + width > bits) {
+        ended_ = true;
+        break;
+      }
+      int32_t code = Fetch(bit, width);
+      bit += width;
+      const int64_t at = base + int64_t(count);
+      // A strip that does not begin with a clear decodes as if one came first.
+      if (code == kClear || prev < 0) {
+        if (code == kClear) {
+          next = kFirstFree;
+          width = kMinWidth;
+          if (bit + width > bits) {
+            ended_ = true;
+            break;
+          }
+          code = Fetch(bit, width);
+          bit += width;
         }
-        code = Read(width_);
+        if (code == kEnd) {
+          ended_ = true;
+          break;
+        }
+        if (code >= next) {
+          overflow_ = true;
+          break;
+        }
+        count += Copy(code, buffer, count, base);
+        prev = code;
+        prevAt = at;
+        continue;
       }
       if (code == kEnd) {
         ended_ = true;
-      } else if (code >= next_) {
-        overflow_ = true;
-      } else {
-        Emit(code);
-        prev_ = code;
+        break;
       }
-      return;
+      uint8_t first;
+      if (code < next) {
+        count += Copy(code, buffer, count, base);
+        first = first_[code];
+      } else if (code == next) {
+        first = first_[prev];
+      } else {
+        ended_ = true;  // past the table: the strip ends here
+        break;
+      }
+      // The new string: the previous one and the first byte of this one, which stands where the
+      // previous string was written.
+      if (next >= kMaxCodes) {
+        overflow_ = true;
+        break;
+      }
+      prefix_[next] = uint16_t(prev);
+      suffix_[next] = first;
+      first_[next] = first_[prev];
+      length_[next] = uint16_t(length_[prev] + 1);
+      at_[next] = prevAt >= base && prevAt < kMaxAt ? int32_t(prevAt) : kNowhere;
+      // One code early: 10 bits once code 511 is in the table, 11 at 1023, 12 at 2047.
+      if (++next == 511 || next == 1023 || next == 2047) ++width;
+      if (code == next - 1) count += Copy(code, buffer, count, base);
+      prev = code;
+      prevAt = at;
     }
-    if (code == kEnd) {
-      ended_ = true;
-      return;
-    }
-    if (code < next_) {
-      Emit(code);
-      Add(first_[code]);
-    } else if (code == next_) {
-      Add(first_[prev_]);
-      if (!overflow_) Emit(code);
-    } else {
-      ended_ = true;  // past the table: the strip ends here
-      return;
-    }
-    prev_ = code;
+    count_ = count;
+    prevAt_ = prevAt;
+    bit_ = bit;
+    prev_ = prev;
+    width_ = width;
+    next_ = next;
   }
 
-  void Add(uint8_t Char) {
-    if (next_ >= kMaxCodes) {
-      overflow_ = true;
-      return;
+  // The string of Code written after the Count decoded bytes of Buffer (its decoded bytes start
+  // at strip position Base); answers its length.
+  size_t Copy(int32_t Code, uint8_t* Buffer, size_t Count, int64_t Base) const {
+    uint8_t* to = Buffer + kRoots + Count;
+    const size_t n = length_[Code];
+    const int64_t from = int64_t(at_[Code]) - Base + int64_t(kRoots);
+    if (from >= 0 && from + int64_t(n) <= int64_t(kRoots + Count)) {
+      if (n <= kSlack) {
+        // Both words are read before either is written: the bytes past the string that the
+        // second word may overlap are not the string's.
+        uint64_t a, b;
+        std::memcpy(&a, Buffer + from, 8);
+        std::memcpy(&b, Buffer + from + 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + 8, &b, 8);
+      } else {
+        std::memcpy(to, Buffer + from, n);
+      }
+      return n;
     }
-    prefix_[next_] = uint16_t(prev_);
-    suffix_[next_] = Char;
-    first_[next_] = first_[prev_];
-    length_[next_] = uint16_t(length_[prev_] + 1);
-    ++next_;
-    // One code early: 10 bits once code 511 is in the table, 11 at 1023, 12 at 2047.
-    if (next_ == 511 || next_ == 1023 || next_ == 2047) ++width_;
-  }
-
-  // The string of Code at the end of the output, written back to front.
-  void Emit(int32_t Code) {
-    const int32_t n = length_[Code];
-    uint8_t* out = out_.data() + count_;
-    for (int32_t i = n - 1; i > 0; --i) {
-      out[i] = suffix_[Code];
+    uint8_t* p = to + n - 1;
+    while (Code >= 256) {
+      *p-- = suffix_[Code];
       Code = prefix_[Code];
     }
-    out[0] = suffix_[Code];
-    count_ += size_t(n);
+    *p = uint8_t(Code);
+    return n;
   }
 
-  bool Has(int32_t Width) const { return (size_ - pos_) * 8 + bits_ >= Width; }
-  int32_t Read(int32_t Width) {
-    if (bits_ < Width) {
-      // Whole bytes while they fit the accumulator; bytes past the strip read as 0.
-      while (bits_ <= 56) {
-        uint8_t b = pos_ < size_ ? data_[pos_] : 0;
+  // Width bits from bit position Bit, most significant first; bytes past the strip read as 0.
+  int32_t Fetch(int64_t Bit, int32_t Width) const {
+    const int64_t byte = Bit >> 3;
+    uint64_t v = 0;
+    if (!reversed_ && byte + 8 <= size_) {
+      std::memcpy(&v, data_ + byte, 8);
+      v = __builtin_bswap64(v);
+    } else {
+      for (int64_t i = 0; i < 3; ++i) {
+        uint8_t b = byte + i < size_ ? data_[byte + i] : 0;
         if (reversed_) ReverseBitsInByte(b);
-        acc_ = acc_ << 8 | b;
-        ++pos_;
-        bits_ += 8;
-        if (pos_ >= size_) break;
+        v |= uint64_t(b) << (56 - 8 * i);
       }
     }
-    bits_ -= Width;
-    return int32_t(acc_ >> bits_) & ((1 << Width) - 1);
+    return int32_t((v << (Bit & 7)) >> (64 - Width));
   }
 
   const uint8_t* data_;
   int64_t size_;
   bool reversed_;
-  int64_t pos_ = 0;  // next byte to load
-  uint64_t acc_ = 0;
-  int32_t bits_ = 0;  // bits loaded but not read
+  int64_t bit_ = 0;  // next bit to read
   std::vector<uint8_t> out_;
-  size_t count_ = 0;  // decoded bytes in out_
-  size_t given_ = 0;  // of them handed out by the last call
+  int64_t base_ = 0;    // strip position of the first decoded byte in out_
+  int64_t prevAt_ = 0;  // where the previous code's string was written
+  size_t count_ = 0;    // decoded bytes in out_
+  size_t given_ = 0;    // of them handed out by the last call
   int32_t prev_ = -1;
   int32_t width_ = kMinWidth;
   int32_t next_ = kFirstFree;
   bool ended_ = false;
   bool overflow_ = false;
+  // The strings of the table: where each stands in the strip (kNowhere: not looked up there),
+  // its length and first byte; and its last byte after the string of its prefix.
+  int32_t at_[kMaxCodes];
+  uint16_t length_[kMaxCodes];
+  uint8_t first_[kMaxCodes];
   uint16_t prefix_[kMaxCodes];
   uint8_t suffix_[kMaxCodes];
-  uint8_t first_[kMaxCodes];
-  uint16_t length_[kMaxCodes];
 };
 
 class TTiffLzwEncoder {
