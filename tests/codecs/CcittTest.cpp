@@ -263,30 +263,46 @@ TEST(Ccitt, LibtiffStripsBothWays) {
     int Compression;
     int T4Options;
     TScheme Scheme;
+    const char* Tiffcp;  // tiffcp's option for libtiff's strip; none: written through the library
   } kinds[] = {
-      {"Modified Huffman", COMPRESSION_CCITTRLE, -1, TScheme::MH},
-      {"Group 3 1D", COMPRESSION_CCITTFAX3, 0, TScheme::G3_1D},
-      {"Group 3 1D fill", COMPRESSION_CCITTFAX3, 4, TScheme::G3_1D},
-      {"Group 3 2D", COMPRESSION_CCITTFAX3, 1, TScheme::G3_2D},
-      {"Group 3 2D fill", COMPRESSION_CCITTFAX3, 5, TScheme::G3_2D},
-      {"Group 4", COMPRESSION_CCITTFAX4, -1, TScheme::G4},
+      {"Modified Huffman", COMPRESSION_CCITTRLE, -1, TScheme::MH, nullptr},
+      {"Group 3 1D", COMPRESSION_CCITTFAX3, 0, TScheme::G3_1D, "g3"},
+      {"Group 3 1D fill", COMPRESSION_CCITTFAX3, 4, TScheme::G3_1D, "g3:fill"},
+      {"Group 3 2D", COMPRESSION_CCITTFAX3, 1, TScheme::G3_2D, "g3:2d"},
+      {"Group 3 2D fill", COMPRESSION_CCITTFAX3, 5, TScheme::G3_2D, "g3:2d:fill"},
+      {"Group 4", COMPRESSION_CCITTFAX4, -1, TScheme::G4, "g4"},
   };
+  TiffSpec plain;
+  plain.Width = w;
+  plain.Height = h;
+  plain.Bits = 1;
+  plain.Photometric = PHOTOMETRIC_MINISWHITE;
+  ASSERT_TRUE(WriteTiff(dir.File("plain.tif"), plain, packed));
+  const bool haveTiffcp = ToolExists("/usr/bin/tiffcp");
   for (const auto& k : kinds)
     for (int fillOrder : {1, 2}) {
       SCOPED_TRACE(std::string(k.Name) + " fill order " + std::to_string(fillOrder));
-      TiffSpec spec;
-      spec.Width = w;
-      spec.Height = h;
-      spec.Bits = 1;
-      spec.Photometric = PHOTOMETRIC_MINISWHITE;
+      TiffSpec spec = plain;
       spec.Compression = k.Compression;
       spec.T4Options = k.T4Options;
       spec.FillOrder = fillOrder;
       // libtiff's strip, decoded by us.
-      ASSERT_TRUE(WriteTiff(dir.File("lib.tif"), spec, packed));
+      if (k.Tiffcp && haveTiffcp) {
+        std::vector<std::string> argv = {"/usr/bin/tiffcp", "-c", k.Tiffcp};
+        if (fillOrder == 2) argv.insert(argv.end(), {"-f", "lsb2msb"});
+        argv.insert(argv.end(), {"-r", std::to_string(h), dir.File("plain.tif"), dir.File("lib.tif")});
+        ASSERT_EQ(RunTool(argv, dir.File("tiffcp.log")), 0);
+      } else {
+        ASSERT_TRUE(WriteTiff(dir.File("lib.tif"), spec, packed));
+      }
       TiffContent lib;
       ASSERT_TRUE(ReadTiff(dir.File("lib.tif"), lib));
       ASSERT_EQ(lib.RawStrips.size(), 1u);
+      ASSERT_EQ(lib.Spec.Compression, k.Compression);
+      ASSERT_EQ(lib.Spec.FillOrder, fillOrder);
+      if (k.T4Options >= 0) {
+        ASSERT_EQ(lib.Spec.T4Options, k.T4Options);
+      }
       const bool fillBits = k.T4Options >= 0 && (k.T4Options & 4);
       EXPECT_EQ(DecodeStrip(lib.RawStrips[0], w, h, k.Scheme, fillOrder, fillBits), page);
       // Our strip, read by libtiff (set bits black in both).
