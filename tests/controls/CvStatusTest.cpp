@@ -296,6 +296,31 @@ TEST_F(CvStatusTest, LoadedPaneWithItsOwnColourIsOpaque) {
   EXPECT_EQ(p2->FillColor(), clLime);
 }
 
+TEST_F(CvStatusTest, AutoHintShowsTheLongHintUnderTheMouse) {
+  auto* bar = new TCvStatusBar(form_.get());  // owned by the form
+  bar->SetParent(form_.get());
+  auto* pane = Add<TCvStatusPane>(bar, 0, 0, 10, 10);
+  pane->SetAlign(alClient);
+  auto* quiet = Add<TCvStatusPane>(bar, 0, 0, 10, 10);
+  auto* target = Add<TCvPanel>(form_.get(), 20, 20, 100, 50);
+  target->SetHint("Open|Opens a picture");
+  pane->SetAutoHint(true);
+  Pump();
+  MouseMove(target, 10, 10);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "Opens a picture");
+  EXPECT_EQ(quiet->Caption(), "");
+  // Leaving it clears the hint.
+  MouseMove(form_.get(), 300, 150);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "");
+  // Without AutoHint the action passes the pane by.
+  pane->SetAutoHint(false);
+  MouseMove(target, 10, 10);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "");
+}
+
 TEST_F(CvStatusTest, SimpleStatusHidesThePanes) {
   auto* bar = new TCvStatusBar(form_.get());  // owned by the form
   bar->SetParent(form_.get());
