@@ -1,5 +1,6 @@
 #include "controls/CvControls.h"
 
+#include "controls/CvButton.h"
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
 #include "controls/CvStatus.h"
@@ -10,6 +11,7 @@ void CvControlsStartup() {
   RegisterClass(TCvRegIniFile::StaticClass());
   CvPanelRegisterClasses();
   CvStatusRegisterClasses();
+  CvButtonRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
