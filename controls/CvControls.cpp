@@ -3,6 +3,7 @@
 #include "controls/CvButton.h"
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
+#include "controls/CvRadChk.h"
 #include "controls/CvStatus.h"
 
 void CvControlsStartup() {
@@ -12,6 +13,7 @@ void CvControlsStartup() {
   CvPanelRegisterClasses();
   CvStatusRegisterClasses();
   CvButtonRegisterClasses();
+  CvRadChkRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
