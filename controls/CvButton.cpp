@@ -32,6 +32,14 @@ void FillWithPattern(TCanvas* Canvas, const TRect& R, TBitmap* Pattern) {
   Canvas->Brush()->SetStyle(bsSolid);
 }
 
+void ChangeFrameController(TControl* Control, TCvFrameController*& Field, TCvFrameController* Value) {
+  if (Field) Field->RemoveControl(Control);
+  Field = Value;
+  if (!Value) return;
+  Value->AddControl(Control);
+  Value->FreeNotification(Control);
+}
+
 void SetParentModalResult(TControl* Control, TModalResult Result) {
   if (TCustomForm* form = GetParentForm(Control)) form->SetModalResult(Result);
 }

@@ -387,6 +387,9 @@ class TCvControlButton : public TGraphicControl {
   explicit TCvControlButton(TComponent* AOwner);
   ~TCvControlButton() override;
 
+  // OnClick (or the action), as a press does.
+  void Click() override { TGraphicControl::Click(); }
+
   bool Flat() const { return flat_; }
   virtual void SetFlat(bool Value);
   // Cells side by side: the first at rest, the second when disabled.

@@ -4,6 +4,7 @@
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
 #include "controls/CvRadChk.h"
+#include "controls/CvSpnEdt.h"
 #include "controls/CvStatus.h"
 
 void CvControlsStartup() {
@@ -14,6 +15,7 @@ void CvControlsStartup() {
   CvStatusRegisterClasses();
   CvButtonRegisterClasses();
   CvRadChkRegisterClasses();
+  CvSpnEdtRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }

@@ -31,5 +31,9 @@ void SetParentModalResult(TControl* Control, TModalResult Result);
     field = Value;                                      \
     Invalidate();                                       \
   }
+class TCvFrameController;
+// Moves Control from the controller in Field to Value (which gets the control and a free
+// notification); Field takes Value.
+void ChangeFrameController(TControl* Control, TCvFrameController*& Field, TCvFrameController* Value);
 // Reads a colour of an older stored form: an identifier (clRed) or a number.
 TColor ReadStoredColor(TReader& Reader);

@@ -103,12 +103,7 @@ void TCvCustomGlyphButton::SetUseCustomGlyphs(bool Value) {
 
 void TCvCustomGlyphButton::SetFrameController(TCvFrameController* Value) {
   // No test for an unchanged value: writing the same controller applies its frame anew.
-  if (frame_controller_) frame_controller_->RemoveControl(this);
-  frame_controller_ = Value;
-  if (Value) {
-    Value->AddControl(this);
-    Value->FreeNotification(this);
-  }
+  ChangeFrameController(this, frame_controller_, Value);
 }
 
 void TCvCustomGlyphButton::SetTransparent(bool Value) {
