@@ -1,11 +1,13 @@
 #include "controls/CvControls.h"
 
+#include "controls/CvBmpBtn.h"
 #include "controls/CvButton.h"
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
 #include "controls/CvRadChk.h"
 #include "controls/CvSpnEdt.h"
 #include "controls/CvStatus.h"
+#include "controls/CvTrkBar.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
@@ -16,6 +18,8 @@ void CvControlsStartup() {
   CvButtonRegisterClasses();
   CvRadChkRegisterClasses();
   CvSpnEdtRegisterClasses();
+  CvBmpBtnRegisterClasses();
+  CvTrkBarRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }

@@ -24,13 +24,15 @@ void FillWithPattern(TCanvas* Canvas, const TRect& R, TBitmap* Pattern);
 // Sets the parent form's ModalResult (when the control is on a form).
 void SetParentModalResult(TControl* Control, TModalResult Result);
 
-// A write accessor that stores a changed value and invalidates the control.
-#define PX_INVALIDATING_SETTER(Class, Name, Type, field) \
-  void Class::Set##Name(Type Value) {                   \
-    if (field == Value) return;                         \
-    field = Value;                                      \
-    Invalidate();                                       \
+// A write accessor that stores a changed value and then runs Then (a call).
+#define PX_CHANGING_SETTER(Class, Name, Type, field, Then) \
+  void Class::Set##Name(Type Value) {                     \
+    if (field == Value) return;                           \
+    field = Value;                                        \
+    Then;                                                 \
   }
+// The same, invalidating the control.
+#define PX_INVALIDATING_SETTER(Class, Name, Type, field) PX_CHANGING_SETTER(Class, Name, Type, field, Invalidate())
 class TCvFrameController;
 // Moves Control from the controller in Field to Value (which gets the control and a free
 // notification); Field takes Value.

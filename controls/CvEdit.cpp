@@ -168,19 +168,11 @@ void TCvCustomEdit::SetAlignment(TLeftRight Value) {
   TCustomMaskEdit::SetAlignment(Value);
 }
 
-#define PX_FRAME_SETTER(Name, Type, field) \
-  void TCvCustomEdit::Set##Name(Type Value) { \
-    if (field == Value) return;             \
-    field = Value;                          \
-    InvalidateFrame();                      \
-  }
-
-PX_FRAME_SETTER(FrameColor, TColor, frame_color_)
-PX_FRAME_SETTER(FrameHotColor, TColor, frame_hot_color_)
-PX_FRAME_SETTER(FrameHotStyle, TFrameStyle, frame_hot_style_)
-PX_FRAME_SETTER(FrameSides, TSides, frame_sides_)
-PX_FRAME_SETTER(FrameStyle, TFrameStyle, frame_style_)
-#undef PX_FRAME_SETTER
+PX_CHANGING_SETTER(TCvCustomEdit, FrameColor, TColor, frame_color_, InvalidateFrame())
+PX_CHANGING_SETTER(TCvCustomEdit, FrameHotColor, TColor, frame_hot_color_, InvalidateFrame())
+PX_CHANGING_SETTER(TCvCustomEdit, FrameHotStyle, TFrameStyle, frame_hot_style_, InvalidateFrame())
+PX_CHANGING_SETTER(TCvCustomEdit, FrameSides, TSides, frame_sides_, InvalidateFrame())
+PX_CHANGING_SETTER(TCvCustomEdit, FrameStyle, TFrameStyle, frame_style_, InvalidateFrame())
 
 void TCvCustomEdit::SetFramingPreference(TFramingPreference Value) {
   if (framing_preference_ == Value) return;
