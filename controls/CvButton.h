@@ -218,6 +218,23 @@ PTypeInfo TypeInfo_TButtonLayout();
 enum class TButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 using enum TButtonLayout;
 
+class TCvToolButton;
+
+// The link of a tool button to its action: the action's Checked follows Down and its ImageIndex
+// the button's ImageIndex.
+class TCvToolButtonActionLink : public TControlActionLink {
+ public:
+  // EInvalidCast "Invalid class typecast" unless the client is a tool button.
+  void AssignClient(TObject* AClient) override;
+  bool IsCheckedLinked() override;
+  bool IsImageIndexLinked() override;
+  void SetChecked(bool Value) override;
+  void SetImageIndex(int32_t Value) override;
+
+ protected:
+  TCvToolButton* button_ = nullptr;
+};
+
 class TCvToolButton : public TGraphicControl {
   PX_CLASS(TCvToolButton)
  public:
@@ -319,6 +336,11 @@ class TCvToolButton : public TGraphicControl {
   void CMMouseEnter(TCMMouseEnterLeave& Message) override;
   void CMMouseLeave(TCMMouseEnterLeave& Message) override;
   void CMTextChanged(TWMNoParams& Message) override;
+  // An action gives its Checked to Down and its ImageIndex to ImageIndex.
+  void ActionChange(TObject* Sender, bool CheckDefaults) override;
+  TControlActionLinkClass GetActionLinkClass() override;
+  // Into an action: Checked from Down, ImageIndex from ImageIndex.
+  void AssignTo(TPersistent* Dest) override;
 
  private:
   bool FlatLook() const { return visual_style_ != vsClassic || flat_; }

@@ -43,7 +43,10 @@ PX_CLASS_INFO(TCvToolButton, TGraphicControl, [](TPropertyBuilder<TCvToolButton>
   b.Enum("About", TypeInfo_TCvAboutInfo(), &C::About, &C::SetAbout).Stored(false);
   b.Bool("AllowAllUp", &C::AllowAllUp, &C::SetAllowAllUp).Default(false);
   b.Int("DisabledIndex", &C::DisabledIndex, &C::SetDisabledIndex).Default(-1);
-  b.Bool("Down", &C::Down, &C::SetDown).Default(false);
+  b.Bool("Down", &C::Down, &C::SetDown).Default(false).Stored([](C* c) {
+    auto* link = dynamic_cast<TActionLink*>(c->ActionLink());
+    return !(link && link->IsCheckedLinked());
+  });
   b.Int("DownIndex", &C::DownIndex, &C::SetDownIndex).Default(-1);
   b.Object<TPopupMenu>("DropDownMenu", &C::DropDownMenu, &C::SetDropDownMenu);
   b.Bool("Flat", &C::Flat, &C::SetFlat).Default(true);
@@ -52,7 +55,10 @@ PX_CLASS_INFO(TCvToolButton, TGraphicControl, [](TPropertyBuilder<TCvToolButton>
       .Stored([](C* c) { return !c->UseToolbarVisualStyle(); });
   b.Int("GroupIndex", &C::GroupIndex, &C::SetGroupIndex).Default(0);
   b.Int("HotIndex", &C::HotIndex, &C::SetHotIndex).Default(-1);
-  b.Int("ImageIndex", &C::ImageIndex, &C::SetImageIndex).Default(-1);
+  b.Int("ImageIndex", &C::ImageIndex, &C::SetImageIndex).Default(-1).Stored([](C* c) {
+    auto* link = dynamic_cast<TActionLink*>(c->ActionLink());
+    return !(link && link->IsImageIndexLinked());
+  });
   b.Object<TCustomImageList>("Images", &C::Images, &C::SetImages);
   b.Enum("Layout", TypeInfo_TButtonLayout(), &C::Layout, &C::SetLayout).Default(blGlyphLeft);
   b.Int("SelectionColorStart", &C::SelectionColorStart, &C::SetSelectionColorStart, TypeInfo_TColor())
@@ -128,7 +134,54 @@ void TCvToolButton::Click() {
   TGraphicControl::Click();
 }
 
-bool TCvToolButton::IsSplit() const { return tool_style_ == tsDropDown && static_cast<bool>(OnClick()); }
+bool TCvToolButton::IsSplit() const {
+  return tool_style_ == tsDropDown && (static_cast<bool>(OnClick()) || Action() != nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions
+
+void TCvToolButtonActionLink::AssignClient(TObject* AClient) {
+  TControlActionLink::AssignClient(AClient);
+  button_ = dynamic_cast<TCvToolButton*>(AClient);
+  if (!button_) throw EInvalidCast("Invalid class typecast");
+}
+
+bool TCvToolButtonActionLink::IsCheckedLinked() {
+  return TControlActionLink::IsCheckedLinked() && button_ && button_->Down() == CustomAction()->Checked();
+}
+
+bool TCvToolButtonActionLink::IsImageIndexLinked() {
+  return TControlActionLink::IsImageIndexLinked() && button_ &&
+         button_->ImageIndex() == CustomAction()->ImageIndex();
+}
+
+void TCvToolButtonActionLink::SetChecked(bool Value) {
+  if (IsCheckedLinked()) button_->SetDown(Value);
+}
+
+void TCvToolButtonActionLink::SetImageIndex(int32_t Value) {
+  if (IsImageIndexLinked()) button_->SetImageIndex(Value);
+}
+
+void TCvToolButton::ActionChange(TObject* Sender, bool CheckDefaults) {
+  TGraphicControl::ActionChange(Sender, CheckDefaults);
+  auto* action = dynamic_cast<TCustomAction*>(Sender);
+  if (!action) return;
+  if (!CheckDefaults || !down_) SetDown(action->Checked());
+  if (!CheckDefaults || image_index_ == -1) SetImageIndex(action->ImageIndex());
+}
+
+TControlActionLinkClass TCvToolButton::GetActionLinkClass() { return ActionLinkClassOf<TCvToolButtonActionLink>(); }
+
+void TCvToolButton::AssignTo(TPersistent* Dest) {
+  if (auto* action = dynamic_cast<TCustomAction*>(Dest)) {
+    action->SetChecked(down_);
+    action->SetImageIndex(image_index_);
+    return;
+  }
+  TGraphicControl::AssignTo(Dest);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Writes
@@ -363,6 +416,12 @@ void TCvToolButton::Paint() {
   if (!transparent_) {
     c->Brush()->SetColor(Color());
     c->FillRect(r);
+  }
+  // A latched classic button shows the checker pattern (not while flat and hot).
+  if (state_ == 3 && visual_style_ != vsGradient && !(FlatLook() && hot_)) {
+    TBitmap* pattern = transparent_ ? AllocPatternBitmap(clBtnFace, clBtnHighlight)
+                                    : AllocPatternBitmap(Color(), TintColor(Color(), 20));
+    FillWithPattern(c, r, pattern);
   }
   if (tool_style_ == tsDropDown) DrawDropDownSection();
   TRect imageRect, captionRect;

@@ -81,6 +81,42 @@ PX_INVALIDATING_SETTER(TCvCustomGlyphButton, ReadOnlyColor, TColor, read_only_co
 PX_INVALIDATING_SETTER(TCvCustomGlyphButton, TransparentColor, TColor, transparent_color_)
 PX_INVALIDATING_SETTER(TCvCustomGlyphButton, WinMaskColor, TColor, win_mask_color_)
 
+void TCvCustomGlyphButton::ActionChange(TObject* Sender, bool CheckDefaults) {
+  TCvCustomButton::ActionChange(Sender, CheckDefaults);
+  if (auto* action = dynamic_cast<TCustomAction*>(Sender); action && (!CheckDefaults || !Checked()))
+    SetChecked(action->Checked());
+}
+
+TControlActionLinkClass TCvCustomGlyphButton::GetActionLinkClass() {
+  return ActionLinkClassOf<TCvCheckedActionLink>();
+}
+
+void TCvCheckedActionLink::AssignClient(TObject* AClient) {
+  TWinControlActionLink::AssignClient(AClient);
+  glyph_client_ = dynamic_cast<TCvCustomGlyphButton*>(AClient);
+  if (!glyph_client_) throw EInvalidCast("Invalid class typecast");
+}
+
+bool TCvCheckedActionLink::IsCheckedLinked() {
+  return TWinControlActionLink::IsCheckedLinked() && glyph_client_ &&
+         glyph_client_->Checked() == CustomAction()->Checked();
+}
+
+void TCvCheckedActionLink::SetChecked(bool Value) {
+  if (!IsCheckedLinked()) return;
+  glyph_client_->SetClicksDisabled(true);
+  struct Reset {
+    TCvCustomGlyphButton* client;
+    ~Reset() { client->SetClicksDisabled(false); }
+  } reset{glyph_client_};
+  glyph_client_->SetChecked(Value);
+}
+
+bool CheckedFromAction(TControl* Control) {
+  auto* link = dynamic_cast<TActionLink*>(Control->ActionLink());
+  return link && link->IsCheckedLinked();
+}
+
 void TCvCustomGlyphButton::SetCustomGlyphs(TBitmap* Value) { custom_glyphs_->Assign(Value); }
 
 void TCvCustomGlyphButton::StripChanged(TObject*) {
@@ -281,7 +317,7 @@ void TCvCustomGlyphButton::CMParentColorChanged(TWMNoParams& Message) {
 
 PX_CLASS_INFO(TCvRadioButton, TCvCustomGlyphButton, [](TPropertyBuilder<TCvRadioButton>& b) {
   using C = TCvRadioButton;
-  b.Bool("Checked", &C::Checked, &C::SetChecked).Default(false);
+  b.Bool("Checked", &C::Checked, &C::SetChecked).Default(false).Stored([](C* c) { return !CheckedFromAction(c); });
   b.Redeclare("TabStop").Default(false);
 })
 

@@ -88,6 +88,9 @@ class TCvCustomGlyphButton : public TCvCustomButton, public ICvFramingClient {
   void WMSize(TWMSize& Message) override;
   void CMEnabledChanged(TWMNoParams& Message) override;
   void CMParentColorChanged(TWMNoParams& Message) override;
+  // An action's Checked reaches Checked (unless defaults are checked and Checked is set).
+  void ActionChange(TObject* Sender, bool CheckDefaults) override;
+  TControlActionLinkClass GetActionLinkClass() override;
 
   // The glyph state: 0 normal, 1 pressed, 2 hot, 3 disabled.
   int32_t GlyphState() const;
@@ -129,6 +132,22 @@ class TCvCustomGlyphButton : public TCvCustomButton, public ICvFramingClient {
   bool background_stale_ = true;
   bool mouse_press_ = false;
 };
+
+// The link of a check box or radio button to its action: the action's Checked reaches the
+// control's Checked without the control's Click.
+class TCvCheckedActionLink : public TWinControlActionLink {
+ public:
+  // EInvalidCast "Invalid class typecast" unless the client is a check box or radio button.
+  void AssignClient(TObject* AClient) override;
+  bool IsCheckedLinked() override;
+  void SetChecked(bool Value) override;
+
+ protected:
+  TCvCustomGlyphButton* glyph_client_ = nullptr;
+};
+
+// Whether the control's action link supplies its Checked (then Checked is not stored).
+bool CheckedFromAction(TControl* Control);
 
 // A radio button: checking it unchecks the other radio buttons of its parent.
 class TCvRadioButton : public TCvCustomGlyphButton {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controls/CvRadChk.h"
+#include "platform/forms/ActnList.h"
 #include "platform/forms/StdCtrls.h"
 #include "tests/controls/ControlsTestSupport.h"
 #include "tests/forms/TestHost.h"
@@ -151,6 +152,37 @@ TEST_F(CvRadChkTest, SpaceAndEscape) {
   Press('R', "r", {ssAlt});
   Pump();
   EXPECT_FALSE(box->Checked());
+}
+
+TEST_F(CvRadChkTest, ActionsReachCheckedWithoutClick) {
+  auto* box = Make<TProbeCheck>(10, 10, "Act");
+  auto* action = new TAction(form_.get());  // owned by the form
+  action->SetCaption("Act");
+  box->SetAction(action);
+  clicks_.clear();
+  action->SetChecked(true);
+  EXPECT_TRUE(box->Checked());
+  EXPECT_TRUE(clicks_.empty());
+  EXPECT_FALSE(box->ClicksDisabled());
+  EXPECT_FALSE(IsStoredProp(box, "Checked"));
+  action->SetChecked(false);
+  EXPECT_FALSE(box->Checked());
+  // The link serves check boxes and radio buttons only.
+  TCvCheckedActionLink link;
+  auto* edit = Add<TEdit>(nullptr, 10, 50, 80, 21);
+  try {
+    link.AssignClient(edit);
+    ADD_FAILURE() << "no error";
+  } catch (const EInvalidCast& e) {
+    EXPECT_EQ(e.Message(), "Invalid class typecast");
+  }
+  // A radio button's stored Checked is left to a linked action.
+  auto* radio = Make<TProbeRadio>(10, 80, "R");
+  auto* checked = new TAction(form_.get());  // owned by the form
+  checked->SetChecked(true);
+  radio->SetAction(checked);
+  EXPECT_TRUE(radio->Checked());
+  EXPECT_FALSE(IsStoredProp(radio, "Checked"));
 }
 
 TEST_F(CvRadChkTest, TabOnEnter) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controls/CvButton.h"
+#include "platform/forms/ActnList.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/Forms.h"
 #include "tests/controls/ControlsTestSupport.h"
@@ -243,6 +244,61 @@ TEST_F(CvToolButtonTest, LatchingGroup) {
   EXPECT_TRUE(b->AllowAllUp());
   Click(b, 5, 5);
   EXPECT_FALSE(b->Down());
+}
+
+TEST_F(CvToolButtonTest, LatchedClassicButtonShowsThePattern) {
+  TProbeToolButton* b = Tool(10, 10, 25, 25);
+  b->SetVisualStyle(vsClassic);
+  b->SetFlat(false);
+  b->SetGroupIndex(1);
+  b->SetDown(true);
+  MouseMove(form_.get(), 300, 200);
+  Pump();
+  // Lowered frame, then clBtnFace with clBtnHighlight where the parities agree.
+  EXPECT_EQ(At(b, 0, 0), Rgb(128, 128, 128));
+  EXPECT_EQ(At(b, 4, 4), Rgb(255, 255, 255));
+  EXPECT_EQ(At(b, 5, 4), Rgb(212, 208, 200));
+  // Not transparent: the colour and its tint.
+  b->SetTransparent(false);
+  b->SetColor(clYellow);
+  Pump();
+  EXPECT_EQ(At(b, 4, 4), Rgb(TintColor(clYellow, 20)));
+  EXPECT_EQ(At(b, 5, 4), Rgb(clYellow));
+}
+
+TEST_F(CvToolButtonTest, ActionsGiveDownAndImageIndex) {
+  TProbeToolButton* b = Tool(10, 10, 25, 25);
+  b->SetGroupIndex(1);
+  b->SetAllowAllUp(true);
+  auto* action = new TAction(form_.get());  // owned by the form
+  action->SetImageIndex(2);
+  action->SetChecked(true);
+  b->SetAction(action);
+  EXPECT_TRUE(b->Down());
+  EXPECT_EQ(b->ImageIndex(), 2);
+  EXPECT_FALSE(IsStoredProp(b, "Down"));
+  EXPECT_FALSE(IsStoredProp(b, "ImageIndex"));
+  action->SetChecked(false);
+  EXPECT_FALSE(b->Down());
+  action->SetImageIndex(3);
+  EXPECT_EQ(b->ImageIndex(), 3);
+  // A drop-down button with an action is split: its main part clicks.
+  TProbeToolButton* drop = Tool(50, 10, 25, 25);
+  drop->SetToolStyle(TCvToolStyle::tsDropDown);
+  int runs = 0;
+  auto* run = new TAction(form_.get());  // owned by the form
+  run->SetOnExecute([&](TObject*) { ++runs; });
+  drop->SetAction(run);
+  int shown = 0;
+  drop->SetDropDownMenu(Menu(&shown));
+  Click(drop, 5, 12);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(shown, 0);
+  // Into an action: Down and ImageIndex.
+  TAction copy(nullptr);
+  b->SetImageIndex(5);
+  copy.Assign(b);
+  EXPECT_EQ(copy.ImageIndex(), 5);
 }
 
 // ---------------------------------------------------------------------------------------------
