@@ -469,9 +469,10 @@ void TCvBmpButton::MakeDisabledPicture(TBitmap* Result) {
 void TCvBmpButton::Paint() {
   const int32_t W = Width(), H = Height();
   if (W <= 0 || H <= 0) return;
-  TBitmap off;
-  off.SetSize(W, H);
-  TCanvas* c = off.Canvas();
+  // The off-screen picture is kept between paints.
+  if (!off_) off_ = std::make_unique<TBitmap>();
+  if (off_->Width() != W || off_->Height() != H) off_->SetSize(W, H);
+  TCanvas* c = off_->Canvas();
   if (!Enabled() && !IsDesigning(this)) {
     state_ = kDisabled;
     tracking_ = false;
@@ -547,6 +548,10 @@ void TCvBmpButton::Paint() {
     switch (button_size_) {
       case bszNeither: CopyTransparentRect(c, picture, r, source, transparent); break;
       case bszButtonToBitmap: {
+        if (r.Left == 0 && r.Top == 0) {
+          DrawTransparentBitmap(c, picture, r, source, transparent);
+          break;
+        }
         // Drawn at the area's place (the routine draws at its canvas's origin).
         TBitmap area;
         area.SetSize(r.Width(), r.Height());

@@ -120,6 +120,7 @@ bool CheckedFromAction(TControl* Control) {
 void TCvCustomGlyphButton::SetCustomGlyphs(TBitmap* Value) { custom_glyphs_->Assign(Value); }
 
 void TCvCustomGlyphButton::StripChanged(TObject*) {
+  ++strip_version_;
   SetUseCustomGlyphs(!custom_glyphs_->Empty());
   background_stale_ = true;
   Invalidate();
@@ -154,6 +155,9 @@ TRect TCvCustomGlyphButton::GlyphRect() {
   else if (AlignmentVertical() == avBottom) y = Height() - glyph_height_ - 2;
   return TRect(x, y, x + glyph_width_, y + glyph_height_);
 }
+
+int64_t TCvRadioButton::GlyphValue() const { return checked_; }
+int64_t TCvCustomCheckBox::GlyphValue() const { return static_cast<int64_t>(state_); }
 
 int32_t TCvCustomGlyphButton::GlyphState() const {
   if (!Enabled()) return 3;
@@ -201,9 +205,15 @@ void TCvCustomGlyphButton::DrawGlyphImage(TCanvas* ACanvas) {
   if (w <= 0 || h <= 0) return;
   const TRect at = GlyphRect();
   const TRect cell(0, 0, w, h);
-  TBitmap glyph;
-  glyph.SetSize(w, h);
-  BuildGlyph(&glyph);
+  // The glyph is built again only when what it shows changed.
+  const std::vector<int64_t> key = GlyphKey();
+  if (!glyph_cache_ || key != glyph_key_) {
+    glyph_cache_ = std::make_unique<TBitmap>();
+    glyph_cache_->SetSize(w, h);
+    BuildGlyph(glyph_cache_.get());
+    glyph_key_ = key;
+  }
+  TBitmap& glyph = *glyph_cache_;
   TBitmap composed;
   composed.SetSize(w, h);
   if (Transparent()) {
@@ -223,6 +233,17 @@ void TCvCustomGlyphButton::DrawGlyphImage(TCanvas* ACanvas) {
   }
   if (Transparent()) FinishTransparentGlyph(&final);
   ACanvas->Draw(at.Left, at.Top, &final);
+}
+
+std::vector<int64_t> TCvCustomGlyphButton::GlyphKey() {
+  TColor hotFill, hotFrame;
+  HotColors(hotFill, hotFrame);
+  return {GlyphValue(),       GlyphState(),       Focused(),         HotTrack(),
+          static_cast<int64_t>(hot_track_style_), use_custom_glyphs_, static_cast<int64_t>(strip_version_),
+          glyph_width_,       glyph_height_,      frame_color_,      HighlightColor(),
+          fill_color_,        focus_color_,       disabled_color_,   hotFill,
+          hotFrame,           Color(),            Transparent(),     transparent_color_,
+          read_only_,         read_only_color_on_focus_, read_only_color_, DisplayIsFullColor};
 }
 
 void TCvCustomGlyphButton::CaptureBackground() {
@@ -245,9 +266,10 @@ void TCvCustomGlyphButton::PaintNow() {
 void TCvCustomGlyphButton::Paint() {
   const int32_t W = Width(), H = Height();
   if (W <= 0 || H <= 0) return;
-  TBitmap off;
-  off.SetSize(W, H);
-  TCanvas* c = off.Canvas();
+  // The off-screen picture is kept between paints.
+  if (!off_) off_ = std::make_unique<TBitmap>();
+  if (off_->Width() != W || off_->Height() != H) off_->SetSize(W, H);
+  TCanvas* c = off_->Canvas();
   c->Font()->Assign(Font());
   c->Brush()->SetColor(Color());
   if (background_stale_) CaptureBackground();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "controls/CvButton.h"
 #include "controls/CvCommon.h"
@@ -100,12 +101,16 @@ class TCvCustomGlyphButton : public TCvCustomButton, public ICvFramingClient {
   // (disabled) frames further.
   void BuildStripGlyph(TBitmap* Bitmap, int32_t Normal, int32_t Step);
   bool MousePress() const { return mouse_press_; }
+  // What the glyph shows of the button's state (checked, or the check box's state).
+  virtual int64_t GlyphValue() const = 0;
   void SetFrameCount(int32_t Value) { frame_count_ = Value; }
   void MarkBackgroundStale() { background_stale_ = true; }
 
  private:
   void PaintNow();
   void CaptureBackground();
+  // Everything the built glyph depends on.
+  std::vector<int64_t> GlyphKey();
   void StripChanged(TObject* Sender);
 
   TLeftRight alignment_ = taRightJustify;
@@ -131,6 +136,10 @@ class TCvCustomGlyphButton : public TCvCustomButton, public ICvFramingClient {
   std::unique_ptr<TBitmap> background_;
   bool background_stale_ = true;
   bool mouse_press_ = false;
+  std::unique_ptr<TBitmap> glyph_cache_;  // the last glyph built, for glyph_key_
+  std::vector<int64_t> glyph_key_;
+  uint64_t strip_version_ = 0;
+  std::unique_ptr<TBitmap> off_;  // the off-screen picture of the last paint
 };
 
 // The link of a check box or radio button to its action: the action's Checked reaches the
@@ -162,6 +171,7 @@ class TCvRadioButton : public TCvCustomGlyphButton {
 
  protected:
   void BuildGlyph(TBitmap* Bitmap) override;
+  int64_t GlyphValue() const override;
   void FinishTransparentGlyph(TBitmap* Bitmap) override;
   void ActivateButton() override;
   void Dispatch(TMessage& Message) override;
@@ -189,6 +199,7 @@ class TCvCustomCheckBox : public TCvCustomGlyphButton {
 
  protected:
   void BuildGlyph(TBitmap* Bitmap) override;
+  int64_t GlyphValue() const override;
   void ActivateButton() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;

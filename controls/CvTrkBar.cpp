@@ -107,6 +107,7 @@ TCvTrackBar::TCvTrackBar(TComponent* AOwner)
       disabled_(std::make_unique<TBitmap>()),
       background_(std::make_unique<TBitmap>()),
       custom_thumb_(std::make_unique<TBitmap>()),
+      thumb_work_(std::make_unique<TBitmap>()),
       timer_(std::make_unique<TTimer>(nullptr)) {
   SetBounds(Left(), Top(), 200, 35);
   SetTabStop(true);
@@ -488,9 +489,8 @@ void TCvTrackBar::DrawThumb(TCanvas* ACanvas) {
   if (SubtractRect(uncovered, old, thumb_rect_)) ACanvas->CopyRect(uncovered, background_->Canvas(), uncovered);
   const int32_t w = normal_->Width(), h = normal_->Height();
   if (w <= 0 || h <= 0) return;
-  TBitmap thumb;
-  thumb.SetSize(w, h);
-  TCanvas* t = thumb.Canvas();
+  if (thumb_work_->Width() != w || thumb_work_->Height() != h) thumb_work_->SetSize(w, h);
+  TCanvas* t = thumb_work_->Canvas();
   const TRect cell(0, 0, w, h);
   t->CopyRect(cell, background_->Canvas(), thumb_rect_);
   t->SetCopyMode(cmSrcAnd);
