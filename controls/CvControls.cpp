@@ -1,8 +1,13 @@
 #include "controls/CvControls.h"
 
+#include "controls/CvBmpBtn.h"
+#include "controls/CvButton.h"
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
+#include "controls/CvRadChk.h"
+#include "controls/CvSpnEdt.h"
 #include "controls/CvStatus.h"
+#include "controls/CvTrkBar.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
@@ -10,6 +15,11 @@ void CvControlsStartup() {
   RegisterClass(TCvRegIniFile::StaticClass());
   CvPanelRegisterClasses();
   CvStatusRegisterClasses();
+  CvButtonRegisterClasses();
+  CvRadChkRegisterClasses();
+  CvSpnEdtRegisterClasses();
+  CvBmpBtnRegisterClasses();
+  CvTrkBarRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
