@@ -3,6 +3,7 @@
 #include "controls/CvCommon.h"
 #include "controls/CvPanel.h"
 #include "controls/CvStatus.h"
+#include "controls/CvTabs.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
@@ -10,6 +11,7 @@ void CvControlsStartup() {
   RegisterClass(TCvRegIniFile::StaticClass());
   CvPanelRegisterClasses();
   CvStatusRegisterClasses();
+  CvTabsRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
