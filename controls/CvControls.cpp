@@ -1,6 +1,7 @@
 #include "controls/CvControls.h"
 
 #include "controls/CvCommon.h"
+#include "controls/CvMenus.h"
 #include "controls/CvPanel.h"
 #include "controls/CvStatus.h"
 #include "controls/CvTabs.h"
@@ -12,6 +13,7 @@ void CvControlsStartup() {
   CvPanelRegisterClasses();
   CvStatusRegisterClasses();
   CvTabsRegisterClasses();
+  CvMenusRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
