@@ -3,11 +3,14 @@
 #include "controls/CvBmpBtn.h"
 #include "controls/CvButton.h"
 #include "controls/CvCommon.h"
+#include "controls/CvMenus.h"
 #include "controls/CvPanel.h"
 #include "controls/CvRadChk.h"
 #include "controls/CvSpnEdt.h"
 #include "controls/CvStatus.h"
 #include "controls/CvTrkBar.h"
+
+#include "controls/CvTabs.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
@@ -20,6 +23,9 @@ void CvControlsStartup() {
   CvSpnEdtRegisterClasses();
   CvBmpBtnRegisterClasses();
   CvTrkBarRegisterClasses();
+
+  CvTabsRegisterClasses();
+  CvMenusRegisterClasses();
 }
 
 void CvControlsShutdown() { CvCommonShutdown(); }
