@@ -8,9 +8,8 @@
 #include "controls/CvRadChk.h"
 #include "controls/CvSpnEdt.h"
 #include "controls/CvStatus.h"
-#include "controls/CvTrkBar.h"
-
 #include "controls/CvTabs.h"
+#include "controls/CvTrkBar.h"
 
 void CvControlsStartup() {
   CvCommonStartup();
@@ -23,7 +22,6 @@ void CvControlsStartup() {
   CvSpnEdtRegisterClasses();
   CvBmpBtnRegisterClasses();
   CvTrkBarRegisterClasses();
-
   CvTabsRegisterClasses();
   CvMenusRegisterClasses();
 }
