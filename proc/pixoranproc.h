@@ -11,6 +11,7 @@
 //   pixoranproc_undo.cpp      TPXUndoStoreInfo, TPXUndoStore, the undo and redo members, the
 //                             layer-record walk
 //   pixoranproc_colour.cpp    ConvertToGray, ConvertToMonochrome, ConvertTo, ConvertToPalette
+//   pixoranproc_transparent.cpp SetTransparentColors
 //   pixoranproc_geometry.cpp  ResizeCanvas, ClearToBackground, Flip, CropTransparent
 //   pixoranproc_rows.cpp      Fill
 //   pixoranproc_wave.cpp      Wave
@@ -409,6 +410,12 @@ class TPixoranProc : public TComponent {
   void ConvertTo(int32_t ColorCount, int32_t DitherMode);
   // Palette receives the computed colours (room for ColorCount entries).
   void ConvertToPalette(int32_t ColorCount, std::span<TRGB> Palette, int32_t DitherMode);
+
+  // --- transparent colours (pixoranproc_transparent.cpp) -------------------------------------
+  // Every pixel whose colour lies inside MinColor..MaxColor (per channel, inclusive) gets the
+  // alpha value Alpha (clamped to 0..255); px1g and px24RGB (other formats are converted first).
+  // See SetTransparentColorsWorker.
+  void SetTransparentColors(TRGB MinColor, TRGB MaxColor, int32_t Alpha);
 
   // --- canvas and geometry (pixoranproc_geometry.cpp) ----------------------------------------
   // Positions: 0 left or top, 1 centred, 2 right or bottom.

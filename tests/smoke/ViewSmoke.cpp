@@ -87,7 +87,9 @@ int Run(const std::string& shot, const std::string& zoomedShot) {
 
 int main(int argc, char** argv) {
   const std::string shot = argc > 1 ? argv[1] : "view_smoke.png";
-  const std::string zoomed = argc > 2 ? argv[2] : "view_smoke_zoomed.png";
+  // The zoomed shot goes beside the first: <name>_zoomed.png.
+  const std::string zoomed =
+      argc > 2 ? argv[2] : shot.substr(0, shot.size() - (shot.ends_with(".png") ? 4 : 0)) + "_zoomed.png";
   RtlStartup();
   FormsStartup();
   RegisterImageLibrary();
