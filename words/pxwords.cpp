@@ -5,6 +5,7 @@
 
 #include "core/hypxdefs.h"
 #include "core/pxwords.h"
+#include "words/pxwords_rows.h"
 
 namespace {
 
@@ -37,6 +38,26 @@ void ApplyCustomizedWords() {
   const uint8_t language = LoadedWordLanguage();
   for (const TCustomizedWord& w : Overrides())
     if (w.Language == language) SetEnglishOrCustomWord(w.Index, w.Text);
+}
+
+void StoreWordRows(std::span<const TPXWordRow> Rows) {
+  auto guard = LockWordTable();
+  for (const TPXWordRow& row : Rows) SetLanguageWord(row.Index, row.Text);
+}
+
+void RegisterWordLanguages() {
+  struct TLoader {
+    uint8_t Language;
+    TPXLoadWordsProc Load;
+  };
+  static constexpr TLoader kLoaders[] = {
+      {2, &LoadItalianWords},
+      {3, &LoadGermanWords},
+      {5, &LoadFrenchWords},
+      {7, &LoadGreekWords},
+      {13, &LoadCzechWords},
+  };
+  for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);
 }
 
 TPXLoadWordsProc SetLanguageWordsLoader(uint8_t Language, TPXLoadWordsProc Loader) {
