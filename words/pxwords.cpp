@@ -5,7 +5,6 @@
 
 #include "core/hypxdefs.h"
 #include "core/pxwords.h"
-#include "words/pxwords_rows.h"
 
 namespace {
 
@@ -38,11 +37,6 @@ void ApplyCustomizedWords() {
   const uint8_t language = LoadedWordLanguage();
   for (const TCustomizedWord& w : Overrides())
     if (w.Language == language) SetEnglishOrCustomWord(w.Index, w.Text);
-}
-
-void StoreWordRows(std::span<const TPXWordRow> Rows) {
-  auto guard = LockWordTable();
-  for (const TPXWordRow& row : Rows) SetLanguageWord(row.Index, row.Text);
 }
 
 void RegisterWordLanguages() {
