@@ -47,8 +47,11 @@ void RegisterWordLanguages() {
   static constexpr TLoader kLoaders[] = {
       {2, &LoadItalianWords},
       {3, &LoadGermanWords},
+      {4, &LoadSpanishWords},
       {5, &LoadFrenchWords},
+      {6, &LoadPortugueseWords},
       {7, &LoadGreekWords},
+      {9, &LoadDutchWords},
       {13, &LoadCzechWords},
   };
   for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);

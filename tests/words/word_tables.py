@@ -20,8 +20,11 @@ CJK = ('CJK UNIFIED IDEOGRAPH',)
 LANGUAGES = [
     (2, 'Italian', 756, 'cp1252', LATIN),
     (3, 'German', 756, 'cp1252', LATIN),
+    (4, 'Spanish', 756, 'cp1252', LATIN),
     (5, 'French', 756, 'cp1252', LATIN),
+    (6, 'Portuguese', 756, 'cp1252', LATIN),
     (7, 'Greek', 155, 'cp1253', ('GREEK',)),
+    (9, 'Dutch', 756, 'cp1252', LATIN),
     (13, 'Czech', 130, 'cp1250', LATIN),
 ]
 
