@@ -51,8 +51,10 @@ void RegisterWordLanguages() {
       {5, &LoadFrenchWords},
       {6, &LoadPortugueseWords},
       {7, &LoadGreekWords},
+      {8, &LoadRussianWords},
       {9, &LoadDutchWords},
       {13, &LoadCzechWords},
+      {19, &LoadTurkishWords},
   };
   for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);
 }

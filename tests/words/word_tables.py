@@ -24,8 +24,10 @@ LANGUAGES = [
     (5, 'French', 756, 'cp1252', LATIN),
     (6, 'Portuguese', 756, 'cp1252', LATIN),
     (7, 'Greek', 155, 'cp1253', ('GREEK',)),
+    (8, 'Russian', 756, 'cp1251', ('CYRILLIC',)),
     (9, 'Dutch', 756, 'cp1252', LATIN),
     (13, 'Czech', 130, 'cp1250', LATIN),
+    (19, 'Turkish', 756, 'cp1254', LATIN),
 ]
 
 # printf conversions and line breaks: what the library fills in or breaks at, in order
