@@ -53,7 +53,10 @@ void RegisterWordLanguages() {
       {7, &LoadGreekWords},
       {8, &LoadRussianWords},
       {9, &LoadDutchWords},
+      {12, &LoadJapaneseWords},
       {13, &LoadCzechWords},
+      {16, &LoadChineseSimplifiedWords},
+      {17, &LoadChineseTraditionalWords},
       {19, &LoadTurkishWords},
   };
   for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);

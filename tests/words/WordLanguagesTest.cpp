@@ -42,7 +42,7 @@ struct TLanguageRange {
 };
 
 constexpr TLanguageRange kRanges[] = {
-    {2, 756}, {3, 756}, {4, 756}, {5, 756}, {6, 756}, {7, 155}, {8, 756}, {9, 756}, {13, 130}, {19, 756},
+    {2, 756}, {3, 756}, {4, 756}, {5, 756}, {6, 756}, {7, 155}, {8, 756}, {9, 756}, {12, 756}, {13, 130}, {16, 756}, {17, 756}, {19, 756},
 };
 
 TEST_F(WordLanguages, EachLanguageStoresExactlyItsIndexes) {

@@ -26,7 +26,10 @@ LANGUAGES = [
     (7, 'Greek', 155, 'cp1253', ('GREEK',)),
     (8, 'Russian', 756, 'cp1251', ('CYRILLIC',)),
     (9, 'Dutch', 756, 'cp1252', LATIN),
+    (12, 'Japanese', 756, 'cp932', ('HIRAGANA', 'KATAKANA') + CJK),
     (13, 'Czech', 130, 'cp1250', LATIN),
+    (16, 'ChineseSimplified', 756, 'cp936', CJK),
+    (17, 'ChineseTraditional', 756, 'cp950', CJK),
     (19, 'Turkish', 756, 'cp1254', LATIN),
 ]
 
