@@ -58,6 +58,8 @@ void RegisterWordLanguages() {
       {16, &LoadChineseSimplifiedWords},
       {17, &LoadChineseTraditionalWords},
       {19, &LoadTurkishWords},
+      {20, &LoadKoreanWords},
+      {22, &LoadArabicWords},
   };
   for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);
 }

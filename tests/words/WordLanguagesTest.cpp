@@ -42,7 +42,7 @@ struct TLanguageRange {
 };
 
 constexpr TLanguageRange kRanges[] = {
-    {2, 756}, {3, 756}, {4, 756}, {5, 756}, {6, 756}, {7, 155}, {8, 756}, {9, 756}, {12, 756}, {13, 130}, {16, 756}, {17, 756}, {19, 756},
+    {2, 756}, {3, 756}, {4, 756}, {5, 756}, {6, 756}, {7, 155}, {8, 756}, {9, 756}, {12, 756}, {13, 130}, {16, 756}, {17, 756}, {19, 756}, {20, 756}, {22, 756},
 };
 
 TEST_F(WordLanguages, EachLanguageStoresExactlyItsIndexes) {
@@ -68,6 +68,7 @@ TEST_F(WordLanguages, TellingRows) {
       {3, 0, "Vorschau"},          {3, 3, "OK"},  {3, 4, "Abbruch"},  {3, 151, "Seite %d of %d"},  {3, 746, "Schicht %d"},
       {5, 0, "Prévisualisation"},  {5, 3, "Ok"},  {5, 4, "Annuler"},  {5, 151, "Page %d sur %d"},  {5, 746, "Couche %d"},
       {2, 0, "Anteprima"},         {2, 3, "OK"},  {2, 4, "Annulla"},  {2, 151, "Pagina %d di %d"}, {2, 746, "Livello %d"},
+      {22, 746, "Layer %d"},
   };
   for (const TRow& r : rows) EXPECT_EQ(Word(r.Language, r.Index), r.Text) << int(r.Language) << " " << r.Index;
 }

@@ -31,6 +31,8 @@ LANGUAGES = [
     (16, 'ChineseSimplified', 756, 'cp936', CJK),
     (17, 'ChineseTraditional', 756, 'cp950', CJK),
     (19, 'Turkish', 756, 'cp1254', LATIN),
+    (20, 'Korean', 756, 'cp949', ('HANGUL',)),
+    (22, 'Arabic', 756, 'cp1256', ('ARABIC',)),
 ]
 
 # printf conversions and line breaks: what the library fills in or breaks at, in order
