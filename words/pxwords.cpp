@@ -53,13 +53,21 @@ void RegisterWordLanguages() {
       {7, &LoadGreekWords},
       {8, &LoadRussianWords},
       {9, &LoadDutchWords},
+      {10, &LoadSwedishWords},
+      {11, &LoadPolishWords},
       {12, &LoadJapaneseWords},
       {13, &LoadCzechWords},
+      {14, &LoadFinnishWords},
+      {15, &LoadFarsiWords},
       {16, &LoadChineseSimplifiedWords},
       {17, &LoadChineseTraditionalWords},
+      {18, &LoadDanishWords},
       {19, &LoadTurkishWords},
       {20, &LoadKoreanWords},
+      {21, &LoadHungarianWords},
       {22, &LoadArabicWords},
+      {23, &LoadSerbianWords},
+      {24, &LoadNorwegianWords},
   };
   for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);
 }

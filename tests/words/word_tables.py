@@ -26,13 +26,21 @@ LANGUAGES = [
     (7, 'Greek', 155, 'cp1253', ('GREEK',)),
     (8, 'Russian', 756, 'cp1251', ('CYRILLIC',)),
     (9, 'Dutch', 756, 'cp1252', LATIN),
+    (10, 'Swedish', 155, 'cp1252', LATIN),
+    (11, 'Polish', 136, 'cp1250', LATIN),
     (12, 'Japanese', 756, 'cp932', ('HIRAGANA', 'KATAKANA') + CJK),
     (13, 'Czech', 130, 'cp1250', LATIN),
+    (14, 'Finnish', 143, 'cp1252', LATIN),
+    (15, 'Farsi', 136, 'cp1256', ('ARABIC',)),
     (16, 'ChineseSimplified', 756, 'cp936', CJK),
     (17, 'ChineseTraditional', 756, 'cp950', CJK),
+    (18, 'Danish', 136, 'cp1252', LATIN),
     (19, 'Turkish', 756, 'cp1254', LATIN),
     (20, 'Korean', 756, 'cp949', ('HANGUL',)),
+    (21, 'Hungarian', 138, 'cp1250', LATIN),
     (22, 'Arabic', 756, 'cp1256', ('ARABIC',)),
+    (23, 'Serbian', 154, 'cp1250', LATIN),
+    (24, 'Norwegian', 155, 'cp1252', LATIN),
 ]
 
 # printf conversions and line breaks: what the library fills in or breaks at, in order
@@ -80,7 +88,7 @@ def has_letter_of(text, scripts):
 
 class WordTables(unittest.TestCase):
     def test_each_language_stores_exactly_its_indexes_with_real_texts(self):
-        for number, name, last, _, _ in LANGUAGES:
+        for _, name, last, _, _ in LANGUAGES:
             with self.subTest(language=name):
                 rows = TABLES[name]
                 self.assertEqual([i for i, _ in rows], list(range(last + 1)))
@@ -113,6 +121,16 @@ class WordTables(unittest.TestCase):
                 rows = TABLES[name]
                 same = [t for i, t in rows if t == ENGLISH[i]]
                 self.assertLessEqual(len(same), len(rows) // 4, same)
+
+    def test_letters_that_tell_related_writings_apart(self):
+        # Farsi writes its own yeh and kaf, never the Arabic ones; the simplified Chinese table
+        # stays inside GB 2312, which has no traditional characters.
+        with self.subTest(language='Farsi'):
+            bad = [(i, t) for i, t in TABLES['Farsi'] if '\u064a' in t or '\u0643' in t]
+            self.assertEqual(bad, [])
+        with self.subTest(language='ChineseSimplified'):
+            bad = [(i, t) for i, t in TABLES['ChineseSimplified'] if not in_code_page('', t, 'gb2312')]
+            self.assertEqual(bad, [])
 
 
 if __name__ == '__main__':
