@@ -14,7 +14,7 @@ struct TCustomizedWord {
   std::string Text;  // UTF-8; empty leaves the word as loaded
 };
 
-// Stores one language's words through SetLanguageWord.
+// Stores one language's words through SetLanguageWord (or, compiled in, SetConstantWords).
 using TPXLoadWordsProc = void (*)();
 
 // Makes Language the loaded language (the full byte is recorded) and rebuilds the table: all
