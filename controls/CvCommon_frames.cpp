@@ -1,5 +1,6 @@
 // Frame and border drawing, the shared enumerations' type descriptions, and the small geometry,
 // font and invalidation helpers.
+#include <algorithm>
 #include <cstring>
 
 #include "controls/CvCommon.h"
@@ -109,11 +110,14 @@ TRect PaintTwoRings(TCanvas* Canvas, const TRect& Bounds, const TTwoRing& Colors
   return PaintBevel(Canvas, r, Colors.InnerUL, Colors.InnerLR, 1, Sides);
 }
 
-TRect Shrink(TRect R, TSides Sides, int32_t By) {
-  if (Sides.Contains(sdLeft)) R.Left += By;
-  if (Sides.Contains(sdTop)) R.Top += By;
-  if (Sides.Contains(sdRight)) R.Right -= By;
-  if (Sides.Contains(sdBottom)) R.Bottom -= By;
+// Saturating: frames of absurd widths cannot overflow the coordinates.
+int32_t Moved(int32_t V, int64_t By) { return static_cast<int32_t>(std::clamp<int64_t>(V + By, INT32_MIN, INT32_MAX)); }
+
+TRect Shrink(TRect R, TSides Sides, int64_t By) {
+  if (Sides.Contains(sdLeft)) R.Left = Moved(R.Left, By);
+  if (Sides.Contains(sdTop)) R.Top = Moved(R.Top, By);
+  if (Sides.Contains(sdRight)) R.Right = Moved(R.Right, -By);
+  if (Sides.Contains(sdBottom)) R.Bottom = Moved(R.Bottom, -By);
   return R;
 }
 
@@ -210,7 +214,11 @@ TRect PaintSides(TCanvas* Canvas, const TRect& Bounds, TColor ULColor, TColor LR
 TRect PaintBevel(TCanvas* Canvas, const TRect& Bounds, TColor ULColor, TColor LRColor, int32_t Width, TSides Sides) {
   Canvas->Pen()->SetWidth(1);
   TRect r = Bounds;
-  for (int32_t i = 0; i < Width; ++i) r = PaintSides(Canvas, r, ULColor, LRColor, Sides);
+  for (int32_t i = 0; i < Width; ++i) {
+    // Once nothing is left inside, the remaining rings only move the edges on.
+    if (r.IsEmpty() || Sides.Empty()) return Shrink(r, Sides, int64_t{Width} - i);
+    r = PaintSides(Canvas, r, ULColor, LRColor, Sides);
+  }
   return r;
 }
 

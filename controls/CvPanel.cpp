@@ -91,8 +91,12 @@ TPoint TCvCustomPanel::CursorPosition() {
 }
 
 void TCvCustomPanel::ShrinkRectByFrame(TRect& R, bool IncludeBorderWidth) {
-  if (IncludeBorderWidth) R.Inflate(-BorderWidth(), -BorderWidth());
-  auto width = [this](TFrameStyleEx Style) {
+  const TRect original = R;
+  auto moved = [](int32_t v, int64_t by) { return static_cast<int32_t>(std::clamp<int64_t>(v + by, INT32_MIN, INT32_MAX)); };
+  if (IncludeBorderWidth)
+    R = TRect(moved(R.Left, BorderWidth()), moved(R.Top, BorderWidth()), moved(R.Right, -int64_t{BorderWidth()}),
+              moved(R.Bottom, -int64_t{BorderWidth()}));
+  auto width = [this](TFrameStyleEx Style) -> int64_t {
     switch (Style) {
       case fsNone: return 0;
       case fsFlat: return 1;
@@ -101,11 +105,18 @@ void TCvCustomPanel::ShrinkRectByFrame(TRect& R, bool IncludeBorderWidth) {
       default: return 2;
     }
   };
-  const int32_t w = width(border_outer_) + width(border_inner_);
-  if (border_sides_.Contains(sdLeft)) R.Left += w;
-  if (border_sides_.Contains(sdTop)) R.Top += w;
-  if (border_sides_.Contains(sdRight)) R.Right -= w;
-  if (border_sides_.Contains(sdBottom)) R.Bottom -= w;
+  const int64_t w = width(border_outer_) + width(border_inner_);
+  if (border_sides_.Contains(sdLeft)) R.Left = moved(R.Left, w);
+  if (border_sides_.Contains(sdTop)) R.Top = moved(R.Top, w);
+  if (border_sides_.Contains(sdRight)) R.Right = moved(R.Right, -w);
+  if (border_sides_.Contains(sdBottom)) R.Bottom = moved(R.Bottom, -w);
+  // Frames wider than the panel leave an empty rectangle inside it, not crossed edges.
+  R = TRect(std::clamp(R.Left, original.Left, std::max(original.Left, original.Right)),
+            std::clamp(R.Top, original.Top, std::max(original.Top, original.Bottom)),
+            std::clamp(R.Right, original.Left, std::max(original.Left, original.Right)),
+            std::clamp(R.Bottom, original.Top, std::max(original.Top, original.Bottom)));
+  R.Right = std::max(R.Right, R.Left);
+  R.Bottom = std::max(R.Bottom, R.Top);
 }
 
 TRect TCvCustomPanel::FullRect() { return TRect(0, 0, Width(), Height()); }
@@ -148,8 +159,10 @@ void TCvCustomPanel::PaintCaptionText(TRect R) {
   if (caption.empty()) return;
   TCanvas* canvas = Canvas();
   canvas->Font()->Assign(Font());
-  R.Inflate(-text_margin_, -text_margin_);
   // A margin wider than the panel leaves no room: nothing is drawn.
+  const int32_t margin = std::clamp(text_margin_, -(1 << 20), 1 << 20);
+  if (R.IsEmpty() || int64_t{margin} * 2 >= std::min(int64_t{R.Right} - R.Left, int64_t{R.Bottom} - R.Top)) return;
+  R.Inflate(-margin, -margin);
   if (R.IsEmpty()) return;
   UINT align = DT_LEFT;
   if (Alignment() == taRightJustify) align = DT_RIGHT;
@@ -182,6 +195,7 @@ void TCvCustomPanel::PaintCaptionText(TRect R) {
 }
 
 void TCvCustomPanel::PaintGridPattern(TRect R) {
+  if (R.IsEmpty()) return;
   TCanvas* canvas = Canvas();
   const int32_t nx = grid_x_size_ ? R.Width() / grid_x_size_ : 0;
   const int32_t ny = grid_y_size_ ? R.Height() / grid_y_size_ : 0;

@@ -4,6 +4,7 @@
 #include "controls/CvCommonInternal.h"
 #include "controls/CvPanel.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/StdActns.h"
 #include "platform/forms/Themes.h"
 #include "platform/gdi/WinGdi_text.h"
 
@@ -78,6 +79,16 @@ void TCvCustomStatusPane::SetAutoSize(bool Value) {
   if (AutoSize() == Value) return;
   TGraphicControl::SetAutoSize(Value);
   AdjustSize();
+}
+
+bool TCvCustomStatusPane::ExecuteAction(TBasicAction* Action) {
+  if (auto_hint_) {
+    if (auto* hint = dynamic_cast<THintAction*>(Action)) {
+      SetCaption(hint->Hint());
+      return true;
+    }
+  }
+  return TGraphicControl::ExecuteAction(Action);
 }
 
 int32_t TCvCustomStatusPane::MeasureWidth() {

@@ -21,6 +21,8 @@ class TCvCustomStatusPane : public TGraphicControl, public ICvFramingClient {
   std::string GetText() const override { return caption_; }
   void SetText(const std::string& Value) override;
   void SetAutoSize(bool Value) override;
+  // With AutoHint, a hint action's text becomes the caption (the action counts as handled).
+  bool ExecuteAction(TBasicAction* Action) override;
 
   // The automatic width: DefaultWidth for an empty caption, else the caption's width (measured
   // whole) with the border, the caption offset and 6 pixels.

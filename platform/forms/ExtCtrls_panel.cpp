@@ -13,13 +13,15 @@ void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, 
   Canvas->Pen()->SetWidth(1);
   --Rect.Bottom;
   --Rect.Right;
-  for (; Width > 0; --Width) {
+  // Rings past the middle draw nothing.
+  for (; Width > 0 && Rect.Left <= Rect.Right && Rect.Top <= Rect.Bottom; --Width) {
     Canvas->Pen()->SetColor(TopColor);
     Canvas->Polyline({TPoint(Rect.Left, Rect.Bottom), TPoint(Rect.Left, Rect.Top), TPoint(Rect.Right, Rect.Top)});
     Canvas->Pen()->SetColor(BottomColor);
     Canvas->Polyline({TPoint(Rect.Right, Rect.Top), TPoint(Rect.Right, Rect.Bottom), TPoint(Rect.Left - 1, Rect.Bottom)});
     Rect.Inflate(-1, -1);
   }
+  if (Width > 0) Rect.Inflate(-std::min(Width, INT32_MAX / 4), -std::min(Width, INT32_MAX / 4));
   ++Rect.Bottom;
   ++Rect.Right;
 }
@@ -94,10 +96,16 @@ void TCustomPanel::SetShowDockClientCaptions(bool Value) {
 
 void TCustomPanel::AdjustClientRect(TRect& Rect) {
   TCustomControl::AdjustClientRect(Rect);
-  int32_t inset = border_width_;
+  int64_t inset = border_width_;
   if (bevel_outer_ != bvNone) inset += bevel_width_;
   if (bevel_inner_ != bvNone) inset += bevel_width_;
-  Rect.Inflate(-inset, -inset);
+  // Saturating: absurd widths give an empty area, not overflowing coordinates.
+  auto moved = [](int32_t v, int64_t by) { return static_cast<int32_t>(std::clamp<int64_t>(v + by, INT32_MIN, INT32_MAX)); };
+  TRect r(moved(Rect.Left, inset), moved(Rect.Top, inset), moved(Rect.Right, -inset), moved(Rect.Bottom, -inset));
+  // Wider than the panel: an empty area in its middle rather than crossed edges.
+  if (r.Left > r.Right) r.Left = r.Right = static_cast<int32_t>((int64_t{Rect.Left} + Rect.Right) / 2);
+  if (r.Top > r.Bottom) r.Top = r.Bottom = static_cast<int32_t>((int64_t{Rect.Top} + Rect.Bottom) / 2);
+  Rect = r;
 }
 
 void TCustomPanel::Paint() {

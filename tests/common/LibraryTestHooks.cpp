@@ -8,6 +8,7 @@
 #include "mview/dovevodi.h"
 #include "platform/forms/Forms.h"
 #include "proc/pixoranproc.h"
+#include "view/pixoranview.h"
 #include "words/pxwords.h"
 
 void TestLibraryStartup() {
@@ -18,6 +19,7 @@ void TestLibraryStartup() {
   RegisterCodecs();
   RegisterProcessingUnit();
   RegisterLayerUnit();
+  RegisterViewUnit();
   RegisterWordLanguages();
   StaticInitialize();
 }

@@ -76,6 +76,19 @@ TEST_F(CvPanelTest, GradientFill) {
   EXPECT_EQ(Pixel(p, 10, 74), Rgb(203, 198, 188));
 }
 
+TEST_F(CvPanelTest, MouseEnterAndLeave) {
+  auto* p = Add<TCvPanel>(20, 20, 60, 40);
+  std::vector<std::string> log;
+  p->SetOnMouseEnter([&log](TObject*) { log.push_back("enter"); });
+  p->SetOnMouseLeave([&log](TObject*) { log.push_back("leave"); });
+  Pump();
+  MouseMove(form_.get(), 5, 5);
+  MouseMove(p, 10, 10);
+  MouseMove(form_.get(), 200, 200);
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"enter", "leave"}));
+}
+
 TEST_F(CvPanelTest, TransparentPanelShowsItsParent) {
   auto* p = Add<TCvPanel>(20, 20, 60, 40);
   p->SetBorderOuter(fsNone);
@@ -169,6 +182,34 @@ TEST_F(CvPanelTest, CaptionMarginWiderThanThePanel) {
   p->SetAlignmentVertical(avBottom);
   Pump();
   EXPECT_EQ(Pixel(p, 20, 10), Rgb(clBtnFace));
+  EXPECT_TRUE(Reports().empty());
+}
+
+// Absurd widths and margins paint in bounded time and without overflow.
+TEST_F(CvPanelTest, DegenerateSizes) {
+  auto* p = Add<TCvPanel>(0, 0, 60, 40);
+  p->SetBorderOuter(fsStatus);
+  p->SetBorderInner(fsPopup);
+  p->SetBevelWidth(INT32_MAX);
+  p->SetBorderWidth(INT32_MAX);
+  p->SetCaption("x");
+  p->SetShowGrid(true);
+  p->SetGridXSize(1);
+  auto* child = Add<TCvPanel>(0, 0, 10, 10, p);
+  child->SetAlign(alClient);
+  Pump();
+  for (int32_t margin : {INT32_MIN, -5, INT32_MAX}) {
+    p->SetTextMargin(margin);
+    p->Repaint();
+  }
+  auto* empty = Add<TCvPanel>(70, 0, 0, 0);
+  empty->SetVisualStyle(vsGradient);
+  empty->SetCaption("y");
+  Pump();
+  TestSurface s(4, 4);
+  EXPECT_EQ(PaintBevel(s.Canvas(), TRect(0, 0, 4, 4), clRed, clRed, INT32_MAX, {}), TRect(0, 0, 4, 4));
+  EXPECT_EQ(PaintBevel(s.Canvas(), TRect(0, 0, 4, 4), clRed, clRed, INT32_MAX, {sdLeft}),
+            TRect(INT32_MAX, 0, 4, 4));
   EXPECT_TRUE(Reports().empty());
 }
 

@@ -264,6 +264,63 @@ TEST_F(CvStatusTest, GripSizesTheForm) {
   EXPECT_NE(GetCursor(), Screen()->Cursors(crSizeNWSE));
 }
 
+TEST_F(CvStatusTest, PaneHitTestOverTheGrip) {
+  auto* bar = new TCvStatusBar(form_.get());  // owned by the form
+  bar->SetParent(form_.get());
+  auto* pane = Add<TCvStatusPane>(bar, 0, 0, 10, 10);
+  pane->SetAlign(alClient);
+  auto* left = Add<TCvStatusPane>(bar, 0, 0, 50, 10);
+  left->SetAlign(alLeft);
+  Pump();
+  // The pane reaches the bar's client right edge: over its last 12 pixels the bar answers.
+  const int32_t x = bar->ClientRect().Right - pane->Left() - 5;
+  const LPARAM at = PointToLParam(static_cast<int16_t>(x), 5);
+  EXPECT_EQ(pane->Perform(CM_HITTEST, 0, at), bar->Perform(WM_NCHITTEST, 0, at));
+  EXPECT_EQ(pane->Perform(CM_HITTEST, 0, PointToLParam(5, 5)), HTCLIENT);
+  EXPECT_EQ(left->Perform(CM_HITTEST, 0, PointToLParam(45, 5)), HTCLIENT);
+  bar->SetShowSizeGrip(false);
+  EXPECT_EQ(pane->Perform(CM_HITTEST, 0, at), HTCLIENT);
+}
+
+TEST_F(CvStatusTest, LoadedPaneWithItsOwnColourIsOpaque) {
+  TComponent root(nullptr);
+  LoadFormFromText(&root,
+                   "object Root: TComponent\n  object P1: TCvStatusPane\n    Color = clRed\n  end\n"
+                   "  object P2: TCvStatusPane\n    FillColor = clLime\n  end\nend\n");
+  auto* p1 = dynamic_cast<TCvStatusPane*>(root.FindComponent("P1"));
+  auto* p2 = dynamic_cast<TCvStatusPane*>(root.FindComponent("P2"));
+  ASSERT_TRUE(p1 && p2);
+  EXPECT_FALSE(p1->Transparent());
+  EXPECT_TRUE(p2->Transparent());
+  EXPECT_FALSE(p2->ParentFillColor());
+  EXPECT_EQ(p2->FillColor(), clLime);
+}
+
+TEST_F(CvStatusTest, AutoHintShowsTheLongHintUnderTheMouse) {
+  auto* bar = new TCvStatusBar(form_.get());  // owned by the form
+  bar->SetParent(form_.get());
+  auto* pane = Add<TCvStatusPane>(bar, 0, 0, 10, 10);
+  pane->SetAlign(alClient);
+  auto* quiet = Add<TCvStatusPane>(bar, 0, 0, 10, 10);
+  auto* target = Add<TCvPanel>(form_.get(), 20, 20, 100, 50);
+  target->SetHint("Open|Opens a picture");
+  pane->SetAutoHint(true);
+  Pump();
+  MouseMove(target, 10, 10);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "Opens a picture");
+  EXPECT_EQ(quiet->Caption(), "");
+  // Leaving it clears the hint.
+  MouseMove(form_.get(), 300, 150);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "");
+  // Without AutoHint the action passes the pane by.
+  pane->SetAutoHint(false);
+  MouseMove(target, 10, 10);
+  Pump();
+  EXPECT_EQ(pane->Caption(), "");
+}
+
 TEST_F(CvStatusTest, SimpleStatusHidesThePanes) {
   auto* bar = new TCvStatusBar(form_.get());  // owned by the form
   bar->SetParent(form_.get());
