@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -124,6 +125,28 @@ TEST_F(WordLanguages, OverridesFollowTheirLanguageAcrossSwitches) {
   ClearCustomizedWords();
   ResetWordTable();
   EXPECT_EQ(Word(3, 4), "Abbruch");
+}
+
+// The table keeps views of compiled-in texts but copies of everything else: a caller's text
+// and an override may be freed as soon as they are stored (a view of either would be read after
+// its release, which the sanitizer build reports).
+TEST_F(WordLanguages, TextsOfCallersAndOverridesAreKeptAsCopies) {
+  const std::string stored = "Vorschau des ganzen Bildes in voller Größe";
+  const std::string custom = "Vorgang abbrechen und alle Änderungen verwerfen";
+  EXPECT_EQ(Word(3, 0), "Vorschau");
+  {
+    auto text = std::make_unique<std::string>(stored);
+    SetLanguageWord(0, *text);
+  }
+  EXPECT_EQ(Word(3, 0), stored);
+
+  SetCustomizedWords({{3, 4, custom}});
+  EXPECT_EQ(Word(3, 4), custom);
+  ClearCustomizedWords();  // frees the override; the table keeps its text until the next switch
+  EXPECT_EQ(Word(3, 4), custom);
+  EXPECT_EQ(Word(5, 4), "Annuler");
+  EXPECT_EQ(Word(3, 4), "Abbruch");
+  EXPECT_EQ(Word(3, 0), "Vorschau");  // the switch brought the compiled-in text back
 }
 
 TEST_F(WordLanguages, TearDownReleasesTheTableAndTheOverrides) {
