@@ -193,6 +193,24 @@ inline void WritePgm(TPXBitmap* b, const std::string& file) {
   for (int32_t y = 0; y < b->Height(); ++y) out.write(reinterpret_cast<const char*>(b->Scanline(y)), b->Width());
 }
 
+// Times peer() and then ours() back to back in every iteration on this thread; the iteration's
+// time is ours and the counter named ratio is our total time over the peer's.
+template <class Ours, class Peer>
+void TimeOursAgainstPeer(benchmark::State& state, const char* ratio, Ours ours, Peer peer) {
+  double tOurs = 0, tPeer = 0;
+  for (auto _ : state) {
+    const auto a = BenchClock::now();
+    peer();
+    const auto b = BenchClock::now();
+    ours();
+    const auto c = BenchClock::now();
+    tPeer += BenchSeconds(a, b);
+    tOurs += BenchSeconds(b, c);
+    state.SetIterationTime(BenchSeconds(b, c));
+  }
+  state.counters[ratio] = tOurs / tPeer;
+}
+
 // The main() of the programs that start the library: registerUnits (if any) runs between the
 // run-time start and the static initialisation.
 inline int BenchMain(int argc, char** argv, void (*registerUnits)() = nullptr) {

@@ -4,20 +4,17 @@
 // (goal <= 3).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "core/hypxutils.h"
 
 namespace {
 
 constexpr int kEntries = 10000;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::string Key(int i) { return "Entry:" + std::to_string(i); }
 
@@ -60,18 +57,7 @@ void Fill(TPXDictionary& d, nlohmann::json& j) {
 
 template <class Ours, class Peer>
 void Compare(benchmark::State& state, Ours ours, Peer peer) {
-  double tOurs = 0, tPeer = 0;
-  for (auto _ : state) {
-    const auto a = Clock::now();
-    peer();
-    const auto b = Clock::now();
-    ours();
-    const auto c = Clock::now();
-    tPeer += Seconds(a, b);
-    tOurs += Seconds(b, c);
-    state.SetIterationTime(Seconds(b, c));
-  }
-  state.counters["x_nlohmann"] = tOurs / tPeer;
+  TimeOursAgainstPeer(state, "x_nlohmann", ours, peer);
   state.SetItemsProcessed(static_cast<int64_t>(kEntries) * state.iterations());
 }
 

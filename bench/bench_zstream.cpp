@@ -4,21 +4,18 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/hypxutils.h"
 #include "core/pxzlib.h"
 
 namespace {
 
 constexpr size_t kTotal = size_t{64} << 20;
-
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 const std::vector<uint8_t>& Plain() {
   static const std::vector<uint8_t> data = [] {
@@ -46,18 +43,7 @@ const std::vector<uint8_t>& Packed() {
 
 template <class Ours, class Peer>
 void Compare(benchmark::State& state, Ours ours, Peer peer) {
-  double tOurs = 0, tPeer = 0;
-  for (auto _ : state) {
-    const auto a = Clock::now();
-    peer();
-    const auto b = Clock::now();
-    ours();
-    const auto c = Clock::now();
-    tPeer += Seconds(a, b);
-    tOurs += Seconds(b, c);
-    state.SetIterationTime(Seconds(b, c));
-  }
-  state.counters["x_zlib"] = tOurs / tPeer;
+  TimeOursAgainstPeer(state, "x_zlib", ours, peer);
   state.SetBytesProcessed(static_cast<int64_t>(kTotal * state.iterations()));
 }
 

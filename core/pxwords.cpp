@@ -9,9 +9,12 @@
 
 namespace {
 
+// An entry is a view: of compiled-in text (the English and the further languages' tables, so a
+// switch copies no text) or of the entry's own copy (texts set by callers and overrides).
 struct TWordStore {
   std::recursive_mutex lock;
-  std::array<std::string, PXWordCount> words;
+  std::array<std::string_view, PXWordCount> words;
+  std::array<std::string, PXWordCount> owned;
   uint8_t loaded = PXNoWordLanguage;
   bool system_language_read = false;
   TPXSystemLanguage system_language;
@@ -26,7 +29,8 @@ void StoreWord(uint16_t Index, std::string_view Text) {
   if (Text.empty() || Index >= PXWordCount) return;
   TWordStore& st = Store();
   std::lock_guard guard(st.lock);
-  st.words[Index].assign(Text);
+  st.owned[Index].assign(Text);
+  st.words[Index] = st.owned[Index];
 }
 
 struct TIsoLanguage {
@@ -69,6 +73,13 @@ void SetLanguageWord(uint16_t Index, std::string_view Text) { StoreWord(Index, T
 
 void SetEnglishOrCustomWord(uint16_t Index, std::string_view Text) { StoreWord(Index, Text); }
 
+void SetConstantWords(uint16_t First, std::span<const std::string_view> Texts) {
+  TWordStore& st = Store();
+  std::lock_guard guard(st.lock);
+  for (size_t k = 0; k < Texts.size() && First + k < PXWordCount; ++k)
+    if (!Texts[k].empty()) st.words[First + k] = Texts[k];
+}
+
 uint8_t LoadedWordLanguage() {
   TWordStore& st = Store();
   std::lock_guard guard(st.lock);
@@ -86,7 +97,8 @@ void ResetWordTable() { SetLoadedWordLanguage(PXNoWordLanguage); }
 void FreeWordTable() {
   TWordStore& st = Store();
   std::lock_guard guard(st.lock);
-  for (std::string& w : st.words) std::string().swap(w);
+  st.words.fill({});
+  for (std::string& w : st.owned) std::string().swap(w);
   st.loaded = PXNoWordLanguage;
   ClearCustomizedWords();
 }
@@ -103,7 +115,7 @@ std::string GetLanguageWord(uint16_t Index) {
   const uint8_t language = ResolveUILanguage();
   if (language != st.loaded) SelectWordLanguage(language);
   if (Index >= PXWordCount) return {};
-  return st.words[Index];
+  return std::string(st.words[Index]);
 }
 
 TPXSystemLanguage ParseLocaleName(std::string_view Name) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,14 @@ std::string GetLanguageWord(uint16_t Index);
 // The settings' FLanguage when not 0, else the number chosen by the system locale.
 uint8_t ResolveUILanguage();
 
-// Store Text at Index; an empty Text or an index above 756 leaves the table unchanged. The
-// per-language loaders call the first, the English loader and the customised words the second.
+// Store a copy of Text at Index; an empty Text or an index above 756 leaves the table
+// unchanged. A language's words go through the first, the customised words through the second.
 void SetLanguageWord(uint16_t Index, std::string_view Text);
 void SetEnglishOrCustomWord(uint16_t Index, std::string_view Text);
+// Stores compiled-in texts, which the table keeps without copying (they must stay valid as long
+// as the program runs): Texts[k] at index First + k, under one lock; an empty text leaves its
+// entry unchanged. The English and the further languages' tables load this way.
+void SetConstantWords(uint16_t First, std::span<const std::string_view> Texts);
 // Stores the 757 English words.
 void LoadEnglishWords();
 

@@ -785,7 +785,4 @@ constexpr std::array<std::string_view, PXWordCount> kEnglishWords = {
 
 }  // namespace
 
-void LoadEnglishWords() {
-  for (size_t i = 0; i < kEnglishWords.size(); ++i)
-    SetEnglishOrCustomWord(static_cast<uint16_t>(i), kEnglishWords[i]);
-}
+void LoadEnglishWords() { SetConstantWords(0, kEnglishWords); }

@@ -5,6 +5,7 @@
 #include "io/pixoranio_support.h"
 #include "layers/pxxLayers.h"
 #include "proc/pixoranproc.h"
+#include "words/pxwords.h"
 
 PX_CLASS_INFO(TPixoran, TPixoranView)
 
@@ -20,4 +21,5 @@ void RegisterImageLibrary() {
   RegisterProcessingUnit();
   RegisterLayerUnit();
   RegisterViewUnit();
+  RegisterWordLanguages();
 }

@@ -11,5 +11,5 @@ class TPixoran : public TPixoranView {
 };
 
 // Fills the library's start-up slots of every unit of the image library (drawing, I/O, codecs,
-// processing, layers, view), as a program's main does before StaticInitialize.
+// processing, layers, view, the word tables of the further languages), as a program's main does before StaticInitialize.
 void RegisterImageLibrary();

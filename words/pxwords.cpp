@@ -39,6 +39,39 @@ void ApplyCustomizedWords() {
     if (w.Language == language) SetEnglishOrCustomWord(w.Index, w.Text);
 }
 
+void RegisterWordLanguages() {
+  struct TLoader {
+    uint8_t Language;
+    TPXLoadWordsProc Load;
+  };
+  static constexpr TLoader kLoaders[] = {
+      {2, &LoadItalianWords},
+      {3, &LoadGermanWords},
+      {4, &LoadSpanishWords},
+      {5, &LoadFrenchWords},
+      {6, &LoadPortugueseWords},
+      {7, &LoadGreekWords},
+      {8, &LoadRussianWords},
+      {9, &LoadDutchWords},
+      {10, &LoadSwedishWords},
+      {11, &LoadPolishWords},
+      {12, &LoadJapaneseWords},
+      {13, &LoadCzechWords},
+      {14, &LoadFinnishWords},
+      {15, &LoadFarsiWords},
+      {16, &LoadChineseSimplifiedWords},
+      {17, &LoadChineseTraditionalWords},
+      {18, &LoadDanishWords},
+      {19, &LoadTurkishWords},
+      {20, &LoadKoreanWords},
+      {21, &LoadHungarianWords},
+      {22, &LoadArabicWords},
+      {23, &LoadSerbianWords},
+      {24, &LoadNorwegianWords},
+  };
+  for (const TLoader& l : kLoaders) SetLanguageWordsLoader(l.Language, l.Load);
+}
+
 TPXLoadWordsProc SetLanguageWordsLoader(uint8_t Language, TPXLoadWordsProc Loader) {
   if (Language < 2 || Language >= g_loaders.size()) throw EPXException("Invalid word language");
   auto guard = LockWordTable();
