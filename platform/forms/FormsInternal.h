@@ -152,6 +152,10 @@ void NativeGeometryChanged(TWindowData* W, const TRect& WidgetRect);
 // The window system's delivery of a message: wrapped (an exception goes to the application's
 // exception handling), then the canvases' DCs are released.
 LRESULT DeliverMessage(HWND wnd, TMessage& Message);
+// A key message (WM_KEYDOWN .. WM_SYSCHAR) for Wnd, typed or posted, is first shown to its control
+// as the CN_ notification (dialog keys, shortcuts): true when the control handled it, and the
+// message is then not dispatched.
+bool NotifyKeyMessage(HWND Wnd, const TMessage& Message);
 // Runs Call wrapped as DeliverMessage does.
 void RunWrapped(const std::function<void()>& Call);
 // Reports the exception being handled (inside a catch block).

@@ -427,7 +427,7 @@ bool ProcessQueue() {
       RunWrapped([] { CheckSynchronizeOne(); });
     } else if (item.Call) {
       RunWrapped(item.Call);
-    } else if (WindowData(item.Wnd)) {
+    } else if (WindowData(item.Wnd) && !NotifyKeyMessage(item.Wnd, item.Message)) {
       DeliverMessage(item.Wnd, item.Message);
     }
   }

@@ -559,6 +559,24 @@ TEST_F(MenuBarTest, ItemsMeasureAndPaintThemselves) {
   EndMenu();
 }
 
+TEST_F(MenuBarTest, OwnerDrawnItemsMeasureFromThePlatformDefaults) {
+  auto m = Make();
+  m->Menu->SetOwnerDraw(true);
+  std::map<TMenuItem*, TSize> given;
+  for (TMenuItem* it : {m->File, m->Open}) {
+    it->SetOnMeasureItem([&given, it](TObject*, TCanvas*, int32_t& W, int32_t& H) {
+      given[it] = TSize(W, H);
+      W = 50;
+      H = 20;
+    });
+  }
+  m->Form->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f');
+  Pump();
+  EXPECT_EQ(given[m->File], TSize(0, GetSystemMetrics(SM_CYMENU) - 1));
+  EXPECT_EQ(given[m->Open], TSize(0, GetSystemMetrics(SM_CYMENU) - 2));
+  EndMenu();
+}
+
 TEST_F(MenuBarTest, ClassicLookWithoutOwnerDraw) {
   auto m = Make();
   m->Open->SetChecked(true);

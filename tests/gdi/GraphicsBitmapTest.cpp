@@ -111,6 +111,15 @@ TEST(GraphicsBitmap, ResizingKeepsTheOverlapAndFillsWithTheBrush) {
   }
 }
 
+TEST(GraphicsBitmap, ACanvasUsedWhileEmptyDrawsOnTheSizedBitmap) {
+  TBitmap b;
+  ASSERT_NE(b.Canvas()->Handle(), nullptr);
+  b.SetSize(20, 10);
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(TRect(0, 0, 20, 10));
+  EXPECT_EQ(At(b, 19, 9), clRed);
+}
+
 TEST(GraphicsBitmap, ScanLinesAreStoredBottomUp) {
   TBitmap b(5, 4);
   b.SetPixelFormat(pf24bit);
