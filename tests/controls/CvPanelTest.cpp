@@ -343,7 +343,7 @@ class CvPanelDockTest : public CvPanelTest {
     p->SetDockSite(true);
     return p;
   }
-  static TCvPanelDockManager* Manager(TCvPanel* P) { return dynamic_cast<TCvPanelDockManager*>(P->DockManager()); }
+  static TCvPanelDockManager* Manager(TWinControl* P) { return dynamic_cast<TCvPanelDockManager*>(P->DockManager()); }
   TCvPanel* top = nullptr;
   TCvPanel* left = nullptr;
   TEdit* outside = nullptr;
@@ -364,6 +364,22 @@ TEST_F(CvPanelDockTest, ADockSitePanelGetsItsOwnManager) {
   EXPECT_FALSE(plain->DoubleBuffered());
   left->SetUseDockManager(false);
   EXPECT_EQ(left->DockManager(), nullptr);
+  // From a form description: the stored settings, in either order.
+  TComponent root(nullptr);
+  LoadFormFromText(&root,
+                   "object Root: TComponent\n"
+                   "  object D1: TCvPanel\n    DockSite = True\n    ShowDockClientCaptions = False\n  end\n"
+                   "  object D2: TCvGroupBox\n    UseDockManager = False\n    DockSite = True\n  end\nend\n");
+  auto* d1 = dynamic_cast<TCvPanel*>(root.FindComponent("D1"));
+  auto* d2 = dynamic_cast<TCvGroupBox*>(root.FindComponent("D2"));
+  ASSERT_TRUE(d1 && d2);
+  EXPECT_NE(Manager(d1), nullptr);
+  EXPECT_FALSE(d1->ShowDockClientCaptions());
+  EXPECT_TRUE(d2->DockSite());
+  EXPECT_EQ(d2->DockManager(), nullptr);
+  const std::string text = WriteComponentToText(&root);
+  EXPECT_NE(text.find("UseDockManager = False"), std::string::npos) << text;
+  EXPECT_EQ(text.find("UseDockManager = True"), std::string::npos) << text;
 }
 
 TEST_F(CvPanelDockTest, CaptionBarsFollowTheClientsFocus) {
