@@ -250,6 +250,12 @@ void TCvCustomPanel::AdjustClientRect(TRect& Rect) {
   if (DockSite()) ShrinkRectByFrame(Rect, false);
 }
 
+std::unique_ptr<TDockManager> TCvCustomPanel::CreateDockManager() {
+  if (!DockSite() || !UseDockManager()) return nullptr;
+  SetDoubleBuffered(true);
+  return std::make_unique<TCvPanelDockManager>(this);
+}
+
 void TCvCustomPanel::AlignControls(TControl* AControl, TRect& Rect) {
   ShrinkRectByFrame(Rect, false);
   TCustomPanel::AlignControls(AControl, Rect);

@@ -116,6 +116,8 @@ class TCvCustomPanel : public TCustomPanel, public ICvFramingClient {
   void CMMouseLeave(TCMMouseEnterLeave& Message) override;
   void CMEnabledChanged(TWMNoParams& Message) override;
   void CMControlChange(TCMControlChange& Message) override;
+  // A dock site that uses a dock manager gets the panel's own (and becomes double-buffered).
+  std::unique_ptr<TDockManager> CreateDockManager() override;
   // Realigns the children and repaints (the frame properties change the client area).
   void FrameChanged();
   // How many children have their enabled state remembered.
@@ -258,6 +260,38 @@ class TCvStatusBar : public TCvCustomPanel {
   bool first_resize_ = true;
   int32_t width_change_ = 0;
   int32_t last_width_ = 0;
+};
+
+// =============================================================================================
+// The panel's dock manager
+
+// Lays a dock-site panel's clients out as the platform's dock tree does, behind grabbers of 14
+// pixels that show a caption bar with the client's caption and a close cross: in the active
+// caption colours for a focused or windowless client, in the inactive ones otherwise. The bar
+// lies at the left of the clients on a top- or bottom-aligned panel (the caption reads upwards),
+// on top of them otherwise. Without ShowDockClientCaptions the dock tree's own grabbers show.
+class TCvPanelDockManager : public TDockTree {
+ public:
+  explicit TCvPanelDockManager(TCvCustomPanel* Panel);
+  ~TCvPanelDockManager() override;
+
+  TCvCustomPanel* Panel() const { return panel_; }
+  // "Verdana" 8.
+  TFont* CaptionFont() const { return caption_font_.get(); }
+  // "Marlett" 8: "r" is its close cross.
+  TFont* CloseGlyphFont() const { return close_font_.get(); }
+
+ protected:
+  void PaintDockFrame(TCanvas* Canvas, TControl* Control, const TRect& ARect) override;
+  // The caption turned by 90 degrees in R (the grabber at the left of a zone).
+  virtual void PaintVerticalCaption(TCanvas* Canvas, TControl* Control, const TRect& R);
+  // A click into a client, or a command from one, may move the focus: the caption bars repaint.
+  void WindowProc(TMessage& Message) override;
+
+ private:
+  TCvCustomPanel* panel_;
+  std::unique_ptr<TFont> caption_font_;
+  std::unique_ptr<TFont> close_font_;
 };
 
 // Registers the panel, group box and status bar with the form loader.

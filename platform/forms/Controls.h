@@ -152,6 +152,18 @@ PX_EVENT_TYPE(TDragDropEvent, void(TObject* Sender, TObject* Source, int32_t X, 
 PX_EVENT_TYPE(TStartDragEvent, void(TObject* Sender, TDragObject*& DragObject));
 // Target: the control dropped on (nullptr when the drag was cancelled or not accepted).
 PX_EVENT_TYPE(TEndDragEvent, void(TObject* Sender, TObject* Target, int32_t X, int32_t Y));
+class TDragDockObject;
+// A handler may give its own dock drag object (it stays the handler's).
+PX_EVENT_TYPE(TStartDockEvent, void(TObject* Sender, TDragDockObject*& DragObject));
+PX_EVENT_TYPE(TDockOverEvent,
+              void(TObject* Sender, TDragDockObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept));
+PX_EVENT_TYPE(TDockDropEvent, void(TObject* Sender, TDragDockObject* Source, int32_t X, int32_t Y));
+// Whether DockClient may dock here: InfluenceRect (screen, the site's window at first) is where
+// the site takes it, MousePos the cursor (screen).
+PX_EVENT_TYPE(TGetSiteInfoEvent,
+              void(TObject* Sender, TControl* DockClient, TRect& InfluenceRect, TPoint MousePos, bool& CanDock));
+// Client leaves the site for NewTarget (nullptr: floating); Allow false keeps it.
+PX_EVENT_TYPE(TUnDockEvent, void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow));
 
 // ---------------------------------------------------------------------------------------------
 // Size constraints: 0 means no limit.
@@ -303,6 +315,108 @@ class TDragControlObject : public TBaseDragControlObject {
  public:
   using TBaseDragControlObject::TBaseDragControlObject;
   TCursor GetDragCursor(bool Accepted, int32_t X, int32_t Y) override;
+};
+
+// A drag that docks the control: DockRect (screen) is where it would go, shown as an outline
+// while the mouse moves; over no site that takes it the control floats at DockRect (Floating).
+class TDragDockObject : public TBaseDragControlObject {
+ public:
+  explicit TDragDockObject(TControl* AControl) : TBaseDragControlObject(AControl) {}
+  TRect DockRect() const { return dock_rect_; }
+  void SetDockRect(const TRect& Value) { dock_rect_ = Value; }
+  // The site's dock manager may choose a side and a client to dock beside.
+  TAlign DropAlign() const { return drop_align_; }
+  void SetDropAlign(TAlign Value) { drop_align_ = Value; }
+  TControl* DropOnControl() const { return drop_on_control_; }
+  void SetDropOnControl(TControl* Value) { drop_on_control_ = Value; }
+  bool Floating() const { return floating_; }
+  void SetFloating(bool Value) { floating_ = Value; }
+  // The width of the outline: 4 while floating, 2 over a site.
+  int32_t FrameWidth() const { return floating_ ? 4 : 2; }
+  TCursor GetDragCursor(bool Accepted, int32_t X, int32_t Y) override;
+  // OnEndDock of the control.
+  void Finished(TObject* Target, int32_t X, int32_t Y, bool Accepted) override;
+
+ private:
+  TRect dock_rect_;
+  TAlign drop_align_ = alNone;
+  TControl* drop_on_control_ = nullptr;
+  bool floating_ = false;
+};
+
+// The layout of a dock site's clients (the class library's dock manager interface).
+class TDockManager {
+ public:
+  virtual ~TDockManager() = default;
+  virtual void BeginUpdate() = 0;
+  virtual void EndUpdate() = 0;
+  // The bounds of a client (the site's client coordinates).
+  virtual void GetControlBounds(TControl* Control, TRect& CtlBounds) = 0;
+  virtual void InsertControl(TControl* Control, TAlign InsertAt, TControl* DropCtl) = 0;
+  virtual void RemoveControl(TControl* Control) = 0;
+  // Paints what the manager adds to the site (grabbers) on the site's DC.
+  virtual void PaintSite(HDC DC) = 0;
+  // Where Client would go (DockRect, screen).
+  virtual void PositionDockRect(TControl* Client, TControl* DropCtl, TAlign DropAlign, TRect& DockRect) = 0;
+  // Places the clients again (Force: even when nothing seems to have changed).
+  virtual void ResetBounds(bool Force) = 0;
+};
+
+// The dock manager of the class library, in this simple form: the clients one after another
+// (side by side on a top- or bottom-aligned site, stacked otherwise), each in an equal zone of
+// the site's client area with a grabber of GrabberSize pixels (at the zone's left on a top or
+// bottom site, on its top otherwise). A press on a grabber starts dragging its client to dock
+// it elsewhere (or float it); a click on the grabber's close glyph hides the client (closes a
+// form). It subclasses the site (WindowProc) while it lives.
+class TDockTree : public TDockManager {
+ public:
+  explicit TDockTree(TWinControl* DockSite);
+  ~TDockTree() override;
+
+  TWinControl* DockSite() const { return site_; }
+  int32_t GrabberSize() const { return grabber_size_; }
+  void SetGrabberSize(int32_t Value);
+  // The docked clients in their order.
+  int32_t ClientCount() const { return static_cast<int32_t>(clients_.size()); }
+  TControl* Clients(int32_t Index) const;
+
+  void BeginUpdate() override;
+  void EndUpdate() override;
+  void GetControlBounds(TControl* Control, TRect& CtlBounds) override;
+  void InsertControl(TControl* Control, TAlign InsertAt, TControl* DropCtl) override;
+  void RemoveControl(TControl* Control) override;
+  void PaintSite(HDC DC) override;
+  void PositionDockRect(TControl* Client, TControl* DropCtl, TAlign DropAlign, TRect& DockRect) override;
+  void ResetBounds(bool Force) override;
+
+  // The zone of a visible client (the site's client coordinates, grabber included); empty for
+  // others.
+  TRect ZoneRect(TControl* Control);
+  // The close glyph of a zone's grabber.
+  TRect CloseRect(const TRect& Zone);
+  // Whether the grabbers lie at the left of the zones (top- and bottom-aligned sites).
+  bool GrabbersAtLeft() const;
+
+ protected:
+  // Reserves the grabber in ARect (a zone).
+  virtual void AdjustDockRect(TControl* Control, TRect& ARect);
+  // Paints the grabber of Control's zone ARect: two raised bars and the close glyph.
+  virtual void PaintDockFrame(TCanvas* Canvas, TControl* Control, const TRect& ARect);
+  // The site's messages come here first; the rest go on to the site.
+  virtual void WindowProc(TMessage& Message);
+
+ private:
+  // The zones of Clients when laid out in the site's area.
+  std::vector<TRect> Layout(const std::vector<TControl*>& Clients);
+  std::vector<TControl*> VisibleClients() const;
+  TControl* GrabberAt(TPoint P, bool* OnClose);
+
+  TWinControl* site_;
+  std::vector<TControl*> clients_;
+  int32_t grabber_size_ = 12;
+  int32_t update_count_ = 0;
+  TControl* close_pressed_ = nullptr;
+  std::function<void(TMessage&)> old_proc_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -486,6 +600,25 @@ class TControl : public TComponent {
   const TEndDragEvent& OnEndDrag() const { return on_end_drag_; }
   void SetOnEndDrag(const TEndDragEvent& Value) { on_end_drag_ = Value; }
 
+  // ---- Docking
+  // The site the control is docked on (nullptr: none).
+  TWinControl* HostDockSite() const { return host_dock_site_; }
+  // Docked on a floating host form, or a form of its own without a parent.
+  bool Floating() const;
+  // Docks the control on NewDockSite (nullptr: floats it) beside DropControl on ControlSide, as a
+  // drop there would; true when it is docked there.
+  bool ManualDock(TWinControl* NewDockSite, TControl* DropControl = nullptr, TAlign ControlSide = alNone);
+  // Floats the control in ScreenPos (screen; the client area of its host): a form becomes a
+  // top-level window there, any other control goes into a floating host form.
+  bool ManualFloat(const TRect& ScreenPos);
+  // The size the control floats at (its size before it was first docked).
+  int32_t UndockWidth() const { return undock_width_ > 0 ? undock_width_ : Width(); }
+  int32_t UndockHeight() const { return undock_height_ > 0 ? undock_height_ : Height(); }
+  const TStartDockEvent& OnStartDock() const { return on_start_dock_; }
+  void SetOnStartDock(const TStartDockEvent& Value) { on_start_dock_ = Value; }
+  const TEndDragEvent& OnEndDock() const { return on_end_dock_; }
+  void SetOnEndDock(const TEndDragEvent& Value) { on_end_dock_ = Value; }
+
   // ---- Actions
   // The action the control follows (nullptr: none). Setting makes a link of the class
   // GetActionLinkClass gives and takes the action's values (while loading, only into
@@ -503,6 +636,9 @@ class TControl : public TComponent {
   friend struct TWindowData;
   friend struct TDragMachine;
   friend class TBaseDragControlObject;
+  friend class TDragDockObject;
+  friend void ForgetDockSite(TWinControl* Site);
+  friend void ForgetDockClient(TControl* Client);
 
   // OnClick, or the action when OnClick is not set or is the action's own OnExecute.
   virtual void Click();
@@ -520,6 +656,16 @@ class TControl : public TComponent {
   virtual void DoEndDrag(TObject* Target, int32_t X, int32_t Y);
   // dmAutomatic's press: BeginDrag as the mouse's settings say.
   virtual void BeginAutoDrag();
+  // OnStartDock; DragObject stays nullptr for the control's own dock drag object.
+  virtual void DoStartDock(TDragDockObject*& DragObject);
+  // OnEndDock.
+  virtual void DoEndDock(TObject* Target, int32_t X, int32_t Y);
+  // Moves the control onto NewDockSite at ARect (its client coordinates): the old site lets it
+  // go (DoUnDock, CM_UNDOCKCLIENT, then DoRemoveDockClient once it left), the new one adds it
+  // (DoAddDockClient). False when the old site refused.
+  virtual bool Dock(TWinControl* NewDockSite, const TRect& ARect);
+  // Tells the host dock site a message (CM_DOCKNOTIFICATION).
+  void DockNotify(UINT Msg, WPARAM WParam, LPARAM LParam);
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseMove(TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
@@ -645,6 +791,10 @@ class TControl : public TComponent {
   TDragDropEvent on_drag_drop_;
   TStartDragEvent on_start_drag_;
   TEndDragEvent on_end_drag_;
+  TWinControl* host_dock_site_ = nullptr;
+  int32_t undock_width_ = 0, undock_height_ = 0;
+  TStartDockEvent on_start_dock_;
+  TEndDragEvent on_end_dock_;
 
   TNotifyEvent on_click_, on_dbl_click_, on_resize_;
   TMouseEvent on_mouse_down_, on_mouse_up_;
@@ -708,6 +858,34 @@ class TWinControl : public TControl {
   // Sends the message to every child until one answers non-zero.
   void Broadcast(TMessage& Message);
   void NotifyControls(UINT Msg);
+
+  // ---- Docking (as a site)
+  // A dock site takes controls dragged (dkDock) or docked onto it.
+  bool DockSite() const { return dock_site_; }
+  void SetDockSite(bool Value);
+  // With UseDockManager a dock site lays its clients out through DockManager (made by
+  // CreateDockManager while both are set).
+  bool UseDockManager() const { return use_dock_manager_; }
+  void SetUseDockManager(bool Value);
+  bool ShowDockClientCaptions() const { return show_dock_client_captions_; }
+  void SetShowDockClientCaptions(bool Value);
+  TDockManager* DockManager() const { return dock_manager_.get(); }
+  void SetDockManager(std::unique_ptr<TDockManager> Value);
+  int32_t DockClientCount() const { return static_cast<int32_t>(dock_clients_.size()); }
+  TControl* DockClients(int32_t Index) const;
+  // Takes the dropped client (CM_DOCKCLIENT), then OnDockDrop.
+  virtual void DockDrop(TDragDockObject* Source, int32_t X, int32_t Y);
+  // Whether Client may dock here: OnGetSiteInfo (CanDock starts true, InfluenceRect the
+  // site's window in screen coordinates).
+  virtual void GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock);
+  const TDockOverEvent& OnDockOver() const { return on_dock_over_; }
+  void SetOnDockOver(const TDockOverEvent& Value) { on_dock_over_ = Value; }
+  const TDockDropEvent& OnDockDrop() const { return on_dock_drop_; }
+  void SetOnDockDrop(const TDockDropEvent& Value) { on_dock_drop_ = Value; }
+  const TGetSiteInfoEvent& OnGetSiteInfo() const { return on_get_site_info_; }
+  void SetOnGetSiteInfo(const TGetSiteInfoEvent& Value) { on_get_site_info_ = Value; }
+  const TUnDockEvent& OnUnDock() const { return on_un_dock_; }
+  void SetOnUnDock(const TUnDockEvent& Value) { on_un_dock_ = Value; }
 
   // ---- Layout
   void DisableAlign();
@@ -776,6 +954,32 @@ class TWinControl : public TControl {
   friend struct TWindowData;
   friend class TControl;
   friend class TCustomForm;
+  friend class TDockTree;
+  friend struct TDragMachine;
+  friend void ForgetDockSite(TWinControl* Site);
+  friend void ForgetDockClient(TControl* Client);
+
+  // ---- Docking
+  // A dock manager for this site, or nullptr (the default: a TDockTree while DockSite and
+  // UseDockManager are both set).
+  virtual std::unique_ptr<TDockManager> CreateDockManager();
+  // Puts the dock rectangle of a drag over this site: the dock manager's choice, else the
+  // client area (screen).
+  virtual void PositionDockRect(TDragDockObject* DragDockObject);
+  // A dock drag over the site: PositionDockRect, then OnDockOver (Accept starts true).
+  virtual void DockOver(TDragDockObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept);
+  // Client may leave for NewTarget: OnUnDock, then the dock manager lets it go.
+  virtual bool DoUnDock(TWinControl* NewTarget, TControl* Client);
+  // Client arrives at ARect (client coordinates): it becomes a child here.
+  virtual void DoAddDockClient(TControl* Client, const TRect& ARect);
+  // Client has left.
+  virtual void DoRemoveDockClient(TControl* Client);
+  // The docked control a press at MousePos (client coordinates) drags (nullptr: none, the
+  // default); a press there starts dragging it to dock it elsewhere.
+  virtual TControl* GetDockClientFromMousePos(TPoint MousePos);
+  virtual void CMDockClient(TCMDockClient& Message);
+  virtual void CMUnDockClient(TCMUnDockClient& Message);
+  virtual void CMDockNotification(TCMDockNotification& Message);
 
   virtual void CreateParams(TCreateParams& Params);
   virtual void CreateWnd();
@@ -907,6 +1111,16 @@ class TWinControl : public TControl {
   bool double_buffered_ = false;
   bool showing_ = false;
   std::unique_ptr<TBrush> brush_;
+  bool dock_site_ = false;
+  bool use_dock_manager_ = false;
+  bool show_dock_client_captions_ = true;
+  std::unique_ptr<TDockManager> dock_manager_;
+  std::vector<TControl*> dock_clients_;
+  TDockOverEvent on_dock_over_;
+  TDockDropEvent on_dock_drop_;
+  TGetSiteInfoEvent on_get_site_info_;
+  TUnDockEvent on_un_dock_;
+  void UpdateDockManager();
   TNotifyEvent on_enter_, on_exit_;
   TKeyEvent on_key_down_, on_key_up_;
   TKeyPressEvent on_key_press_;

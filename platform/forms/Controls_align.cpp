@@ -175,6 +175,7 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
     for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient, alCustom, alNone}) DoAlign(a, AControl, Rect, list);
     ControlsAligned();
   }
+  if (dock_manager_ && use_dock_manager_) dock_manager_->ResetBounds(false);
   if (Showing()) AdjustSize();
 }
 

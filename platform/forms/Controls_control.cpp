@@ -14,6 +14,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TControl::~TControl() {
+  ForgetDockClient(this);
   ForgetControl(this);
   if (TApplication* app = Application(); app && app->hint_control_ == this) app->hint_control_ = nullptr;
   if (parent_) parent_->RemoveControl(this);
@@ -350,6 +351,7 @@ void TControl::SetVisible(bool Value) {
   visible_ = Value;
   Perform(CM_VISIBLECHANGED, Value ? 1 : 0);
   RequestAlign();
+  DockNotify(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
 }
 
 void TControl::Show() { SetVisible(true); }
@@ -397,6 +399,7 @@ void TControl::SetText(const std::string& Value) {
   if (text_ == Value) return;
   text_ = Value;
   Perform(CM_TEXTCHANGED);
+  DockNotify(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
 }
 
 void TControl::SetShowHint(bool Value) { SetOwnFlag(show_hint_, parent_show_hint_, Value, CM_SHOWHINTCHANGED); }

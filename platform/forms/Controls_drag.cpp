@@ -7,6 +7,49 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsInternal.h"
 
+namespace {
+
+// The outline of the dock rectangle: a top-level window the mouse passes through, shaped by its
+// region into a frame, painted with the checker pattern.
+class TDockOutline : public TCustomControl {
+ public:
+  TDockOutline() : TCustomControl(nullptr) { SetVisible(false); }
+  void ShowAt(const TRect& R, int32_t Frame) {
+    if (R == shown_ && Frame == frame_ && HandleAllocated() && IsWindowVisible(Handle())) return;
+    shown_ = R;
+    frame_ = Frame;
+    HandleNeeded();
+    SetWindowPos(Handle(), HWND_TOPMOST, R.Left, R.Top, R.Width(), R.Height(), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    HRGN ring = CreateRectRgn(0, 0, R.Width(), R.Height());
+    HRGN inner = CreateRectRgn(Frame, Frame, R.Width() - Frame, R.Height() - Frame);
+    CombineRgn(ring, ring, inner, RGN_DIFF);
+    DeleteObject(inner);
+    SetWindowRgn(Handle(), ring, TRUE);
+    Invalidate();
+  }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
+    Params.WndParent = nullptr;
+  }
+  void Paint() override {
+    Canvas()->Brush()->SetBitmap(AllocPatternBitmap(clWhite, clBlack));
+    Canvas()->FillRect(ClientRect());
+    Canvas()->Brush()->SetBitmap(nullptr);
+  }
+  void WMEraseBkgnd(TWMEraseBkgnd& Message) override { Message.Result = 1; }
+  void WMNCHitTest(TWMNCHitTest& Message) override { Message.Result = HTTRANSPARENT; }
+
+ private:
+  TRect shown_;
+  int32_t frame_ = 0;
+};
+
+}  // namespace
+
 struct TDragMachine {
   TControl* Control = nullptr;   // the control being dragged (nullptr: no drag)
   TDragObject* Object = nullptr;
@@ -18,6 +61,9 @@ struct TDragMachine {
   bool Accepted = false;
   HWND Capture = nullptr;
   bool Ending = false;
+  bool Docking = false;          // a dock drag: Target is a dock site
+  TPoint Grab;                   // the cursor from the control's top-left (floating rectangles)
+  std::unique_ptr<TDockOutline> Outline;
 
   static TDragMachine& Get() {
     static TDragMachine machine;
@@ -25,7 +71,10 @@ struct TDragMachine {
   }
   bool Running() const { return Control != nullptr; }
 
-  void Begin(TControl* AControl, bool Immediate, int32_t AThreshold);
+  void Begin(TControl* AControl, bool Immediate, int32_t AThreshold, bool ADocking);
+  // The dock site under the position and the dock rectangle (docking drags).
+  void MoveDock(TPoint Pos);
+  TDragDockObject* DockObject() const { return static_cast<TDragDockObject*>(Object); }
   void MoveTo(TPoint Pos);
   void Done(bool Drop);
   void Forget(TControl* Gone);
@@ -59,22 +108,35 @@ TCursor TDragControlObject::GetDragCursor(bool Accepted, int32_t, int32_t) {
 // ---------------------------------------------------------------------------------------------
 // The machine
 
-void TDragMachine::Begin(TControl* AControl, bool Immediate, int32_t AThreshold) {
+void TDragMachine::Begin(TControl* AControl, bool Immediate, int32_t AThreshold, bool ADocking) {
   if (Running()) return;
   Control = AControl;
+  Docking = ADocking;
   Threshold = AThreshold < 0 ? Mouse()->DragThreshold() : AThreshold;
   GetCursorPos(&Start);
   // The press that started it belongs to the drag now: no click when the button comes up.
   AControl->control_state_ -= TControlState{csLButtonDown, csClicked};
   TDragObject* given = nullptr;
+  TDragDockObject* givenDock = nullptr;
   try {
-    AControl->DoStartDrag(given);
+    if (Docking) AControl->DoStartDock(givenDock);
+    else AControl->DoStartDrag(given);
   } catch (...) {
     Reset();
     throw;
   }
   if (Control != AControl) return;  // ended inside OnStartDrag
-  if (given) {
+  if (Docking) {
+    if (givenDock) {
+      Object = givenDock;
+    } else {
+      Owned = std::make_unique<TDragDockObject>(AControl);
+      Object = Owned.get();
+    }
+    const TRect r = StartDockRect(AControl);
+    DockObject()->SetDockRect(r);
+    Grab = TPoint(Start.X - r.Left, Start.Y - r.Top);
+  } else if (given) {
     Object = given;
   } else {
     Owned = std::make_unique<TDragControlObject>(AControl);
@@ -100,11 +162,39 @@ TControl* TDragMachine::FindTarget(TPoint Pos) {
       window->Perform(CM_DRAG, static_cast<WPARAM>(dmFindTarget), reinterpret_cast<LPARAM>(&rec)));
 }
 
+void TDragMachine::MoveDock(TPoint Pos) {
+  TControl* const dragged = Control;
+  // Ctrl held keeps the control floating.
+  TWinControl* site = GetKeyState(VK_CONTROL) < 0 ? nullptr : FindDockSite(Control, Pos);
+  if (site != Target) {
+    TControl* old = Target;
+    Target = nullptr;
+    Accepted = false;
+    if (old) Send(old, dmDragLeave, Pos);
+    if (Control != dragged) return;
+    Target = site;
+    if (site) Accepted = Send(site, dmDragEnter, Pos) != 0;
+  } else if (site) {
+    Accepted = Send(site, dmDragMove, Pos) != 0;
+  }
+  if (Control != dragged) return;
+  TDragDockObject* d = DockObject();
+  d->SetFloating(!Target || !Accepted);
+  if (d->Floating())
+    d->SetDockRect(Bounds(Pos.X - Grab.X, Pos.Y - Grab.Y, Control->UndockWidth(), Control->UndockHeight()));
+  Object->drag_target_ = Target;
+  Object->drag_target_pos_ = Target ? Target->ScreenToClient(Pos) : Pos;
+  if (!Outline) Outline = std::make_unique<TDockOutline>();
+  Outline->ShowAt(d->DockRect(), d->FrameWidth());
+  ShowCursor();
+}
+
 LRESULT TDragMachine::Send(TControl* ATarget, TDragMessage Msg, TPoint Pos) {
   TDragRec rec;
   rec.Pos = Pos;
   rec.Source = Object;
   rec.Target = ATarget;
+  rec.Docking = Docking;
   return ATarget->Perform(CM_DRAG, static_cast<WPARAM>(Msg), reinterpret_cast<LPARAM>(&rec));
 }
 
@@ -116,6 +206,10 @@ void TDragMachine::MoveTo(TPoint Pos) {
   }
   TControl* const dragged = Control;
   Object->drag_pos_ = Pos;
+  if (Docking) {
+    MoveDock(Pos);
+    return;
+  }
   TControl* now = FindTarget(Pos);
   if (now != Target) {
     TControl* old = Target;
@@ -158,6 +252,8 @@ void TDragMachine::Reset() {
   Active = false;
   Target = nullptr;
   Accepted = false;
+  Docking = false;
+  Outline.reset();
   if (capture) {
     if (GetCapture() == capture) ReleaseCapture();
     DeallocateHWnd(capture);
@@ -173,6 +269,9 @@ void TDragMachine::Done(bool Drop) {
   std::unique_ptr<TDragObject> owned = std::move(Owned);
   TControl* target = Active ? Target : nullptr;
   const bool accepted = Drop && target && Accepted;
+  const bool docking = Docking;
+  const bool active = Active;
+  TControl* dragged = Control;
   Reset();
   Ending = false;
   TPoint at;
@@ -185,11 +284,16 @@ void TDragMachine::Done(bool Drop) {
     rec.Pos = pos;
     rec.Source = object;
     rec.Target = target;
+    rec.Docking = docking;
     target->Perform(CM_DRAG, static_cast<WPARAM>(accepted ? dmDragDrop : dmDragLeave), reinterpret_cast<LPARAM>(&rec));
   }
+  // A dock drag dropped over no site that takes it: the control floats where the outline was.
+  auto* dock = docking ? static_cast<TDragDockObject*>(object) : nullptr;
+  if (dock && Drop && !accepted && active && dock->Floating() && dragged)
+    object->dropped_ = dragged->ManualFloat(dock->DockRect());
   RestoreCursor();
   if (accepted) object->Finished(target, at.X, at.Y, true);
-  else object->Finished(nullptr, 0, 0, false);
+  else object->Finished(nullptr, 0, 0, object->dropped_);
 }
 
 void TDragMachine::Forget(TControl* Gone) {
@@ -233,9 +337,30 @@ void TDragMachine::WndProc(TMessage& Message) {
 
 bool DragKeyInput(bool Down, uint16_t VK) {
   TDragMachine& m = TDragMachine::Get();
-  if (!m.Running() || !Down || VK != VK_ESCAPE) return false;
+  if (!m.Running()) return false;
+  if (VK == VK_CONTROL || VK == VK_LCONTROL || VK == VK_RCONTROL) {
+    // Ctrl decides between docking and floating: look again.
+    if (m.Docking && m.Active) {
+      TPoint p;
+      GetCursorPos(&p);
+      m.MoveTo(p);
+    }
+    return false;
+  }
+  if (!Down || VK != VK_ESCAPE) return false;
   m.Done(false);
   return true;
+}
+
+void StartDockDrag(TControl* Control, bool Immediate, int32_t Threshold) {
+  if (Control && !Control->ComponentState().Contains(csDesigning))
+    TDragMachine::Get().Begin(Control, Immediate, Threshold, true);
+}
+
+HWND DockOutlineWindow() {
+  TDragMachine& m = TDragMachine::Get();
+  if (!m.Outline || !m.Outline->HandleAllocated() || !IsWindowVisible(m.Outline->Handle())) return nullptr;
+  return m.Outline->Handle();
 }
 
 void DragControlGone(TControl* Control) { TDragMachine::Get().Forget(Control); }
@@ -247,7 +372,7 @@ bool TMouse::IsDragging() const { return TDragMachine::Get().Running(); }
 
 void TControl::BeginDrag(bool Immediate, int32_t Threshold) {
   if (ComponentState().Contains(csDesigning)) return;
-  TDragMachine::Get().Begin(this, Immediate, Threshold);
+  TDragMachine::Get().Begin(this, Immediate, Threshold, drag_kind_ == dkDock);
 }
 
 void TControl::BeginAutoDrag() { BeginDrag(Mouse()->DragImmediate(), Mouse()->DragThreshold()); }
@@ -308,7 +433,24 @@ void TControl::CMDrag(TCMDrag& Message) {
 }
 
 void TWinControl::CMDrag(TCMDrag& Message) {
-  if (static_cast<TDragMessage>(Message.DragMessage) == dmFindTarget && Message.DragRec) {
+  TDragRec* rec = Message.DragRec;
+  const auto msg = static_cast<TDragMessage>(Message.DragMessage);
+  if (rec && rec->Docking) {
+    // A dock drag over a dock site.
+    auto* source = dynamic_cast<TDragDockObject*>(rec->Source);
+    if (!source) return;
+    const TPoint p = ScreenToClient(rec->Pos);
+    if (msg == dmDragEnter || msg == dmDragLeave || msg == dmDragMove) {
+      bool accept = true;
+      DockOver(source, p.X, p.Y, msg == dmDragEnter ? dsDragEnter : msg == dmDragLeave ? dsDragLeave : dsDragMove,
+               accept);
+      Message.Result = accept ? 1 : 0;
+    } else if (msg == dmDragDrop) {
+      DockDrop(source, p.X, p.Y);
+    }
+    return;
+  }
+  if (msg == dmFindTarget && Message.DragRec) {
     TControl* c = ControlAtPos(ScreenToClient(Message.DragRec->Pos), false);
     Message.Result = reinterpret_cast<LRESULT>(c ? c : this);
     return;

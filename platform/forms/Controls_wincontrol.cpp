@@ -36,6 +36,7 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  ForgetDockSite(this);
   // Leave the parent while still a window control (its lists and focus know it as one).
   if (Parent()) Parent()->RemoveControl(this);
   if (HandleAllocated()) DestroyWindowHandle();
@@ -165,7 +166,8 @@ uint32_t TWinControl::WindowExStyle() const {
 
 void TWinControl::SetParent(TWinControl* AParent) {
   if (Parent() == AParent) return;
-  if (handle_ && (!AParent || Parent())) DestroyHandle();
+  // A window changes parents, or a top-level window becomes a child: it is made again.
+  if (handle_ && (!AParent || Parent() || !(WindowStyle() & WS_CHILD))) DestroyHandle();
   TControl::SetParent(AParent);
   UpdateControlState();
 }
@@ -577,6 +579,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
     RestoreDC(dc, saved);
   }
   PaintControls(dc, nullptr);
+  if (dock_manager_ && use_dock_manager_) dock_manager_->PaintSite(dc);
   if (!Message.DC) EndPaint(handle_, &ps);
 }
 
@@ -661,6 +664,11 @@ void TWinControl::WndProc(TMessage& Message) {
       break;
   }
   TControl::WndProc(Message);
+  // A press on what stands for a docked control (a page's tab) drags that control away.
+  if (Message.Msg == WM_LBUTTONDOWN && dock_site_ && !ComponentState().Contains(csDesigning)) {
+    if (TControl* c = GetDockClientFromMousePos(TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam))))
+      StartDockDrag(c, false, -1);
+  }
 }
 
 void TWinControl::Dispatch(TMessage& Message) {
@@ -707,6 +715,9 @@ void TWinControl::Dispatch(TMessage& Message) {
     case CN_CHAR: CallHandler<TWMKey>(Message, this, &TWinControl::CNChar); break;
     case CN_SYSKEYDOWN: CallHandler<TWMKey>(Message, this, &TWinControl::CNSysKeyDown); break;
     case CN_SYSCHAR: CallHandler<TWMKey>(Message, this, &TWinControl::CNSysChar); break;
+    case CM_DOCKCLIENT: CallHandler<TCMDockClient>(Message, this, &TWinControl::CMDockClient); break;
+    case CM_UNDOCKCLIENT: CallHandler<TCMUnDockClient>(Message, this, &TWinControl::CMUnDockClient); break;
+    case CM_DOCKNOTIFICATION: CallHandler<TCMDockNotification>(Message, this, &TWinControl::CMDockNotification); break;
     default: TControl::Dispatch(Message); break;
   }
 }

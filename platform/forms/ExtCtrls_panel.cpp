@@ -37,8 +37,8 @@ PX_CLASS_INFO(TCustomPanel, TCustomControl, [](TPropertyBuilder<TCustomPanel>& b
   b.Int("BorderWidth", &C::BorderWidth, &C::SetBorderWidth).Default(0);
   b.Bool("FullRepaint", &C::FullRepaint, &C::SetFullRepaint).Default(true);
   b.Bool("Locked", &C::Locked, &C::SetLocked).Default(false);
-  b.Bool("DockSite", &C::DockSite, &C::SetDockSite).Default(false);
-  b.Bool("UseDockManager", &C::UseDockManager, &C::SetUseDockManager).Default(true);
+  // A panel lays its docked clients out through a dock manager unless told otherwise.
+  b.Redeclare("UseDockManager").Default(true);
   b.Bool("ShowDockClientCaptions", &C::ShowDockClientCaptions, &C::SetShowDockClientCaptions).Default(true);
   b.Redeclare("Color").Default(clBtnFace);
 })
@@ -48,6 +48,7 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
                    csReplicatable});
   SetBounds(Left(), Top(), 185, 41);
   SetColor(clBtnFace);
+  SetUseDockManager(true);
 }
 
 TCustomPanel::~TCustomPanel() = default;
@@ -85,12 +86,6 @@ void TCustomPanel::SetBorderWidth(TBorderWidth Value) {
   if (border_width_ == Value) return;
   border_width_ = Value;
   Realign();
-  Invalidate();
-}
-
-void TCustomPanel::SetShowDockClientCaptions(bool Value) {
-  if (show_dock_client_captions_ == Value) return;
-  show_dock_client_captions_ = Value;
   Invalidate();
 }
 

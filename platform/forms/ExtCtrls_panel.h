@@ -34,14 +34,6 @@ class TCustomPanel : public TCustomControl {
   bool Locked() const { return locked_; }
   void SetLocked(bool Value) { locked_ = Value; }
 
-  // Docking settings the panel publishes.
-  bool DockSite() const { return dock_site_; }
-  void SetDockSite(bool Value) { dock_site_ = Value; }
-  bool UseDockManager() const { return use_dock_manager_; }
-  void SetUseDockManager(bool Value) { use_dock_manager_ = Value; }
-  bool ShowDockClientCaptions() const { return show_dock_client_captions_; }
-  void SetShowDockClientCaptions(bool Value);
-
  protected:
   void Paint() override;
   // Insets by the border width and the bevels.
@@ -58,7 +50,4 @@ class TCustomPanel : public TCustomControl {
   TBorderWidth border_width_ = 0;
   bool full_repaint_ = true;
   bool locked_ = false;
-  bool dock_site_ = false;
-  bool use_dock_manager_ = true;
-  bool show_dock_client_captions_ = true;
 };

@@ -251,6 +251,22 @@ class TForm : public TCustomForm {
   explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
 };
 
+// The floating host a control floats in (ManualFloat, or a dock drag dropped over no site): a
+// tool window that takes one client filling it, shows the client's caption, hides with it, and
+// goes away once the client left.
+class TCustomDockForm : public TCustomForm {
+  PX_CLASS(TCustomDockForm)
+ public:
+  explicit TCustomDockForm(TComponent* AOwner);
+  // Only while it holds no client (or only Client).
+  void GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock) override;
+
+ protected:
+  void DoAddDockClient(TControl* Client, const TRect& ARect) override;
+  void DoRemoveDockClient(TControl* Client) override;
+  void CMDockNotification(TCMDockNotification& Message) override;
+};
+
 // The form the control is on (nullptr when none).
 TCustomForm* GetParentForm(TControl* Control);
 // The same, raising EInvalidOperation "Control '%s' has no parent window" when none.

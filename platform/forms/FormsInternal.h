@@ -198,6 +198,16 @@ void CancelHintForInput();
 bool DragKeyInput(bool Down, uint16_t VK);
 // A control goes away: the drag forgets it (a dragged control's drag ends silently).
 void DragControlGone(TControl* Control);
+// Starts dragging Control to dock it (whatever its DragKind): grabbers and docked tabs do.
+void StartDockDrag(TControl* Control, bool Immediate, int32_t Threshold);
+// The dock site that takes Client at the screen point (the innermost of those whose
+// GetSiteInfo accepts it there), nullptr when none.
+TWinControl* FindDockSite(TControl* Client, TPoint Pos);
+// Where a dock drag of Control starts: its rectangle on the screen.
+TRect StartDockRect(TControl* Control);
+// A dock site or a docked control goes away: the others forget it.
+void ForgetDockSite(TWinControl* Site);
+void ForgetDockClient(TControl* Client);
 
 // ---- Painting and DCs
 HDC GetWindowDCInternal(HWND wnd, bool Client);

@@ -40,6 +40,8 @@ TColorRef ClientPixel(HWND Wnd, int32_t X, int32_t Y);
 TRect TakeFlushedArea(HWND Wnd);
 // Whether the toolkit shows the window's widget.
 bool NativeVisible(HWND Wnd);
+// The outline window a dock drag shows (nullptr while none shows).
+HWND DockOutlineWindow();
 // Whether the toolkit shows the window at the point of its window rectangle (its region's mask
 // leaves the rest to what lies below).
 bool NativeShowsPoint(HWND Wnd, TPoint WindowPoint);

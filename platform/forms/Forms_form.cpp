@@ -160,6 +160,12 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
   }
   if (window_state_ == wsMinimized) Params.Style |= WS_MINIMIZE;
   else if (window_state_ == wsMaximized) Params.Style |= WS_MAXIMIZE;
+  if (Parent() && HostDockSite()) {
+    // Docked: only the client area shows, inside the site.
+    Params.Style &= ~(WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME | WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX |
+                      WS_MAXIMIZEBOX | WS_MINIMIZE | WS_MAXIMIZE);
+    Params.ExStyle &= ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+  }
 }
 
 void TCustomForm::CreateWnd() {

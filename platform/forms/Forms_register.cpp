@@ -156,6 +156,8 @@ PX_CLASS_INFO(TControl, TComponent, [](TPropertyBuilder<TControl>& b) {
   b.Event("OnDragOver", &TControl::OnDragOver, &TControl::SetOnDragOver);
   b.Event("OnEndDrag", &TControl::OnEndDrag, &TControl::SetOnEndDrag);
   b.Event("OnStartDrag", &TControl::OnStartDrag, &TControl::SetOnStartDrag);
+  b.Event("OnStartDock", &TControl::OnStartDock, &TControl::SetOnStartDock);
+  b.Event<TEndDragEvent>("OnEndDock", &TControl::OnEndDock, &TControl::SetOnEndDock);
 })
 
 PX_CLASS_INFO(TWinControl, TControl, [](TPropertyBuilder<TWinControl>& b) {
@@ -165,6 +167,12 @@ PX_CLASS_INFO(TWinControl, TControl, [](TPropertyBuilder<TWinControl>& b) {
   });
   b.Bool("ParentCtl3D", &TWinControl::ParentCtl3D, &TWinControl::SetParentCtl3D).Default(true);
   b.Bool("DoubleBuffered", &TWinControl::DoubleBuffered, &TWinControl::SetDoubleBuffered).Default(false);
+  b.Bool("DockSite", &TWinControl::DockSite, &TWinControl::SetDockSite).Default(false);
+  b.Bool("UseDockManager", &TWinControl::UseDockManager, &TWinControl::SetUseDockManager).Default(false);
+  b.Event("OnDockDrop", &TWinControl::OnDockDrop, &TWinControl::SetOnDockDrop);
+  b.Event("OnDockOver", &TWinControl::OnDockOver, &TWinControl::SetOnDockOver);
+  b.Event("OnGetSiteInfo", &TWinControl::OnGetSiteInfo, &TWinControl::SetOnGetSiteInfo);
+  b.Event("OnUnDock", &TWinControl::OnUnDock, &TWinControl::SetOnUnDock);
   b.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder).Default(-1);
   b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop).Default(false);
   b.Event("OnEnter", &TWinControl::OnEnter, &TWinControl::SetOnEnter);

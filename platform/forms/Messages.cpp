@@ -231,6 +231,28 @@ void TCMDrag::WriteTo(TMessage& m) const {
   m.Msg = Msg; m.WParam = DragMessage; m.LParam = AsL(DragRec); m.Result = Result;
 }
 
+TCMDockClient::TCMDockClient(const TMessage& m)
+    : Msg(m.Msg), DockSource(Ptr<TDragDockObject>(m.WParam)),
+      MousePos{static_cast<int16_t>(GET_X_LPARAM(m.LParam)), static_cast<int16_t>(GET_Y_LPARAM(m.LParam))},
+      Result(m.Result) {}
+void TCMDockClient::WriteTo(TMessage& m) const {
+  m.Msg = Msg; m.WParam = AsW(DockSource); m.LParam = PointToLParam(MousePos.x, MousePos.y); m.Result = Result;
+}
+
+TCMUnDockClient::TCMUnDockClient(const TMessage& m)
+    : Msg(m.Msg), NewTarget(Ptr<TControl>(m.WParam)), Client(Ptr<TControl>(static_cast<uintptr_t>(m.LParam))),
+      Result(m.Result) {}
+void TCMUnDockClient::WriteTo(TMessage& m) const {
+  m.Msg = Msg; m.WParam = AsW(NewTarget); m.LParam = AsL(Client); m.Result = Result;
+}
+
+TCMDockNotification::TCMDockNotification(const TMessage& m)
+    : Msg(m.Msg), Client(Ptr<TControl>(m.WParam)), NotifyRec(Ptr<TDockNotifyRec>(static_cast<uintptr_t>(m.LParam))),
+      Result(m.Result) {}
+void TCMDockNotification::WriteTo(TMessage& m) const {
+  m.Msg = Msg; m.WParam = AsW(Client); m.LParam = AsL(NotifyRec); m.Result = Result;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Keys
 

@@ -646,4 +646,43 @@ struct TCMDrag {
   PX_MESSAGE_RECORD(TCMDrag)
 };
 
+class TDragDockObject;
+
+// CM_DOCKCLIENT (sent to a dock site): WParam the dock drag object, LParam the mouse position
+// (screen). Result 0 when the site took the client.
+struct TCMDockClient {
+  UINT Msg = 0;
+  TDragDockObject* DockSource = nullptr;
+  TSmallPoint MousePos;
+  LRESULT Result = 0;
+  PX_MESSAGE_RECORD(TCMDockClient)
+};
+
+// CM_UNDOCKCLIENT (sent to the site a client leaves): WParam the new site (nullptr: floating),
+// LParam the client.
+struct TCMUnDockClient {
+  UINT Msg = 0;
+  TControl* NewTarget = nullptr;
+  TControl* Client = nullptr;
+  LRESULT Result = 0;
+  PX_MESSAGE_RECORD(TCMUnDockClient)
+};
+
+// What a docked control tells its site: a message it got (WM_SETTEXT with the new text in
+// MsgLParam; CM_VISIBLECHANGED with the new visibility in MsgWParam).
+struct TDockNotifyRec {
+  UINT ClientMsg = 0;
+  WPARAM MsgWParam = 0;
+  LPARAM MsgLParam = 0;
+};
+
+// CM_DOCKNOTIFICATION (sent to the site): WParam the client, LParam the TDockNotifyRec.
+struct TCMDockNotification {
+  UINT Msg = 0;
+  TControl* Client = nullptr;
+  TDockNotifyRec* NotifyRec = nullptr;
+  LRESULT Result = 0;
+  PX_MESSAGE_RECORD(TCMDockNotification)
+};
+
 #undef PX_MESSAGE_RECORD

@@ -3,6 +3,7 @@
 
 #include "controls/CvPanel.h"
 #include "platform/forms/FormLoader.h"
+#include "platform/forms/FormsTesting.h"
 #include "platform/forms/StdCtrls.h"
 #include "tests/controls/ControlsTestSupport.h"
 #include "tests/forms/TestHost.h"
@@ -322,6 +323,122 @@ TEST_F(CvPanelTest, GroupBoxAcceleratorFocusesTheFirstChild) {
   Pump();
   EXPECT_TRUE(first->Focused());
   EXPECT_FALSE(second->Focused());
+}
+
+// Two dock-site panels: one along the top (caption bars at the left of its clients), one along
+// the left (caption bars on top), both with their raised frames.
+class CvPanelDockTest : public CvPanelTest {
+ protected:
+  void SetUp() override {
+    CvPanelTest::SetUp();
+    top = Site(alTop, 60);
+    left = Site(alLeft, 150);
+    outside = Add<TEdit>(250, 200, 100, 20);
+    edit = Add<TEdit>(250, 100, 100, 20);
+    edit->SetCaption("A");
+  }
+  TCvPanel* Site(TAlign Align, int32_t Extent) {
+    auto* p = Add<TCvPanel>(0, 0, Extent, Extent);
+    p->SetAlign(Align);
+    p->SetDockSite(true);
+    return p;
+  }
+  static TCvPanelDockManager* Manager(TWinControl* P) { return dynamic_cast<TCvPanelDockManager*>(P->DockManager()); }
+  TCvPanel* top = nullptr;
+  TCvPanel* left = nullptr;
+  TEdit* outside = nullptr;
+  TEdit* edit = nullptr;
+};
+
+TEST_F(CvPanelDockTest, ADockSitePanelGetsItsOwnManager) {
+  ASSERT_NE(Manager(left), nullptr);
+  EXPECT_EQ(Manager(left)->GrabberSize(), 14);
+  EXPECT_TRUE(left->DoubleBuffered());
+  EXPECT_TRUE(left->ShowDockClientCaptions());
+  EXPECT_EQ(Manager(left)->CaptionFont()->Name(), "Verdana");
+  EXPECT_EQ(Manager(left)->CloseGlyphFont()->Name(), "Marlett");
+  for (TFont* f : {Manager(left)->CaptionFont(), Manager(left)->CloseGlyphFont()}) EXPECT_EQ(f->Size(), 8);
+  // Not a dock site, or told to use none: no manager.
+  auto* plain = Add<TCvPanel>(200, 100, 50, 50);
+  EXPECT_EQ(plain->DockManager(), nullptr);
+  EXPECT_FALSE(plain->DoubleBuffered());
+  left->SetUseDockManager(false);
+  EXPECT_EQ(left->DockManager(), nullptr);
+  // From a form description: the stored settings, in either order.
+  TComponent root(nullptr);
+  LoadFormFromText(&root,
+                   "object Root: TComponent\n"
+                   "  object D1: TCvPanel\n    DockSite = True\n    ShowDockClientCaptions = False\n  end\n"
+                   "  object D2: TCvGroupBox\n    UseDockManager = False\n    DockSite = True\n  end\nend\n");
+  auto* d1 = dynamic_cast<TCvPanel*>(root.FindComponent("D1"));
+  auto* d2 = dynamic_cast<TCvGroupBox*>(root.FindComponent("D2"));
+  ASSERT_TRUE(d1 && d2);
+  EXPECT_NE(Manager(d1), nullptr);
+  EXPECT_FALSE(d1->ShowDockClientCaptions());
+  EXPECT_TRUE(d2->DockSite());
+  EXPECT_EQ(d2->DockManager(), nullptr);
+  const std::string text = WriteComponentToText(&root);
+  EXPECT_NE(text.find("UseDockManager = False"), std::string::npos) << text;
+  EXPECT_EQ(text.find("UseDockManager = True"), std::string::npos) << text;
+}
+
+TEST_F(CvPanelDockTest, CaptionBarsFollowTheClientsFocus) {
+  const TColorRef active = Rgb(10, 36, 106), inactive = Rgb(128, 128, 128);
+  ASSERT_TRUE(edit->ManualDock(left));
+  Pump();
+  // Inside the frame (2 pixels), below the 14-pixel bar on top.
+  EXPECT_EQ(edit->BoundsRect(), TRect(2, 16, 148, 238));
+  EXPECT_EQ(Pixel(left, 110, 15), inactive) << "a windowed client without the focus";
+  // A click into the client focuses it and repaints the bars.
+  Click(edit, 5, 5);
+  Pump();
+  ASSERT_TRUE(edit->Focused());
+  EXPECT_EQ(Pixel(left, 110, 2), active);
+  EXPECT_EQ(Pixel(left, 110, 15), active);
+  // The close cross in Marlett: dark strokes on the bar, where the tree takes the click.
+  const TRect close = Manager(left)->CloseRect(Manager(left)->ZoneRect(edit));
+  EXPECT_EQ(close, TRect(133, 3, 146, 14));
+  int strokes = 0;
+  for (int y = close.Top; y < close.Bottom; ++y)
+    for (int x = close.Left; x < close.Right; ++x) strokes += Pixel(left, x, y) == Rgb(0, 0, 0);
+  EXPECT_GE(strokes, 6);
+  EXPECT_EQ(Pixel(left, close.Left, close.Bottom - 1), active) << "the cross leaves its corner";
+
+  // A windowless client counts as active; on a top panel the bar runs down the client's left.
+  auto* label = Add<TLabel>(300, 250, 40, 20);
+  label->SetCaption("L");
+  ASSERT_TRUE(label->ManualDock(top));
+  Pump();
+  EXPECT_EQ(label->BoundsRect(), TRect(16, 2, 398, 58));
+  EXPECT_EQ(Pixel(top, 8, 20), active);
+  EXPECT_EQ(Pixel(top, 15, 57), active);
+  EXPECT_EQ(Pixel(top, 16, 20), Rgb(clBtnFace)) << "past the bar: the label on the panel";
+  EXPECT_EQ(Manager(top)->CloseRect(Manager(top)->ZoneRect(label)), TRect(3, 3, 14, 14));
+
+  // Without client captions the dock tree's plain grabber shows.
+  left->SetShowDockClientCaptions(false);
+  Pump();
+  EXPECT_EQ(Pixel(left, 110, 15), Rgb(clBtnFace));
+}
+
+TEST_F(CvPanelDockTest, AClientDraggedByItsCaptionBarDocksOnTheOtherPanel) {
+  ASSERT_TRUE(edit->ManualDock(left));
+  Pump();
+  MouseDown(left, 60, 8);
+  EXPECT_TRUE(edit->Dragging());
+  MouseMove(left, 65, 12);
+  MouseMove(top, 200, 30);
+  ASSERT_NE(DockOutlineWindow(), nullptr);
+  MouseUp(top, 200, 30);
+  Pump();
+  EXPECT_EQ(edit->HostDockSite(), top);
+  EXPECT_EQ(edit->Parent(), top);
+  EXPECT_EQ(left->DockClientCount(), 0);
+  EXPECT_EQ(edit->BoundsRect(), TRect(16, 2, 398, 58));
+  EXPECT_EQ(Pixel(top, 8, 30), Rgb(128, 128, 128));
+  // Its close cross hides it.
+  Click(top, 8, 8);
+  EXPECT_FALSE(edit->Visible());
 }
 
 }  // namespace
