@@ -239,3 +239,41 @@ TEST(GdiBlit, BadInputIsRefused) {
   EXPECT_TRUE(FillRect(e, TRect(0, 0, 5, 5), static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
   DeleteDC(e);
 }
+
+// A same-size 24-bit to 32-bit copy (a back buffer onto a window) takes its own row path: every
+// width across its 4- and 8-pixel steps and their tails, a source offset, and a clip region
+// with a hole must give each pixel its source colour with a zero top byte, and leave the rest.
+TEST(GdiBlit, TwentyFourToThirtyTwoBitRowsWidenExactly) {
+  constexpr int32_t kSw = 40, kSh = 3;
+  TestCanvas src(kSw, kSh, 24);
+  auto colour = [](int32_t x, int32_t y) { return static_cast<COLORREF>((x * 0x9E3779B1u + y * 0x85EBCA77u) >> 8) & 0xFFFFFF; };
+  for (int32_t y = 0; y < kSh; ++y)
+    for (int32_t x = 0; x < kSw; ++x) src.surface().SetPixel(x, y, colour(x, y));
+  for (int32_t w = 1; w <= 33; ++w) {
+    for (bool clipped : {false, true}) {
+      TestCanvas dst(w + 4, kSh, 32);
+      dst.Clear(0xFFFFFF);
+      // The clip: everything but a 2-pixel hole at columns 4..5 of the middle row.
+      HRGN clip = CreateRectRgn(0, 0, w + 4, kSh);
+      HRGN hole = CreateRectRgn(4, 1, 6, 2);
+      CombineRgn(clip, clip, hole, RGN_DIFF);
+      if (clipped) SelectClipRgn(dst.dc(), clip);
+      DeleteObject(hole);
+      DeleteObject(clip);
+      ASSERT_TRUE(BitBlt(dst.dc(), 2, 0, w, kSh, src.dc(), 3, 0, SRCCOPY));
+      for (int32_t y = 0; y < kSh; ++y) {
+        for (int32_t x = 0; x < w + 4; ++x) {
+          const bool inHole = clipped && y == 1 && (x == 4 || x == 5);
+          const bool copied = x >= 2 && x < w + 2 && !inHole;
+          if (copied) {
+            const COLORREF c = colour(x + 1, y);
+            const uint32_t want = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+            ASSERT_EQ(dst.Raw(x, y), want) << "w " << w << " x " << x << " y " << y << " clip " << clipped;
+          } else {
+            ASSERT_EQ(dst.At(x, y), 0xFFFFFFu) << "w " << w << " x " << x << " y " << y << " clip " << clipped;
+          }
+        }
+      }
+    }
+  }
+}
