@@ -76,6 +76,21 @@ TEST_F(WordLanguages, TellingRows) {
   for (const TRow& r : rows) EXPECT_EQ(Word(r.Language, r.Index), r.Text) << int(r.Language) << " " << r.Index;
 }
 
+TEST_F(WordLanguages, TheSystemLanguageChoosesTheTableWhenNoneIsSet) {
+  struct TCase {
+    const char* Locale;
+    const char* Preview;  // word 0
+  } cases[] = {
+      {"de_DE.UTF-8", "Vorschau"}, {"ja_JP.UTF-8", "プレビュー"}, {"ar_EG.UTF-8", "معاينة"},
+      {"zh_TW.UTF-8", "預覽"},     {"fa_IR", "پیش‌نمایش"},        {"th_TH.UTF-8", "Preview"},
+  };
+  for (const TCase& c : cases) {
+    SetSystemLocaleName(c.Locale);
+    EXPECT_EQ(Word(0, 0), c.Preview) << c.Locale;
+  }
+  SetSystemLocaleName("C");
+}
+
 TEST_F(WordLanguages, PartialLanguagesShowEnglishAboveTheirRange) {
   const TWords english = Table(1);
   for (const TLanguageRange& r : kRanges) {

@@ -1,17 +1,21 @@
 """The word tables of the further languages (words/<Language>.txt) checked as data, with Python's
 own codecs and Unicode character names as the judges: every language stores exactly its indexes,
 keeps the format placeholders of the English word in the same order, fits its language's code
-page and is written in its language's letters.
+page and is written in its language's letters. Given the build's table compiler, also checks that
+it refuses malformed tables with the file and line at fault.
 
-    python3 word_tables.py <source folder>
+    python3 word_tables.py <source folder> [<pxwordsgen>]
 """
 import pathlib
 import re
+import subprocess
 import sys
+import tempfile
 import unicodedata
 import unittest
 
 ROOT = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else pathlib.Path(__file__).parents[2])
+GENERATOR = sys.argv.pop(1) if len(sys.argv) > 1 else None
 
 LATIN = ('LATIN',)
 CJK = ('CJK UNIFIED IDEOGRAPH',)
@@ -131,6 +135,50 @@ class WordTables(unittest.TestCase):
         with self.subTest(language='ChineseSimplified'):
             bad = [(i, t) for i, t in TABLES['ChineseSimplified'] if not in_code_page('', t, 'gb2312')]
             self.assertEqual(bad, [])
+
+
+@unittest.skipUnless(GENERATOR, 'no table compiler given')
+class TableCompiler(unittest.TestCase):
+    def compile(self, table):
+        with tempfile.TemporaryDirectory() as folder:
+            source = pathlib.Path(folder) / 'Test.txt'
+            source.write_bytes(table)
+            out = pathlib.Path(folder) / 'TestWords.cpp'
+            run = subprocess.run([GENERATOR, str(source), str(out), 'LoadTestWords'], capture_output=True)
+            return run.returncode, run.stderr.decode('utf-8', 'replace'), out.read_text('utf-8') if out.exists() else None
+
+    def test_malformed_tables_stop_the_build_at_their_line(self):
+        cases = [
+            (b'', None, 'empty or not ended by a line break'),
+            (b'0\tVorschau', None, 'empty or not ended by a line break'),
+            (b'0\tA\n1 B\n', 2, 'no tab'),
+            (b'0\tA\n757\tB\n', 2, 'not a number from 0 to 756'),
+            (b'0\tA\n01\tB\n', 2, 'not a number from 0 to 756'),
+            (b'-1\tA\n', 1, 'not a number from 0 to 756'),
+            (b'0\tA\n2\tB\n2\tC\n', 3, 'ascend'),
+            (b'3\tA\n1\tB\n', 2, 'ascend'),
+            (b'0\t\n', 1, 'empty text'),
+            (b'0\tA \n', 1, 'space'),
+            (b'0\tA\tB\n', 1, 'control character'),
+            (b'0\tA\r\n', 1, 'control character'),
+            (b'0\t\xc3\n', 1, 'not valid UTF-8'),
+            (b'0\t\xc0\xaf\n', 1, 'not valid UTF-8'),
+            (b'0\t\xed\xa0\x80\n', 1, 'not valid UTF-8'),
+        ]
+        for table, line, why in cases:
+            with self.subTest(table=table):
+                code, errors, out = self.compile(table)
+                self.assertEqual(code, 1)
+                self.assertIn(why, errors)
+                self.assertIn('Test.txt: ' if line is None else f'Test.txt:{line}: ', errors)
+                self.assertIsNone(out, 'a refused table leaves no source behind')
+
+    def test_gaps_stay_empty_and_quotes_are_escaped(self):
+        code, errors, out = self.compile('0\tSay "Größe"\n2\ta\\b\n'.encode('utf-8'))
+        self.assertEqual((code, errors), (0, ''))
+        rows = re.findall(r'^    (.*),  // (\d+)$', out, re.M)
+        self.assertEqual(rows, [('"Say \\"Größe\\""', '0'), ('{}', '1'), ('"a\\\\b"', '2')])
+        self.assertIn('void LoadTestWords() { SetConstantWords(0, kWords); }', out)
 
 
 if __name__ == '__main__':
