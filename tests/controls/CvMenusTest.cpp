@@ -452,15 +452,14 @@ TEST_F(CvMenusTest, DropDownsAreReshapedOnceAndFramedEveryTime) {
   const int32_t under = file.Right - wr.Left - 3;
   EXPECT_EQ(s->GetPixel(under, 1), Rgb(clWhite));
   EXPECT_EQ(s->GetPixel(under + 4, 1), Rgb(clRed));
-  // Closed, the window gets its region and procedure back.
-  EndMenu();
-  Pump();
-  if (IsWindow(drop)) {
-    HRGN none = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetWindowRgn(drop, none), ERROR);
-    DeleteObject(none);
-    EXPECT_NE(GetWindowLongPtr(drop, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
-  }
+  // Hidden, the window gets its region and procedure back (a closed drop-down is also destroyed).
+  EXPECT_EQ(GetWindowLongPtr(drop, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
+  SendMessage(drop, WM_SHOWWINDOW, FALSE, 0);
+  HRGN none = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(drop, none), ERROR);
+  DeleteObject(none);
+  EXPECT_NE(GetWindowLongPtr(drop, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
+  EXPECT_EQ(GetWindowLongPtr(drop, GWL_USERDATA), 0);
 }
 
 }  // namespace
