@@ -82,16 +82,17 @@ void ShapeMenuPopupWindow(TMenuItem* Item, TCanvas* Canvas) {
     // The outer pixel and the platform's shadow strip are cut off.
     SetWindowRgn(wnd, CreateRectRgn(1, 1, w - kShadowWidth - 1, h - 1), TRUE);
     int32_t dx = 0, dy = 0;
+    // A deeper drop-down moves toward its parent over the strip both have cut off, so that the
+    // two adjoin.
     if (firstLevel) dx = -1, dy = -2;
-    else dx = openedLeft ? -kShadowWidth : kShadowWidth;
+    else dx = openedLeft ? kShadowWidth : -kShadowWidth;
     SetWindowPos(wnd, nullptr, R.Left + dx, R.Top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     GetWindowRect(wnd, &R);
   }
   HDC dc = GetWindowDC(wnd);
   if (!dc) return;
   TRect frame(1, 1, w - 1, h - 1);
-  if (firstLevel) frame.Right -= kShadowWidth;
-  else if (openedLeft) frame.Right -= 2 * kShadowWidth;
+  frame.Right -= kShadowWidth;  // the border follows the region's right edge at every level
   const TColor back = styler->Background()->Color();
   auto frameIn = [dc](const TRect& r, TColor c) {
     if (c == clNone) return;

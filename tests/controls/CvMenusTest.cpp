@@ -462,4 +462,44 @@ TEST_F(CvMenusTest, DropDownsAreReshapedOnceAndFramedEveryTime) {
   EXPECT_EQ(GetWindowLongPtr(drop, GWL_USERDATA), 0);
 }
 
+TEST_F(CvMenusTest, ADeeperDropDownAdjoinsItsParentWithItsBorderShown) {
+  AppMenu m(form_.get());
+  m.Styler->SetMenuBorderColor(clRed);
+  m.Menu->BeginMenuUpdate();
+  TMenuItem* recent = m.Item(m.File, "&Recent");
+  m.Item(recent, "a.png");
+  m.Menu->EndMenuUpdate();
+  Pump();
+  HWND drop = OpenFile(m);
+  ASSERT_NE(drop, nullptr);
+  Press('R');
+  Pump();
+  HWND sub = MenuWindowFromMenu(recent->Handle());
+  ASSERT_NE(sub, nullptr);
+  // What shows of each window: its region moved to the screen.
+  auto shown = [](HWND W) {
+    TRect r, box;
+    GetWindowRect(W, &r);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(W, rgn), SIMPLEREGION);
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    box.Offset(r.Left, r.Top);
+    return box;
+  };
+  const TRect parent = shown(drop), child = shown(sub);
+  // Opened to the right, it starts within a few pixels of its parent's shown right edge.
+  EXPECT_LE(child.Left, parent.Right);
+  EXPECT_GE(child.Left, parent.Right - 4);
+  // Its border runs along the shown part on every side, the right one included.
+  TRect wr;
+  GetWindowRect(sub, &wr);
+  const TSurface* s = WindowSurface(sub);
+  ASSERT_NE(s, nullptr);
+  const int32_t midY = wr.Height() / 2;
+  EXPECT_EQ(s->GetPixel(1, midY), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(wr.Width() - 19, midY), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(wr.Width() / 2, 1), Rgb(clRed));
+}
+
 }  // namespace
