@@ -22,23 +22,20 @@
 
 #include "controls/CvBmpBtn.h"
 #include "controls/CvButton.h"
+#include "bench/ControlsBenchSupport.h"
 #include "controls/CvControls.h"
 #include "controls/CvRadChk.h"
 #include "controls/CvSpnEdt.h"
 #include "controls/CvTrkBar.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
-#include "platform/rtl/Startup.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-QColor Q(TColor c) {
-  const auto v = static_cast<TColorRef>(ColorToRGB(c));
-  return QColor(GetRValue(v), GetGValue(v), GetBValue(v));
-}
+QColor Q(TColor c) { return BenchQColor(c); }
 
 // A W x H picture in one colour with a transparent corner.
 std::unique_ptr<TBitmap> Picture(int32_t W, int32_t H, TColor Fill, TColor Corner) {
@@ -298,21 +295,4 @@ void BM_TrackBarDragStep(benchmark::State& state) {
 BENCHMARK(BM_Paint)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TrackBarDragStep)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  benchmark::Initialize(&argc, argv);
-  RtlStartup();
-  FormsStartup();
-  CvControlsStartup();
-  {
-    TBenchForm form;
-    g_form = &form;
-    benchmark::RunSpecifiedBenchmarks();
-    g_form = nullptr;
-  }
-  benchmark::Shutdown();
-  CvControlsShutdown();
-  FormsShutdown();
-  RtlShutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return ControlsBenchMainWithForm(argc, argv, g_form); }

@@ -598,6 +598,7 @@ void DrawMenuItem(TMenuItem* Item, TCanvas* Canvas, const TRect& Rect, bool Side
       line.Bottom = middle + (sep->Width() + 1) / 2;
       DrawMenuSeparator(nullptr, Canvas, line, sep->Margin(), sep->GradientWidth(), sep->GradientType(),
                         sep->GradientDirection(), sep->ColorTo(), sep->Color());
+      ShapeMenuPopupWindow(Item, Canvas);
       return;
     }
   }
@@ -705,4 +706,5 @@ void DrawMenuItem(TMenuItem* Item, TCanvas* Canvas, const TRect& Rect, bool Side
   }
   Canvas->Font()->SetStyle(oldStyle);
   Canvas->Brush()->SetStyle(bsSolid);
+  if (!bar) ShapeMenuPopupWindow(Item, Canvas);
 }

@@ -3,6 +3,8 @@
 
 #include "controls/CvMenuStylers.h"
 #include "controls/CvMenuUtil.h"
+#include <algorithm>
+
 #include "platform/forms/Forms.h"
 
 namespace {
@@ -35,6 +37,83 @@ bool ReadMenuMetrics(int32_t& MenuWidth, int32_t& MenuHeight) {
 void HookMenuForm(ICvMenu* Menu, bool UpdateNow, bool Force) {
   if (!Menu || !Menu->GetMenu()) return;
   if (UpdateNow || Force) Menu->UpdateItems();
+}
+
+LRESULT MenuPopupWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtr(Wnd, GWL_USERDATA));
+  if (Msg == WM_ERASEBKGND) return 1;
+  if ((Msg == WM_SHOWWINDOW && !WParam) || Msg == WM_CLOSE || Msg == WM_DESTROY) {
+    SetWindowRgn(Wnd, nullptr, FALSE);
+    if (previous) {
+      SetWindowLongPtr(Wnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+      SetWindowLongPtr(Wnd, GWL_USERDATA, 0);
+    }
+  }
+  return previous ? CallWindowProc(previous, Wnd, Msg, WParam, LParam) : DefWindowProc(Wnd, Msg, WParam, LParam);
+}
+
+void ShapeMenuPopupWindow(TMenuItem* Item, TCanvas* Canvas) {
+  ICvMenu* intf = MenuInterfaceOf(Item);
+  if (!intf || !Canvas) return;
+  auto* menu = dynamic_cast<TMainMenu*>(intf->GetMenu());
+  HWND wnd = WindowFromDC(Canvas->Handle());
+  if (!IsWindow(wnd) || (menu && wnd == menu->WindowHandle()) || IsBarItem(Item)) return;
+  TCustomCvMenuStyler* styler = intf->GetCurrentStyler();
+  TRect R;
+  GetWindowRect(wnd, &R);
+  const int32_t w = R.Width(), h = R.Height();
+  // The level of the drop-down: 1 for the first drop-down of a main menu, 0 for a pop-up menu's.
+  int32_t level = -1;
+  for (const TMenuItem* p = Item->Parent(); p; p = p->Parent()) ++level;
+  const bool firstLevel = level == (menu ? 1 : 0);
+  // A deeper drop-down opened to the left of its parent item (the parent lies to its right).
+  bool openedLeft = false;
+  TMenuItem* parent = Item->Parent();
+  TRect parentRect;
+  // The bar's items are found through the form's window, the drop-downs' by their menus.
+  HWND owner = firstLevel && menu ? menu->WindowHandle() : nullptr;
+  const bool parentShown = parent && parent->Parent() &&
+                           GetMenuItemRect(owner, parent->Parent()->Handle(),
+                                           static_cast<UINT>(parent->Parent()->IndexOf(parent)), &parentRect);
+  if (!firstLevel && parentShown) openedLeft = parentRect.Left > R.Left;
+  if (GetWindowLongPtr(wnd, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(&MenuPopupWndProc)) {
+    SetWindowLongPtr(wnd, GWL_USERDATA, GetWindowLongPtr(wnd, GWL_WNDPROC));
+    SetWindowLongPtr(wnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
+    // The outer pixel and the platform's shadow strip are cut off.
+    SetWindowRgn(wnd, CreateRectRgn(1, 1, w - kShadowWidth - 1, h - 1), TRUE);
+    int32_t dx = 0, dy = 0;
+    // A deeper drop-down moves toward its parent over the strip both have cut off, so that the
+    // two adjoin.
+    if (firstLevel) dx = -1, dy = -2;
+    else dx = openedLeft ? kShadowWidth : -kShadowWidth;
+    SetWindowPos(wnd, nullptr, R.Left + dx, R.Top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(wnd, &R);
+  }
+  HDC dc = GetWindowDC(wnd);
+  if (!dc) return;
+  TRect frame(1, 1, w - 1, h - 1);
+  frame.Right -= kShadowWidth;  // the border follows the region's right edge at every level
+  const TColor back = styler->Background()->Color();
+  auto frameIn = [dc](const TRect& r, TColor c) {
+    if (c == clNone) return;
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(c)) & 0x00FFFFFF);
+    FrameRect(dc, r, brush);
+    DeleteObject(brush);
+  };
+  frameIn(frame, styler->MenuBorderColor());
+  if (firstLevel && parentShown && back != clNone) {
+    // The drop-down joins the bar item that opened it.
+    const int32_t x0 = std::max(parentRect.Left - R.Left + 1, frame.Left), x1 = std::min(parentRect.Right - R.Left - 1, frame.Right);
+    if (x0 < x1) {
+      HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(back)) & 0x00FFFFFF);
+      FillRect(dc, TRect(x0, 1, x1, 2), brush);
+      DeleteObject(brush);
+    }
+  }
+  TRect inner = frame;
+  inner.Inflate(-1, -1);
+  frameIn(inner, back);
+  ReleaseDC(wnd, dc);
 }
 
 void AssignMenuItemHandlers(TCvMainMenu* Menu, TMenuItem* Item, bool Recursive, bool KeepOwn) {

@@ -127,5 +127,14 @@ void AssignMenuItemHandlers(TCvMainMenu* Menu, TMenuItem* Item, bool Recursive, 
 void HookMenuForm(ICvMenu* Menu, bool UpdateNow, bool Force);
 // The starting size of menu-bar items (the desktop's menu button size); false when unknown.
 bool ReadMenuMetrics(int32_t& MenuWidth, int32_t& MenuHeight);
+// Reshapes the drop-down window Canvas paints on, after each of its items: the first time its
+// procedure is replaced, its region cuts off the outer pixel and the 17-pixel strip at the right,
+// and it moves once (a first-level drop-down 1 left and 2 up, a deeper one 17 toward its parent,
+// so that it adjoins it); every time its border is drawn in the styler's colours along the
+// region's edge, joined to the bar item that opened it.
+void ShapeMenuPopupWindow(TMenuItem* Item, TCanvas* Canvas);
+// The procedure of a reshaped drop-down: no background erasing; the region and the procedure go
+// when the window is hidden, closed or destroyed.
+LRESULT MenuPopupWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 
 void CvMenusRegisterClasses();

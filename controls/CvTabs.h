@@ -468,6 +468,8 @@ class TCvCustomTabControl : public TCustomControl {
   void PaintTabButtonFace(TCanvas* Canvas, const TRect& Rect, TControl* Control, TColor FrameColor, bool Pressed);
   // Shows the tab menu of the menu button (its click).
   void ShowTabMenu(TCvTabMenuButton* Button);
+  // A drop of the control's own drag moves the selected tab to the tab under the point.
+  void DragDrop(TObject* Source, int32_t X, int32_t Y) override;
 
  protected:
   friend class TCvTabColors;
@@ -518,6 +520,7 @@ class TCvCustomTabControl : public TCustomControl {
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void DragOver(TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) override;
   void WMEraseBkgnd(TWMEraseBkgnd& Message) override;
   void WMSize(TWMSize& Message) override;
   void WMTimer(TWMTimer& Message) override;
@@ -605,6 +608,11 @@ class TCvCustomTabControl : public TCustomControl {
   void HoverTick();
   // The pointer is over no tab: the hot tab is left (no hint over the strip's empty part).
   void PointerOffTabs(TPoint P);
+  // Tab dragging
+  void StartTabDrag(TShiftState Shift);
+  TRect DropMarkerRect(int32_t Target);
+  void EraseDropMarker();
+  void DragScrollTimer(TObject* Sender);
 
   void ImageListChange(TObject* Sender);
 
@@ -621,6 +629,7 @@ class TCvCustomTabControl : public TCustomControl {
   TCvTabScroller* scroller_ = nullptr;          // owned by the control (as a component)
   TCvTabCloseButton* close_button_ = nullptr;   // owned by the control (as a component)
   TCvTabMenuButton* menu_button_ = nullptr;     // owned by the control (as a component)
+  std::unique_ptr<TTimer> drag_timer_;          // made on the first drag over no tab
 
   // Published state
   bool align_tabs_ = false;

@@ -120,6 +120,7 @@ void TCvCustomTabControl::MouseDown(TMouseButton Button, TShiftState Shift, int3
 
 void TCvCustomTabControl::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
   TCustomControl::MouseMove(Shift, X, Y);
+  StartTabDrag(Shift);
   if (Designing() || !(hot_track_ || tab_hints_)) return;
   const int32_t t = TabAtPoint(X, Y);
   if (t < 0) {
@@ -279,8 +280,6 @@ void TCvCustomTabControl::CloseTabClicked(TObject*) {
   if (tab_index_ == -1) return;
   if (DoClose()) CloseActiveTab();
 }
-
-void TCvCustomTabControl::DrawDropMarker(const TRect&) {}
 
 PX_CLASS_INFO(TCvTabStripButton, TCustomControl)
 PX_CLASS_INFO(TCvTabScroller, TCvTabStripButton)

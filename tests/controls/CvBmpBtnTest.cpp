@@ -142,6 +142,19 @@ TEST_F(CvBmpBtnTest, PicturesByState) {
   EXPECT_EQ(Pixel(a, 1, 1), Rgb(clTeal));
 }
 
+TEST_F(CvBmpBtnTest, BorderedButtonsDrawThePictureInsideTheBorder) {
+  TCvBmpButton* b = Button(10, 10);
+  b->SetButtonBorder(bbSingle);
+  ASSERT_EQ(b->Width(), 35);
+  Pump();
+  // The black line around, the picture one pixel in (its olive corner shows the face colour).
+  EXPECT_EQ(Pixel(b, 0, 0), Rgb(0, 0, 0));
+  EXPECT_EQ(Pixel(b, 34, 24), Rgb(0, 0, 0));
+  EXPECT_EQ(Pixel(b, 1, 1), Rgb(212, 208, 200));
+  EXPECT_EQ(Pixel(b, 33, 23), Rgb(clRed));
+  EXPECT_EQ(Pixel(b, 10, 10), Rgb(clRed));
+}
+
 TEST_F(CvBmpBtnTest, GeneratedDisabledPicture) {
   auto* b = Add<TCvBmpButton>(nullptr, 10, 10, 80, 30);
   auto up = Picture(clWhite, 20, 16);

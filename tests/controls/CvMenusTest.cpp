@@ -414,4 +414,92 @@ TEST_F(CvMenusTest, TexturedDropDown) {
   EXPECT_GT(checked, 30);
 }
 
+TEST_F(CvMenusTest, DropDownsAreReshapedOnceAndFramedEveryTime) {
+  AppMenu m(form_.get());
+  m.Styler->SetMenuBorderColor(clRed);
+  Pump();
+  TRect file;
+  ASSERT_TRUE(GetMenuItemRect(form_->Handle(), m.Menu->Handle(), 0, &file));
+  HWND drop = OpenFile(m);
+  ASSERT_NE(drop, nullptr);
+  // Opened under the File item, then moved 1 left and 2 up; the region cuts off the outer pixel
+  // and the shadow strip at the right.
+  TRect wr;
+  GetWindowRect(drop, &wr);
+  EXPECT_EQ(wr.Left, file.Left - 1);
+  EXPECT_EQ(wr.Top, file.Bottom - 2);
+  const int32_t w = wr.Width(), h = wr.Height();
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(drop, rgn), SIMPLEREGION);
+  TRect box;
+  GetRgnBox(rgn, &box);
+  DeleteObject(rgn);
+  EXPECT_EQ(box, TRect(1, 1, w - 18, h - 1));
+  // Repaints (another item selected) frame it again but move it no more.
+  Press(VK_DOWN);
+  Pump();
+  TRect again;
+  GetWindowRect(drop, &again);
+  EXPECT_EQ(again, wr);
+  const TSurface* s = WindowSurface(drop);
+  ASSERT_NE(s, nullptr);
+  const int32_t right = w - 18;  // the frame's right column: (1, 1, w - 18, h - 1) framed
+  EXPECT_EQ(s->GetPixel(1, h / 2), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(right - 1, h / 2), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(w / 2, h - 2), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(2, h / 2), Rgb(clWhite));  // the inner frame in the background colour
+  // The top border joins the bar item that opened it: background under it, border beyond.
+  const int32_t under = file.Right - wr.Left - 3;
+  EXPECT_EQ(s->GetPixel(under, 1), Rgb(clWhite));
+  EXPECT_EQ(s->GetPixel(under + 4, 1), Rgb(clRed));
+  // Hidden, the window gets its region and procedure back (a closed drop-down is also destroyed).
+  EXPECT_EQ(GetWindowLongPtr(drop, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
+  SendMessage(drop, WM_SHOWWINDOW, FALSE, 0);
+  HRGN none = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(drop, none), ERROR);
+  DeleteObject(none);
+  EXPECT_NE(GetWindowLongPtr(drop, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&MenuPopupWndProc));
+  EXPECT_EQ(GetWindowLongPtr(drop, GWL_USERDATA), 0);
+}
+
+TEST_F(CvMenusTest, ADeeperDropDownAdjoinsItsParentWithItsBorderShown) {
+  AppMenu m(form_.get());
+  m.Styler->SetMenuBorderColor(clRed);
+  m.Menu->BeginMenuUpdate();
+  TMenuItem* recent = m.Item(m.File, "&Recent");
+  m.Item(recent, "a.png");
+  m.Menu->EndMenuUpdate();
+  Pump();
+  HWND drop = OpenFile(m);
+  ASSERT_NE(drop, nullptr);
+  Press('R');
+  Pump();
+  HWND sub = MenuWindowFromMenu(recent->Handle());
+  ASSERT_NE(sub, nullptr);
+  // What shows of each window: its region moved to the screen.
+  auto shown = [](HWND W) {
+    TRect r, box;
+    GetWindowRect(W, &r);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(W, rgn), SIMPLEREGION);
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    box.Offset(r.Left, r.Top);
+    return box;
+  };
+  const TRect parent = shown(drop), child = shown(sub);
+  // Opened to the right, it starts within a few pixels of its parent's shown right edge.
+  EXPECT_LE(child.Left, parent.Right);
+  EXPECT_GE(child.Left, parent.Right - 4);
+  // Its border runs along the shown part on every side, the right one included.
+  TRect wr;
+  GetWindowRect(sub, &wr);
+  const TSurface* s = WindowSurface(sub);
+  ASSERT_NE(s, nullptr);
+  const int32_t midY = wr.Height() / 2;
+  EXPECT_EQ(s->GetPixel(1, midY), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(wr.Width() - 19, midY), Rgb(clRed));
+  EXPECT_EQ(s->GetPixel(wr.Width() / 2, 1), Rgb(clRed));
+}
+
 }  // namespace

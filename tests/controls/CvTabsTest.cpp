@@ -687,6 +687,99 @@ TEST_F(CvTabsTest, HoverTimerAndTabHints) {
   EXPECT_FALSE(hoverDue());
 }
 
+TEST_F(CvTabsTest, DraggingATabMovesItThere) {
+  TCvPageControl* pc = AppPages({"One", "Two", "Three", "Four"});
+  pc->SetAllowTabDragging(true);
+  std::vector<std::string> moves;
+  pc->SetOnTabOrderChange(TCvTabOrderChangeEvent([&](TObject*, int32_t Old, int32_t New) {
+    moves.push_back(std::to_string(Old) + ">" + std::to_string(New));
+  }));
+  Pump();
+  auto caption = [&](int32_t I) { return pc->Pages(I)->Caption(); };
+  // The strip as painted, to find the marker by the pixels it changes.
+  auto strip = [&] {
+    std::vector<TColorRef> px;
+    for (int32_t y = 0; y < 24; ++y)
+      for (int32_t x = 0; x < pc->Width(); ++x) px.push_back(Pixel(pc, x, y));
+    return px;
+  };
+  auto changed = [&](const std::vector<TColorRef>& Before) {
+    const std::vector<TColorRef> now = strip();
+    int32_t n = 0;
+    for (size_t i = 0; i < now.size(); ++i) n += now[i] != Before[i];
+    return n;
+  };
+  // Press the first tab, move over the third: the marker shows; back over the first (the selected
+  // one) it is erased without a trace; the drop there moves nothing.
+  const TPoint a = Centre(pc, 0), c = Centre(pc, 2);
+  const std::vector<TColorRef> clean = strip();
+  MouseDown(pc, a.X, a.Y);
+  MouseMove(pc, a.X + 1, a.Y, {ssLeft});
+  EXPECT_TRUE(pc->Dragging());
+  MouseMove(pc, c.X, c.Y, {ssLeft});
+  EXPECT_GT(changed(clean), 20);
+  MouseMove(pc, a.X, a.Y, {ssLeft});
+  EXPECT_EQ(changed(clean), 0);
+  MouseUp(pc, a.X, a.Y);
+  Pump();
+  EXPECT_TRUE(moves.empty());
+  // Dropped off the tabs (on the card) nothing moves either.
+  MouseDown(pc, a.X, a.Y);
+  MouseMove(pc, a.X + 1, a.Y, {ssLeft});
+  const std::vector<TColorRef> before = strip();
+  MouseMove(pc, c.X, c.Y, {ssLeft});
+  EXPECT_GT(changed(before), 20);
+  MouseMove(pc, 100, 200, {ssLeft});
+  EXPECT_EQ(changed(before), 0);
+  MouseUp(pc, 100, 200);
+  Pump();
+  EXPECT_TRUE(moves.empty());
+  // Dropped on the third tab, the first moves there and stays selected.
+  MouseDown(pc, a.X, a.Y);
+  MouseMove(pc, a.X + 1, a.Y, {ssLeft});
+  MouseMove(pc, c.X, c.Y, {ssLeft});
+  MouseUp(pc, c.X, c.Y);
+  Pump();
+  EXPECT_EQ(moves, (std::vector<std::string>{"0>2"}));
+  EXPECT_EQ(caption(0) + caption(1) + caption(2) + caption(3), "TwoThreeOneFour");
+  EXPECT_EQ(pc->ActivePage()->Caption(), "One");
+  EXPECT_EQ(pc->TabIndex(), 2);
+  EXPECT_FALSE(pc->Dragging());
+}
+
+TEST_F(CvTabsTest, ADragHeldPastTheEndsScrollsTheTabs) {
+  auto* tc = Tabs({"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten"}, 200, 80);
+  tc->SetAllowTabDragging(true);
+  Pump();
+  ASSERT_EQ(tc->FirstShownTab(), 0);
+  const TPoint a = Centre(tc, 0);
+  MouseDown(tc, a.X, a.Y);
+  MouseMove(tc, a.X + 1, a.Y, {ssLeft});
+  MouseMove(tc, 100, 60, {ssLeft});  // over the card: no tab, the scroll timer starts
+  MouseMove(form_.get(), 400, 30, {ssLeft});  // right of the control
+  AdvanceTime(399);
+  EXPECT_EQ(tc->FirstShownTab(), 0);
+  AdvanceTime(1);
+  EXPECT_EQ(tc->FirstShownTab(), 1);
+  AdvanceTime(299);
+  EXPECT_EQ(tc->FirstShownTab(), 1);
+  AdvanceTime(1);
+  EXPECT_EQ(tc->FirstShownTab(), 2);
+  // Left of the control it scrolls back; inside it stays.
+  MouseMove(form_.get(), 2, 30, {ssLeft});
+  AdvanceTime(300);
+  EXPECT_EQ(tc->FirstShownTab(), 1);
+  MouseMove(tc, 100, 60, {ssLeft});
+  AdvanceTime(600);
+  EXPECT_EQ(tc->FirstShownTab(), 1);
+  // Once the drag ends the timer scrolls no more.
+  MouseMove(form_.get(), 400, 30, {ssLeft});
+  MouseUp(form_.get(), 400, 30);
+  AdvanceTime(900);
+  EXPECT_EQ(tc->FirstShownTab(), 1);
+  EXPECT_FALSE(tc->Dragging());
+}
+
 // =============================================================================================
 // Pages
 
