@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "core/hypxdefs.h"
 
@@ -54,6 +55,15 @@ bool HasRawTiffSignature(TStream* Stream);
 bool HasHdPhotoSignature(TStream* Stream);
 // The pages of the TIFF at the stream's position (0 for a damaged header).
 int32_t GetTiffPageCount(TStream* Stream);
+
+// Copies the EXIF data of Params (as an EXIF block: page-level tags with the EXIF and GPS
+// directories) into page PageIndex of the TIFF-structured file read from SourceStream (or the
+// file SourceFileName), replacing those tags there, and writes every page to DestStream (when it
+// is SourceStream, from where the source began) or to the file DestFileName. Nothing is copied
+// when the byte orders differ or the page does not exist. False when the target cannot be read
+// as TIFF or written.
+bool InjectExifIntoTiff(TStream* SourceStream, TStream* DestStream, std::string_view SourceFileName,
+                        std::string_view DestFileName, int32_t PageIndex, TIOParams* Params);
 
 // TIFF (type 1) and the HD Photo signature (type 29).
 void RegisterTiffCodec();

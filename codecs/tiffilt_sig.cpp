@@ -9,6 +9,7 @@
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxexif.h"
+#include "io/pxtiffhandler.h"
 #include "io/pxtiffifd.h"
 #include "io/pxxBitmaps_params.h"
 
@@ -148,4 +149,36 @@ void RegisterTiffCodec() {
   TPXFormatRow hdp;
   hdp.Signature = HasHdPhotoSignature;
   RegisterFormatRow(pxftHDP, std::move(hdp));
+}
+
+bool InjectExifIntoTiff(TStream* SourceStream, TStream* DestStream, std::string_view SourceFileName,
+                        std::string_view DestFileName, int32_t PageIndex, TIOParams* Params) {
+  if (!Params) return false;
+  try {
+    std::vector<uint8_t> block;
+    if (!BuildExifBlock(Params, block, false)) return false;
+    TMemoryStream blockStream;
+    blockStream.WriteBuffer(block.data(), int64_t(block.size()));
+    blockStream.Seek(0, soBeginning);
+    TPXTIFFHandler exif;
+    if (!exif.LoadFromStream(&blockStream)) return false;
+    TPXTIFFHandler target;
+    const int64_t sourceAt = SourceStream ? SourceStream->Position() : 0;
+    const bool loaded = SourceStream ? target.LoadFromStream(SourceStream) : target.LoadFromFile(SourceFileName);
+    if (!loaded || target.PageCount() == 0) return false;
+    static constexpr uint16_t kTags[23] = {271,   272,   306,   274,   282,   283,   296,   305,   315,   318,   531,  319,
+                                           529,   532,   33432, 18246, 40091, 40092, 40093, 40094, 40095, 34665, 34853};
+    if (exif.BigEndian == target.BigEndian && PageIndex >= 0 && PageIndex < target.PageCount())
+      for (const uint16_t tag : kTags) {
+        const int32_t i = exif.FindTag(0, tag);
+        if (i >= 0) target.CopyTag(0, i, PageIndex, exif);
+      }
+    if (DestStream) {
+      if (DestStream == SourceStream) DestStream->Seek(sourceAt, soBeginning);
+      return target.SaveToStream(DestStream);
+    }
+    return target.SaveToFile(DestFileName);
+  } catch (const std::exception&) {
+    return false;
+  }
 }

@@ -3,7 +3,10 @@
 // block and as a thumbnail; never raises, never reads outside a buffer and never allocates past
 // what the data can fill. A page the reader accepts has its parameters' size and a mask of the
 // same size, and is written back and read back at that size. The three signature tests and the
-// page counter agree with the reader.
+// page counter agree with the reader. The same bytes go through the page editor (loaded,
+// written, loaded again with as many pages), the maker-note parser under the header row the
+// first byte picks (a parsed note written back parses again) and the imaging-annotation block
+// reader.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +17,10 @@
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
 #include "fuzz/FuzzCodecSupport.h"
+#include "io/pximagingannot.h"
+#include "io/pxmakernote.h"
+#include "io/pxtiffhandler.h"
+#include "io/pxxBitmaps_meta.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
 
@@ -85,6 +92,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
                      nullptr);
     Check(!readFlag && againCount == 1, __LINE__);
     Check(again.Width() == bitmap.Width() && again.Height() == bitmap.Height(), __LINE__);
+  }
+  // The page editor.
+  {
+    stream.Seek(0, soBeginning);
+    TPXTIFFHandler h;
+    if (h.LoadFromStream(&stream)) {
+      TMemoryStream out;
+      Check(h.SaveToStream(&out), __LINE__);
+      out.Seek(0, soBeginning);
+      TPXTIFFHandler again;
+      Check(again.LoadFromStream(&out), __LINE__);
+      Check(again.PageCount() == h.PageCount(), __LINE__);
+    }
+  }
+  // A maker note under the header row the first byte picks.
+  if (Size > 0) {
+    const int32_t row = Data[0] % MakerNoteLayoutCount();
+    const std::string& head = MakerNoteLayout(row).Header;
+    TMemoryStream note;
+    note.WriteBuffer(head.data(), int64_t(head.size()));
+    note.WriteBuffer(Data + 1, int64_t(Size - 1));
+    note.Seek(0, soBeginning);
+    TPXTagsHandler h;
+    if (ReadMakerNote(h, &note, note.Size(), (Data[0] & 0x80) != 0, 0, true)) {
+      TPXTIFFIFDReader r;
+      Check(LoadMakerNoteEntries(h, r), __LINE__);
+      TMemoryStream out;
+      const int64_t n = WriteMakerNote(h, &out, 0);
+      if (n > 0) {
+        out.Seek(0, soBeginning);
+        TPXTagsHandler again;
+        Check(ReadMakerNote(again, &out, n, h.LittleEndian, 0, true), __LINE__);
+      }
+    }
+  }
+  // Imaging annotations.
+  {
+    TPXImagingAnnot a;
+    LoadImagingAnnotFromBuffer(a, Data, int64_t(Size));
+    std::vector<uint8_t> out;
+    SaveImagingAnnotToBuffer(a, out);
   }
   return 0;
 }

@@ -317,6 +317,7 @@ std::string TPXTIFFIFDReader::ReadString(int32_t Tag, bool CutAtZero) const {
   std::vector<uint8_t> data;
   if (!ReadRawData(Tag, data)) return {};
   const int32_t size = TiffTypeSize(Entries[size_t(FindTag(Tag))].Type);
+  if (size == 0) return {};
   std::string s;
   s.reserve(data.size());
   for (size_t k = 0; k + size_t(size) <= data.size(); k += size_t(size)) {

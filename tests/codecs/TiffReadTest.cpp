@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "codecs/jpegfilt.h"
 #include "codecs/tiflzw.h"
 #include "io/pxtiffifd.h"
 #include "tests/codecs/TiffTestSupport.h"
@@ -405,6 +406,12 @@ TEST(TiffRead, Tiles) {
     EXPECT_EQ(one.Bitmap.Height(), 16);
     EXPECT_EQ(one.G(15, 15), t + 1);
   }
+  // Planar tiles are refused.
+  {
+    Builder c = b;
+    Builder::Add(c.Ifds[0], 284, ttShort, {2});
+    EXPECT_TRUE(Read(c.Build(), native(-1)).Aborting);
+  }
   // Tile sizes that are not positive abort.
   for (const uint64_t bad : {0ull, 0xFFFFFFFFull}) {
     Builder c = b;
@@ -631,4 +638,67 @@ TEST(TiffRead, RefusedPages) {
   big.H = 1;
   big.Strips = {std::string(401, 'x')};
   EXPECT_TRUE(Read(Tiff(big), {}, false, true).Aborting);
+}
+
+// An old-style JPEG page described only by its table tags (quantization, DC and AC Huffman) and
+// the scan data as a tile: the reader builds the JPEG stream from them.
+TEST(TiffRead, OldStyleJpegFromTableTags) {
+  TPXBitmap grey;
+  grey.Allocate(16, 16, px8g);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) grey.Scanline(y)[x] = uint8_t(x * 12 + y * 3);
+  TIOParams jp;
+  jp.JPEG_ColorSpace = 1;
+  jp.JPEG_Quality = 90;
+  TMemoryStream js;
+  TPXAbortFlag ab{false};
+  TPXProgressRecord pr;
+  pr.Aborting = &ab;
+  EncodeJpegStream(&js, &grey, &jp, pr);
+  const std::string jpeg = codectest::BytesOf(js);
+  // The tables and the scan of the stream.
+  std::string q, dc, ac, scan;
+  for (size_t at = 2; at + 4 <= jpeg.size();) {
+    const uint8_t m = uint8_t(jpeg[at + 1]);
+    const size_t len = (uint8_t(jpeg[at + 2]) << 8) | uint8_t(jpeg[at + 3]);
+    const std::string seg = jpeg.substr(at + 4, len - 2);
+    if (m == 0xDB) q = seg.substr(1, 64);
+    if (m == 0xC4)
+      for (size_t k = 0; k < seg.size();) {
+        int n = 0;
+        for (int i = 1; i <= 16; ++i) n += uint8_t(seg[k + size_t(i)]);
+        (uint8_t(seg[k]) >> 4 ? ac : dc) = seg.substr(k + 1, 16 + size_t(n));
+        k += 17 + size_t(n);
+      }
+    if (m == 0xDA) {
+      scan = jpeg.substr(at + 2 + len, jpeg.size() - (at + 2 + len) - 2);
+      break;
+    }
+    at += 2 + len;
+  }
+  ASSERT_EQ(q.size(), 64u);
+  ASSERT_FALSE(dc.empty());
+  ASSERT_FALSE(scan.empty());
+  Builder b;
+  const uint64_t qAt = b.AddBlob(q), dcAt = b.AddBlob(dc), acAt = b.AddBlob(ac), scanAt = b.AddBlob(scan);
+  Ifd& d = b.NewIfd();
+  Builder::Add(d, 256, ttLong, {16});
+  Builder::Add(d, 257, ttLong, {16});
+  Builder::Add(d, 258, ttShort, {8});
+  Builder::Add(d, 259, ttShort, {6});
+  Builder::Add(d, 262, ttShort, {1});
+  Builder::Add(d, 277, ttShort, {1});
+  Builder::Add(d, 322, ttLong, {16});
+  Builder::Add(d, 323, ttLong, {16});
+  Builder::Add(d, 324, ttLong, {scanAt});
+  Builder::Add(d, 325, ttLong, {scan.size()});
+  Builder::Add(d, 512, ttShort, {1});
+  Builder::Add(d, 519, ttLong, {qAt});
+  Builder::Add(d, 520, ttLong, {dcAt});
+  Builder::Add(d, 521, ttLong, {acAt});
+  Read r(b.Build());
+  ASSERT_FALSE(r.Aborting);
+  ASSERT_EQ(r.Bitmap.Width(), 16);
+  EXPECT_NEAR(PixelOf(r.Bitmap, 10, 5).g, 10 * 12 + 15, 4);
+  EXPECT_NEAR(PixelOf(r.Bitmap, 2, 14).g, 2 * 12 + 42, 4);
 }

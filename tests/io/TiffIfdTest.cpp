@@ -197,6 +197,10 @@ TEST(TiffIfd, CountsFromTheFileAreChecked) {
   e.Type = ttDouble;
   e.Count = 0x40000000;  // 8 x count overflows 32 bits
   d.Entries.push_back(e);
+  e.Tag = 272;
+  e.Type = 99;  // no such type: items of no size
+  e.Count = 3;
+  d.Entries.push_back(e);
   const std::string bytes = b.Build();
   TMemoryStream s;
   Load(s, bytes);
@@ -210,6 +214,7 @@ TEST(TiffIfd, CountsFromTheFileAreChecked) {
   EXPECT_EQ(r.ReadInteger(273, 9, 100000), 0);  // an item outside the stream reads 0
   std::vector<uint8_t> raw;
   EXPECT_FALSE(r.ReadRawData(271, raw));
+  EXPECT_EQ(r.ReadString(272, true), "");
 
   // A directory whose entry count runs past the stream loads nothing.
   std::string cut = bytes;
