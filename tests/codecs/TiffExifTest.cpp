@@ -411,3 +411,64 @@ TEST(ExifBlock, ThumbnailIsTheSecondPageInOldStyleJpeg) {
   EXPECT_NEAR(PixelOf(second.Bitmap, 20, 8).b, 160, 12);
   EXPECT_NEAR(PixelOf(second.Bitmap, 20, 8).r, 128, 12);
 }
+
+// A TIFF structure that starts inside a stream: every sub-directory counts from its start.
+TEST(TiffExif, SubDirectoriesShareTheChainsBase) {
+  TIOParams w;
+  w.EXIF_Make = "Quill";
+  w.SetExifExposureTime(0.5);
+  w.EXIF_GPSVersionID = "2.2.0.0";
+  w.EXIF_GPSLatitudeRef = "N";
+  w.EXIF_GPSLatitude = {10, 0, 0};
+  const std::string block = WriteBlock(w);
+  TMemoryStream s;
+  s.WriteBuffer(std::string(100, 'j').data(), 100);
+  s.WriteBuffer(block.data(), int64_t(block.size()));
+  s.Seek(100, soBeginning);
+  TIOParams r;
+  TPXAbortFlag ab{false};
+  TPXProgressRecord pr;
+  pr.Aborting = &ab;
+  std::unique_ptr<TPXMask> mask;
+  int32_t pages = 0;
+  DecodeTiffStream(nullptr, &s, pages, &r, pr, true, mask, true, true, false, false, nullptr);
+  EXPECT_EQ(r.EXIF_Make, "Quill");
+  EXPECT_NEAR(r.EXIF_ExposureTime, 0.5, 1e-9);
+  EXPECT_NEAR(r.EXIF_GPSLatitude[0], 10, 1e-9);
+}
+
+// Turning a page upright on reading turns its alpha too and leaves orientation 1, so a later
+// save does not turn it again.
+TEST(TiffExif, AutoRotateTurnsMaskAndResetsOrientation) {
+  TPXBitmap b;
+  b.Allocate(4, 2, px24RGB);
+  TPXBitmap* a = b.AlphaChannel();
+  for (int x = 0; x < 4; ++x) {
+    reinterpret_cast<TRGB*>(b.Scanline(0))[x] = TRGB{uint8_t(x), 0, 0};
+    reinterpret_cast<TRGB*>(b.Scanline(1))[x] = TRGB{uint8_t(10 + x), 0, 0};
+    a->Scanline(0)[x] = uint8_t(100 + x);
+    a->Scanline(1)[x] = uint8_t(200 + x);
+  }
+  TIOParams w;
+  w.SamplesPerPixel = 3;
+  w.EXIF_HasEXIFData = true;
+  w.SetExifOrientation(6);
+  TMemoryStream s;
+  TPXAbortFlag ab{false};
+  TPXProgressRecord pr;
+  pr.Aborting = &ab;
+  EncodeTiffStream(&s, false, &b, &w, pr);
+  Decoded d;
+  d.Params.TIFF_AutoRotate = true;
+  Decode(codectest::BytesOf(s), d);
+  ASSERT_FALSE(d.Aborting);
+  ASSERT_EQ(d.Bitmap.Width(), 2);
+  ASSERT_EQ(d.Bitmap.Height(), 4);
+  EXPECT_EQ(PixelOf(d.Bitmap, 0, 0).b, 10);
+  EXPECT_EQ(PixelOf(d.Bitmap, 1, 0).b, 0);
+  ASSERT_TRUE(d.Mask);
+  EXPECT_EQ(d.Mask->Width(), 2);
+  EXPECT_EQ(d.Mask->GetPixel(0, 0), 200);
+  EXPECT_EQ(d.Mask->GetPixel(1, 3), 103);
+  EXPECT_EQ(d.Params.TIFF_Orientation, 1);
+}
