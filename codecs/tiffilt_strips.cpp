@@ -66,6 +66,7 @@ class TRowDecoder {
   // Row r of the strip after decompression, unpacking, byte order and predictor; nil when the
   // row cannot be decoded (the page is then aborted).
   const uint8_t* Next(int32_t r) {
+    FWritable = nullptr;
     const uint8_t* row = Decompress(r);
     if (!row) return nullptr;
     return Finish(row);
@@ -114,16 +115,18 @@ class TRowDecoder {
         return FRow.data();
       }
       case 8:
-      case 32946:
+      case 32946: {
         if (!FInflated) Inflate();
-        {
-          std::fill(FRow.begin(), FRow.end(), 0);
-          const int64_t at = int64_t(r) * FRowLength;
-          if (at < FInflatedLength)
-            std::memcpy(FRow.data(), FInflateBuffer.data() + at, size_t(std::min(FRowLength, FInflatedLength - at)));
-          if (at + FRowLength > FInflatedLength) FShort = true;
+        const int64_t at = int64_t(r) * FRowLength;
+        if (at + FRowLength <= FInflatedLength) {
+          FWritable = FInflateBuffer.get() + at;  // our own bytes: finished in place
+          return FWritable;
         }
+        std::fill(FRow.begin(), FRow.end(), 0);
+        if (at < FInflatedLength) std::memcpy(FRow.data(), FInflateBuffer.get() + at, size_t(FInflatedLength - at));
+        FShort = true;
         return FRow.data();
+      }
       case 32773:
         PackBitsRow();
         return FRow.data();
@@ -136,7 +139,7 @@ class TRowDecoder {
   void Inflate() {
     FInflated = true;
     const int64_t want = FRowLength * FRowCount;
-    FInflateBuffer.assign(size_t(want), 0);
+    FInflateBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(want));
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return;
     int64_t inDone = 0;
@@ -147,7 +150,7 @@ class TRowDecoder {
       const uInt outChunk = uInt(std::min<int64_t>(want - FInflatedLength, 1 << 30));
       z.next_in = FData.data() + inDone;
       z.avail_in = inChunk;
-      z.next_out = FInflateBuffer.data() + FInflatedLength;
+      z.next_out = FInflateBuffer.get() + FInflatedLength;
       z.avail_out = outChunk;
       rc = inflate(&z, Z_NO_FLUSH);
       inDone += inChunk - z.avail_in;
@@ -159,19 +162,28 @@ class TRowDecoder {
 
   void PackBitsRow() {
     const int64_t len = int64_t(FData.size());
+    const uint8_t* d = FData.data();
     const bool rev = FC.FillOrder == 2;
     int64_t out = 0;
-    auto byte = [&](int64_t i) { return rev ? Reverse(FData[size_t(i)]) : FData[size_t(i)]; };
+    auto byte = [&](int64_t i) { return rev ? Reverse(d[i]) : d[i]; };
     while (out < FRowLength && FPos < len) {
       const int8_t n = int8_t(byte(FPos++));
       if (n >= 0) {
-        for (int32_t k = 0; k <= n && FPos < len; ++k, ++FPos)
-          if (out < FRowLength) FRow[size_t(out++)] = byte(FPos);
+        // A literal; bytes past the row are consumed but not written.
+        const int64_t avail = std::min<int64_t>(int64_t(n) + 1, len - FPos);
+        const int64_t put = std::min(avail, FRowLength - out);
+        if (rev)
+          for (int64_t k = 0; k < put; ++k) FRow[size_t(out + k)] = byte(FPos + k);
+        else
+          std::memcpy(&FRow[size_t(out)], d + FPos, size_t(put));
+        out += put;
+        FPos += avail;
       } else if (n != -128) {
         if (FPos >= len) break;
         const uint8_t v = byte(FPos++);
-        for (int32_t k = 0; k < 1 - n; ++k)
-          if (out < FRowLength) FRow[size_t(out++)] = v;
+        const int64_t put = std::min<int64_t>(1 - int64_t(n), FRowLength - out);
+        std::memset(&FRow[size_t(out)], v, size_t(put));
+        out += put;
       }
     }
     if (out < FRowLength) {
@@ -201,11 +213,8 @@ class TRowDecoder {
     const bool swap = !FC.LittleEndian && (bits == 16 || bits == 32);
     const bool predict = FC.Predictor == 2 && (FC.Compression == 5 || FC.Compression == 8 || FC.Compression == 32946);
     if (!swap && !predict) return Row;
-    if (Row != FRow.data()) {
-      std::memcpy(FRow.data(), Row, size_t(FRowLength));
-      Row = FRow.data();
-    }
-    uint8_t* p = FRow.data();
+    uint8_t* p = Row == FWritable ? FWritable : FRow.data();
+    if (Row != p) std::memcpy(p, Row, size_t(FRowLength));
     if (swap && bits == 16)
       for (int64_t k = 0; k + 1 < FRowLength; k += 2) std::swap(p[k], p[k + 1]);
     if (swap && bits == 32)
@@ -235,7 +244,9 @@ class TRowDecoder {
   int32_t FRowCount;
   int32_t FSamples = 1;
   int64_t FRowLength = 0;
-  std::vector<uint8_t> FRow, FUnpacked, FRef, FInflateBuffer;
+  std::vector<uint8_t> FRow, FUnpacked, FRef;
+  std::unique_ptr<uint8_t[]> FInflateBuffer;  // rows are read only as far as inflated
+  uint8_t* FWritable = nullptr;               // the row just answered, when it is our own
   int64_t FPos = 0, FBitPos = 0, FInflatedLength = 0;
   void* FLzw = nullptr;
   bool FInflated = false;
