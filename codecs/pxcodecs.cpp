@@ -2,6 +2,7 @@
 
 #include "codecs/giflzw.h"
 #include "codecs/tifccitt.h"
+#include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
 #include "core/hypxutils_startup.h"
 #include "io/pixoranio_registry.h"
@@ -19,6 +20,7 @@ void RegisterCoders() {
 
 void RegisterCodecs() {
   // One call per codec unit, in type order.
+  RegisterTiffCodec();
   RegisterGifCodec();
   RegisterJpegCodec();
   RegisterBmpCodec();

@@ -17,6 +17,8 @@ void RegisterPxmCodecs();
 void RegisterTgaCodec();
 // PCX and DCX (types 4, 19).
 void RegisterPcxCodec();
+// TIFF (type 1) and the HD Photo signature (type 29).
+void RegisterTiffCodec();
 
 // The GIF and TIFF LZW coders (into the settings' hooks at the I/O start-up) and the CCITT
 // tables (built and freed by the library's start-up and tear-down).

@@ -104,18 +104,15 @@ class TTiffLzwDecoder {
       int32_t code = Fetch(bit, width);
       bit += width;
       const int64_t at = base + int64_t(count);
+      // A clear empties the table; clears in a row are one clear.
+      if (code == kClear) {
+        next = kFirstFree;
+        width = kMinWidth;
+        prev = -1;
+        continue;
+      }
       // A strip that does not begin with a clear decodes as if one came first.
-      if (code == kClear || prev < 0) {
-        if (code == kClear) {
-          next = kFirstFree;
-          width = kMinWidth;
-          if (bit + width > bits) {
-            ended_ = true;
-            break;
-          }
-          code = Fetch(bit, width);
-          bit += width;
-        }
+      if (prev < 0) {
         if (code == kEnd) {
           ended_ = true;
           break;

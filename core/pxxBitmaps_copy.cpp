@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_range.h"
 #include "core/pxxBitmaps_access.h"
 #include "core/pxxBitmaps_iohooks.h"
 #include "io/pxicc.h"
@@ -351,6 +352,29 @@ bool TPXBitmap::IsGrayScale() {
       return true;
     }
     default: return true;
+  }
+}
+
+void NormalizeFloatRange(TPXBitmap* Bitmap) {
+  if (!Bitmap || Bitmap->PixelFormat() != px32f) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  float lo = 0, hi = 0;
+  bool any = false;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto* px = static_cast<const float*>(Bitmap->GetScanline(y));
+    for (int32_t x = 0; x < w; ++x) {
+      const float v = px[x];
+      if (std::isnan(v)) continue;
+      lo = any ? std::min(lo, v) : v;
+      hi = any ? std::max(hi, v) : v;
+      any = true;
+    }
+  }
+  if (!any || lo == hi || (lo >= 0 && hi <= 1)) return;
+  const double range = static_cast<double>(hi) - lo;
+  for (int32_t y = 0; y < h; ++y) {
+    auto* px = static_cast<float*>(Bitmap->GetScanline(y));
+    for (int32_t x = 0; x < w; ++x) px[x] = static_cast<float>((px[x] - static_cast<double>(lo)) / range);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "io/pxcolorrows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/pxcolorspace.h"
@@ -54,6 +55,12 @@ uint8_t GreyOf(const TRGB& c, const TPXPixoranGlobalSettings* s) {
 
 }  // namespace
 
+TRGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr) {
+  const double y = Y, cb = Cb - 128.0, cr = Cr - 128.0;
+  auto clamp = [](double v) { return static_cast<uint8_t>(std::clamp(std::nearbyint(v), 0.0, 255.0)); };
+  return TRGB{clamp(y + 1.772 * cb), clamp(y - 0.344136 * cb - 0.714136 * cr), clamp(y + 1.402 * cr)};
+}
+
 void ConvertColorRow(const void* Input, TPXICCFormat InFormat, void* Output, TIOParams* Params, int32_t Count,
                      TPXICCFormat OutFormat) {
   if (!Input || !Output || Count <= 0) return;
@@ -97,6 +104,15 @@ void ConvertColorRow(const void* Input, TPXICCFormat InFormat, void* Output, TIO
         }
         return;
       }
+      case iccfRGB48:  // the high byte of each little-endian word
+        for (int32_t i = 0; i < Count; ++i, in += 6) rgb[i] = TRGB{in[5], in[3], in[1]};
+        return;
+      case iccfRGB48BE:  // the first byte of each big-endian word
+        for (int32_t i = 0; i < Count; ++i, in += 6) rgb[i] = TRGB{in[4], in[2], in[0]};
+        return;
+      case iccf3Channel:  // Y, Cb, Cr (JFIF)
+        for (int32_t i = 0; i < Count; ++i, in += 3) rgb[i] = YCbCrToRGB(in[0], in[1], in[2]);
+        return;
       default:
         return;
     }

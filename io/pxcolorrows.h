@@ -14,10 +14,15 @@ class TIOParams;
 // open. With FColorProfileOnLoad set, an open source profile not yet applied, an open output
 // profile and a layout the source profile's colour space can take, the row goes through the
 // transform towards the output profile. Otherwise: RGB or BGR to BGR, BGR to CMYK, Lab, grey or
-// 16-bit grey, CMYK, the six-byte CMYK or Lab or grey to BGR by plain arithmetic; any other
-// pair leaves Output untouched. Input is never changed.
+// 16-bit grey, CMYK, the six-byte CMYK or Lab or grey to BGR by plain arithmetic; 48-bit RGB
+// (the high byte of each little-endian word, or the first byte of each big-endian one) and
+// YCbCr (three-channel rows) to BGR; any other pair leaves Output untouched. Input is never
+// changed.
 void ConvertColorRow(const void* Input, TPXICCFormat InFormat, void* Output, TIOParams* Params, int32_t Count,
                      TPXICCFormat OutFormat);
+
+// JFIF YCbCr to RGB, rounded and clamped.
+TRGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr);
 
 // Whether Profile's colour space can take pixels of Format: an unknown space takes every layout
 // up to code 9; "CMYK" the CMYK layouts, "Lab " Lab, "GRAY" the grey layouts, "YCbr" the

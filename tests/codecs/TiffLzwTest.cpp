@@ -180,6 +180,8 @@ TEST(TiffLzw, RowsFillOrderAndEarlyEnds) {
   EXPECT_EQ(Decode(Pack({{256, 9}, {'x', 9}, {'y', 9}, {258, 9}}), 6, 6), std::string("xyxy\0\0", 6));
   // No clear first: decoded as if one came.
   EXPECT_EQ(Decode(Pack({{'p', 9}, {'q', 9}, {258, 9}, {257, 9}}), 4, 4), "pqpq");
+  // Clears in a row are one clear (a second clear once read as a string of the table).
+  EXPECT_EQ(Decode(Pack({{256, 9}, {256, 9}, {'a', 9}, {'b', 9}, {258, 9}, {257, 9}}), 4, 4), "abab");
 }
 
 TEST(TiffLzw, CorruptTablesAnswerNil) {
