@@ -152,8 +152,12 @@ TEST_F(Sniff, ByteFixtures) {
       {"cursor", kCur + Bytes(20, '\0'), pxftCUR},
       {"TIFF", Pad("II*\0", 40, '\0'), pxftTIFF},
       {"TIFF with RO", Pad("IIRO", 40, '\0'), pxftRAW},
-      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), 0},
-      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), pxftJPEG},
+      // A TIFF header makes TIFF, also where the TIFF codec leaves the file to camera raw
+      // reading and no raw reader takes it, and whatever JPEG start follows.
+      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), pxftTIFF},
+      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), pxftTIFF},
+      {"PSD with JPEG start", Pad(Bytes("8BPS\0\x01", 6) + Bytes(20, '\0') + "\xFF\xD8\xFF", 200, '\0'), 0},
+      {"JPEG start at 0", Pad("\xFF\xD8\xFF\xE1", 200, '\0'), pxftJPEG},
       {"AVI", Pad(Bytes("RIFF\x10\0\0\0AVI LIST", 16), 40, '\0'), pxftAVI},
       {"WAVE", Pad(Bytes("RIFF\x10\0\0\0WAVEfmt ", 16), 40, '\0'), 0},
       {"JPEG start at 100", jpegAt100, pxftJPEG},
@@ -166,6 +170,14 @@ TEST_F(Sniff, ByteFixtures) {
   const Bytes inner = Bytes(7, 'q') + kPng + "!";
   EXPECT_EQ(SniffBytes(inner, 7), pxftPNG);
   EXPECT_EQ(SniffBytes(Bytes(7, '\0') + Pad("GIF89a", 13), 7), 0);
+}
+
+TEST_F(Sniff, ATiffHeaderIsTiffWithoutTheTiffCodec) {
+  UnregisterFormatRow(pxftTIFF);
+  const Bytes jpegStrip = Pad(Bytes("MM\0*\0\0\0\x08", 8) + "\xFF\xD8\xFF\xDB", 300, '\0');
+  EXPECT_EQ(SniffBytes(jpegStrip), pxftTIFF);
+  EXPECT_EQ(SniffBytes(Pad(Bytes("II*\0", 4), 40, '\0')), pxftTIFF);
+  EXPECT_EQ(SniffBytes(Pad(Bytes("II+\0", 4), 40, '\0')), 0);
 }
 
 TEST_F(Sniff, SizesAreSixtyFourBit) {
