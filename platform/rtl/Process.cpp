@@ -91,11 +91,11 @@ TRunResult RunProgram(const std::string& Program, const std::vector<std::string>
   for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
-  TNoSigPipe noSigPipe;
   pid_t pid = -1;
   if (ok) ok = posix_spawnp(&pid, Program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
   if (!ok) return result;
+  TNoSigPipe noSigPipe;  // after the spawn: the program gets the caller's signal mask
   result.Started = true;
   // The child holds the only other ends now: end of file when it is done.
   writeEnd.Close();

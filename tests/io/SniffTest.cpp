@@ -11,6 +11,7 @@
 #include "io/pixoranio_sniff.h"
 #include "platform/rtl/Classes.h"
 #include "tests/common/TestSupport.h"
+#include "tests/io/FakeCodecRows.h"
 
 namespace {
 
@@ -35,9 +36,10 @@ const Bytes kCur("\0\0\2\0", 4);
 
 // Stand-ins for the codecs' signature tests: the PNG, icon and cursor magic; a TIFF test that
 // takes any "II"/"MM" start (it does not insist on 42); its raw-mark test answers for a "DNG!"
-// at offset 8.
+// at offset 8. The rows they replace (the real codecs' ones, when linked) come back after each test.
 class Sniff : public ::testing::Test {
  protected:
+  FakeRowsScope rows_{pxftPNG, pxftICO, pxftCUR, pxftTIFF, pxftTGA};
   void SetUp() override {
     TPXFormatRow png;
     png.Signature = [](TStream* s) { return StartsWith(s, kPng); };
@@ -58,9 +60,6 @@ class Sniff : public ::testing::Test {
       return yes;
     };
     RegisterFormatRow(pxftTIFF, tiff);
-  }
-  void TearDown() override {
-    for (TPXFileType t : {pxftPNG, pxftICO, pxftCUR, pxftTIFF}) UnregisterFormatRow(t);
   }
 };
 
