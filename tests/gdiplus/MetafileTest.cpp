@@ -180,6 +180,11 @@ TEST_F(Metafile, EmfFieldsOutsideTheirRecordsAreRefusedOrDropped) {
          b[92] = 100;
          return b;
        }()},
+      {"end record without its fields", [&] {
+         auto b = std::vector<uint8_t>(emf.begin(), emf.end() - 12);
+         b[eof + 4] = 8;
+         return b;
+       }()},
       {"palette past the end record", [&] {
          auto b = with(eof + 8, 300);
          b[eof + 12] = 16;

@@ -81,6 +81,18 @@ TObjectField ObjectFieldOf(uint32_t Type) {
   }
 }
 
+// Whether the library has checks for records of Type (and so the converter may see them): the
+// types up to 122 but those without checks of their own (among them the OpenGL records).
+bool Checkable(uint32_t Type) {
+  switch (Type) {
+    case 69: case 96: case 97: case 102: case 103: case 105: case 106: case 107: case 109: case 110:
+    case 111: case 112: case 113: case 117: case 119: case 120: case 121:
+      return false;
+    default:
+      return Type >= 1 && Type <= 122;
+  }
+}
+
 }  // namespace
 
 bool PxPrepareEmf(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out) {
@@ -118,9 +130,9 @@ bool PxPrepareEmf(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out) {
   }
   {
     const auto [eofAt, eofSize] = records.back();
+    if (eofSize < 20) return false;
     const uint32_t entries = Le32(Data + eofAt + 8), from = Le32(Data + eofAt + 12);
-    if (eofSize < 20 || (entries > 0 && (from < 16 || uint64_t{from} + 4 * uint64_t{entries} > eofSize - 4)))
-      return false;
+    if (entries > 0 && (from < 16 || uint64_t{from} + 4 * uint64_t{entries} > eofSize - 4)) return false;
   }
 
   // The records between header and end of file that pass the checks of their type. A header in
@@ -131,7 +143,7 @@ bool PxPrepareEmf(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out) {
     const auto [offset, length] = records[i];
     const uint8_t* r = Data + offset;
     const uint32_t type = Le32(r);
-    if (type == kEmrHeader || type == kEmrEof) continue;
+    if (type == kEmrHeader || type == kEmrEof || !Checkable(type)) continue;
     // The library's own checks of counts and offsets against the record's size read the record
     // as its structure, which wants 4-byte alignment.
     aligned.assign(r, r + length);

@@ -32,8 +32,8 @@ bool PxPrepareWmf(const uint8_t* Data, size_t Size, size_t HeaderAt, std::vector
 // records. Out receives the bytes for the converter: the header rebuilt from its checked fields
 // (without the pixel format and the OpenGL flag, which drawing does not need), the end record
 // without palette entries, and every other record that fails the checks of its type (counts
-// and offsets against its size, object indices within the object table) dropped. False when
-// the file is refused.
+// and offsets against its size, object indices within the object table) or is of a type without
+// such checks (the OpenGL records among them) dropped. False when the file is refused.
 bool PxPrepareEmf(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out);
 
 // The converter named by Args, as the helper program takes them: "wmf" HeaderAt FrameW FrameH
