@@ -8,6 +8,8 @@ set(_PX_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedResourcesGen.cmake)
 function(px_embed_resources target dir symbol)
   file(GLOB_RECURSE _files CONFIGURE_DEPENDS LIST_DIRECTORIES false "${dir}/*")
   list(FILTER _files EXCLUDE REGEX "/(README[^/]*|\\.[^/]*)$")
+  # resources/Languages/ ships beside the program (app/CMakeLists.txt copies it).
+  list(FILTER _files EXCLUDE REGEX "/resources/Languages/")
   list(SORT _files)
   set(_out ${CMAKE_CURRENT_BINARY_DIR}/${target}_table.cpp)
   add_custom_command(

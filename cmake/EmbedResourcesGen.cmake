@@ -1,6 +1,8 @@
 # Script mode: writes OUT, a C++ table of the files under DIR, named SYMBOL.
 file(GLOB_RECURSE _files LIST_DIRECTORIES false "${DIR}/*")
 list(FILTER _files EXCLUDE REGEX "/(README[^/]*|\\.[^/]*)$")
+# resources/Languages/ ships beside the program (app/CMakeLists.txt copies it).
+list(FILTER _files EXCLUDE REGEX "/resources/Languages/")
 list(SORT _files)
 set(_body "")
 set(_entries "")

@@ -1,11 +1,30 @@
 #include "codecs/pxcodecs.h"
 
+#include "codecs/giflzw.h"
+#include "codecs/tifccitt.h"
+#include "codecs/tiflzw.h"
+#include "core/hypxutils_startup.h"
+#include "io/pixoranio_registry.h"
+
+void RegisterCoders() {
+  TPXLzwCoders coders;
+  coders.GifDecode = &GifLzwDecode;
+  coders.GifEncode = &GifLzwEncode;
+  coders.TiffDecode = &TiffLzwDecode;
+  coders.TiffEncode = &TiffLzwEncode;
+  RegisterLzwCoders(coders);
+  RegisterLibrarySlot(lsInitCcittTables, &InitCcittTables);
+  RegisterLibrarySlot(lsFreeCcittTables, &FreeCcittTables);
+}
+
 void RegisterCodecs() {
   // One call per codec unit, in type order.
+  RegisterGifCodec();
   RegisterJpegCodec();
   RegisterBmpCodec();
   RegisterPngCodec();
   RegisterTgaCodec();
   RegisterPcxCodec();
   RegisterPxmCodecs();
+  RegisterCoders();
 }

@@ -3,6 +3,8 @@
 // before any picture is read or written.
 #pragma once
 
+// GIF (type 2).
+void RegisterGifCodec();
 // PNG (type 8).
 void RegisterPngCodec();
 // JPEG (type 3).
@@ -16,5 +18,9 @@ void RegisterTgaCodec();
 // PCX and DCX (types 4, 19).
 void RegisterPcxCodec();
 
-// Every codec of this folder.
+// The GIF and TIFF LZW coders (into the settings' hooks at the I/O start-up) and the CCITT
+// tables (built and freed by the library's start-up and tear-down).
+void RegisterCoders();
+
+// Every codec of this folder, with the coders.
 void RegisterCodecs();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <memory>
 
 #include "core/hypxdefs.h"
@@ -94,6 +95,41 @@ template <void (*Encode)(TStream*, TPXBitmap*, TIOParams*, TPXProgressRecord&)>
 void EncodeWithoutMask(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXMask*, TPXProgressRecord& Progress) {
   Encode(Stream, Bitmap, Params, Progress);
 }
+
+// The string table of the hashed LZW encoders (GIF and TIFF), as the classic compress program
+// keeps it: 5003 slots keyed by character x 4096 + prefix code, first slot (character shl 4)
+// xor prefix, collisions probed backwards by 5003 - slot. An empty slot holds -1.
+class TLzwHashTable {
+ public:
+  static constexpr int32_t kSlots = 5003;
+
+  void Clear() { std::fill(std::begin(FKeys), std::end(FKeys), -1); }
+  // The code of the string prefix + Char, or -1 when it is not in the table; then Slot receives
+  // the slot the string goes into.
+  int32_t Find(int32_t Char, int32_t Prefix, int32_t& Slot) const {
+    const int32_t key = (Char << 12) + Prefix;
+    int32_t i = (Char << 4) ^ Prefix;
+    if (FKeys[i] == key) return FCodes[i];
+    if (FKeys[i] >= 0) {
+      const int32_t step = i == 0 ? 1 : kSlots - i;
+      do {
+        i -= step;
+        if (i < 0) i += kSlots;
+        if (FKeys[i] == key) return FCodes[i];
+      } while (FKeys[i] > 0);
+    }
+    Slot = i;
+    return -1;
+  }
+  void Store(int32_t Slot, int32_t Char, int32_t Prefix, int32_t Code) {
+    FKeys[Slot] = (Char << 12) + Prefix;
+    FCodes[Slot] = static_cast<uint16_t>(Code);
+  }
+
+ private:
+  int32_t FKeys[kSlots];
+  uint16_t FCodes[kSlots];
+};
 
 // Bitmap in the layout a writer takes: px1g when OneBit, px24RGB otherwise. A two-colour px24RGB
 // picture going to px1g keeps its two colours in Colors; any other leaves black and white there.

@@ -398,11 +398,11 @@ void TPixoranIO::DoFinishWork() {
 void TPixoranIO::CheckBitmap() {
   bool ok;
   if (FAttachedPixoran && FAttachedPixoran->IsLayerView()) {
-    ok = FAttachedPixoran->CurrentLayerHasBitmap();
+    ok = FAttachedPixoran->CurrentLayerIsImage();
     if (!ok) {
       FAttachedPixoran->SetLayersCurrent(0);
       // The view may still be attached only when it did not go away meanwhile.
-      ok = FAttachedPixoran && FAttachedPixoran->CurrentLayerHasBitmap();
+      ok = FAttachedPixoran && FAttachedPixoran->CurrentLayerIsImage();
     }
   } else {
     ok = FBitmap != nullptr;
@@ -480,9 +480,9 @@ void TPixoranIO::ClearModified(bool KeepLayers) {
   if (!view || !view->IsLayerView()) return;
   if (IsIOThread()) {
     view->QueueToUIThread([view, KeepLayers] {
-      if (KeepLayers || view->LayersCount() == 1) view->SetModified(false);
+      if (KeepLayers || view->GetLayersCount() == 1) view->SetModified(false);
     });
-  } else if (KeepLayers || view->LayersCount() == 1) {
+  } else if (KeepLayers || view->GetLayersCount() == 1) {
     view->SetModified(false);
   }
 }

@@ -467,7 +467,7 @@ bool TPixoranIO::LoadPsdCore(TStream* Stream, const std::string& FileName) {
 TPXBitmap* TPixoranIO::BitmapForWriter(TPXFileType Type, bool ToStream, std::unique_ptr<TPXBitmap>& Converted) {
   IPXIOView* layerView = FAttachedPixoran && FAttachedPixoran->IsLayerView() ? FAttachedPixoran : nullptr;
   if (Type == pxftSVG) return FBitmap;  // the document writer takes what there is
-  if (Type == pxftPDF && layerView && layerView->LayersCount() > 1) {
+  if (Type == pxftPDF && layerView && layerView->GetLayersCount() > 1) {
     // All layers on one page.
     Converted = std::make_unique<TPXBitmap>();
     layerView->LayersDrawTo(Converted.get());

@@ -106,7 +106,7 @@ void TPixoranIO::SaveToStreamLayers(TStream* Stream) {
   TPXIOOperation operation(this);
   TIOParams* p = GetParams();
   try {
-    view->LayersSaveToStream(Stream, p->Layers_HeaderValueA, FProgressCallback, !p->Layers_Flag);
+    view->LayersSaveToStream(Stream, p->Layers_HeaderValueA, false, !p->Layers_Flag, false, true, FProgressCallback);
     FAborting = false;
   } catch (...) {
     FAborting = true;
@@ -123,7 +123,7 @@ void TPixoranIO::SaveToFileLayers(const std::string& FileName) {
   try {
     WriteFileSafely(FileName, [&](TStream* Stream) {
       try {
-        view->LayersSaveToStream(Stream, p->Layers_HeaderValueA, FProgressCallback, !p->Layers_Flag);
+        view->LayersSaveToStream(Stream, p->Layers_HeaderValueA, false, !p->Layers_Flag, false, true, FProgressCallback);
         FAborting = false;
       } catch (...) {
         FAborting = true;  // the temporary file is dropped; the old file stays

@@ -8,6 +8,7 @@
 #include "io/pixoranio_web.h"
 #include "io/pxcolorrows.h"
 #include "io/pxicc.h"
+#include "io/pxopensavedlg.h"
 #include "io/pxxBitmaps_params.h"
 
 namespace {
@@ -113,6 +114,9 @@ void RegisterIOSupport() {
   // Bitmaps carry their I/O parameters through the hooks this installs.
   RegisterBitmapParams();
   RegisterPixoranIO();
+  // Stored forms find the open and save dialogs by class name.
+  RegisterClass(TOpenPixoranDialog::StaticClass());
+  RegisterClass(TSavePixoranDialog::StaticClass());
   RegisterLibrarySlot(lsInitIOSupport, &InitIOSupport);
   RegisterLibrarySlot(lsDoneIOSupport, &DoneIOSupport);
 }

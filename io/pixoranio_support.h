@@ -31,7 +31,8 @@ void DoneIOSupport();
 // then empties the list.
 void FreeIOPlugins();
 
-// Fills the library's I/O support slots of the start-up and tear-down lists.
+// Fills the library's I/O support slots of the start-up and tear-down lists and registers the
+// open and save dialogs with the form loader.
 void RegisterIOSupport();
 
 // The plug-in list (none of this system's operations adds to it).

@@ -27,13 +27,23 @@ inline constexpr uint32_t PXMSG_IO_PROGRESS = 0x0400 + 7003;
 inline constexpr uint32_t PXMSG_IO_FINISHWORK = 0x0400 + 7004;
 
 // Codes of the bitmap-change callback: the view's bitmap was replaced, the view goes away, the
-// image changed.
+// image changed, a layer was selected or deselected.
 inline constexpr int32_t pxbcBitmapReplaced = 0;
 inline constexpr int32_t pxbcViewDestroyed = 1;
 inline constexpr int32_t pxbcImageChanged = 2;
+inline constexpr int32_t pxbcLayerSelection = 3;
 
 // The callback a component registers with a view (Sender: the view's component).
 PX_EVENT_TYPE(TPXBitmapChangeEvent, void(TObject* Sender, int32_t Code));
+
+// What kind of view a component is attached to.
+enum class TPXHostKind : uint8_t {
+  pxhkPlainView,      // one picture, no layers
+  pxhkLayerView,      // a view with layers, selection and layer records
+  pxhkVectorView,     // a layer view that also holds vector objects
+  pxhkThumbnailView,  // a thumbnail view: a bitmap, no layers or selection
+};
+using enum TPXHostKind;
 
 // The update reason the I/O component gives before Update: a picture was loaded.
 inline constexpr int32_t pxurPictureLoaded = 6;
@@ -68,7 +78,8 @@ class IPXIOMultiPageView {
   virtual void ReloadCurrentPage() = 0;
 };
 
-// The attached view.
+// The attached view: what the I/O component and the processing component (through
+// IPXProcessingHost, proc/pixoranproc.h) ask of the view they serve.
 class IPXIOView {
  public:
   virtual ~IPXIOView() = default;
@@ -77,10 +88,11 @@ class IPXIOView {
   virtual TComponent* ViewComponent() = 0;
 
   // --- kind ---------------------------------------------------------------------------------
-  // A view with layers (a TPixoranView); a plain view has one picture.
-  virtual bool IsLayerView() { return false; }
+  virtual TPXHostKind HostKind() { return pxhkPlainView; }
+  // A view with layers (a TPixoranView or a vector view); a plain view has one picture.
+  bool IsLayerView() { return HostKind() == pxhkLayerView || HostKind() == pxhkVectorView; }
   // The thumbnail view, which takes no background from the I/O component.
-  virtual bool IsThumbnailView() { return false; }
+  bool IsThumbnailView() { return HostKind() == pxhkThumbnailView; }
   // A view that also holds vector objects (nil otherwise).
   virtual class IPXIOVectorView* AsVectorView() { return nullptr; }
   // Seek's page navigation, when the view offers it (nil otherwise).
@@ -114,9 +126,9 @@ class IPXIOView {
 
   // --- modified state, layers ---------------------------------------------------------------
   virtual void SetModified(bool Value) = 0;
-  virtual int32_t LayersCount() { return 1; }
-  // Whether the current layer holds a bitmap.
-  virtual bool CurrentLayerHasBitmap() { return GetPXBitmap() != nullptr; }
+  virtual int32_t GetLayersCount() { return 1; }
+  // Whether the current layer is an image layer (holds a bitmap).
+  virtual bool CurrentLayerIsImage() { return GetPXBitmap() != nullptr; }
   virtual void SetLayersCurrent(int32_t Index) { (void)Index; }
   // Position of the current layer in picture pixels.
   virtual void SetCurrentLayerPos(int32_t X, int32_t Y) { (void)X, (void)Y; }
@@ -134,15 +146,18 @@ class IPXIOView {
   // Moves the decoded layers in: the first goes into the current layer (or a new one when
   // AddFirst), the others into new layers.
   virtual void LayersFromDecoded(std::vector<TPXDecodedLayer>& Layers, bool AddFirst) { (void)Layers, (void)AddFirst; }
-  // Reads a layers stream (appending when Merge); true on success.
-  virtual bool LayersLoadFromStream(TStream* Stream, bool Merge, const TPXProgressEvent& OnProgress) {
-    (void)Stream, (void)Merge, (void)OnProgress;
+  // Reads a layers stream, replacing the layers or appending to them; false when the stream is no
+  // layers stream. Progress (may be nil) gets the percentage.
+  virtual bool LayersLoadFromStream(TStream* Stream, bool Append, const TPXProgressEvent& Progress) {
+    (void)Stream, (void)Append, (void)Progress;
     return false;
   }
-  // Writes a layers file; raises on write errors.
-  virtual void LayersSaveToStream(TStream* Stream, int32_t HeaderValueA, const TPXProgressEvent& OnProgress,
-                                  bool Compress) {
-    (void)Stream, (void)HeaderValueA, (void)OnProgress, (void)Compress;
+  // Writes the layers stream with Compression passed to every layer record (-1 deflated, -2 raw,
+  // else a file type); the flags leave layers out. Raises on write errors.
+  virtual void LayersSaveToStream(TStream* Stream, int32_t Compression, bool SelectedOnly, bool SkipBackground,
+                                  bool SkipImageLayers, bool IncludeThumbnail, const TPXProgressEvent& Progress) {
+    (void)Stream, (void)Compression, (void)SelectedOnly, (void)SkipBackground, (void)SkipImageLayers,
+        (void)IncludeThumbnail, (void)Progress;
   }
 };
 

@@ -217,6 +217,8 @@ class TPXLayer : public TObject {
   void SetGroupIndex(int32_t Value);
   bool Selected() const { return FSelected != 0; }
   void SetSelected(bool Value);
+  // Only stores the flag (the view's own selection operations notify once for many layers).
+  void SetSelectedFlag(bool Value) { FSelected = Value; }
   double Rotate() const { return FRotate; }
   void SetRotate(double Value);
   bool MaskInverted() const { return FMaskInverted != 0; }
@@ -388,6 +390,7 @@ class TPXLayer : public TObject {
 
   friend void ReadLegacyLayer(TPXLayer* Layer, TStream* Stream, int32_t Version, int32_t Compression);
   friend void SwapLayerContents(TPXLayer* L, TPXLayer* R);
+  friend bool SetLayerPropertyValue(TPXLayer* Layer, const std::string& Key, const std::string& Value);
   friend class TPXImageLayer;
 };
 
@@ -410,6 +413,10 @@ class TPXImageLayer : public TPXLayer {
 
   TPXBitmap* Bitmap() const { return FBitmap.get(); }
   bool OwnsBitmap() const { return FOwnsBitmap != 0; }
+  // The layer shows Bitmap, owning it when Owns (nil: a new empty bitmap of its own); the bitmap
+  // shown before is freed when the layer owned it. Nothing is notified.
+  void SetBitmap(TPXBitmap* Bitmap, bool Owns);
+  void SetBitmap(std::unique_ptr<TPXBitmap> Bitmap);
   const std::array<TPoint, 4>& RotatedCorners() const { return FRotatedCorners; }
 
   TPXBitmap* GetBitmap() override;

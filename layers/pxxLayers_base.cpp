@@ -429,6 +429,23 @@ TPXImageLayer::~TPXImageLayer() {
   if (!FOwnsBitmap) (void)FBitmap.release();  // someone else frees it
 }
 
+void TPXImageLayer::SetBitmap(TPXBitmap* Bitmap, bool Owns) {
+  if (Bitmap == FBitmap.get()) {
+    FOwnsBitmap = Owns;
+    return;
+  }
+  if (!FOwnsBitmap) (void)FBitmap.release();
+  if (!Bitmap) {
+    FBitmap = std::make_unique<TPXBitmap>();
+    FOwnsBitmap = 1;
+    return;
+  }
+  FBitmap.reset(Bitmap);  // released again at destruction when not owned
+  FOwnsBitmap = Owns;
+}
+
+void TPXImageLayer::SetBitmap(std::unique_ptr<TPXBitmap> Bitmap) { SetBitmap(Bitmap.release(), true); }
+
 void TPXImageLayer::SetDefaults() {
   TPXLayer::SetDefaults();
   FBorderColor = clNone;

@@ -1,9 +1,10 @@
-// Render targets of the layer kinds.
+// Render targets of the layer kinds and the tiling of graphics.
 #include "layers/pxxLayers_draw.h"
 
 #include <algorithm>
 
 #include "core/pxxBitmaps.h"
+#include "platform/gdi/Graphics.h"
 
 namespace {
 
@@ -31,4 +32,16 @@ void EnsureRenderBitmap24(std::unique_ptr<TPXBitmap>& Bitmap, int32_t Width, int
 void EnsureRenderBitmap32(std::unique_ptr<TPXBitmap>& Bitmap, int32_t Width, int32_t Height) {
   EnsureRenderBitmap(Bitmap, Width, Height, px32RGB);
   Bitmap->FillRGBA(0x00FFFFFF);  // white, fully transparent (fourth byte and alpha channel)
+}
+
+void TileGraphic(TCanvas* Canvas, int32_t Width, int32_t Height, TGraphic* Graphic) {
+  if (!Canvas || !Graphic) return;
+  const int32_t gw = Graphic->Width(), gh = Graphic->Height();
+  if (gw <= 0 || gh <= 0) return;
+  for (int32_t y = 0; y < Height; y += gh)
+    for (int32_t x = 0; x < Width; x += gw) Canvas->Draw(x, y, Graphic);
+}
+
+void TileWallpaper(TCanvas* Canvas, int32_t Width, int32_t Height, TGraphic* Graphic) {
+  TileGraphic(Canvas, Width, Height, Graphic);
 }

@@ -11,6 +11,7 @@
 //   pixoranproc_undo.cpp      TPXUndoStoreInfo, TPXUndoStore, the undo and redo members, the
 //                             layer-record walk
 //   pixoranproc_colour.cpp    ConvertToGray, ConvertToMonochrome, ConvertTo, ConvertToPalette
+//   pixoranproc_transparent.cpp SetTransparentColors
 //   pixoranproc_geometry.cpp  ResizeCanvas, ClearToBackground, Flip, CropTransparent
 //   pixoranproc_rows.cpp      Fill
 //   pixoranproc_wave.cpp      Wave
@@ -29,6 +30,7 @@
 
 #include "core/hypxdefs.h"
 #include "core/hypxutils_text.h"  // TGUID
+#include "io/pixoranio_view.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Types.h"
 
@@ -109,46 +111,19 @@ class TPXUndoStore : public TObject {
 };
 
 // ---------------------------------------------------------------------------------------------
-// The host: what the processing component asks of the view it serves. Views implement it; tests
-// use fakes.
-
-enum class TPXHostKind : uint8_t {
-  pxhkLayerView,      // a view with layers, selection and layer records
-  pxhkVectorView,     // a layer view that also holds vector objects
-  pxhkThumbnailView,  // a thumbnail view: a bitmap, no layers or selection
-};
-using enum TPXHostKind;
-
-class IPXProcessingHost;
-// Codes: 0 the host's bitmap was replaced (load, change of current layer), 1 the host is being
-// destroyed, 2 the image changed.
-PX_EVENT_TYPE(TPXHostChangeEvent, void(IPXProcessingHost* Host, int32_t Code));
+// The host: what the processing component asks of the view it serves, beyond what the I/O
+// component asks (IPXIOView: picture, change registration, background, update, kind, layer
+// count, layers stream). Views implement it; tests use fakes.
 
 // The size of the common head of a layer record (size, version, kind, GUID).
 inline constexpr int32_t PXLayerRecordHeaderSize = 28;
 
-class IPXProcessingHost {
+class IPXProcessingHost : public IPXIOView {
  public:
-  virtual ~IPXProcessingHost() = default;
+  ~IPXProcessingHost() override = default;
 
-  virtual TPXHostKind HostKind() = 0;
-  // The picture the component works on (the current layer's), or nil.
-  virtual TPXBitmap* GetPXBitmap() = 0;
-  // The platform bitmap of a host without a TPXBitmap, or nil.
-  virtual TBitmap* GetBitmap() = 0;
-  // Registers a change callback and answers its handle; removal by handle.
-  virtual int32_t AddBitmapChangeEvent(const TPXHostChangeEvent& Event) = 0;
-  virtual void RemoveBitmapChangeEvent(int32_t Handle) = 0;
-  virtual TColor Background() = 0;
-  virtual void SetBackground(TColor Value) = 0;
-  virtual void SetUpdateReason(int32_t Reason) = 0;
-  virtual void Update() = 0;
-  virtual void ImageChange(int32_t Code) = 0;
-
-  // Layers (a thumbnail view has none: count 0, current -1).
-  virtual int32_t LayerCount() { return 0; }
-  virtual int32_t CurrentLayerIndex() { return -1; }
-  virtual bool CurrentLayerIsImage() { return true; }
+  // Layers (a thumbnail view has none: current -1).
+  virtual int32_t LayersCurrent() { return -1; }
   virtual TPXBitmap* LayerBitmap(int32_t /*Index*/) { return nullptr; }
   virtual TGUID LayerGUID(int32_t /*Index*/) { return {}; }
 
@@ -172,8 +147,6 @@ class IPXProcessingHost {
   virtual bool PeekLayerRecordHeader(TStream* Stream, bool Restore, int32_t& Size, uint8_t& Kind, TGUID& GUID);
   // Layer Index reads its record at the stream position and leaves the stream after it.
   virtual void LoadLayerFromStream(int32_t /*Index*/, TStream* /*Stream*/) {}
-  virtual void LayersSaveToStream(TStream* /*Stream*/, int32_t /*Compression*/) {}
-  virtual void LayersLoadFromStream(TStream* /*Stream*/) {}
   // Vector objects (vector views only): Which -3 all objects.
   virtual void SaveObjectsToStream(TStream* /*Stream*/, int32_t /*Which*/) {}
   virtual void LoadObjectsFromStream(TStream* /*Stream*/) {}
@@ -438,6 +411,12 @@ class TPixoranProc : public TComponent {
   // Palette receives the computed colours (room for ColorCount entries).
   void ConvertToPalette(int32_t ColorCount, std::span<TRGB> Palette, int32_t DitherMode);
 
+  // --- transparent colours (pixoranproc_transparent.cpp) -------------------------------------
+  // Every pixel whose colour lies inside MinColor..MaxColor (per channel, inclusive) gets the
+  // alpha value Alpha (clamped to 0..255); px1g and px24RGB (other formats are converted first).
+  // See SetTransparentColorsWorker.
+  void SetTransparentColors(TRGB MinColor, TRGB MaxColor, int32_t Alpha);
+
   // --- canvas and geometry (pixoranproc_geometry.cpp) ----------------------------------------
   // Positions: 0 left or top, 1 centred, 2 right or bottom.
   void ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t HorizontalPosition, uint8_t VerticalPosition,
@@ -496,7 +475,7 @@ class TPixoranProc : public TComponent {
   int32_t FFillSampleSize = 1;
 
  private:
-  void ViewBitmapChanged(IPXProcessingHost* Host, int32_t Code);
+  void ViewBitmapChanged(TObject* Sender, int32_t Code);
   void RemoveHostRegistration();
   // A new empty owned target (the old owned one is freed).
   void NewOwnedTarget();
@@ -520,7 +499,7 @@ class TPixoranProc : public TComponent {
 
   bool FAutoUndo = false;
   IPXProcessingHost* FAttachedPixoran = nullptr;  // not owned
-  int32_t FChangeRegistration = -1;
+  int32_t FChangeRegistration = 0;  // 0: none
   TColor FBackground = 0;
   TPRPreviewsParams FPreviewsParams;
   std::unique_ptr<TFont> FPreviewFont;

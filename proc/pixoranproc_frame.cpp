@@ -73,8 +73,8 @@ TPixoranProc::~TPixoranProc() {
 // Attachment
 
 void TPixoranProc::RemoveHostRegistration() {
-  if (FAttachedPixoran && FChangeRegistration >= 0) FAttachedPixoran->RemoveBitmapChangeEvent(FChangeRegistration);
-  FChangeRegistration = -1;
+  if (FAttachedPixoran && FChangeRegistration != 0) FAttachedPixoran->RemoveBitmapChangeEvent(FChangeRegistration);
+  FChangeRegistration = 0;
 }
 
 void TPixoranProc::NewOwnedTarget() {
@@ -88,8 +88,7 @@ void TPixoranProc::SetForeignTarget(TPXBitmap* Bitmap) {
 }
 
 bool TPixoranProc::HostIsLayerView() const {
-  return FAttachedPixoran &&
-         (FAttachedPixoran->HostKind() == pxhkLayerView || FAttachedPixoran->HostKind() == pxhkVectorView);
+  return FAttachedPixoran && FAttachedPixoran->IsLayerView();
 }
 
 bool TPixoranProc::HostIsVectorView() const {
@@ -116,19 +115,19 @@ void TPixoranProc::SetAttachedPixoran(IPXProcessingHost* Value) {
     RemoveFreeNotification(FAttachedTImage);
     FAttachedTImage = nullptr;
   }
-  FChangeRegistration = Value->AddBitmapChangeEvent(TPXHostChangeEvent(this, &TPixoranProc::ViewBitmapChanged));
+  FChangeRegistration = Value->AddBitmapChangeEvent(TPXBitmapChangeEvent(this, &TPixoranProc::ViewBitmapChanged));
 }
 
-void TPixoranProc::ViewBitmapChanged(IPXProcessingHost* /*Host*/, int32_t Code) {
-  if (Code == 1) {
+void TPixoranProc::ViewBitmapChanged(TObject* /*Sender*/, int32_t Code) {
+  if (Code == pxbcViewDestroyed) {
     // The host is going away and drops its registrations itself; its bitmaps go with it.
-    FChangeRegistration = -1;
+    FChangeRegistration = 0;
     FAttachedPixoran = nullptr;
     FAttachedTBitmap = nullptr;
     NewOwnedTarget();
     return;
   }
-  if (Code != 0 || !FAttachedPixoran) return;
+  if (Code != pxbcBitmapReplaced || !FAttachedPixoran) return;
   if (FAttachedTBitmap) {
     FAttachedTBitmap = FAttachedPixoran->GetBitmap();
     if (FOwnedTarget) {

@@ -111,7 +111,7 @@ void RestoreLayerRecords(IPXProcessingHost* Host, TStream* Stream) {
         recordSize > size - pos)
       throw EPXException("PXN File has been corrupted");
     int32_t found = -1;
-    for (int32_t i = 0; i < Host->LayerCount() && found < 0; ++i)
+    for (int32_t i = 0; i < Host->GetLayersCount() && found < 0; ++i)
       if (SameGUID(Host->LayerGUID(i), guid)) found = i;
     if (found >= 0) {
       Stream->SetPosition(pos);
@@ -219,7 +219,7 @@ std::unique_ptr<TObject> TPixoranProc::CaptureState(TPXUndoSource Source, int32_
   switch (Source) {
     case pxuImage: {
       if (!FTargetBitmap || FTargetBitmap->IsEmpty()) return nullptr;
-      if (HostIsLayerView()) LayerIndex = FAttachedPixoran->CurrentLayerIndex();
+      if (HostIsLayerView()) LayerIndex = FAttachedPixoran->LayersCurrent();
       if (Recycled && CopyIntoSameShape(Recycled.get(), FTargetBitmap)) return Recycled;
       auto copy = std::make_unique<TPXBitmap>();
       // A file copy always goes to a temporary file, its alpha channel too; a memory copy always
@@ -265,10 +265,10 @@ std::unique_ptr<TObject> TPixoranProc::CaptureState(TPXUndoSource Source, int32_
       else
         stream = std::make_unique<TMemoryStream>();
       if (Source == pxuObjectsAndLayers) {
-        FAttachedPixoran->LayersSaveToStream(stream.get(), -2);
+        FAttachedPixoran->LayersSaveToStream(stream.get(), -2, false, false, false, false, TPXProgressEvent());
       } else {
-        const int32_t current = FAttachedPixoran->CurrentLayerIndex();
-        for (int32_t i = 0; i < FAttachedPixoran->LayerCount(); ++i)
+        const int32_t current = FAttachedPixoran->LayersCurrent();
+        for (int32_t i = 0; i < FAttachedPixoran->GetLayersCount(); ++i)
           FAttachedPixoran->SaveLayerToStream(i, stream.get(), -2, Source == pxuFullLayer && i == current);
       }
       return stream;
@@ -330,8 +330,8 @@ void TPixoranProc::RestoreState(TPXUndoSource Source, TObject* Saved, int32_t La
   switch (Source) {
     case pxuImage: {
       TPXBitmap* dest = FTargetBitmap;
-      if (HostIsLayerView() && LayerIndex >= 0 && FAttachedPixoran->LayerCount() > 0) {
-        const int32_t layer = std::clamp(LayerIndex, 0, FAttachedPixoran->LayerCount() - 1);
+      if (HostIsLayerView() && LayerIndex >= 0 && FAttachedPixoran->GetLayersCount() > 0) {
+        const int32_t layer = std::clamp(LayerIndex, 0, FAttachedPixoran->GetLayersCount() - 1);
         if (TPXBitmap* layerBitmap = FAttachedPixoran->LayerBitmap(layer)) dest = layerBitmap;
       }
       if (!dest) return;
@@ -363,7 +363,7 @@ void TPixoranProc::RestoreState(TPXUndoSource Source, TObject* Saved, int32_t La
       if (auto* stream = dynamic_cast<TStream*>(Saved); stream && HostIsLayerView()) {
         stream->SetPosition(0);
         if (HostIsVectorView()) FAttachedPixoran->LoadAllFromStream(stream);
-        else FAttachedPixoran->LayersLoadFromStream(stream);
+        else FAttachedPixoran->LayersLoadFromStream(stream, false, TPXProgressEvent());
       }
       break;
     default:

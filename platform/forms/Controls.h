@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/ActnList.h"
 #include "platform/forms/Messages.h"
 #include "platform/forms/WinUser.h"
 #include "platform/gdi/Graphics.h"
@@ -33,7 +34,12 @@ class TWinControl;
 class TCustomForm;
 class TPopupMenu;
 class TMainMenu;
+class TControlActionLink;
 struct TWindowData;  // a window's platform side (Forms_window.cpp)
+
+// The class library's controls draw their window's frames in the new style (no Windows 3.1
+// look).
+inline constexpr bool NewStyleControls = true;
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations and sets
@@ -96,6 +102,18 @@ bool IdentToCursor(std::string_view Ident, int32_t& Cursor);
 std::string CursorToString(TCursor Cursor);  // the name, or the number
 TCursor StringToCursor(std::string_view S);  // EConvertError for text that is neither
 
+// Dragging: dmAutomatic starts a drag when the left button goes down on the control; dkDock
+// drags the control to a dock site instead of dropping it on a target.
+enum class TDragMode : uint8_t { dmManual, dmAutomatic };
+using enum TDragMode;
+enum class TDragKind : uint8_t { dkDrag, dkDock };
+using enum TDragKind;
+enum class TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+using enum TDragState;
+// The WParam of CM_DRAG.
+enum class TDragMessage : uint8_t { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+using enum TDragMessage;
+
 // Type descriptions of the published property types.
 PTypeInfo TypeInfo_TAlign();
 PTypeInfo TypeInfo_TAnchorKind();
@@ -107,6 +125,8 @@ PTypeInfo TypeInfo_TScrollStyle();
 PTypeInfo TypeInfo_TAlignment();
 PTypeInfo TypeInfo_TBevelCut();
 PTypeInfo TypeInfo_TModalResult();
+PTypeInfo TypeInfo_TDragMode();
+PTypeInfo TypeInfo_TDragKind();
 
 // ---------------------------------------------------------------------------------------------
 // Events
@@ -122,6 +142,16 @@ PX_EVENT_TYPE(TContextPopupEvent, void(TObject* Sender, TPoint MousePos, bool& H
 PX_EVENT_TYPE(TCanResizeEvent, void(TObject* Sender, int32_t& NewWidth, int32_t& NewHeight, bool& Resize));
 PX_EVENT_TYPE(TConstrainedResizeEvent, void(TObject* Sender, int32_t& MinWidth, int32_t& MinHeight,
                                             int32_t& MaxWidth, int32_t& MaxHeight));
+class TDragObject;
+// Source: the dragged control (for the drag objects the controls make themselves), else the
+// drag object. X, Y: client coordinates of Sender.
+PX_EVENT_TYPE(TDragOverEvent,
+              void(TObject* Sender, TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept));
+PX_EVENT_TYPE(TDragDropEvent, void(TObject* Sender, TObject* Source, int32_t X, int32_t Y));
+// A handler may give its own drag object (it stays the handler's: free it after OnEndDrag).
+PX_EVENT_TYPE(TStartDragEvent, void(TObject* Sender, TDragObject*& DragObject));
+// Target: the control dropped on (nullptr when the drag was cancelled or not accepted).
+PX_EVENT_TYPE(TEndDragEvent, void(TObject* Sender, TObject* Target, int32_t X, int32_t Y));
 
 // ---------------------------------------------------------------------------------------------
 // Size constraints: 0 means no limit.
@@ -180,6 +210,100 @@ class TControlCanvas : public TCanvas {
 };
 // Releases the DCs of every control canvas (the window system calls it after each message).
 void FreeDeviceContexts();
+
+// ---------------------------------------------------------------------------------------------
+// Action links of controls
+
+// A class of control action link: Create makes a link for a client (AssignClient may refuse it).
+struct TControlActionLinkClass {
+  std::unique_ptr<TControlActionLink> (*Create)(TObject* Client) = nullptr;
+};
+template <class L>
+TControlActionLinkClass ActionLinkClassOf() {
+  return {[](TObject* Client) -> std::unique_ptr<TControlActionLink> {
+    auto link = std::make_unique<L>();
+    link->AssignClient(Client);
+    return link;
+  }};
+}
+
+// The link of a control to its action: caption, enabled state, hint, visibility and OnClick
+// follow the action while the control still shows the action's values.
+class TControlActionLink : public TActionLink {
+ public:
+  // EInvalidCast "Invalid class typecast" unless AClient is a TControl.
+  void AssignClient(TObject* AClient) override;
+  TControl* Client() const { return client_; }
+
+  bool IsCaptionLinked() override;
+  bool IsEnabledLinked() override;
+  bool IsHintLinked() override;
+  bool IsVisibleLinked() override;
+  bool IsOnExecuteLinked() override;
+  void SetCaption(const std::string& Value) override;
+  void SetEnabled(bool Value) override;
+  void SetHint(const std::string& Value) override;
+  void SetVisible(bool Value) override;
+  void SetOnExecute(const TNotifyEvent& Value) override;
+
+ protected:
+  TControl* client_ = nullptr;
+};
+
+// The same for windows (EInvalidCast unless the client is a TWinControl).
+class TWinControlActionLink : public TControlActionLink {
+ public:
+  void AssignClient(TObject* AClient) override;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Drag objects
+
+// What is being dragged. One drag runs at a time: while it runs the mouse is captured by the
+// drag, targets are asked through CM_DRAG, Escape cancels it, and the release drops it.
+class TDragObject : public TObject {
+ public:
+  TDragObject() = default;
+  ~TDragObject() override = default;
+  // The cursor over a target that accepts the drop (Accepted) or over anything else.
+  virtual TCursor GetDragCursor(bool Accepted, int32_t X, int32_t Y);
+  // The drag ended on Target (nullptr: cancelled or refused) at X, Y of the target's client area.
+  virtual void Finished(TObject* Target, int32_t X, int32_t Y, bool Accepted);
+  // The position (screen) and the control under it, with the position in its client area.
+  TPoint DragPos() const { return drag_pos_; }
+  TControl* DragTarget() const { return drag_target_; }
+  TPoint DragTargetPos() const { return drag_target_pos_; }
+  // Set while the drag ends by cancelling, and once it was dropped on an accepting target.
+  bool Cancelling() const { return cancelling_; }
+  bool Dropped() const { return dropped_; }
+
+ private:
+  friend struct TDragMachine;
+  TPoint drag_pos_;
+  TControl* drag_target_ = nullptr;
+  TPoint drag_target_pos_;
+  bool cancelling_ = false;
+  bool dropped_ = false;
+};
+
+// A drag of a control: the control hears OnEndDrag when it ends.
+class TBaseDragControlObject : public TDragObject {
+ public:
+  explicit TBaseDragControlObject(TControl* AControl) : control_(AControl) {}
+  TControl* Control() const { return control_; }
+  void Finished(TObject* Target, int32_t X, int32_t Y, bool Accepted) override;
+
+ protected:
+  TControl* control_;
+};
+
+// The drag a control makes when OnStartDrag gives none: the control's DragCursor over an
+// accepting target, crNoDrop elsewhere.
+class TDragControlObject : public TBaseDragControlObject {
+ public:
+  using TBaseDragControlObject::TBaseDragControlObject;
+  TCursor GetDragCursor(bool Accepted, int32_t X, int32_t Y) override;
+};
 
 // ---------------------------------------------------------------------------------------------
 // TControl
@@ -336,14 +460,66 @@ class TControl : public TComponent {
   // The control's own scaling (M / D) of bounds and font, as a form's Scaled does.
   void ScaleBy(int32_t M, int32_t D) { ChangeScale(M, D); }
 
+  // ---- Dragging
+  TDragMode DragMode() const { return drag_mode_; }
+  void SetDragMode(TDragMode Value) { drag_mode_ = Value; }
+  TDragKind DragKind() const { return drag_kind_; }
+  void SetDragKind(TDragKind Value) { drag_kind_ = Value; }
+  TCursor DragCursor() const { return drag_cursor_; }
+  void SetDragCursor(TCursor Value) { drag_cursor_ = Value; }
+  // Starts dragging the control (OnStartDrag first). Immediate: at once; otherwise once the
+  // mouse has moved Threshold pixels (-1: the mouse's drag threshold, 5) in either direction.
+  // Nothing happens while another drag runs.
+  void BeginDrag(bool Immediate, int32_t Threshold = -1);
+  // Ends the control's drag: dropped where the mouse is (Drop) or cancelled.
+  void EndDrag(bool Drop);
+  // Whether this control is being dragged (from BeginDrag on, the threshold not yet passed too).
+  bool Dragging() const;
+  // Drops Source on the control at X, Y (client): OnDragDrop.
+  virtual void DragDrop(TObject* Source, int32_t X, int32_t Y);
+  const TDragOverEvent& OnDragOver() const { return on_drag_over_; }
+  void SetOnDragOver(const TDragOverEvent& Value) { on_drag_over_ = Value; }
+  const TDragDropEvent& OnDragDrop() const { return on_drag_drop_; }
+  void SetOnDragDrop(const TDragDropEvent& Value) { on_drag_drop_ = Value; }
+  const TStartDragEvent& OnStartDrag() const { return on_start_drag_; }
+  void SetOnStartDrag(const TStartDragEvent& Value) { on_start_drag_ = Value; }
+  const TEndDragEvent& OnEndDrag() const { return on_end_drag_; }
+  void SetOnEndDrag(const TEndDragEvent& Value) { on_end_drag_ = Value; }
+
+  // ---- Actions
+  // The action the control follows (nullptr: none). Setting makes a link of the class
+  // GetActionLinkClass gives and takes the action's values (while loading, only into
+  // properties that still have their defaults).
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* Value);
+  TControlActionLink* ActionLink() const { return action_link_.get(); }
+  // Lets the action update itself (the application calls it at idle time).
+  virtual void InitiateAction();
+
  protected:
   friend class TWinControl;
   friend class TCustomForm;
   friend class TControlCanvas;
   friend struct TWindowData;
+  friend struct TDragMachine;
+  friend class TBaseDragControlObject;
 
+  // OnClick, or the action when OnClick is not set or is the action's own OnExecute.
   virtual void Click();
   virtual void DblClick();
+  // The action (Sender) changed: the control takes its caption, enabled state, hint, visibility
+  // and OnExecute; with CheckDefaults only those it still has at their defaults.
+  virtual void ActionChange(TObject* Sender, bool CheckDefaults);
+  virtual TControlActionLinkClass GetActionLinkClass();
+  // Whether the control accepts Source at X, Y: false, or what OnDragOver says (it starts
+  // from true).
+  virtual void DragOver(TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept);
+  // OnStartDrag; DragObject stays nullptr for the control's own drag object.
+  virtual void DoStartDrag(TDragObject*& DragObject);
+  // OnEndDrag.
+  virtual void DoEndDrag(TObject* Target, int32_t X, int32_t Y);
+  // dmAutomatic's press: BeginDrag as the mouse's settings say.
+  virtual void BeginAutoDrag();
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseMove(TShiftState Shift, int32_t X, int32_t Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
@@ -416,6 +592,12 @@ class TControl : public TComponent {
   virtual void CMMouseWheel(TCMMouseWheel& Message);
   virtual void CMSysColorChange(TWMNoParams& Message);
   virtual void CMCursorChanged(TWMNoParams& Message);
+  // CM_ACTIONEXECUTE / CM_ACTIONUPDATE (LParam the action): Result 1 when ExecuteAction /
+  // UpdateAction took it.
+  virtual void CMActionExecute(TMessage& Message);
+  virtual void CMActionUpdate(TMessage& Message);
+  // CM_DRAG: the drag messages reach DragOver and DragDrop; dmFindTarget answers the control.
+  virtual void CMDrag(TCMDrag& Message);
 
   int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   TControlStyle control_style_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
@@ -425,6 +607,7 @@ class TControl : public TComponent {
   void DoMouseDown(TWMMouse& Message, TMouseButton Button, TShiftState Shift);
   void DoMouseUp(TWMMouse& Message, TMouseButton Button);
   void FontChangedHandler(TObject* Sender) { FontChanged(Sender); }
+  void DoActionChange(TObject* Sender);
   void ConstraintsChanged(TObject* Sender);
   // Sets one of the ParentXxx flags; a change on a parented control that is not being read sends
   // Msg, which takes the parent's value over.
@@ -454,6 +637,14 @@ class TControl : public TComponent {
   bool auto_size_ = false;
   std::unique_ptr<TSizeConstraints> constraints_;
   bool updating_font_ = false;
+  std::unique_ptr<TControlActionLink> action_link_;
+  TDragMode drag_mode_ = dmManual;
+  TDragKind drag_kind_ = dkDrag;
+  TCursor drag_cursor_ = crDrag;
+  TDragOverEvent on_drag_over_;
+  TDragDropEvent on_drag_drop_;
+  TStartDragEvent on_start_drag_;
+  TEndDragEvent on_end_drag_;
 
   TNotifyEvent on_click_, on_dbl_click_, on_resize_;
   TMouseEvent on_mouse_down_, on_mouse_up_;
@@ -681,6 +872,11 @@ class TWinControl : public TControl {
   void CMSysColorChange(TWMNoParams& Message) override;
   virtual void CMControlChange(TCMControlChange& Message);
   virtual void CMInvalidate(TWMNoParams& Message);
+  // The window itself first, then its children (depth first) until one takes the action.
+  void CMActionExecute(TMessage& Message) override;
+  void CMActionUpdate(TMessage& Message) override;
+  // dmFindTarget: the enabled windowless child under the position, else the window.
+  void CMDrag(TCMDrag& Message) override;
   virtual void CNKeyDown(TWMKey& Message);
   virtual void CNKeyUp(TWMKey& Message);
   virtual void CNChar(TWMKey& Message);
@@ -806,6 +1002,10 @@ class TMouse {
   bool WheelPresent() const { return true; }
   int32_t WheelScrollLines() const { return 3; }
   int32_t DragThreshold() const { return 5; }
+  // Whether a press on a dmAutomatic control drags at once (true) or after the threshold.
+  bool DragImmediate() const { return true; }
+  // Whether a drag runs (between BeginDrag and its end).
+  bool IsDragging() const;
 };
 TMouse* Mouse();
 

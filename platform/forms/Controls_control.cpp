@@ -49,6 +49,12 @@ void TControl::WndProc(TMessage& Message) {
           break;
       }
     }
+    if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && drag_mode_ == dmAutomatic &&
+        !ComponentState().Contains(csDesigning)) {
+      // The press starts a drag and goes no further.
+      BeginAutoDrag();
+      return;
+    }
     if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) control_state_ += csLButtonDown;
     else if (Message.Msg == WM_LBUTTONUP) control_state_ -= csLButtonDown;
   }
@@ -87,6 +93,9 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_MOUSEWHEEL: CallHandler<TCMMouseWheel>(Message, this, &TControl::CMMouseWheel); break;
     case CM_SYSCOLORCHANGE: CallHandler<TWMNoParams>(Message, this, &TControl::CMSysColorChange); break;
     case CM_CURSORCHANGED: CallHandler<TWMNoParams>(Message, this, &TControl::CMCursorChanged); break;
+    case CM_DRAG: CallHandler<TCMDrag>(Message, this, &TControl::CMDrag); break;
+    case CM_ACTIONEXECUTE: CMActionExecute(Message); break;
+    case CM_ACTIONUPDATE: CMActionUpdate(Message); break;
     default: DefaultHandler(Message); break;
   }
 }
@@ -444,6 +453,9 @@ void TControl::Loaded() {
 void TControl::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == popup_menu_) popup_menu_ = nullptr;
+  // A freed action has detached its links already.
+  if (Operation == opRemove && action_link_ && (AComponent == action_link_->Action() || !action_link_->Action()))
+    SetAction(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -513,10 +525,6 @@ void TControl::DoMouseDown(TWMMouse& Message, TMouseButton Button, TShiftState S
 void TControl::DoMouseUp(TWMMouse& Message, TMouseButton Button) {
   if (control_style_.Contains(csNoStdEvents)) return;
   MouseUp(Button, KeysToShiftState(Message.Keys), Message.XPos, Message.YPos);
-}
-
-void TControl::Click() {
-  if (on_click_) on_click_(this);
 }
 
 void TControl::DblClick() {

@@ -1,4 +1,4 @@
-// TImage and TBevel.
+// TImage and TBevel (the panel is in ExtCtrls_panel.cpp).
 #include "platform/forms/ExtCtrls.h"
 
 #include <algorithm>
@@ -300,4 +300,5 @@ void TBevel::Paint() {
 void ExtCtrlsRegisterClasses() {
   RegisterClass(TImage::StaticClass());
   RegisterClass(TBevel::StaticClass());
+  RegisterClass(TPanel::StaticClass());
 }

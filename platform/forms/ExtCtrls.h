@@ -1,10 +1,11 @@
-// Windowless controls of the extended set: the image and the bevel.
+// Controls of the extended set: the image, the bevel and the panel.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "platform/forms/Controls.h"
+#include "platform/forms/ExtCtrls_panel.h"
 
 // ---------------------------------------------------------------------------------------------
 // TImage: shows a picture, stretched, centred or proportionally fitted. Canvas draws on the
@@ -74,5 +75,12 @@ class TBevel : public TGraphicControl {
   TBevelStyle style_ = bsLowered;
 };
 
-// Registers the image and the bevel with the form loader (FormsStartup calls it).
+// TPanel: the panel as forms place it (TCustomPanel is in ExtCtrls_panel.h).
+class TPanel : public TCustomPanel {
+  PX_CLASS(TPanel)
+ public:
+  explicit TPanel(TComponent* AOwner) : TCustomPanel(AOwner) {}
+};
+
+// Registers the image, the bevel and the panel with the form loader (FormsStartup calls it).
 void ExtCtrlsRegisterClasses();

@@ -1004,6 +1004,10 @@ class TTextWriter {
       CloseLine(')');
     }
     for (const TDefinedProp* d : obj->ClassType()->DefinedProperties()) {
+      if (d->WriteInteger) {
+        Line(indent, prefix + d->Name + " = " + std::to_string(d->WriteInteger(obj)));
+        continue;
+      }
       if (!d->WriteBinary || (d->HasData && !d->HasData(obj))) continue;
       TMemoryStream data;
       d->WriteBinary(obj, &data);

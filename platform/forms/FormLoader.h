@@ -115,6 +115,6 @@ bool LoadFormFromResource(TComponent* Root, TClass RootAncestor = nullptr);
 
 // Writes Root and the components it owns, nested by GetParentComponent, with their stored
 // published properties that differ from their defaults, TStrings' strings, collections,
-// component references, event bindings to Root's published methods and defined binary
-// properties. Reading the text back into a fresh root rebuilds the same tree.
+// component references, event bindings to Root's published methods and defined binary and
+// integer properties. Reading the text back into a fresh root rebuilds the same tree.
 std::string WriteComponentToText(TComponent* Root);

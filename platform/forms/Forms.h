@@ -207,6 +207,9 @@ class TCustomForm : public TWinControl {
   void CMDialogKey(TWMKey& Message) override;
   void CMDialogChar(TWMKey& Message) override;
   void CMShowingChanged(TWMNoParams& Message) override;
+  // The active control is offered the action first.
+  void CMActionExecute(TMessage& Message) override;
+  void CMActionUpdate(TMessage& Message) override;
   void CMActivate(TWMNoParams& Message);
   void CMDeactivate(TWMNoParams& Message);
   void CMRelease(TWMNoParams& Message);
@@ -339,6 +342,32 @@ class TScreen : public TComponent {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Hint windows
+
+// The window that shows a hint: a top-level pop-up that never takes the focus, with a one-pixel
+// frame in the window-frame colour, filled with its Color (the application's HintColor) and the
+// text in Screen.HintFont, two pixels in from the frame. The mouse passes through it.
+class THintWindow : public TCustomControl {
+  PX_CLASS(THintWindow)
+ public:
+  explicit THintWindow(TComponent* AOwner);
+
+  // Shows AHint in Rect (screen coordinates, the whole window) without activating it.
+  virtual void ActivateHint(TRect Rect, const std::string& AHint);
+  virtual void ActivateHintData(TRect Rect, const std::string& AHint, void* AData);
+  // The window rectangle AHint needs at (0, 0), its text wrapped at MaxWidth.
+  virtual TRect CalcHintRect(int32_t MaxWidth, const std::string& AHint, void* AData);
+  // Hides the window.
+  void ReleaseHandle();
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void Paint() override;
+  void WMNCHitTest(TWMNCHitTest& Message) override;
+  void WMEraseBkgnd(TWMEraseBkgnd& Message) override;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The application
 
 PX_EVENT_TYPE(TExceptionEvent, void(TObject* Sender, const Exception& E));
@@ -381,19 +410,39 @@ class TApplication : public TComponent {
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& Value);
   TCustomForm* MainForm() const { return main_form_; }
-  // The long hint of the control under the mouse (OnHint on change).
+  // The long hint of the control under the mouse. A change fires OnHint; without an OnHint
+  // handler a THintAction with the new hint is offered to the active form's controls.
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& Value);
+  // Hides the hint window and forgets the hint control (the next move over a control that
+  // shows hints starts the pause again). A press, a key and leaving the control cancel too.
   void CancelHint();
+  // Shows the hint of the control under the screen point now (CM_HINTSHOW and OnShowHint may
+  // change or refuse it): the window's top-left lies under the cursor, inside the work area.
   void ActivateHint(TPoint CursorPos);
+  // Hides the hint window (the hint control stays: no new hint until the mouse leaves it).
+  void HideHint();
   bool ShowHint() const { return show_hint_; }
-  void SetShowHint(bool Value) { show_hint_ = Value; }
+  void SetShowHint(bool Value);
+  // Milliseconds of rest over a control before its hint shows; after a hint was just shown the
+  // short pause applies; the hint hides after HintHidePause.
   int32_t HintPause() const { return hint_pause_; }
   void SetHintPause(int32_t Value) { hint_pause_ = Value; }
+  int32_t HintShortPause() const { return hint_short_pause_; }
+  void SetHintShortPause(int32_t Value) { hint_short_pause_ = Value; }
   int32_t HintHidePause() const { return hint_hide_pause_; }
   void SetHintHidePause(int32_t Value) { hint_hide_pause_ = Value; }
   TColor HintColor() const { return hint_color_; }
-  void SetHintColor(TColor Value) { hint_color_ = Value; }
+  void SetHintColor(TColor Value);
+  // The hint window while one was made (nullptr before the first hint).
+  THintWindow* HintWindow() const { return hint_window_.get(); }
+
+  // Offers the action to the active form's controls (CM_ACTIONEXECUTE / CM_ACTIONUPDATE)
+  // until one takes it.
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
+  // Lets the actions of the controls of the visible forms update themselves (idle time).
+  void DoActionIdle();
   bool Active() const { return active_; }
   std::string ExeName() const;
   // Posts a call to run on the UI thread after the current messages (any thread).
@@ -414,14 +463,16 @@ class TApplication : public TComponent {
   const TNotifyEvent& OnDeactivate() const { return on_deactivate_; }
   void SetOnDeactivate(const TNotifyEvent& Value) { on_deactivate_ = Value; }
 
-  // The mouse moved over Control (nullptr: none of ours): updates Hint.
+  // The mouse moved over Control (nullptr: none of ours): updates Hint and the hint window.
   void DoMouseIdle(TControl* Control);
+  // OnIdle, then the actions' updates.
   void Idle();
 
  private:
   friend class TCustomForm;
   friend class TControl;
   friend struct TWindowData;
+  friend void CancelHintForInput();
 
   std::string title_;
   TCustomForm* main_form_ = nullptr;
@@ -429,10 +480,18 @@ class TApplication : public TComponent {
   bool active_ = true;
   bool show_hint_ = true;
   int32_t hint_pause_ = 500;
+  int32_t hint_short_pause_ = 50;
   int32_t hint_hide_pause_ = 2500;
   TColor hint_color_ = clInfoBk;
   std::string hint_;
-  TControl* hint_control_ = nullptr;
+  TControl* hint_control_ = nullptr;  // the control the hint timer or window is for
+  TRect hint_cursor_rect_;             // where the shown hint stays (screen)
+  bool hint_shown_ = false;
+  HWND hint_timer_window_ = nullptr;
+  std::unique_ptr<THintWindow> hint_window_;
+  void HintTimerMessage(TMessage& Message);
+  void StartHintTimer(UINT_PTR Id, int32_t Ms);
+  void StopHintTimer(UINT_PTR Id);
   int32_t modal_level_ = 0;
   TExceptionEvent on_exception_;
   TIdleEvent on_idle_;

@@ -58,6 +58,8 @@ class TNativeWindow {
   virtual void SetMinMaxSize(TSize Min, TSize Max) = 0;
   virtual void SetWindowStateFlags(bool Minimized, bool Maximized) = 0;
   virtual void SetEnabled(bool Enabled) = 0;
+  // The widget shows only inside the rectangles (widget coordinates); Clear shows it all again.
+  virtual void SetMask(const std::vector<TRect>& Rects, bool Clear) = 0;
   virtual void* Widget() = 0;
 };
 
@@ -73,6 +75,9 @@ struct TWindowData {
   HWND Handle = nullptr;
   TWinControl* Control = nullptr;  // nullptr for message-only windows
   TWndMethod Method;               // message-only windows
+  WNDPROC Proc = nullptr;          // a procedure put in by SetWindowLongPtr (nullptr: the own one)
+  LONG_PTR UserData = 0;           // GWL_USERDATA
+  HRGN Region = nullptr;           // SetWindowRgn's (window coordinates, owned)
   HWND Parent = nullptr;           // WS_CHILD windows
   HWND Owner = nullptr;            // top-level windows owned by another one
   std::vector<HWND> Children;      // z-order, bottom first
@@ -99,6 +104,8 @@ struct TWindowData {
   TRect RestoreRect;
 
   bool IsChild() const { return (Style & WS_CHILD) != 0; }
+  // Whether the screen point lies inside the window's region (always without one).
+  bool InRegion(TPoint Screen) const;
   bool Visible() const { return (Style & WS_VISIBLE) != 0; }
   bool Enabled() const { return (Style & WS_DISABLED) == 0; }
   // Whether the desktop decorates the window (and so draws its frame and caption).
@@ -145,6 +152,10 @@ void NativeGeometryChanged(TWindowData* W, const TRect& WidgetRect);
 // The window system's delivery of a message: wrapped (an exception goes to the application's
 // exception handling), then the canvases' DCs are released.
 LRESULT DeliverMessage(HWND wnd, TMessage& Message);
+// A key message (WM_KEYDOWN .. WM_SYSCHAR) for Wnd, typed or posted, is first shown to its control
+// as the CN_ notification (dialog keys, shortcuts): true when the control handled it, and the
+// message is then not dispatched.
+bool NotifyKeyMessage(HWND Wnd, const TMessage& Message);
 // Runs Call wrapped as DeliverMessage does.
 void RunWrapped(const std::function<void()>& Call);
 // Reports the exception being handled (inside a catch block).
@@ -181,6 +192,12 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
 void UpdateMouseControl(TPoint ScreenPos, bool Inside);
 // Forgets a control that is going away (mouse control, capture control, hint control).
 void ForgetControl(TControl* Control);
+// A press or a key cancels the hint; the next hint waits for the mouse to move.
+void CancelHintForInput();
+// A key while a drag runs: true when the drag took it (Escape cancels the drag).
+bool DragKeyInput(bool Down, uint16_t VK);
+// A control goes away: the drag forgets it (a dragged control's drag ends silently).
+void DragControlGone(TControl* Control);
 
 // ---- Painting and DCs
 HDC GetWindowDCInternal(HWND wnd, bool Client);

@@ -40,6 +40,9 @@ TColorRef ClientPixel(HWND Wnd, int32_t X, int32_t Y);
 TRect TakeFlushedArea(HWND Wnd);
 // Whether the toolkit shows the window's widget.
 bool NativeVisible(HWND Wnd);
+// Whether the toolkit shows the window at the point of its window rectangle (its region's mask
+// leaves the rest to what lies below).
+bool NativeShowsPoint(HWND Wnd, TPoint WindowPoint);
 // Renders a top-level window through the toolkit (as the screen shows it) into a PNG file.
 bool GrabWindowToFile(HWND Wnd, const std::string& FileName);
 // The toolkit's rendering of a window's client pixel, CLR_INVALID outside.

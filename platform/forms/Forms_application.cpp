@@ -63,6 +63,7 @@ void FormsStartup() {
   ExtCtrlsRegisterClasses();
   MaskRegisterClasses();
   RegisterDialogClasses();
+  ActnListRegisterClasses();
   TheScreen() = std::make_unique<TScreen>(nullptr);
   TheApplication() = std::make_unique<TApplication>(nullptr);
   g_started = true;
@@ -93,6 +94,8 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TApplication::~TApplication() {
+  hint_window_.reset();
+  if (hint_timer_window_) DeallocateHWnd(hint_timer_window_);
   // The forms' OnDestroy runs while each form is whole, last created first.
   for (int i = ComponentCount() - 1; i >= 0; --i)
     if (auto* form = dynamic_cast<TCustomForm*>(Components(i))) form->BeforeDestruction();
@@ -132,6 +135,7 @@ void TApplication::HandleMessage() {
   bool done = true;
   try {
     if (on_idle_) on_idle_(this, done);
+    DoActionIdle();
   } catch (...) {
     HandleException(this, std::current_exception());
   }
@@ -141,6 +145,7 @@ void TApplication::HandleMessage() {
 void TApplication::Idle() {
   bool done = true;
   if (on_idle_) on_idle_(this, done);
+  DoActionIdle();
 }
 
 void TApplication::Terminate() {
@@ -192,49 +197,6 @@ void TApplication::ShowException(const Exception& E) {
   else ShowExceptionBox(title_, msg);
 }
 
-void TApplication::SetHint(const std::string& Value) {
-  if (hint_ == Value) return;
-  hint_ = Value;
-  if (on_hint_) on_hint_(this);
-}
-
-void TApplication::CancelHint() {
-  hint_control_ = nullptr;
-}
-
-void TApplication::ActivateHint(TPoint CursorPos) {
-  TControl* c = FindDragTarget(CursorPos, true);
-  hint_control_ = nullptr;
-  if (!c || !show_hint_) return;
-  // The control and its parents decide whether the hint shows.
-  TControl* source = c;
-  while (source && source->Hint().empty()) source = source->Parent();
-  if (!source || !c->ShowHint()) return;
-  THintInfo info;
-  info.HintControl = c;
-  info.HintPos = CursorPos;
-  info.HintColor = hint_color_;
-  info.CursorPos = c->ScreenToClient(CursorPos);
-  info.CursorRect = c->ClientRect();
-  info.HideTimeout = hint_hide_pause_;
-  info.HintStr = GetShortHint(source->Hint());
-  bool canShow = c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
-  if (canShow && on_show_hint_) on_show_hint_(info.HintStr, canShow, info);
-  if (canShow && !info.HintStr.empty()) hint_control_ = c;
-}
-
-void TApplication::DoMouseIdle(TControl* Control) {
-  if (GetCaptureControl()) {
-    SetHint("");
-    return;
-  }
-  // The hint of the control, or of the nearest parent that has one.
-  TControl* c = Control;
-  while (c && c->Hint().empty()) c = c->Parent();
-  SetHint(c ? GetLongHint(c->Hint()) : "");
-  if (hint_control_ && hint_control_ != Control) CancelHint();
-}
-
 // ---------------------------------------------------------------------------------------------
 // TScreen
 
@@ -249,9 +211,63 @@ TScreen::~TScreen() {
   for (auto& c : cursors_) DestroyCursor(c.second);
 }
 
+namespace {
+// The drag cursors, drawn here: the arrow with one page (crDrag) or three (crMultiDrag) below
+// it. 'X' black, '.' white, anything else transparent.
+HCURSOR MakeDragCursor(bool Multi) {
+  static const char* const kArrow[] = {
+      "X",           "XX",          "X.X",         "X..X",        "X...X",       "X....X",
+      "X.....X",     "X......X",    "X.......X",   "X........X",  "X.....XXXXX", "X..X..X",
+      "X.X X..X",    "XX  X..X",    "X    X..X",   "      X..X",  "       XX",
+  };
+  constexpr int32_t kSize = 32;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP color = CreateCompatibleBitmap(screen, kSize, kSize);
+  HBITMAP mask = CreateCompatibleBitmap(screen, kSize, kSize);
+  auto put = [&](int32_t x, int32_t y, bool black) {
+    SelectObject(dc, color);
+    SetPixel(dc, x, y, black ? RGB(0, 0, 0) : RGB(255, 255, 255));
+    SelectObject(dc, mask);
+    SetPixel(dc, x, y, RGB(0, 0, 0));
+  };
+  HGDIOBJ old = SelectObject(dc, mask);
+  PatBlt(dc, 0, 0, kSize, kSize, WHITENESS);
+  SelectObject(dc, color);
+  PatBlt(dc, 0, 0, kSize, kSize, BLACKNESS);
+  for (int32_t y = 0; y < 17; ++y)
+    for (int32_t x = 0; kArrow[y][x]; ++x)
+      if (kArrow[y][x] == 'X' || kArrow[y][x] == '.') put(x, y, kArrow[y][x] == 'X');
+  // The pages: 8 x 10 white with a black edge, stacked towards the bottom right.
+  const int32_t pages = Multi ? 3 : 1;
+  for (int32_t i = pages - 1; i >= 0; --i) {
+    const int32_t left = 8 + 2 * i, top = 18 + 2 * i;
+    for (int32_t y = 0; y < 10; ++y)
+      for (int32_t x = 0; x < 8; ++x) put(left + x, top + y, x == 0 || y == 0 || x == 7 || y == 9);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  ICONINFO info;
+  info.fIcon = FALSE;
+  info.hbmMask = mask;
+  info.hbmColor = color;
+  HCURSOR cursor = CreateIconIndirect(&info);
+  DeleteObject(color);
+  DeleteObject(mask);
+  return cursor;
+}
+}  // namespace
+
 HCURSOR TScreen::Cursors(int32_t Index) {
   for (auto& c : cursors_)
     if (c.first == Index) return c.second;
+  if (Index == crDrag || Index == crMultiDrag) {
+    if (HCURSOR drawn = MakeDragCursor(Index == crMultiDrag)) {
+      cursors_.emplace_back(Index, drawn);
+      return drawn;
+    }
+  }
   static const struct {
     int32_t Id;
     int32_t Idc;
@@ -259,8 +275,8 @@ HCURSOR TScreen::Cursors(int32_t Index) {
       {crArrow, IDC_ARROW}, {crCross, IDC_CROSS}, {crIBeam, IDC_IBEAM}, {crSizeNESW, IDC_SIZENESW},
       {crSizeNS, IDC_SIZENS}, {crSizeNWSE, IDC_SIZENWSE}, {crSizeWE, IDC_SIZEWE}, {crUpArrow, IDC_UPARROW},
       {crHourGlass, IDC_WAIT}, {crNo, IDC_NO}, {crAppStart, IDC_APPSTARTING}, {crHelp, IDC_HELP},
-      {crHandPoint, IDC_HAND}, {crSizeAll, IDC_SIZEALL}, {crDrag, IDC_ARROW}, {crNoDrop, IDC_NO},
-      {crHSplit, IDC_SIZEWE}, {crVSplit, IDC_SIZENS}, {crMultiDrag, IDC_ARROW}, {crSQLWait, IDC_WAIT},
+      {crHandPoint, IDC_HAND}, {crSizeAll, IDC_SIZEALL}, {crNoDrop, IDC_NO},
+      {crHSplit, IDC_SIZEWE}, {crVSplit, IDC_SIZENS}, {crSQLWait, IDC_WAIT},
   };
   if (Index == crNone) return nullptr;
   for (const auto& s : kStandard)

@@ -176,6 +176,7 @@ void UpdateMouseControl(TPoint ScreenPos, bool Inside) {
 }
 
 void ForgetControl(TControl* Control) {
+  DragControlGone(Control);
   if (g_mouse_control == Control) g_mouse_control = nullptr;
   if (g_capture_control == Control) g_capture_control = nullptr;
 }
@@ -207,6 +208,7 @@ void HandleMouseInput(HWND, TMouseAction Action, TMouseButton Button, TPoint Scr
   if (Action == TMouseAction::Press || Action == TMouseAction::DoubleClick) {
     SetKeyDown(ButtonKey(Button), true);
     g_alt_alone = false;
+    CancelHintForInput();
   }
   if (Action == TMouseAction::Release) SetKeyDown(ButtonKey(Button), false);
   if (SizingMouse(Action, ScreenPos) || ScrollTrackingMouse(Action, ScreenPos)) return;
@@ -273,10 +275,21 @@ void HandleWheelInput(HWND, int32_t Delta, bool Horizontal, TPoint ScreenPos) {
 // ---------------------------------------------------------------------------------------------
 // Keyboard
 
+bool NotifyKeyMessage(HWND Wnd, const TMessage& Message) {
+  if (Message.Msg < WM_KEYDOWN || Message.Msg > WM_SYSCHAR) return false;
+  TWinControl* control = KeyTargetControl(Wnd);
+  if (!control) return false;
+  LRESULT r = 0;
+  RunWrapped([&] { r = control->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam); });
+  return r != 0;
+}
+
 void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const std::u16string& Text, bool AutoRepeat) {
   if (!VK) return;
+  if (Down) CancelHintForInput();
   const bool wasDown = GetKeyState(VK) < 0;
   SetKeyDown(VK, Down);
+  if (DragKeyInput(Down, VK)) return;
   if (Down && IsAltKey(VK)) {
     if (!wasDown && !AutoRepeat) g_alt_alone = true;
   } else if (Down) {
@@ -295,14 +308,8 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
   if (!target) return;
   // The control first sees the key as a notification (dialog keys, shortcuts); a handled one
   // is not dispatched.
-  auto notify = [&](UINT cnMsg, WPARAM wParam) {
-    TWinControl* control = KeyTargetControl(target);
-    if (!control) return false;
-    LRESULT r = 0;
-    RunWrapped([&] { r = control->Perform(cnMsg, wParam, keyData); });
-    return r != 0;
-  };
-  if (notify(CN_BASE + msg, VK)) return;
+  auto notify = [&](UINT keyMsg, WPARAM wParam) { return NotifyKeyMessage(target, TMessage{keyMsg, wParam, keyData, 0}); };
+  if (notify(msg, VK)) return;
   if (!WindowData(target)) return;
   TMessage m{msg, VK, keyData, 0};
   DeliverMessage(target, m);
@@ -311,7 +318,7 @@ void HandleKeyInput(HWND Source, bool Down, uint16_t VK, bool Extended, const st
   for (char16_t ch : Text) {
     if (!WindowData(target)) return;
     if (GetFocus() && GetFocus() != target) target = GetFocus();
-    if (notify(CN_BASE + charMsg, ch)) continue;
+    if (notify(charMsg, ch)) continue;
     TMessage c{charMsg, ch, keyData, 0};
     DeliverMessage(target, c);
   }

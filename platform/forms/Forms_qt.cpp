@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWidget>
@@ -409,6 +410,18 @@ class QtNativeWindow : public TNativeWindow {
     widget_->syncing = false;
   }
   void SetEnabled(bool) override {}
+  void SetMask(const std::vector<TRect>& Rects, bool Clear) override {
+    if (!widget_) return;
+    if (Clear) {
+      widget_->clearMask();
+      return;
+    }
+    QRegion region;
+    for (const TRect& r : Rects) region += QRect(r.Left, r.Top, r.Width(), r.Height());
+    // An empty region hides everything; the toolkit reads an empty mask as none.
+    if (region.isEmpty()) region = QRegion(-1, -1, 1, 1);
+    widget_->setMask(region);
+  }
   void* Widget() override { return widget_.data(); }
   void SetFixed(bool fixed) { fixed_ = fixed; }
   WindowWidget* W() const { return widget_.data(); }
@@ -452,6 +465,7 @@ std::unique_ptr<TNativeWindow> CreateNativeWindow(TWindowData* W) {
       fixed = !(W->Style & WS_THICKFRAME);
     }
     if (W->ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+    if (W->ExStyle & WS_EX_TRANSPARENT) flags |= Qt::WindowTransparentForInput;
     widget = new WindowWidget(W->Handle, nullptr, flags);  // owned by the QtNativeWindow below
     widget->setWindowTitle(QString::fromStdString(W->Text));
     if (WindowWidget* owner = WidgetOf(W->Owner)) {
@@ -738,6 +752,16 @@ TRect TakeFlushedArea(HWND Wnd) {
 bool NativeVisible(HWND Wnd) {
   WindowWidget* widget = WidgetOf(Wnd);
   return widget && widget->isVisible();
+}
+
+bool NativeShowsPoint(HWND Wnd, TPoint WindowPoint) {
+  WindowWidget* widget = WidgetOf(Wnd);
+  TWindowData* w = WindowData(Wnd);
+  if (!widget || !w || !widget->isVisible()) return false;
+  const QPoint p(WindowPoint.X - w->Frame.Left, WindowPoint.Y - w->Frame.Top);
+  if (!widget->rect().contains(p)) return false;
+  const QRegion mask = widget->mask();
+  return mask.isEmpty() || mask.contains(p);
 }
 
 bool GrabWindowToFile(HWND Wnd, const std::string& FileName) {

@@ -59,6 +59,16 @@ PTypeInfo TypeInfo_TModalResult() {
   return &info;
 }
 
+PTypeInfo TypeInfo_TDragMode() {
+  static const TTypeInfo info = TTypeInfo::Enumeration("TDragMode", {"dmManual", "dmAutomatic"});
+  return &info;
+}
+
+PTypeInfo TypeInfo_TDragKind() {
+  static const TTypeInfo info = TTypeInfo::Enumeration("TDragKind", {"dkDrag", "dkDock"});
+  return &info;
+}
+
 PTypeInfo TypeInfo_TBorderIcon() {
   static const TTypeInfo info =
       TTypeInfo::Enumeration("TBorderIcon", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"});
@@ -122,6 +132,10 @@ PX_CLASS_INFO(TControl, TComponent, [](TPropertyBuilder<TControl>& b) {
   b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
   b.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint).Default(true);
   b.Object<TComponent>("PopupMenu", &TControl::PopupMenuComponent, &TControl::SetPopupMenuComponent);
+  b.Object<TBasicAction>("Action", &TControl::Action, &TControl::SetAction);
+  b.Int("DragCursor", &TControl::DragCursor, &TControl::SetDragCursor, TypeInfo_TCursor()).Default(crDrag);
+  b.Enum("DragKind", TypeInfo_TDragKind(), &TControl::DragKind, &TControl::SetDragKind).Default(dkDrag);
+  b.Enum("DragMode", TypeInfo_TDragMode(), &TControl::DragMode, &TControl::SetDragMode).Default(dmManual);
   b.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint).Stored([](TControl* c) {
     return !c->ParentShowHint();
   });
@@ -138,6 +152,10 @@ PX_CLASS_INFO(TControl, TComponent, [](TPropertyBuilder<TControl>& b) {
   b.Event("OnCanResize", &TControl::OnCanResize, &TControl::SetOnCanResize);
   b.Event("OnConstrainedResize", &TControl::OnConstrainedResize, &TControl::SetOnConstrainedResize);
   b.Event("OnContextPopup", &TControl::OnContextPopup, &TControl::SetOnContextPopup);
+  b.Event("OnDragDrop", &TControl::OnDragDrop, &TControl::SetOnDragDrop);
+  b.Event("OnDragOver", &TControl::OnDragOver, &TControl::SetOnDragOver);
+  b.Event("OnEndDrag", &TControl::OnEndDrag, &TControl::SetOnEndDrag);
+  b.Event("OnStartDrag", &TControl::OnStartDrag, &TControl::SetOnStartDrag);
 })
 
 PX_CLASS_INFO(TWinControl, TControl, [](TPropertyBuilder<TWinControl>& b) {

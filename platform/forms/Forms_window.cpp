@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -158,6 +159,7 @@ void RemoveRecord(HWND wnd) {
     t.Order.erase(std::remove(t.Order.begin(), t.Order.end(), wnd), t.Order.end());
   }
   if (dead->Update) DeleteObject(dead->Update);
+  if (dead->Region) DeleteObject(dead->Region);
   // The widget goes with the record (children's widgets went first).
 }
 }  // namespace
@@ -275,23 +277,55 @@ void SetUIThread(bool set) { UIThread() = set ? std::this_thread::get_id() : std
 // ---------------------------------------------------------------------------------------------
 // Sending and posting
 
+namespace {
+// The window's own procedure: the control's WindowProc or the message-only window's method.
+void OwnProcedure(TWindowData* w, TMessage& Message) {
+  if (w->Control) {
+    std::function<void(TMessage&)> proc = w->Control->WindowProc();
+    proc(Message);
+  } else if (w->Method) {
+    TWndMethod method = w->Method;
+    method(Message);
+  }
+}
+
+// What GWL_WNDPROC answers for a window that was not subclassed.
+LRESULT OwnWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TWindowData* w = WindowData(wnd);
+  if (!w) return 0;
+  TMessage m{msg, wParam, lParam, 0};
+  OwnProcedure(w, m);
+  return m.Result;
+}
+}  // namespace
+
 LRESULT DeliverMessage(HWND wnd, TMessage& Message) {
   TWindowData* w = WindowData(wnd);
   if (!w) return 0;
   ++g_delivery_depth;
   try {
-    if (w->Control) {
-      std::function<void(TMessage&)> proc = w->Control->WindowProc();
-      proc(Message);
-    } else if (w->Method) {
-      TWndMethod method = w->Method;
-      method(Message);
+    if (w->Proc && w->Proc != &OwnWindowProc) {
+      WNDPROC proc = w->Proc;
+      Message.Result = proc(wnd, Message.Msg, Message.WParam, Message.LParam);
+    } else {
+      OwnProcedure(w, Message);
     }
   } catch (...) {
     ReportCurrentException();
   }
   if (--g_delivery_depth == 0) FreeDeviceContexts();
   return Message.Result;
+}
+
+LRESULT CallWindowProc(WNDPROC proc, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!proc || !WindowData(wnd)) return 0;
+  return proc(wnd, msg, wParam, lParam);
+}
+
+LRESULT DefWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TMessage m{msg, wParam, lParam, 0};
+  DefWindowProcInternal(wnd, m);
+  return m.Result;
 }
 
 void RunWrapped(const std::function<void()>& Call) {
@@ -393,7 +427,7 @@ bool ProcessQueue() {
       RunWrapped([] { CheckSynchronizeOne(); });
     } else if (item.Call) {
       RunWrapped(item.Call);
-    } else if (WindowData(item.Wnd)) {
+    } else if (WindowData(item.Wnd) && !NotifyKeyMessage(item.Wnd, item.Message)) {
       DeliverMessage(item.Wnd, item.Message);
     }
   }
@@ -801,22 +835,30 @@ HWND DeepestAt(TWindowData* w, TPoint screen) {
     TWindowData* c = WindowData(*it);
     if (!c || !c->Visible()) continue;
     TPoint o = WindowScreenOrigin(c);
-    if (Bounds(o.X, o.Y, c->Rect.Width(), c->Rect.Height()).Contains(screen)) return DeepestAt(c, screen);
+    if (Bounds(o.X, o.Y, c->Rect.Width(), c->Rect.Height()).Contains(screen) && c->InRegion(screen))
+      return DeepestAt(c, screen);
   }
   return w->Handle;
 }
 }  // namespace
+
+bool TWindowData::InRegion(TPoint Screen) const {
+  if (!Region) return true;
+  const TPoint o = WindowScreenOrigin(this);
+  return PtInRegion(Region, Screen.X - o.X, Screen.Y - o.Y) != 0;
+}
 
 HWND WindowFromPoint(TPoint pt) {
   std::vector<HWND> tops = TopLevelWindows();
   // Later-created and owned windows (pop-ups) lie above: search from the end.
   for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
     TWindowData* w = WindowData(*it);
-    if (!w || !w->Visible() || w->Minimized) continue;
+    // Windows the mouse passes through (hints, drag outlines) are never found.
+    if (!w || !w->Visible() || w->Minimized || (w->ExStyle & WS_EX_TRANSPARENT)) continue;
     TPoint o = SurfaceScreenOrigin(w);
     const int32_t sw = w->Surface && w->Surface->Full ? w->Surface->Full->Width() : 0;
     const int32_t sh = w->Surface && w->Surface->Full ? w->Surface->Full->Height() : 0;
-    if (Bounds(o.X, o.Y, sw, sh).Contains(pt)) return DeepestAt(w, pt);
+    if (Bounds(o.X, o.Y, sw, sh).Contains(pt) && w->InRegion(pt)) return DeepestAt(w, pt);
   }
   return nullptr;
 }
@@ -999,26 +1041,90 @@ HWND GetTopWindow(HWND wnd) {
 
 HWND GetDesktopWindow() { return nullptr; }
 
-int32_t GetWindowLong(HWND wnd, int32_t index) {
+LONG_PTR GetWindowLongPtr(HWND wnd, int32_t index) {
   TWindowData* w = WindowData(wnd);
   if (!w) return 0;
-  if (index == GWL_STYLE) return static_cast<int32_t>(w->Style);
-  if (index == GWL_EXSTYLE) return static_cast<int32_t>(w->ExStyle);
-  return 0;
+  switch (index) {
+    case GWL_STYLE: return static_cast<int32_t>(w->Style);
+    case GWL_EXSTYLE: return static_cast<int32_t>(w->ExStyle);
+    case GWL_USERDATA: return w->UserData;
+    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->Proc ? w->Proc : &OwnWindowProc);
+    default: return 0;
+  }
 }
 
-int32_t SetWindowLong(HWND wnd, int32_t index, int32_t value) {
+LONG_PTR SetWindowLongPtr(HWND wnd, int32_t index, LONG_PTR value) {
   TWindowData* w = WindowData(wnd);
   if (!w) return 0;
-  int32_t old = GetWindowLong(wnd, index);
-  if (index == GWL_STYLE) {
-    // Visibility and enabling keep their own calls.
-    const uint32_t keep = WS_VISIBLE | WS_DISABLED | WS_CHILD;
-    w->Style = (static_cast<uint32_t>(value) & ~keep) | (w->Style & keep);
-  } else if (index == GWL_EXSTYLE) {
-    w->ExStyle = static_cast<uint32_t>(value);
+  const LONG_PTR old = GetWindowLongPtr(wnd, index);
+  switch (index) {
+    case GWL_STYLE: {
+      // Visibility and enabling keep their own calls.
+      const uint32_t keep = WS_VISIBLE | WS_DISABLED | WS_CHILD;
+      w->Style = (static_cast<uint32_t>(value) & ~keep) | (w->Style & keep);
+      break;
+    }
+    case GWL_EXSTYLE: w->ExStyle = static_cast<uint32_t>(value); break;
+    case GWL_USERDATA: w->UserData = value; break;
+    case GWL_WNDPROC: {
+      auto proc = reinterpret_cast<WNDPROC>(value);
+      w->Proc = proc == &OwnWindowProc ? nullptr : proc;
+      break;
+    }
+    default: return 0;
   }
   return old;
+}
+
+int32_t GetWindowLong(HWND wnd, int32_t index) { return static_cast<int32_t>(GetWindowLongPtr(wnd, index)); }
+
+int32_t SetWindowLong(HWND wnd, int32_t index, int32_t value) {
+  if (index == GWL_WNDPROC) return 0;  // a procedure does not fit: SetWindowLongPtr
+  return static_cast<int32_t>(SetWindowLongPtr(wnd, index, value));
+}
+
+namespace {
+// Shows the region on the widget (which covers the window less the desktop's frame).
+void ApplyRegion(TWindowData* W) {
+  if (!W->Native) return;
+  if (!W->Region) {
+    W->Native->SetMask({}, true);
+    return;
+  }
+  HRGN shifted = CreateRectRgn(0, 0, 0, 0);
+  CombineRgn(shifted, W->Region, nullptr, RGN_COPY);
+  OffsetRgn(shifted, -W->Frame.Left, -W->Frame.Top);
+  std::vector<TRect> rects;
+  const DWORD size = GetRegionData(shifted, 0, nullptr);
+  std::vector<uint8_t> data(size);
+  if (size && GetRegionData(shifted, size, reinterpret_cast<RGNDATA*>(data.data()))) {
+    RGNDATAHEADER header;
+    std::memcpy(&header, data.data(), sizeof header);
+    rects.resize(header.nCount);
+    if (header.nCount) std::memcpy(rects.data(), data.data() + sizeof header, header.nCount * sizeof(TRect));
+  }
+  DeleteObject(shifted);
+  W->Native->SetMask(rects, false);
+}
+}  // namespace
+
+int32_t SetWindowRgn(HWND wnd, HRGN rgn, BOOL redraw) {
+  TWindowData* w = WindowData(wnd);
+  if (!w) return 0;
+  if (w->Region && w->Region != rgn) DeleteObject(w->Region);
+  w->Region = rgn;
+  ApplyRegion(w);
+  if (redraw && w->Visible()) {
+    w->NCPaintNeeded = true;
+    InvalidateRect(wnd, nullptr, TRUE);
+  }
+  return 1;
+}
+
+int32_t GetWindowRgn(HWND wnd, HRGN rgn) {
+  TWindowData* w = WindowData(wnd);
+  if (!w || !w->Region || !rgn) return ERROR;
+  return CombineRgn(rgn, w->Region, nullptr, RGN_COPY);
 }
 
 BOOL DestroyWindow(HWND wnd) {

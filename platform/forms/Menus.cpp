@@ -516,8 +516,12 @@ void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TMenuItem::MeasureItem(TCanvas* ACanvas, int32_t& Width, int32_t& Height) {
+  // An owner-drawn item that measures itself starts from the platform's defaults.
+  if (IsOwnerDrawn() && on_measure_item_) {
+    on_measure_item_(this, ACanvas, Width, Height);
+    return;
+  }
   DefaultMeasureItem(ACanvas, Width, Height);
-  if (IsOwnerDrawn() && on_measure_item_) on_measure_item_(this, ACanvas, Width, Height);
 }
 
 void TMenuItem::AdvancedDrawItem(TCanvas* ACanvas, const TRect& ARect, TOwnerDrawState State, bool TopLevel) {

@@ -466,6 +466,14 @@ class TMenuPopupWindow : public TMenuWindowBase {
     Message.Result = 0;
   }
   void WMEraseBkgnd(TWMEraseBkgnd& Message) override { Message.Result = 1; }
+  void WndProc(TMessage& Message) override {
+    // Closing a drop-down destroys its window.
+    if (Message.Msg == WM_CLOSE) {
+      DestroyWindow();
+      return;
+    }
+    TMenuWindowBase::WndProc(Message);
+  }
   void WMTimer(TWMTimer& Message) override {
     if (Message.TimerID == kOpenTimer) {
       KillTimer(Handle(), kOpenTimer);
@@ -773,7 +781,13 @@ void TMenuLoop::CloseLevels(size_t From) {
 
 void TMenuLoop::Discard(std::unique_ptr<TMenuPopupWindow> Window) {
   if (!Window) return;
-  // The window goes at once; the object a little later, as its own message may be running.
+  // The window goes at once (hidden, closed, destroyed: a procedure that subclassed it hears all
+  // three); the object a little later, as its own message may be running.
+  if (Window->HandleAllocated()) {
+    HWND wnd = Window->Handle();
+    ShowWindow(wnd, SW_HIDE);
+    SendMessage(wnd, WM_CLOSE);
+  }
   Window->DestroyWindow();
   discarded_.push_back(std::move(Window));
   if (discarded_.size() == 1) {

@@ -224,6 +224,13 @@ void TCMButtonPressed::WriteTo(TMessage& m) const {
   m.Msg = Msg; m.WParam = Index; m.LParam = AsL(Control); m.Result = Result;
 }
 
+TCMDrag::TCMDrag(const TMessage& m)
+    : Msg(m.Msg), DragMessage(static_cast<uint8_t>(m.WParam)), DragRec(Ptr<TDragRec>(static_cast<uintptr_t>(m.LParam))),
+      Result(m.Result) {}
+void TCMDrag::WriteTo(TMessage& m) const {
+  m.Msg = Msg; m.WParam = DragMessage; m.LParam = AsL(DragRec); m.Result = Result;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Keys
 

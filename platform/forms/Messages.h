@@ -624,4 +624,26 @@ struct TCMButtonPressed {
   PX_MESSAGE_RECORD(TCMButtonPressed)
 };
 
+class TDragObject;
+
+// What CM_DRAG carries: the screen position, the drag object, and (dmFindTarget) the control
+// found.
+struct TDragRec {
+  TPoint Pos;
+  TDragObject* Source = nullptr;
+  TControl* Target = nullptr;
+  bool Docking = false;
+};
+
+// CM_DRAG: WParam the drag message (TDragMessage), LParam the TDragRec. For dmDragEnter and
+// dmDragMove Result is non-zero when the control accepts the drop; for dmFindTarget it is the
+// control under the position.
+struct TCMDrag {
+  UINT Msg = 0;
+  uint8_t DragMessage = 0;
+  TDragRec* DragRec = nullptr;
+  LRESULT Result = 0;
+  PX_MESSAGE_RECORD(TCMDrag)
+};
+
 #undef PX_MESSAGE_RECORD

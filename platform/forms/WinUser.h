@@ -42,8 +42,12 @@ enum : uint32_t {
   CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008, CS_OWNDC = 0x0020, CS_CLASSDC = 0x0040,
   CS_PARENTDC = 0x0080, CS_NOCLOSE = 0x0200, CS_SAVEBITS = 0x0800, CS_DROPSHADOW = 0x00020000
 };
-// GetWindowLong / SetWindowLong
-enum : int32_t { GWL_STYLE = -16, GWL_EXSTYLE = -20, GWL_ID = -12, GWL_USERDATA = -21 };
+// GetWindowLong / SetWindowLong (and their pointer-sized forms)
+enum : int32_t {
+  GWL_WNDPROC = -4, GWL_STYLE = -16, GWL_EXSTYLE = -20, GWL_ID = -12, GWL_USERDATA = -21, GWLP_WNDPROC = -4,
+  GWLP_USERDATA = -21
+};
+using LONG_PTR = intptr_t;
 // ShowWindow
 enum : int32_t {
   SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_NORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3,
@@ -129,6 +133,16 @@ struct MONITORINFO {
 
 // The window procedure of a window that is not a control (AllocateHWnd).
 using TWndMethod = std::function<void(TMessage& Message)>;
+
+// A window procedure by handle. Every window has one (GWL_WNDPROC): at first the window's own,
+// which hands the message to the control's WindowProc (or the AllocateHWnd method). Replacing it
+// (SetWindowLongPtr) subclasses the window: the window system's messages (SendMessage, input,
+// painting) reach the new procedure first, which passes them on with CallWindowProc. Perform
+// goes to the control directly, as on the platform.
+using WNDPROC = LRESULT (*)(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProc(WNDPROC proc, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The window system's default handling.
+LRESULT DefWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Delivers the message to the window's procedure on the UI thread and answers its result; 0 for
 // a bad handle. An exception that escapes the procedure goes to the application's exception
@@ -258,8 +272,18 @@ HWND GetAncestor(HWND wnd, UINT flags);
 HWND GetWindow(HWND wnd, UINT cmd);
 HWND GetTopWindow(HWND wnd);
 HWND GetDesktopWindow();
+// GWL_STYLE, GWL_EXSTYLE, GWL_USERDATA (any value the program keeps there) and GWL_WNDPROC
+// (pointer-sized: use the Ptr forms); SetWindowLong answers the previous value.
 int32_t GetWindowLong(HWND wnd, int32_t index);
 int32_t SetWindowLong(HWND wnd, int32_t index, int32_t value);
+LONG_PTR GetWindowLongPtr(HWND wnd, int32_t index);
+LONG_PTR SetWindowLongPtr(HWND wnd, int32_t index, LONG_PTR value);
+// The window's region (window coordinates, the non-client area included): the window shows and
+// is hit only inside it. The window takes over the region (the caller no longer uses or frees
+// it); nullptr removes it. Answers non-zero on success.
+int32_t SetWindowRgn(HWND wnd, HRGN rgn, BOOL redraw);
+// Copies the window's region into rgn: its type (SIMPLEREGION...), or ERROR when it has none.
+int32_t GetWindowRgn(HWND wnd, HRGN rgn);
 BOOL DestroyWindow(HWND wnd);
 BOOL BringWindowToTop(HWND wnd);
 

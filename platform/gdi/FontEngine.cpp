@@ -34,7 +34,15 @@ constexpr uint8_t kFamilyModern = 0x30;
 constexpr uint8_t kTmpfVariablePitch = 0x01, kTmpfVector = 0x02, kTmpfTrueType = 0x04;
 constexpr uint8_t kFamilyRoman = 0x10, kFamilySwiss = 0x20;
 
-constexpr const char* kWineTahoma[] = {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"};
+// Faces taken from files of Wine's fonts (fonts-wine) when first asked for.
+struct TWineFace {
+  const char* Family;
+  const char* Files[2];
+};
+constexpr TWineFace kWineFaces[] = {
+    {"Tahoma", {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}},
+    {"Marlett", {"/usr/share/wine/fonts/marlett.ttf", nullptr}},
+};
 
 std::string Lower(std::string_view s) {
   std::string r(s);
@@ -54,7 +62,7 @@ std::string_view Trim(std::string_view s) {
 struct TFontDatabaseState {
   std::unordered_map<std::string, std::string> families;  // lower-case name -> name
   bool familiesValid = false;
-  bool tahomaTried = false;
+  std::set<std::string> wineTried;  // families whose Wine files were registered (or tried)
   std::set<std::string> registeredFiles;
 };
 
@@ -109,6 +117,8 @@ constexpr TFaceAlias kFaceAliases[] = {
     {"times new roman", "Liberation Serif"},
     {"courier new", "Liberation Mono"},
     {"courier", "Liberation Mono"},
+    {"marlett", "Marlett"},
+    {"verdana", "DejaVu Sans"},
 };
 
 std::string DefaultFace(uint8_t pitchAndFamily) {
@@ -708,10 +718,10 @@ std::string ResolveFontFace(std::string_view face, uint8_t pitchAndFamily) {
   if (!EnsureGuiApplication()) return target.empty() ? DefaultFace(pitchAndFamily) : target;
   std::lock_guard<std::mutex> guard(DatabaseLock());
   TFontDatabaseState& db = Database();
-  if (target == "Tahoma" && !db.tahomaTried) {
-    db.tahomaTried = true;
-    for (const char* path : kWineTahoma)
-      if (std::filesystem::exists(path)) RegisterLocked(db, path);
+  for (const TWineFace& wine : kWineFaces) {
+    if (target != wine.Family || !db.wineTried.insert(target).second) continue;
+    for (const char* path : wine.Files)
+      if (path && std::filesystem::exists(path)) RegisterLocked(db, path);
   }
   RefreshFamilies(db);
   if (!target.empty()) {

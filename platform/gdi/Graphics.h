@@ -257,9 +257,9 @@ class TCanvas : public TPersistent {
   TCanvas();
   ~TCanvas() override;
 
-  // The device context drawn on. A plain canvas is given one (any HDC; not owned); a bitmap's
-  // canvas makes its own. Drawing without one raises EInvalidOperation "Canvas does not allow
-  // drawing".
+  // The device context drawn on, with the canvas's font, pen and brush selected into it. A plain
+  // canvas is given one (any HDC; not owned); a bitmap's canvas makes its own. Drawing without
+  // one raises EInvalidOperation "Canvas does not allow drawing".
   HDC Handle();
   void SetHandle(HDC Value);
   bool HandleAllocated() const { return handle_ != nullptr; }
@@ -554,6 +554,19 @@ class TBitmap : public TGraphic {
   bool blank_ = false;                      // the pixels were given away (ReleaseHandle)
   std::unique_ptr<TCanvas> canvas_;
 };
+
+// The class library's shared pattern bitmaps: an 8 x 8 bitmap of BkColor with FgColor where the
+// column's and the row's parity agree (0,0 FgColor; 1,0 BkColor), made once per colour pair and
+// kept for the life of the program. Callers use it (as a brush pattern) but never free it.
+TBitmap* AllocPatternBitmap(TColor BkColor, TColor FgColor);
+
+// Loads the compiled-in BITMAP resource ResName with its colours mapped: every colour exactly
+// equal to OldColors[i] becomes NewColors[i] (colour-table entries of a palette image, pixels of
+// the others; the first match wins, extra entries of the longer list are ignored). The caller
+// owns the bitmap. EResNotFound "Resource %s not found" when it is missing, EInvalidGraphic when
+// it is no bitmap.
+HBITMAP CreateMappedRes(uintptr_t Instance, std::string_view ResName, std::span<const TColor> OldColors,
+                        std::span<const TColor> NewColors);
 
 // An icon: a colour image plus a monochrome mask (or an alpha channel), kept as ICO data and/or
 // an HICON.

@@ -488,6 +488,8 @@ void TBitmap::NewImage(int32_t AWidth, int32_t AHeight, TPixelFormat Format, std
       }
     }
   }
+  // A canvas made while the bitmap was empty holds the context's stock bitmap: it goes too.
+  FreeContext();
   FreeHandle();
   FreeMask();
   if (palette_) DeleteObject(palette_);

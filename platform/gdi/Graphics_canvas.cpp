@@ -23,7 +23,9 @@ TCanvas::~TCanvas() {
 }
 
 HDC TCanvas::Handle() {
-  RequiredState({csHandleValid});
+  // The handle comes with the canvas's font, pen and brush selected, so that calls made on it
+  // directly (DrawText, LineTo...) use them, as the class library's canvas hands it out.
+  RequiredState(csAllValid);
   return handle_;
 }
 

@@ -8,6 +8,9 @@
 #if __has_include("platform/rtl/Classes_components.h")
 #include "platform/rtl/Classes_components.h"
 #endif
+#if __has_include("platform/rtl/Classes_actions.h")
+#include "platform/rtl/Classes_actions.h"
+#endif
 #if __has_include("platform/rtl/Classes_threads.h")
 #include "platform/rtl/Classes_threads.h"
 #endif

@@ -41,6 +41,8 @@ using TComponentStyle = TSet<TComponentStyleItem>;
 enum class TOperation : uint8_t { opInsert, opRemove };
 using enum TOperation;
 
+class TBasicAction;
+
 class TComponent : public TPersistent {
   PX_CLASS(TComponent)
  public:
@@ -110,6 +112,11 @@ class TComponent : public TPersistent {
   // overrides both; here there is no parent.
   virtual TComponent* GetParentComponent() const { return nullptr; }
   virtual void SetParentComponent(TComponent* /*Value*/) {}
+
+  // An action offered to the component: runs it on this component when the action handles it
+  // as a target (true), else false. Controls override them for the actions they know.
+  virtual bool ExecuteAction(TBasicAction* Action);
+  virtual bool UpdateAction(TBasicAction* Action);
 
  protected:
   TPersistent* GetOwner() override { return owner_; }

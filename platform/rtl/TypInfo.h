@@ -21,6 +21,7 @@
 //     b.Method("ButtonClick", &TFoo::ButtonClick);     // published method, bound by name
 //     b.DefineBinaryProperty("Data", &TFoo::ReadData, &TFoo::WriteData, &TFoo::HasData);
 //     b.DefineProperty("OldFlag", &TFoo::ReadOldFlag);  // a value only older descriptions hold
+//     b.DefineIntegerProperty("Extent", &TFoo::ReadExtent, &TFoo::Extent);  // stored, not published
 //   })
 //
 // The description is made on the first call of StaticClass(); the property table when it is
@@ -198,6 +199,7 @@ struct TDefinedProp {
   std::function<void(TObject*, TStream*)> ReadBinary;  // reads the bytes of a { hex } value
   std::function<void(TObject*, TStream*)> WriteBinary;
   std::function<bool(TObject*)> HasData;               // empty: written whenever WriteBinary is set
+  std::function<int64_t(TObject*)> WriteInteger;      // an integer value that is always written
 };
 
 // What one class registers itself.
@@ -424,6 +426,14 @@ class TPropertyBuilder {
       p_.Stored = [fn](TObject* o) { return static_cast<bool>(std::invoke(fn, Target(o))); };
       return *this;
     }
+    // A callable taking the object (without this overload a lambda would convert to bool).
+    template <class F>
+      requires(!std::is_member_function_pointer_v<F> && !std::is_same_v<F, bool> &&
+               std::is_invocable_r_v<bool, F&, C*>)
+    TPropRef& Stored(F fn) {
+      p_.Stored = [fn](TObject* o) mutable { return static_cast<bool>(fn(Target(o))); };
+      return *this;
+    }
 
    private:
     TPropInfo& p_;
@@ -566,6 +576,15 @@ class TPropertyBuilder {
   void DefineProperty(const char* name, R read) {
     TDefinedProp& d = AddDefined(name);
     d.Read = [read](TObject* o, TReader& r) { std::invoke(read, Target(o), r); };
+  }
+  // A defined integer property that is always written: Read reads it, Get (an integer getter of
+  // C) gives the value to write.
+  template <class R, class G>
+    requires std::is_member_function_pointer_v<R>
+  void DefineIntegerProperty(const char* name, R read, G get) {
+    TDefinedProp& d = AddDefined(name);
+    d.Read = [read](TObject* o, TReader& r) { std::invoke(read, Target(o), r); };
+    d.WriteInteger = [get](TObject* o) -> int64_t { return static_cast<int64_t>(std::invoke(get, Target(o))); };
   }
   // A defined binary property: Read and Write (void (C::*)(TStream*)) transfer its bytes;
   // HasData (bool (C::*)() const) tells whether there is anything to write.

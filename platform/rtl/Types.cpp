@@ -45,6 +45,26 @@ bool UnionRect(TRect& dst, const TRect& a, const TRect& b) {
   return true;
 }
 
+bool SubtractRect(TRect& dst, const TRect& a, const TRect& b) {
+  TRect r = a;
+  TRect i;
+  if (!IsRectEmpty(a) && IntersectRect(i, a, b)) {
+    const bool fullWidth = i.Left == a.Left && i.Right == a.Right;
+    const bool fullHeight = i.Top == a.Top && i.Bottom == a.Bottom;
+    if (fullWidth && fullHeight) {
+      r = TRect();
+    } else if (fullWidth) {
+      if (i.Top == a.Top) r.Top = i.Bottom;
+      else if (i.Bottom == a.Bottom) r.Bottom = i.Top;
+    } else if (fullHeight) {
+      if (i.Left == a.Left) r.Left = i.Right;
+      else if (i.Right == a.Right) r.Right = i.Left;
+    }
+  }
+  dst = r;
+  return !IsRectEmpty(r);
+}
+
 bool PtInRect(const TRect& r, TPoint p) { return r.Contains(p); }
 
 bool EqualRect(const TRect& a, const TRect& b) { return a == b; }

@@ -57,6 +57,9 @@ constexpr TRect Bounds(int32_t l, int32_t t, int32_t w, int32_t h) { return {l, 
 // Platform rectangle helpers with the platform's semantics (empty results are all-zero).
 bool IntersectRect(TRect& dst, const TRect& a, const TRect& b);
 bool UnionRect(TRect& dst, const TRect& a, const TRect& b);
+// a less b when what remains is a rectangle (b covers a whole side of a), else a itself; false
+// when the result is empty.
+bool SubtractRect(TRect& dst, const TRect& a, const TRect& b);
 bool PtInRect(const TRect& r, TPoint p);
 bool IsRectEmpty(const TRect& r);
 bool EqualRect(const TRect& a, const TRect& b);

@@ -8,6 +8,7 @@
 #include "mview/dovevodi.h"
 #include "platform/forms/Forms.h"
 #include "proc/pixoranproc.h"
+#include "view/pixoranview.h"
 
 void TestLibraryStartup() {
   FormsStartup();
@@ -17,6 +18,7 @@ void TestLibraryStartup() {
   RegisterCodecs();
   RegisterProcessingUnit();
   RegisterLayerUnit();
+  RegisterViewUnit();
   StaticInitialize();
 }
 

@@ -197,6 +197,15 @@ TEST_F(ControlsInputTest, FocusMovesInTabOrderWithKillBeforeSetThenExitAndEnter)
   EXPECT_TRUE(a->Focused());
 }
 
+TEST_F(ControlsInputTest, PostedKeysPassThroughTheDialogKeysAsTypedOnesDo) {
+  TProbe* a = Probe("a", Bounds(10, 10, 50, 20));
+  TProbe* b = Probe("b", Bounds(10, 40, 50, 20));
+  a->SetFocus();
+  PostMessage(a->Handle(), WM_KEYDOWN, VK_TAB, 0);
+  Pump();
+  EXPECT_TRUE(b->Focused());
+}
+
 // A button-like control that takes Return as the form's default and its accelerator.
 class TDefaultButton : public TCustomControl {
  public:

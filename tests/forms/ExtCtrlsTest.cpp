@@ -155,4 +155,65 @@ TEST_F(ExtCtrlsTest, BevelShapes) {
   EXPECT_EQ(Pixel(form_.get(), 20, 20), Rgb(clWhite));
 }
 
+TEST_F(ExtCtrlsTest, PanelBevelsClientAreaAndCaption) {
+  const TColorRef shadow = Rgb(clBtnShadow), light = Rgb(clBtnHighlight), face = Rgb(clBtnFace);
+  auto* panel = new TPanel(form_.get());  // owned by the form
+  panel->SetBounds(10, 10, 120, 60);
+  panel->SetParent(form_.get());
+  auto* child = new TPanel(form_.get());
+  child->SetParent(panel);
+  child->SetBevelOuter(bvNone);
+  child->SetColor(clRed);
+  child->SetAlign(alClient);
+  struct Case {
+    TBevelCut Outer, Inner;
+    int32_t Width;
+    TColorRef TopLeft, BottomRight;  // the outermost ring (0: none to see)
+    int32_t Inset;                   // where the aligned child begins
+  } cases[] = {
+      {bvRaised, bvNone, 1, light, shadow, 1},
+      {bvLowered, bvNone, 1, shadow, light, 1},
+      {bvRaised, bvLowered, 2, light, shadow, 4},
+      {bvNone, bvNone, 1, 0, 0, 0},
+      {bvSpace, bvNone, 3, face, face, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int(c.Outer) << " " << int(c.Inner) << " " << c.Width);
+    panel->SetBevelOuter(c.Outer);
+    panel->SetBevelInner(c.Inner);
+    panel->SetBevelWidth(c.Width);
+    Pump();
+    EXPECT_EQ(child->BoundsRect(), TRect(c.Inset, c.Inset, 120 - c.Inset, 60 - c.Inset));
+    if (c.TopLeft) {
+      EXPECT_EQ(Pixel(panel, 0, 30), c.TopLeft);
+      EXPECT_EQ(Pixel(panel, 60, 0), c.TopLeft);
+      EXPECT_EQ(Pixel(panel, 119, 30), c.BottomRight);
+      EXPECT_EQ(Pixel(panel, 60, 59), c.BottomRight);
+    }
+    // The child paints itself in its own colour.
+    EXPECT_EQ(Pixel(child, 0, 0), Rgb(clRed));
+  }
+  // Without children the face colour fills the inside and the caption sits in the middle.
+  delete child;
+  panel->SetBevelOuter(bvRaised);
+  panel->SetBevelInner(bvNone);
+  panel->SetBevelWidth(1);
+  panel->SetCaption("MMMM");
+  Pump();
+  EXPECT_EQ(Pixel(panel, 5, 30), face);
+  int dark = 0;
+  for (int x = 1; x < 119; ++x)
+    for (int y = 1; y < 59; ++y) dark += Pixel(panel, x, y) != face && (x < 40 || x > 80 || y < 20 || y > 40);
+  EXPECT_EQ(dark, 0) << "the caption stays in the middle";
+  int inMiddle = 0;
+  for (int x = 40; x <= 80; ++x)
+    for (int y = 20; y <= 40; ++y) inMiddle += Pixel(panel, x, y) != face;
+  EXPECT_GT(inMiddle, 0);
+  // Stored in and read back from a form description.
+  panel->SetName("Panel1");
+  panel->SetBevelOuter(bvLowered);
+  const std::string text = WriteComponentToText(form_.get());
+  EXPECT_NE(text.find("BevelOuter = bvLowered"), std::string::npos) << text;
+}
+
 }  // namespace

@@ -256,6 +256,48 @@ class MenuBarTest : public MenuTest {
   static void EnterMenu(TForm* f) { f->Perform(WM_SYSCOMMAND, SC_KEYMENU, 0); }
 };
 
+// A drop-down subclassed by handle, as a styled menu does: the messages that tell it is going.
+std::vector<std::pair<UINT, WPARAM>> g_drop_seen;
+LRESULT DropDownProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_SHOWWINDOW || msg == WM_CLOSE || msg == WM_DESTROY) g_drop_seen.emplace_back(msg, wParam);
+  auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtr(wnd, GWL_USERDATA));
+  return CallWindowProc(previous, wnd, msg, wParam, lParam);
+}
+
+TEST_F(MenuBarTest, DropDownsAreSubclassedShapedAndMovedByHandle) {
+  auto m = Make(20);
+  TWinControl* bar = m->Form->MenuBar();
+  Click(bar, 5, 5);
+  Pump();
+  HWND drop = MenuWindowFromMenu(m->File->Handle());
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(m->Windows[m->Open], drop) << "items paint on their drop-down's DC";
+  g_drop_seen.clear();
+  SetWindowLongPtr(drop, GWL_USERDATA, GetWindowLongPtr(drop, GWL_WNDPROC));
+  SetWindowLongPtr(drop, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&DropDownProc));
+  TRect before;
+  GetWindowRect(drop, &before);
+  SetWindowRgn(drop, CreateRectRgn(1, 1, before.Width() - 18, before.Height() - 1), TRUE);
+  // Moved 1 left and 2 up while shown: the items follow the window.
+  SetWindowPos(drop, nullptr, before.Left - 1, before.Top - 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  TRect after;
+  GetWindowRect(drop, &after);
+  EXPECT_EQ(after.TopLeft(), TPoint(before.Left - 1, before.Top - 2));
+  TRect open = m->Rects[m->Open];
+  TPoint p(open.Left + 5, open.Top + 5);
+  ClientToScreen(drop, &p);
+  SimulateMouse(TSimMouseAction::Move, mbLeft, p);
+  Pump();
+  EXPECT_TRUE(m->Selected(m->Open));
+  // Closing hides, closes and destroys it, each through the subclass.
+  Press(VK_ESCAPE);
+  Press(VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(m->IsOpen(m->File));
+  EXPECT_EQ(g_drop_seen, (std::vector<std::pair<UINT, WPARAM>>{{WM_SHOWWINDOW, 0}, {WM_CLOSE, 0}, {WM_DESTROY, 0}}));
+  EXPECT_FALSE(IsWindow(drop));
+}
+
 TEST_F(MenuBarTest, BarTakesItsHeightFromTheItems) {
   auto m = Make();
   TForm* f = m->Form.get();
@@ -514,6 +556,24 @@ TEST_F(MenuBarTest, ItemsMeasureAndPaintThemselves) {
   TRect wr;
   GetWindowRect(drop, &wr);
   EXPECT_EQ(wr.Width(), 60 + 2 * GetSystemMetrics(SM_CXDLGFRAME));
+  EndMenu();
+}
+
+TEST_F(MenuBarTest, OwnerDrawnItemsMeasureFromThePlatformDefaults) {
+  auto m = Make();
+  m->Menu->SetOwnerDraw(true);
+  std::map<TMenuItem*, TSize> given;
+  for (TMenuItem* it : {m->File, m->Open}) {
+    it->SetOnMeasureItem([&given, it](TObject*, TCanvas*, int32_t& W, int32_t& H) {
+      given[it] = TSize(W, H);
+      W = 50;
+      H = 20;
+    });
+  }
+  m->Form->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f');
+  Pump();
+  EXPECT_EQ(given[m->File], TSize(0, GetSystemMetrics(SM_CYMENU) - 1));
+  EXPECT_EQ(given[m->Open], TSize(0, GetSystemMetrics(SM_CYMENU) - 2));
   EndMenu();
 }
 

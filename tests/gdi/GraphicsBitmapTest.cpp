@@ -111,6 +111,15 @@ TEST(GraphicsBitmap, ResizingKeepsTheOverlapAndFillsWithTheBrush) {
   }
 }
 
+TEST(GraphicsBitmap, ACanvasUsedWhileEmptyDrawsOnTheSizedBitmap) {
+  TBitmap b;
+  ASSERT_NE(b.Canvas()->Handle(), nullptr);
+  b.SetSize(20, 10);
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(TRect(0, 0, 20, 10));
+  EXPECT_EQ(At(b, 19, 9), clRed);
+}
+
 TEST(GraphicsBitmap, ScanLinesAreStoredBottomUp) {
   TBitmap b(5, 4);
   b.SetPixelFormat(pf24bit);
@@ -488,3 +497,61 @@ TEST(GraphicsBitmap, ResourcesAreLoadedByName) {
     EXPECT_EQ(e.Message(), "Resource NOSUCHBMP not found");
   }
 }
+
+namespace {
+
+TEST(GraphicsBitmap, PatternBitmapsAreSharedCheckers) {
+  TBitmap* p = AllocPatternBitmap(clBtnFace, clWhite);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->Width(), 8);
+  EXPECT_EQ(p->Height(), 8);
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x)
+      EXPECT_EQ(At(*p, x, y), (x % 2 == y % 2) ? clWhite : static_cast<TColor>(RGB(212, 208, 200))) << x << "," << y;
+  EXPECT_EQ(AllocPatternBitmap(clBtnFace, clWhite), p) << "one per colour pair";
+  EXPECT_NE(AllocPatternBitmap(clWhite, clBtnFace), p);
+  // The pattern brush repeats it.
+  TBitmap target;
+  target.SetSize(16, 3);
+  target.Canvas()->Brush()->SetBitmap(p);
+  target.Canvas()->FillRect(TRect(0, 0, 16, 3));
+  EXPECT_EQ(At(target, 10, 0), clWhite);
+  EXPECT_EQ(At(target, 11, 0), static_cast<TColor>(RGB(212, 208, 200)));
+  EXPECT_EQ(At(target, 11, 1), clWhite);
+}
+
+TEST(GraphicsBitmap, MappedResourcesReplaceExactColours) {
+  // A palette image compiled in: its colour table is mapped; pixels of other colours stay.
+  TBitmap source;
+  source.SetPixelFormat(pf8bit);
+  source.SetSize(4, 1);
+  const TRGBQuad table[] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {1, 0, 255, 0}};
+  source.SetColorTable(table);
+  auto* row = static_cast<uint8_t*>(source.ScanLine(0));
+  for (uint8_t i = 0; i < 4; ++i) row[i] = i;
+  TMemoryStream ms;
+  source.SaveToStream(&ms);
+  const std::vector<uint8_t> bytes = StreamBytes(ms);
+  const TResourceEntry entries[] = {{"PXMAPPED8", "BITMAP", bytes.data(), bytes.size()}};
+  const TResourceTable mine{entries, 1};
+  RegisterResourceTable(&mine);
+  UseTestResources();
+  const TColor from[] = {clRed, clBlue, clLime};
+  const TColor to[] = {clYellow, static_cast<TColor>(RGB(1, 2, 3))};  // clLime has no partner
+  TBitmap mapped;
+  mapped.SetHandle(CreateMappedRes(HInstance, "PXMAPPED8", from, to));
+  EXPECT_EQ(At(mapped, 0, 0), clYellow);
+  EXPECT_EQ(At(mapped, 1, 0), clLime);
+  EXPECT_EQ(At(mapped, 2, 0), static_cast<TColor>(RGB(1, 2, 3)));
+  EXPECT_EQ(At(mapped, 3, 0), static_cast<TColor>(RGB(255, 0, 1))) << "only exact colours";
+  // A true-colour image has its pixels mapped.
+  TBitmap rgb;
+  rgb.SetHandle(CreateMappedRes(HInstance, "PXTESTBMP", from, to));
+  EXPECT_EQ(At(rgb, 0, 0), clYellow);
+  EXPECT_EQ(At(rgb, 2, 1), static_cast<TColor>(RGB(10, 20, 30)));
+  EXPECT_EQ(MessageOf<EResNotFound>([] { CreateMappedRes(HInstance, "NOSUCHBMP", {}, {}); }),
+            "Resource NOSUCHBMP not found");
+  UnregisterResourceTable(&mine);
+}
+
+}  // namespace

@@ -118,10 +118,27 @@ TEST_F(TextDraw, FacesResolveToInstalledFamilies) {
       {"Arial", 0, "Liberation Sans"},         {"helvetica", 0, "Liberation Sans"},
       {"Times New Roman", 0, "Liberation Serif"}, {"Courier New", 0, "Liberation Mono"},
       {"MS Sans Serif", 0, "Tahoma"},          {"MS Shell Dlg 2", 0, "Tahoma"},
+      {"Marlett", 0, "Marlett"},               {"Verdana", 0, "DejaVu Sans"},
       {"DejaVu Sans", 0, "DejaVu Sans"},       {"No Such Face", 0, "DejaVu Sans"},
       {"No Such Face", FIXED_PITCH, "DejaVu Sans Mono"}, {"", FF_MODERN, "DejaVu Sans Mono"},
   };
   for (const Case& c : cases) EXPECT_EQ(ResolveFontFace(c.face, c.pitch), c.family) << c.face;
+}
+
+TEST_F(TextDraw, MarlettDrawsItsSymbolsForLetters) {
+  // "r" is the close cross: ink in both diagonals, unlike the letter of a text face.
+  UseFont("Marlett", -11);
+  Clear();
+  TextOut(dc_, 2, 2, "r");
+  const TRect cross = Ink();
+  ASSERT_FALSE(cross.IsEmpty());
+  EXPECT_NE(surface_->GetPixel(cross.Left, cross.Top), kWhite);
+  EXPECT_NE(surface_->GetPixel(cross.Right - 1, cross.Top), kWhite);
+  EXPECT_NE(surface_->GetPixel(cross.Left, cross.Bottom - 1), kWhite);
+  UseFont("DejaVu Sans", -11);
+  Clear();
+  TextOut(dc_, 2, 2, "r");
+  EXPECT_NE(Ink(), cross);
 }
 
 TEST_F(TextDraw, MetricsFollowTheLogicalFont) {

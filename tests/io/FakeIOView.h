@@ -23,8 +23,9 @@ class FakeIOView : public IPXIOView {
   }
 
   TComponent* ViewComponent() override { return component_.get(); }
-  bool IsLayerView() override { return layerView; }
-  bool IsThumbnailView() override { return thumbnailView; }
+  TPXHostKind HostKind() override {
+    return thumbnailView ? pxhkThumbnailView : layerView ? pxhkLayerView : pxhkPlainView;
+  }
   IPXIOMultiPageView* MultiPageNavigation() override { return navigation; }
 
   TPXBitmap* GetPXBitmap() override { return platformOnly ? nullptr : bitmap_.get(); }
@@ -77,8 +78,8 @@ class FakeIOView : public IPXIOView {
   }
 
   void SetModified(bool Value) override { Log(std::string("SetModified ") + (Value ? "1" : "0")); }
-  int32_t LayersCount() override { return layers; }
-  bool CurrentLayerHasBitmap() override { return currentHasBitmap; }
+  int32_t GetLayersCount() override { return layers; }
+  bool CurrentLayerIsImage() override { return currentHasBitmap; }
   void SetLayersCurrent(int32_t Index) override {
     Log("SetLayersCurrent " + std::to_string(Index));
     if (Index == 0) currentHasBitmap = layer0HasBitmap;

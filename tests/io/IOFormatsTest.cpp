@@ -576,7 +576,7 @@ class LayerView : public FakeIOView {
     for (auto& l : Layers) positions.emplace_back(l.PosX, l.PosY);
   }
   void LayersClear(bool) override { ++clears; }
-  void LayersSaveToStream(TStream* Stream, int32_t, const TPXProgressEvent&, bool) override {
+  void LayersSaveToStream(TStream* Stream, int32_t, bool, bool, bool, bool, const TPXProgressEvent&) override {
     if (failSave) throw EPXException("disk full");
     Stream->WriteBuffer("LAYERS", 6);
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,16 +14,25 @@ namespace {
 void FakeGifDecode(TStream*, int32_t, int32_t, uint8_t*, bool) {}
 void FakeGifEncode(TStream*, int32_t, int32_t, int32_t, const uint8_t*, bool) {}
 
-// Each test starts and ends with the registry as start-up builds it.
+// Each test starts and ends with the registry and the GIF coder hooks as start-up leaves them.
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { RegisterFileFormats(); }
-  void TearDown() override {
+  void SetUp() override {
     TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-    s->FGIFLZWDecompress = nullptr;
-    s->FGIFLZWCompress = nullptr;
+    gifDecode_ = s->FGIFLZWDecompress;
+    gifEncode_ = s->FGIFLZWCompress;
     RegisterFileFormats();
   }
+  void TearDown() override {
+    TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
+    s->FGIFLZWDecompress = gifDecode_;
+    s->FGIFLZWCompress = gifEncode_;
+    RegisterFileFormats();
+  }
+
+ private:
+  TPXGifLzwDecompressProc gifDecode_ = nullptr;
+  TPXGifLzwCompressProc gifEncode_ = nullptr;
 };
 
 const std::string kAllImagesPrefix = "All Image Files (*.jpeg;*.jpg;*.gif;*.bmp;*.tiff...)|";
@@ -116,15 +126,14 @@ TEST_F(Registry, OpenFilterForImages) {
   ASSERT_EQ(f.rfind(kAllImagesPrefix, 0), 0u) << f;
   const std::string rest = f.substr(kAllImagesPrefix.size());
   // The list of every extension, in registry order, without its last ";".
-  EXPECT_EQ(rest.rfind("*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif;*.jpg;*.jpeg;*.jpe;*.jif;*.pcx;*.bmp;", 0), 0u) << rest;
+  EXPECT_EQ(rest.rfind("*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif;*.gif;*.jpg;*.jpeg;*.jpe;*.jif;*.pcx;*.bmp;", 0), 0u) << rest;
   EXPECT_NE(f.find("|All Files (*.*)|*.*|" + kJpeg + "|TIFF Image (*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif)|"),
             std::string::npos)
       << f;
   EXPECT_NE(f.find("|Camera Raw Image (*.cr2;*.crw;*.dng;*.nef;*.raw;*.orf;*.nrw...)|*.crw;*.cr2;*.dng;"),
             std::string::npos);
   EXPECT_EQ(f.find("avi"), std::string::npos);
-  EXPECT_EQ(f.find("GIF"), std::string::npos);  // no GIF coders
-  EXPECT_EQ(rest.find("*.gif;"), std::string::npos);
+  EXPECT_NE(f.find("|GIF Image (*.gif)|*.gif"), std::string::npos);  // the GIF coders are registered
   EXPECT_EQ(f.find("PostScript"), std::string::npos);  // not readable
   EXPECT_EQ(f.find("||"), std::string::npos);
   // Ends with the last readable entry's patterns ("*.svg" is written only).
@@ -133,8 +142,11 @@ TEST_F(Registry, OpenFilterForImages) {
 }
 
 TEST_F(Registry, GifFollowsTheCoders) {
-  EXPECT_EQ(BuildDialogFilter(true, pxsfImagesOnly, 0, "", false).find("GIF"), std::string::npos);
   TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
+  s->FGIFLZWDecompress = nullptr;
+  s->FGIFLZWCompress = nullptr;
+  EXPECT_EQ(BuildDialogFilter(true, pxsfImagesOnly, 0, "", false).find("GIF"), std::string::npos);
+  EXPECT_EQ(BuildDialogFilter(false, pxsfImagesOnly, 0, "", false).find("GIF"), std::string::npos);
   s->FGIFLZWDecompress = &FakeGifDecode;
   const std::string open = BuildDialogFilter(false, pxsfImagesOnly, 0, "", false);
   EXPECT_NE(open.find("|GIF Image (*.gif)|*.gif"), std::string::npos);
@@ -150,6 +162,7 @@ TEST_F(Registry, GifFollowsTheCoders) {
 TEST_F(Registry, SaveFilters) {
   const std::string all = BuildDialogFilter(true, pxsfImagesOnly, 0, "", false);
   EXPECT_EQ(all.rfind(kJpeg + "|TIFF Image", 0), 0u) << all;
+  EXPECT_NE(all.find("|GIF Image (*.gif)|*.gif"), std::string::npos);
   EXPECT_EQ(all.find("Windows Cursor"), std::string::npos);
   EXPECT_EQ(all.find("All Files"), std::string::npos);
   EXPECT_NE(all.find("|Scalable Vector Graphics (*.svg)|*.svg"), std::string::npos);
@@ -161,7 +174,7 @@ TEST_F(Registry, SaveFilters) {
 
   const std::string multi = BuildDialogFilter(true, pxsfImagesOnly, 0, "", true);
   EXPECT_EQ(multi,
-            "TIFF Image (*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif)|*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif"
+            "TIFF Image (*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif)|*.tif;*.tiff;*.fax;*.g3n;*.g3f;*.xif|GIF Image (*.gif)|*.gif"
             "|Windows Icon (*.ico)|*.ico|DICOM Medical Image (*.dcm;*.dic;*.dicom;*.v2)|*.dcm;*.dic;*.dicom;*.v2"
             "|PostScript (*.ps;*.eps)|*.ps;*.eps|Adobe PDF (*.pdf)|*.pdf|Multipage PCX (*.dcx)|*.dcx");
 
@@ -249,7 +262,8 @@ TEST_F(Registry, PageCountsOfFiles) {
   const std::string unknown = write("a.qqq", std::string(40, 'u'));
   const std::string avi = write("a.avi", std::string("RIFF\0\0\0\0AVI ", 12) + std::string(40, '\0'));
 
-  // Without the codecs' counters: TIFF is not even recognised by content, its extension says it.
+  // Without the TIFF codec's counter: TIFF is not even recognised by content, its extension says
+  // it. The GIF counter finds no frame in the header alone.
   EXPECT_EQ(GetImageCountOfFile(tiff), 0);
   EXPECT_EQ(GetImageCountOfFile(gif), 0);
   EXPECT_EQ(GetImageCountOfFile(bmp), 1);
@@ -260,6 +274,8 @@ TEST_F(Registry, PageCountsOfFiles) {
   TPXFormatRow tiffRow;
   tiffRow.PageCount = [](TStream* s) { return static_cast<int32_t>(s->Size()); };
   RegisterFormatRow(pxftTIFF, tiffRow);
+  const TPXFormatRow* realGif = FormatRow(pxftGIF);
+  const std::optional<TPXFormatRow> savedGif = realGif ? std::optional<TPXFormatRow>(*realGif) : std::nullopt;
   TPXFormatRow gifRow;
   gifRow.PageCount = [](TStream*) -> int32_t { throw EPXException("broken GIF"); };
   RegisterFormatRow(pxftGIF, gifRow);
@@ -269,5 +285,6 @@ TEST_F(Registry, PageCountsOfFiles) {
   EXPECT_THROW(GetTiffPageCountOfFile(dir.File("missing.tif")), EFOpenError);
   EXPECT_EQ(GetDcxPageCountOfFile(bmp), 0);
   UnregisterFormatRow(pxftTIFF);
-  UnregisterFormatRow(pxftGIF);
+  if (savedGif) RegisterFormatRow(pxftGIF, *savedGif);
+  else UnregisterFormatRow(pxftGIF);
 }

@@ -29,15 +29,20 @@ class TProbe : public TObject {
   bool* destroyed_;
 };
 
-// Each test leaves the I/O support started, as the test program's start-up left it.
+// Each test leaves the I/O support started with the coders the test program registered, as its
+// start-up left it.
 class Support : public ::testing::Test {
  protected:
+  void SetUp() override { coders_ = RegisteredLzwCoders(); }
   void TearDown() override {
     SetIOSupportStepObserver(nullptr);
     SetLayerScratchRelease(nullptr);
-    RegisterLzwCoders({});
+    RegisterLzwCoders(coders_);
     InitIOSupport();
   }
+
+ private:
+  TPXLzwCoders coders_;
 };
 
 }  // namespace

@@ -31,10 +31,11 @@ class LayerViewHost : public FakeLayerOwner, public IPXProcessingHost {
   }
   TPXImageLayer* Image(int32_t I) { return dynamic_cast<TPXImageLayer*>(GetLayers(I)); }
 
+  TComponent* ViewComponent() override { return &Component; }
   TPXHostKind HostKind() override { return pxhkLayerView; }
   TPXBitmap* GetPXBitmap() override { return Image(Current) ? Image(Current)->Bitmap() : nullptr; }
   TBitmap* GetBitmap() override { return nullptr; }
-  int32_t AddBitmapChangeEvent(const TPXHostChangeEvent& Event) override {
+  int32_t AddBitmapChangeEvent(const TPXBitmapChangeEvent& Event) override {
     Handlers[NextHandle] = Event;
     return NextHandle++;
   }
@@ -44,9 +45,13 @@ class LayerViewHost : public FakeLayerOwner, public IPXProcessingHost {
   void SetUpdateReason(int32_t /*Reason*/) override {}
   void Update() override { ++Updates; }
   void ImageChange(int32_t Code) override { ImageChanges.push_back(Code); }
+  bool HasParentWindow() override { return false; }
+  void PostIOMessage(uint32_t, uintptr_t, intptr_t) override {}
+  void QueueToUIThread(std::function<void()> Call) override { Call(); }
+  void SetModified(bool) override {}
 
-  int32_t LayerCount() override { return GetLayersCount(); }
-  int32_t CurrentLayerIndex() override { return Current; }
+  int32_t GetLayersCount() override { return FakeLayerOwner::GetLayersCount(); }
+  int32_t LayersCurrent() override { return FakeLayerOwner::LayersCurrent(); }
   TPXBitmap* LayerBitmap(int32_t Index) override { return Image(Index) ? Image(Index)->Bitmap() : nullptr; }
   TGUID LayerGUID(int32_t Index) override { return GetLayers(Index)->GUID(); }
   void SaveLayerToStream(int32_t Index, TStream* Stream, int32_t Compression, bool WithPicture) override {
@@ -54,7 +59,8 @@ class LayerViewHost : public FakeLayerOwner, public IPXProcessingHost {
   }
   void LoadLayerFromStream(int32_t Index, TStream* Stream) override { GetLayers(Index)->LoadFromStream(Stream); }
 
-  std::map<int32_t, TPXHostChangeEvent> Handlers;
+  std::map<int32_t, TPXBitmapChangeEvent> Handlers;
+  TComponent Component{nullptr};
   int32_t NextHandle = 1;
 
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,7 +27,7 @@ class TFakeHost : public IPXProcessingHost {
   ~TFakeHost() override {
     // Tells the registered components that the host goes away.
     auto handlers = Handlers;
-    for (auto& [id, h] : handlers) h(this, 1);
+    for (auto& [id, h] : handlers) h(&Component, pxbcViewDestroyed);
   }
 
   // Adds an image (or other) layer with a W x H picture of Format filled with Value.
@@ -43,15 +44,16 @@ class TFakeHost : public IPXProcessingHost {
   }
   void Fire(int32_t Code) {
     auto handlers = Handlers;
-    for (auto& [id, h] : handlers) h(this, Code);
+    for (auto& [id, h] : handlers) h(&Component, Code);
   }
 
+  TComponent* ViewComponent() override { return &Component; }
   TPXHostKind HostKind() override { return Kind_; }
   TPXBitmap* GetPXBitmap() override {
     return Current >= 0 && Current < static_cast<int32_t>(Layers.size()) ? Layers[Current].Bitmap.get() : nullptr;
   }
   TBitmap* GetBitmap() override { return nullptr; }
-  int32_t AddBitmapChangeEvent(const TPXHostChangeEvent& Event) override {
+  int32_t AddBitmapChangeEvent(const TPXBitmapChangeEvent& Event) override {
     Handlers[NextHandle] = Event;
     return NextHandle++;
   }
@@ -61,9 +63,13 @@ class TFakeHost : public IPXProcessingHost {
   void SetUpdateReason(int32_t Reason) override { UpdateReason = Reason; }
   void Update() override { ++Updates; }
   void ImageChange(int32_t Code) override { ImageChanges.push_back(Code); }
+  bool HasParentWindow() override { return false; }
+  void PostIOMessage(uint32_t, uintptr_t, intptr_t) override {}
+  void QueueToUIThread(std::function<void()> Call) override { Call(); }
+  void SetModified(bool) override {}
 
-  int32_t LayerCount() override { return static_cast<int32_t>(Layers.size()); }
-  int32_t CurrentLayerIndex() override { return Current; }
+  int32_t GetLayersCount() override { return static_cast<int32_t>(Layers.size()); }
+  int32_t LayersCurrent() override { return Current; }
   bool CurrentLayerIsImage() override { return Layers.empty() || Layers[Current].IsImage; }
   TPXBitmap* LayerBitmap(int32_t Index) override { return Layers[Index].Bitmap.get(); }
   TGUID LayerGUID(int32_t Index) override { return Layers[Index].Guid; }
@@ -115,7 +121,8 @@ class TFakeHost : public IPXProcessingHost {
   int32_t UpdateReason = 0;
   int32_t Updates = 0;
   std::vector<int32_t> ImageChanges;
-  std::map<int32_t, TPXHostChangeEvent> Handlers;
+  std::map<int32_t, TPXBitmapChangeEvent> Handlers;
+  TComponent Component{nullptr};
   TPXMask Mask;
   bool SelActive = false;
   int32_t SelectionValue = 0;

@@ -120,6 +120,8 @@ PX_CLASS_INFO(TBox, TComponent, [](TPropertyBuilder<TBox>& b) {
 PX_CLASS_INFO(TFancyBox, TBox, [](TPropertyBuilder<TFancyBox>& b) {
   b.Redeclare("align").Default(TBoxAlign::baClient);
   b.Int("Glow", &TFancyBox::Glow, &TFancyBox::SetGlow);
+  // A stored specifier given as a callable of the object.
+  b.Redeclare("Ratio").Stored([](TFancyBox* f) { return f->Glow() != 0; });
   b.Method("ButtonClick", &TFancyBox::ButtonClick);
   b.Method("Counted", &TFancyBox::Counted);
 })
@@ -369,4 +371,9 @@ TEST(PublishedProperties, StoredSpecifiersAndDefaults) {
     std::optional<int64_t> def;
   } cases[] = {{"Visible", 1}, {"Tag", 0}, {"Color", clWindow}, {"Style", 0}, {"Width", std::nullopt}};
   for (const Case& c : cases) EXPECT_EQ(GetPropInfo(&box, c.prop)->Default, c.def) << c.prop;
+
+  TFancyBox fancy(nullptr);
+  EXPECT_FALSE(IsStoredProp(&fancy, "Ratio"));
+  fancy.SetGlow(3);
+  EXPECT_TRUE(IsStoredProp(&fancy, "Ratio"));
 }

@@ -43,6 +43,33 @@ TEST(Rect, UnionIgnoresEmptyRectangles) {
   }
 }
 
+TEST(Rect, SubtractLeavesARectangleOrTheFirst) {
+  const TRect a(0, 0, 10, 20);
+  const struct {
+    TRect b;
+    TRect want;
+    bool ok;
+  } cases[] = {
+      {TRect(0, 0, 10, 5), TRect(0, 5, 10, 20), true},     // the top band
+      {TRect(-5, 15, 15, 30), TRect(0, 0, 10, 15), true},   // the bottom band, reaching out
+      {TRect(0, -1, 4, 21), TRect(4, 0, 10, 20), true},     // the left band
+      {TRect(6, 0, 10, 20), TRect(0, 0, 6, 20), true},      // the right band
+      {TRect(0, 5, 10, 8), a, true},                        // a band across the middle: two pieces
+      {TRect(2, 2, 5, 5), a, true},                         // a hole
+      {TRect(0, 0, 5, 5), a, true},                         // a corner
+      {TRect(20, 20, 30, 30), a, true},                     // apart
+      {TRect(-1, -1, 11, 21), TRect(), false},              // all of it
+      {TRect(), a, true},                                   // nothing taken
+  };
+  for (const auto& c : cases) {
+    TRect dst(-1, -1, -1, -1);
+    EXPECT_EQ(SubtractRect(dst, a, c.b), c.ok) << c.b.Left << "," << c.b.Top;
+    EXPECT_EQ(dst, c.want) << c.b.Left << "," << c.b.Top;
+  }
+  TRect dst;
+  EXPECT_FALSE(SubtractRect(dst, TRect(5, 5, 5, 9), TRect(0, 0, 1, 1)));
+}
+
 TEST(Rect, SmallHelpers) {
   const TRect r(1, 2, 4, 6);
   EXPECT_TRUE(PtInRect(r, Point(1, 2)));

@@ -1,0 +1,6 @@
+#include "platform/forms/Themes.h"
+
+TThemeServices* ThemeServices() {
+  static TThemeServices services;
+  return &services;
+}
