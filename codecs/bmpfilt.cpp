@@ -68,9 +68,18 @@ bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
   const size_t n = Data.size();
   size_t p = 0;
   int64_t row = 0, col = 0;
-  auto rowPtr = [&](int64_t r) { return Bitmap->Scanline(static_cast<int32_t>(TopDown ? r : h - 1 - r)); };
+  // The current row's pixels, looked up once per row.
+  uint8_t* line = nullptr;
+  int64_t lineRow = -1;
+  auto rowPtr = [&] {
+    if (lineRow != row) {
+      line = Bitmap->Scanline(static_cast<int32_t>(TopDown ? row : h - 1 - row));
+      lineRow = row;
+    }
+    return line;
+  };
   auto put = [&](uint32_t index) {
-    if (col < w) PutIndex(rowPtr(row), Indices, Params, col, index);
+    if (col < w) PutIndex(rowPtr(), Indices, Params, col, index);
     col = std::min(col + 1, w);
   };
   while (row < h) {
@@ -78,7 +87,9 @@ bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
     const uint8_t a = Data[p], b = Data[p + 1];
     p += 2;
     if (a > 0) {
-      for (int32_t i = 0; i < a; ++i) put(Rle4 ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
+      // Only the pixels up to the row's end are written.
+      const auto take = static_cast<int32_t>(std::min<int64_t>(a, w - col));
+      for (int32_t i = 0; i < take; ++i) put(Rle4 ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
       continue;
     }
     if (b == 0) {  // end of line
@@ -249,7 +260,7 @@ void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* 
   // No picture larger than its data can describe is allocated.
   const bool rleData = (info.Bits == 8 && info.Compression == 1) || (info.Bits == 4 && info.Compression == 2);
   const int64_t storedRowLen = ((info.Width * std::max(info.Bits, 1) + 31) / 32) * 4;
-  if (rleData ? int64_t{width} * height > std::max<int64_t>(left * 4096, int64_t{1} << 24)
+  if (rleData ? int64_t{width} * height > std::max<int64_t>(left * 4096, int64_t{1} << 20)
               : storedRowLen * height > left + 65536) {
     SetAborting(Progress);
     return;

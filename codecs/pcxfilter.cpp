@@ -30,7 +30,7 @@ constexpr uint32_t kDcxMagic = 987654321;
 constexpr int32_t kDcxMaxEntries = 1024;
 // A picture up to this many bytes is allocated whatever the data holds; a larger one only when
 // the data can give at least half its lines.
-constexpr int64_t kFreeAllocation = int64_t{1} << 20;
+constexpr int64_t kFreeAllocation = int64_t{1} << 16;
 
 // Plane lines out of the image data; a run may continue into the next plane line, and data
 // that has ended reads as zeros.
@@ -43,7 +43,7 @@ class TPcxLineDecoder {
     int32_t i = 0;
     if (!coded_) {
       const auto n = static_cast<int32_t>(std::min<size_t>(size_t(Count), data_.size() - pos_));
-      std::memcpy(Dest, data_.data() + pos_, size_t(n));
+      if (n > 0) std::memcpy(Dest, data_.data() + pos_, size_t(n));  // no data: no source at all
       pos_ += size_t(n);
       i = n;
     } else {

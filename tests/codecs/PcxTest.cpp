@@ -131,6 +131,10 @@ TEST(PcxRead, BadHeadersAreRefusedAndShortDataKeepsItsLines) {
   const Decoded beyond = DecodePcx(Header(8, 3, 2, 2, 2, 0) + std::string{1, 2, 3, 4, 5, 6, 7}, false, 1 << 30);
   EXPECT_TRUE(beyond.Aborted);
   EXPECT_EQ(RgbOf(beyond.Bitmap.get()), (std::vector<int>{1, 3, 5, 2, 4, 6, 0, 0, 0, 0, 0, 0}));
+  // Uncoded lines with no data at all after the header: black, and the flag set.
+  const Decoded none = DecodePcx(Header(8, 3, 2, 1, 2, 0));
+  EXPECT_TRUE(none.Aborted);
+  EXPECT_EQ(RgbOf(none.Bitmap.get()), (std::vector<int>(6, 0)));
   // A coded run at the very end of the data reads no further.
   const Decoded run = DecodePcx(Header(8, 3, 2, 1, 2) + std::string{char(0xFF)});
   EXPECT_FALSE(run.Aborted);
