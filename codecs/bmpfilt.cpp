@@ -15,6 +15,7 @@
 #include "core/neurquant.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "core/pxxBitmaps_pixel.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
@@ -29,26 +30,6 @@ namespace {
 constexpr int64_t kMaxSide = 1 << 20;
 // Headers larger than this are not BMP info headers.
 constexpr uint32_t kMaxHeaderSize = 1 << 16;
-
-// A channel mask: where it starts and how wide the run of set bits from there is.
-struct TChannelMask {
-  uint32_t Mask = 0;
-  int32_t Low = 0;
-  int32_t Width = 0;
-
-  explicit TChannelMask(uint32_t M = 0) : Mask(M) {
-    if (M == 0) return;
-    Low = std::countr_zero(M);
-    Width = std::countr_one(M >> Low);
-  }
-  // The channel scaled to 8 bits by shifting alone; a zero mask gives 0.
-  uint8_t Extract(uint32_t V) const {
-    if (Mask == 0) return 0;
-    const uint32_t c = (V & Mask) >> Low;
-    if (Width >= 8) return static_cast<uint8_t>(c >> (Width - 8));
-    return static_cast<uint8_t>(c << (8 - Width));
-  }
-};
 
 struct TBmpInfo {
   uint32_t HeaderSize = 0;
@@ -78,45 +59,49 @@ inline void PutIndex(uint8_t* Row, bool Indices, const TIOParams* Params, int64_
   else reinterpret_cast<TRGB*>(Row)[X] = ColorAt(Params, Index);
 }
 
-// RLE4 / RLE8 data into the bitmap (indices or colours). Returns after the end of bitmap, the
-// end of the data, a move past the last row or a set abort flag.
-void DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, const TIOParams* Params,
+// RLE4 / RLE8 data into the bitmap (indices or colours); pixels a run puts past the end of its
+// row are dropped. Ends at the end of bitmap, a move past the last row or a set abort flag;
+// answers false when the data ran out before either (a file cut short).
+bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, const TIOParams* Params,
                bool Indices, bool TopDown, TRowProgress& Progress) {
   const int64_t w = Bitmap->Width(), h = Bitmap->Height();
   const size_t n = Data.size();
   size_t p = 0;
   int64_t row = 0, col = 0;
-  auto rowPtr = [&](int64_t r) { return Bitmap->Scanline(static_cast<int32_t>(TopDown ? r : h - 1 - r)); };
-  auto put = [&](uint32_t index) {
-    if (col >= w) {
-      // RLE8 overwrites the last pixel of the row; RLE4 drops what falls outside.
-      if (!Rle4) PutIndex(rowPtr(row), Indices, Params, w - 1, index);
-    } else {
-      PutIndex(rowPtr(row), Indices, Params, col, index);
+  // The current row's pixels, looked up once per row.
+  uint8_t* line = nullptr;
+  int64_t lineRow = -1;
+  auto rowPtr = [&] {
+    if (lineRow != row) {
+      line = Bitmap->Scanline(static_cast<int32_t>(TopDown ? row : h - 1 - row));
+      lineRow = row;
     }
-    ++col;
+    return line;
   };
-  while (p + 1 < n && row < h) {
+  auto put = [&](uint32_t index) {
+    if (col < w) PutIndex(rowPtr(), Indices, Params, col, index);
+    col = std::min(col + 1, w);
+  };
+  while (row < h) {
+    if (p + 1 >= n) return row == h - 1 && col >= w;  // the last row complete without its end
     const uint8_t a = Data[p], b = Data[p + 1];
     p += 2;
     if (a > 0) {
-      for (int32_t i = 0; i < a; ++i) {
-        if (Rle4) put((i & 1) ? (b & 0x0F) : (b >> 4));
-        else put(b);
-        if (col > w + 1) col = w + 1;
-      }
+      // Only the pixels up to the row's end are written.
+      const auto take = static_cast<int32_t>(std::min<int64_t>(a, w - col));
+      for (int32_t i = 0; i < take; ++i) put(Rle4 ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
       continue;
     }
     if (b == 0) {  // end of line
       ++row;
       col = 0;
-      if (!Progress.Report(row)) return;
+      if (!Progress.Report(row)) return true;
       continue;
     }
-    if (b == 1) return;  // end of bitmap
-    if (b == 2) {        // delta
-      if (p + 1 >= n) return;
-      col = std::min<int64_t>(col + Data[p], w + 1);
+    if (b == 1) return true;  // end of bitmap
+    if (b == 2) {             // delta
+      if (p + 1 >= n) return false;
+      col = std::min<int64_t>(col + Data[p], w);
       row += Data[p + 1];
       p += 2;
       continue;
@@ -125,12 +110,12 @@ void DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
     const size_t bytes = Rle4 ? (size_t{b} + 1) / 2 : b;
     for (int32_t i = 0; i < b; ++i) {
       const size_t q = p + (Rle4 ? i / 2 : i);
-      const uint8_t v = q < n ? Data[q] : 0;
-      put(Rle4 ? ((i & 1) ? (v & 0x0F) : (v >> 4)) : v);
-      if (col > w + 1) col = w + 1;
+      if (q >= n) return false;
+      put(Rle4 ? ((i & 1) ? (Data[q] & 0x0F) : (Data[q] >> 4)) : Data[q]);
     }
     p += bytes + (bytes & 1);
   }
+  return true;
 }
 
 void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* Params, TPXProgressRecord& Progress,
@@ -275,7 +260,7 @@ void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* 
   // No picture larger than its data can describe is allocated.
   const bool rleData = (info.Bits == 8 && info.Compression == 1) || (info.Bits == 4 && info.Compression == 2);
   const int64_t storedRowLen = ((info.Width * std::max(info.Bits, 1) + 31) / 32) * 4;
-  if (rleData ? int64_t{width} * height > std::max<int64_t>(left * 4096, int64_t{1} << 24)
+  if (rleData ? int64_t{width} * height > std::max<int64_t>(left * 4096, int64_t{1} << 20)
               : storedRowLen * height > left + 65536) {
     SetAborting(Progress);
     return;
@@ -284,8 +269,7 @@ void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* 
   const bool native = Params->NativePixelFormat;
   TChannelMask masks[4];
   if (info.Bits == 16) {
-    const uint32_t d[3] = {0x7C00, 0x03E0, 0x001F};
-    for (int i = 0; i < 3; ++i) masks[i] = TChannelMask(info.HaveMasks ? info.Masks[i] : d[i]);
+    for (int i = 0; i < 3; ++i) masks[i] = TChannelMask(info.HaveMasks ? info.Masks[i] : kDefault16Masks[i]);
   } else if (info.Bits == 32) {
     const uint32_t d[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
     for (int i = 0; i < 4; ++i) masks[i] = TChannelMask(info.HaveMasks ? info.Masks[i] : d[i]);
@@ -314,12 +298,12 @@ void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* 
 
   // Run-length data.
   if ((info.Bits == 8 && info.Compression == 1) || (info.Bits == 4 && info.Compression == 2)) {
-    // Pixels the data skips (deltas, short data) read as index 0.
+    // Pixels the data skips (deltas, a file cut short) stay black, or index 0.
     for (int32_t y = 0; y < height; ++y) std::memset(Bitmap->Scanline(y), 0, static_cast<size_t>(Bitmap->RowLen()));
     std::vector<uint8_t> data(static_cast<size_t>(dataLen), 0);
-    ReadFully(Stream, data.data(), dataLen);  // a short read leaves zeros: end-of-line tokens
+    data.resize(static_cast<size_t>(ReadFully(Stream, data.data(), dataLen)));
     progress.Report(0);
-    DecodeRle(data, info.Bits == 4, Bitmap, Params, indices, info.TopDown, progress);
+    if (!DecodeRle(data, info.Bits == 4, Bitmap, Params, indices, info.TopDown, progress)) SetAborting(Progress);
     return;
   }
   // 16-bit data of another coding is read with the default masks.

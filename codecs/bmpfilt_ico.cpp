@@ -77,9 +77,17 @@ void SamplesFromBits(TIOParams* Params, int32_t Bits) {
 }
 
 // Replaces the colour map by the table after the info header: 2^Bits BGRA entries up to 8 bits
-// (bytes the stream lacks read as 0), none above.
-void ReadColorTable(TStream* Stream, TIOParams* Params, int32_t Bits) {
+// (bytes the stream lacks read as 0), none above. 16-bit pixels take the three masks that follow
+// the header with bit fields (Compression 3), else 5-5-5.
+void ReadColorTable(TStream* Stream, TIOParams* Params, int32_t Bits, uint32_t Compression,
+                    TChannelMask (&Masks16)[3]) {
   Params->FreeColorMap();
+  for (int i = 0; i < 3; ++i) Masks16[i] = TChannelMask(kDefault16Masks[i]);
+  if (Bits == 16 && Compression == 3) {
+    uint8_t m[12] = {};
+    ReadFully(Stream, m, 12);
+    for (int i = 0; i < 3; ++i) Masks16[i] = TChannelMask(GetLE32(m + 4 * i));
+  }
   if (Bits > 8) return;
   const int32_t n = 1 << Bits;
   std::vector<uint8_t> pal(static_cast<size_t>(n) * 4, 0);
@@ -89,11 +97,12 @@ void ReadColorTable(TStream* Stream, TIOParams* Params, int32_t Bits) {
   Params->SetColorMap(colors.data(), n);
 }
 
-// Whether the colour rows of a W x H image of Bits are (nearly) there: checked before a picture
-// of that size is allocated.
+// Whether enough of the colour rows of a W x H image of Bits are there to allocate the picture:
+// small pictures always, larger ones when at least about half their colour rows are there (a
+// file cut short keeps the rows it holds).
 bool ColorRowsPresent(TStream* Stream, int64_t W, int64_t H, int32_t Bits) {
   const int64_t xorBytes = ((W * Bits + 31) / 32) * 4 * H;
-  return xorBytes <= BytesLeft(Stream) + 65536;
+  return xorBytes <= 2 * BytesLeft(Stream) + 65536;
 }
 
 // Reads the header and the directory up to entry Index; false (flag set) when Index is outside
@@ -145,11 +154,14 @@ bool ReadDirectory(TStream* Stream, TIOParams* Params, int32_t Index, uint16_t T
 // What decoding a DIB found out.
 struct TDibResult {
   int32_t LastAlphaRow = -1;  // the lowest picture row holding a non-zero alpha byte (32 bits)
+  bool Cut = false;           // the data ended before its colour rows (or the AND rows they need)
 };
 
-// The colour and AND rows of an icon or cursor DIB into Bitmap (allocated as W x H) and Mask.
-TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int32_t Bits, const TRGB& Background,
-                           TPXMask* Mask, TRowProgress& Progress) {
+// The colour and AND rows of an icon or cursor DIB into Bitmap (allocated as W x H) and Mask;
+// Masks16 splits 16-bit pixels. Rows the data does not reach stay black and opaque.
+TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int32_t Bits,
+                           const TChannelMask (&Masks16)[3], const TRGB& Background, TPXMask* Mask,
+                           TRowProgress& Progress) {
   TDibResult result;
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   const int64_t xorRow = ((int64_t{w} * Bits + 31) / 32) * 4;
@@ -161,15 +173,23 @@ TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params
   };
   auto andBit = [](const uint8_t* row, int32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; };
   for (int32_t y = 0; y < h; ++y) std::memset(Bitmap->Scanline(y), 0, static_cast<size_t>(Bitmap->RowLen()));
+  if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32) return result;
   std::vector<uint8_t> xorData(static_cast<size_t>(xorRow * h), 0);
   std::vector<uint8_t> andData(static_cast<size_t>(andRow * h), 0);
-  if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 24 && Bits != 32) return result;
-  ReadFully(Stream, xorData.data(), static_cast<int64_t>(xorData.size()));
-  bool haveAnd = true;
-  if (Bits == 24 || Bits == 32) haveAnd = BytesLeft(Stream) >= static_cast<int64_t>(andData.size());
-  bool allAlphaZero = true;
+  const int64_t gotXor = ReadFully(Stream, xorData.data(), static_cast<int64_t>(xorData.size()));
+  // Only whole colour rows are taken from data that ends early.
+  int64_t rows = h;
+  if (gotXor < static_cast<int64_t>(xorData.size())) {
+    result.Cut = true;
+    rows = gotXor / xorRow;
+  }
+  // Pictures of up to 8 bits need their AND rows; deeper ones take them only when they are all
+  // there.
+  bool haveAnd = Bits <= 8;
+  if (Bits > 8) haveAnd = !result.Cut && BytesLeft(Stream) >= static_cast<int64_t>(andData.size());
   if (Bits == 32) {
-    for (int32_t k = 0; k < h && allAlphaZero; ++k)
+    bool allAlphaZero = true;
+    for (int64_t k = 0; k < rows && allAlphaZero; ++k)
       for (int32_t x = 0; x < w; ++x)
         if (xorData[static_cast<size_t>(k * xorRow + 4 * x + 3)] != 0) {
           allAlphaZero = false;
@@ -177,15 +197,22 @@ TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params
         }
     haveAnd = haveAnd && allAlphaZero;
   }
-  if (haveAnd) ReadFully(Stream, andData.data(), static_cast<int64_t>(andData.size()));
+  if (haveAnd && !result.Cut) {
+    const int64_t gotAnd = ReadFully(Stream, andData.data(), static_cast<int64_t>(andData.size()));
+    if (Bits <= 8 && gotAnd < static_cast<int64_t>(andData.size())) {
+      result.Cut = true;
+      rows = std::min<int64_t>(rows, gotAnd / andRow);
+    }
+  }
   const bool white = Background.r == 255 && Background.g == 255 && Background.b == 255;
-  for (int32_t k = 0; k < h; ++k) {
+  for (int32_t k = 0; k < rows; ++k) {
     if (!Progress.Report(k)) return result;
     const int32_t y = h - 1 - k;
     const uint8_t* s = xorData.data() + k * xorRow;
     const uint8_t* a = andData.data() + k * andRow;
     uint8_t* row = Bitmap->Scanline(y);
     uint8_t* m = Mask ? Mask->GetScanline(y) : nullptr;
+    auto* rgb = reinterpret_cast<TRGB*>(row);
     switch (Bits) {
       case 1:
         std::memcpy(row, s, static_cast<size_t>(std::min<int64_t>((w + 7) / 8, Bitmap->RowLen())));
@@ -201,17 +228,24 @@ TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params
           const uint32_t i = Bits == 8 ? s[x] : ((x & 1) ? (s[x / 2] & 0x0F) : (s[x / 2] >> 4));
           const bool transparent = andBit(a, x);
           if (indices) row[x] = static_cast<uint8_t>(i);
-          else reinterpret_cast<TRGB*>(row)[x] = transparent ? Background : color(i);
+          else rgb[x] = transparent ? Background : color(i);
           if (m && transparent) m[x] = 0;
         }
         break;
+      case 16:
       case 24:
-        std::memcpy(row, s, static_cast<size_t>(w) * 3);
+        if (Bits == 24) {
+          std::memcpy(row, s, static_cast<size_t>(w) * 3);
+        } else {
+          for (int32_t x = 0; x < w; ++x) {
+            const uint16_t v = GetLE16(s + 2 * int64_t{x});
+            rgb[x] = TRGB{Masks16[2].Extract(v), Masks16[1].Extract(v), Masks16[0].Extract(v)};
+          }
+        }
         if (m && haveAnd)
           for (int32_t x = 0; x < w; ++x) m[x] = andBit(a, x) ? 0 : 255;
         break;
       case 32: {
-        auto* rgb = reinterpret_cast<TRGB*>(row);
         for (int32_t x = 0; x < w; ++x) {
           const uint8_t* p = s + 4 * int64_t{x};
           rgb[x] = TRGB{p[0], p[1], p[2]};
@@ -224,7 +258,7 @@ TDibResult DecodeDibPixels(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params
         break;
     }
   }
-  Progress.Report(h);
+  if (!result.Cut) Progress.Report(h);
   return result;
 }
 
@@ -321,7 +355,8 @@ void DecodeIcoCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   Params->Width = Params->OriginalWidth = static_cast<int32_t>(w);
   Params->Height = Params->OriginalHeight = static_cast<int32_t>(h);
 
-  ReadColorTable(Stream, Params, bits);
+  TChannelMask masks16[3];
+  ReadColorTable(Stream, Params, bits, GetLE32(ih + 16), masks16);
   if (PreviewOnly) return;
 
   if (!ColorRowsPresent(Stream, w, h, bits)) {
@@ -331,7 +366,7 @@ void DecodeIcoCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   TPXPixelFormat format = bits == 1 ? px1g : px24RGB;
   if (Params->NativePixelFormat) {
     if (bits == 4 || bits == 8) format = px8p;
-    else if (bits != 1 && bits != 24 && bits != 32) throw EPXException(kUnsupported);
+    else if (bits != 1 && bits != 16 && bits != 24 && bits != 32) throw EPXException(kUnsupported);
   }
   if (!Bitmap->Allocate(static_cast<int32_t>(w), static_cast<int32_t>(h), format)) {
     SetAborting(Progress);
@@ -344,7 +379,9 @@ void DecodeIcoCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   }
   TPXMask* mask = IgnoreAlpha ? nullptr : PrepareMask(AlphaMask, static_cast<int32_t>(w), static_cast<int32_t>(h));
   TRowProgress progress(Progress, h);
-  const TDibResult r = DecodeDibPixels(Stream, Bitmap, Params, bits, Params->ICO_Background, mask, progress);
+  const TDibResult r =
+      DecodeDibPixels(Stream, Bitmap, Params, bits, masks16, Params->ICO_Background, mask, progress);
+  if (r.Cut) SetAborting(Progress);
   if (mask && MaskIsFull(mask, static_cast<int32_t>(w), static_cast<int32_t>(h))) {
     AlphaMask.reset();
     mask = nullptr;
@@ -414,7 +451,8 @@ void DecodeCurCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   }
   SamplesFromBits(Params, bits);
   // The palette follows the depth the rows are decoded by.
-  ReadColorTable(Stream, Params, bits);
+  TChannelMask masks16[3];
+  ReadColorTable(Stream, Params, bits, GetLE32(ih + 16), masks16);
   if (PreviewOnly) return;
   if (!ColorRowsPresent(Stream, w, h, bits)) {
     SetAborting(Progress);
@@ -426,7 +464,8 @@ void DecodeCurCore(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool P
   }
   TPXMask* mask = IgnoreAlpha ? nullptr : PrepareMask(AlphaMask, static_cast<int32_t>(w), static_cast<int32_t>(h));
   TRowProgress progress(Progress, h);
-  DecodeDibPixels(Stream, Bitmap, Params, bits, Params->CUR_Background, mask, progress);
+  if (DecodeDibPixels(Stream, Bitmap, Params, bits, masks16, Params->CUR_Background, mask, progress).Cut)
+    SetAborting(Progress);
 }
 
 // Runs a reader: bad data and stream failures end as the abort flag; only the documented icon

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
 #include "codecs/pxcodecs_impl.h"
 #include "core/hypxdefs.h"
+#include "core/pxxBitmaps_pixel.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/System.h"
 
@@ -48,6 +50,26 @@ inline void PutBgraRow(uint8_t* Out, const TRGB* Rgb, const uint8_t* A, int32_t 
     d[3] = A ? A[x] : 255;
   }
 }
+
+// A channel mask of 16 and 32-bit pixels: where it starts and how wide the run of set bits from
+// there is.
+struct TChannelMask {
+  uint32_t Mask = 0;
+  int32_t Low = 0;
+  int32_t Width = 0;
+
+  explicit TChannelMask(uint32_t M = 0) : Mask(M) {
+    if (M == 0) return;
+    Low = std::countr_zero(M);
+    Width = std::countr_one(M >> Low);
+  }
+  // The channel as 8 bits: narrower channels repeat their bits, so that their largest value is
+  // 255, as the programs that write such files show it; a zero mask gives 0.
+  uint8_t Extract(uint32_t V) const { return Mask == 0 ? 0 : PXWidenTo8((V & Mask) >> Low, Width); }
+};
+
+// The masks of 16-bit pixels without bit fields: 5-5-5, red highest.
+inline constexpr uint32_t kDefault16Masks[3] = {0x7C00, 0x03E0, 0x001F};
 
 inline bool IsAborting(const TPXProgressRecord& Progress) { return Progress.Aborting && *Progress.Aborting; }
 inline void SetAborting(TPXProgressRecord& Progress) {

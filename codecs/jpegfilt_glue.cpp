@@ -191,7 +191,9 @@ boolean SourceFill(j_decompress_ptr D) {
   }
   if (got <= 0) {
     if (s->StartOfFile && s->Aborting) s->Aborting->store(true);
-    // A fake end of image: the library completes the picture and counts a warning.
+    // Data cut short: a warning (the arithmetic decoder gives none of its own), then a fake end
+    // of image, so that the library completes the picture.
+    if (!s->StartOfFile) WARNMS(D, JWRN_JPEG_EOF);
     s->Buffer[0] = 0xFF;
     s->Buffer[1] = JPEG_EOI;
     got = 2;

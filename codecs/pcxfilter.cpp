@@ -30,18 +30,20 @@ constexpr uint32_t kDcxMagic = 987654321;
 constexpr int32_t kDcxMaxEntries = 1024;
 // A picture up to this many bytes is allocated whatever the data holds; a larger one only when
 // the data can give at least half its lines.
-constexpr int64_t kFreeAllocation = int64_t{1} << 20;
+constexpr int64_t kFreeAllocation = int64_t{1} << 16;
 
 // Plane lines out of the image data; a run may continue into the next plane line, and data
 // that has ended reads as zeros.
 class TPcxLineDecoder {
  public:
   TPcxLineDecoder(const std::vector<uint8_t>& Data, bool Coded) : data_(Data), coded_(Coded) {}
+  // Whether a plane line reached past the end of the data (a file cut short).
+  bool Short() const { return short_; }
   void Decode(uint8_t* Dest, int32_t Count) {
     int32_t i = 0;
     if (!coded_) {
       const auto n = static_cast<int32_t>(std::min<size_t>(size_t(Count), data_.size() - pos_));
-      std::memcpy(Dest, data_.data() + pos_, size_t(n));
+      if (n > 0) std::memcpy(Dest, data_.data() + pos_, size_t(n));  // no data: no source at all
       pos_ += size_t(n);
       i = n;
     } else {
@@ -63,12 +65,16 @@ class TPcxLineDecoder {
         }
       }
     }
-    if (i < Count) std::memset(Dest + i, 0, size_t(Count - i));
+    if (i < Count) {
+      std::memset(Dest + i, 0, size_t(Count - i));
+      short_ = true;
+    }
   }
 
  private:
   const std::vector<uint8_t>& data_;
   bool coded_;
+  bool short_ = false;
   size_t pos_ = 0;
   int32_t carry_ = 0;
   uint8_t value_ = 0;
@@ -137,13 +143,16 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
   for (int i = 0; i < 16; ++i) headerPalette[i] = FromRgb(hb + 16 + 3 * i);
   std::array<TRGB, 256> palette{};
   if (palette8) {
-    uint8_t p[kPaletteSize];
-    Stream->Seek(start + Size - kPaletteSize, soBeginning);
-    if (ReadFully(Stream, p, kPaletteSize) != kPaletteSize) {
+    // The palette and the byte 12 before it end the data; without that byte there is no palette
+    // (a file cut short, for one) and the indices are grey levels, as other readers take them.
+    uint8_t p[1 + kPaletteSize];
+    Stream->Seek(start + Size - kPaletteSize - 1, soBeginning);
+    if (ReadFully(Stream, p, sizeof p) != sizeof p) {
       Aborting = true;
       return;
     }
-    for (int i = 0; i < 256; ++i) palette[i] = FromRgb(p + 3 * i);
+    for (int i = 0; i < 256; ++i)
+      palette[i] = p[0] == 12 ? FromRgb(p + 1 + 3 * i) : TRGB{uint8_t(i), uint8_t(i), uint8_t(i)};
     Stream->Seek(start + kHeaderSize, soBeginning);
   }
 
@@ -196,6 +205,12 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
     if (Aborting) break;
     for (int p = 0; p < planes; ++p) decoder.Decode(line.data() + size_t(p) * bytesPerLine, bytesPerLine);
     uint8_t* row = Bitmap->Scanline(y);
+    if (decoder.Short()) {
+      // The data ends in this line: it and the lines below stay black.
+      for (int32_t k = y; k < h; ++k) std::memset(Bitmap->Scanline(k), 0, size_t(Bitmap->RowLen()));
+      Aborting = true;
+      break;
+    }
     auto* rgb = reinterpret_cast<TRGB*>(row);
     const uint8_t* l = line.data();
     if (mono) {
@@ -212,6 +227,8 @@ void DecodePcxBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int64_
         for (int p = 0; p < 4; ++p) v |= ((l[p * bytesPerLine + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
         rgb[x] = headerPalette[v];
       }
+    } else {
+      std::memset(row, 0, size_t(Bitmap->RowLen()));  // a layout without pictures of its own
     }
     ++Progress.Count;
   }

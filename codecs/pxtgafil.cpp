@@ -16,6 +16,7 @@
 #include "core/neurquant.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "core/pxxBitmaps_pixel.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
@@ -167,10 +168,6 @@ class TTgaUnitReader {
   uint8_t value_[4] = {};
 };
 
-TRGB Expand555(uint16_t V) {
-  return TRGB{uint8_t((V & 31) * 8), uint8_t(((V >> 5) & 31) * 8), uint8_t(((V >> 10) & 31) * 8)};
-}
-
 void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress, bool PreviewOnly,
                 std::unique_ptr<TPXMask>& AlphaMask, bool IgnoreAlpha, TPXAbortFlag& Aborting) {
   std::array<TRGB, 256> palette;
@@ -220,7 +217,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
       if (index > 255) break;
       const uint8_t* e = map.data() + size_t(i) * entryBytes;
       if (entryBytes == 2) {
-        palette[index] = Expand555(GetLE16(e));
+        palette[index] = PXFrom555(GetLE16(e));
       } else {
         palette[index] = TRGB{e[0], e[1], e[2]};
         if (entryBytes == 4) {
@@ -308,7 +305,7 @@ void DecodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgre
         }
         break;
       case 16:
-        for (int32_t x = 0; x < w; ++x) rgb[x] = Expand555(GetLE16(d + 2 * x));
+        for (int32_t x = 0; x < w; ++x) rgb[x] = PXFrom555(GetLE16(d + 2 * x));
         break;
       case 24: std::memcpy(rgb.data(), d, size_t(w) * 3); break;
       case 32:

@@ -111,13 +111,46 @@ constexpr std::array<bool, 256> MakeJsonEscapes() {
 }
 constexpr std::array<bool, 256> kJsonEscape = MakeJsonEscapes();
 
-// A JSON string: quotes, backslashes and control characters escaped; other text as it is.
+// The length of the well-formed UTF-8 sequence at S[i] (no overlong forms, surrogates or code
+// points above U+10FFFF), 0 when there is none.
+size_t Utf8SequenceAt(std::string_view S, size_t i) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(S[k]); };
+  const unsigned char c = b(i);
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xBF;  // the bounds of the second byte
+  if (c >= 0xC2 && c <= 0xDF) n = 2;
+  else if (c >= 0xE0 && c <= 0xEF) n = 3, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+  else if (c >= 0xF0 && c <= 0xF4) n = 4, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+  else return 0;
+  if (i + n > S.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
+  return n;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, UTF-8 text as it is, and
+// each byte that is not part of UTF-8 text as the lone low surrogate U+DC80 + (byte - 0x80), the
+// form Python's "surrogateescape" gives such bytes, so that the text stays JSON that other
+// readers take and reads back to the same bytes.
 void AppendJsonString(std::string& Out, std::string_view S) {
   static constexpr char kHex[] = "0123456789abcdef";
   Out += '"';
   size_t start = 0;
   for (size_t i = 0; i < S.size(); ++i) {
     const auto c = static_cast<unsigned char>(S[i]);
+    if (c >= 0x80) {
+      const size_t n = Utf8SequenceAt(S, i);
+      if (n > 0) {
+        i += n - 1;
+        continue;
+      }
+      Out.append(S.data() + start, i - start);
+      start = i + 1;
+      Out += "\\udc";
+      Out += kHex[c >> 4];
+      Out += kHex[c & 15];
+      continue;
+    }
     if (!kJsonEscape[c]) continue;
     Out.append(S.data() + start, i - start);
     start = i + 1;
@@ -140,8 +173,10 @@ void AppendJsonString(std::string& Out, std::string_view S) {
 }
 
 // XML text: & < > " as entities; control characters other than tab and line feed, and any
-// character up to a blank at either end (which readers trim), as character references.
-void AppendXmlText(std::string& Out, std::string_view S) {
+// character up to a blank at either end (which readers trim), as character references. In a
+// Name also the characters that end a name (blanks, ' / = ?) as references, so that any key
+// reads back.
+void AppendXmlText(std::string& Out, std::string_view S, bool Name = false) {
   size_t first = 0, last = S.size();
   while (first < last && static_cast<unsigned char>(S[first]) <= 32) ++first;
   while (last > first && static_cast<unsigned char>(S[last - 1]) <= 32) --last;
@@ -157,6 +192,7 @@ void AppendXmlText(std::string& Out, std::string_view S) {
       case '"': entity = "&quot;"; break;
       default:
         if (c <= 32) reference = i < first || i >= last || (c < 32 && c != '\t' && c != '\n');
+        if (Name) reference = reference || c == ' ' || c == '\n' || c == '\'' || c == '/' || c == '=' || c == '?';
     }
     if (!entity && !reference) continue;
     Out.append(S.data() + start, i - start);
@@ -243,7 +279,8 @@ std::string UnescapeJson(std::string_view S) {
             used = 12;
           }
         }
-        AppendUtf8(out, cp);
+        if (cp >= 0xDC80 && cp <= 0xDCFF) out += static_cast<char>(cp - 0xDC00);  // an escaped byte
+        else AppendUtf8(out, cp);
         i += used - 1;
         continue;
       }
@@ -532,7 +569,7 @@ void AppendXmlValue(std::string& Out, std::string_view Key, const TObject* V) {
     return;
   }
   Out += '<';
-  AppendXmlText(Out, Key);
+  AppendXmlText(Out, Key, true);
   Out += '>';
   if (!V) {
   } else if (typeid(*V) == typeid(TPXDictionaryValueWideString)) {
@@ -547,7 +584,7 @@ void AppendXmlValue(std::string& Out, std::string_view Key, const TObject* V) {
     AppendJsonValue(Out, V);  // integers, Booleans and other objects read as in JSON
   }
   Out += "</";
-  AppendXmlText(Out, Key);
+  AppendXmlText(Out, Key, true);
   Out += '>';
 }
 
@@ -712,13 +749,16 @@ class TPXDictionaryParser {
     if (!error_ && NextNonBlank() != '}') SetError();
   }
 
-  std::unique_ptr<TObject> ParseJSONValue(int Depth) {
+  // Depth counts lists and dictionaries, but a dictionary that is an item of a list takes the
+  // list's level: repeated XML elements (a list of dictionaries) nest no deeper than single ones,
+  // so that whatever the XML form reads, the JSON form reads back.
+  std::unique_ptr<TObject> ParseJSONValue(int Depth, bool InList = false) {
     switch (PeekNonBlank()) {
       case '"': return std::make_unique<TPXDictionaryValueWideString>(ReadQuoted());
       case '[': return ParseJSONArray(Depth + 1);
       case '{': {
         auto d = std::make_unique<TPXDictionary>(103, false);
-        ParseJSONObject(*d, Depth + 1);
+        ParseJSONObject(*d, InList ? Depth : Depth + 1);
         return d;
       }
       default: return ParseBareValue();
@@ -732,7 +772,7 @@ class TPXDictionaryParser {
       return list;
     }
     while (More() && !error_ && PeekNonBlank() != ']') {
-      std::unique_ptr<TObject> value = ParseJSONValue(Depth);
+      std::unique_ptr<TObject> value = ParseJSONValue(Depth, true);
       if (error_) break;
       list->Add(value.get());
       value.release();

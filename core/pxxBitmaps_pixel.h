@@ -65,3 +65,19 @@ template <class T>
 inline void PXStore(void* p, T v) {
   std::memcpy(p, &v, sizeof v);
 }
+
+// A channel of Bits bits (the low bits of V) as 8 bits: its bits repeated until the byte is
+// full, so that the largest value gives 255 (5 bits: v << 3 | v >> 2; 6 bits: v << 2 | v >> 4).
+// Wider channels keep their top 8 bits; 0 bits give 0.
+inline uint8_t PXWidenTo8(uint32_t V, int32_t Bits) {
+  if (Bits <= 0) return 0;
+  if (Bits >= 8) return static_cast<uint8_t>(V >> (Bits - 8));
+  uint32_t r = (V & ((1u << Bits) - 1)) << (8 - Bits);
+  for (int32_t have = Bits; have < 8; have *= 2) r |= r >> have;
+  return static_cast<uint8_t>(r);
+}
+
+// A 16-bit 5-5-5 pixel (blue in the low bits, the top bit unused) as 8-bit channels.
+inline TRGB PXFrom555(uint16_t V) {
+  return TRGB{PXWidenTo8(V, 5), PXWidenTo8(V >> 5, 5), PXWidenTo8(V >> 10, 5)};
+}

@@ -35,6 +35,32 @@ std::string_view TextOf(const uint8_t* b, size_t maxLen) {
 
 bool IsByteOrderMark(const uint8_t* b) { return (b[0] == 'M' && b[1] == 'M') || (b[0] == 'I' && b[1] == 'I'); }
 
+// A TIFF header: "II*\0" or "MM\0*".
+bool IsTiffHeader(const uint8_t* b) {
+  return (b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42);
+}
+
+// Whether the bytes start with the signature of a format the registry knows; a JPEG start found
+// further on (a JPEG-compressed TIFF strip, an embedded preview) does not make such a file JPEG.
+bool StartsWithKnownSignature(const uint8_t* b, int32_t Got) {
+  static const std::string_view kSignatures[] = {
+      {"II*\0", 4},
+      {"MM\0*", 4},
+      {"II\xBC", 3},                    // HD Photo
+      {"\x89PNG\r\n\x1A\n", 8},
+      {"GIF8", 4},
+      {"8BPS", 4},                       // Photoshop
+      {"RIFF", 4},
+      {"\0\0\0\x0CjP  \r\n\x87\n", 12},  // JPEG 2000 file
+      {"\xFF\x4F\xFF\x51", 4},             // JPEG 2000 code stream
+      {"\xD7\xCD\xC6\x9A", 4},             // placeable metafile
+      {"\xB1\x68\xDE\x3A", 4},             // DCX
+  };
+  for (std::string_view sig : kSignatures)
+    if (Got >= static_cast<int32_t>(sig.size()) && std::memcmp(b, sig.data(), sig.size()) == 0) return true;
+  return false;
+}
+
 // One content test of the row of type at pos (false where the row has none); the stream is left
 // at pos.
 bool RowSignatureTest(TPXFileType type, TStream* s, int64_t pos, TPXSignatureProc TPXFormatRow::*Test) {
@@ -100,8 +126,13 @@ TPXFileType Sniff(TStream* s, int64_t pos, int64_t size) {
       if (TextOf(b.data(), 5) == "TIFF") return pxftTIFF;
     }
   }
+  std::array<uint8_t, 16> head;
+  const int32_t headGot = PeekAt(s, pos, head);
+  // A TIFF header makes TIFF whatever follows it, unless the TIFF codec takes the file for
+  // camera raw data.
+  const bool tiffHeader = headGot >= 4 && IsTiffHeader(head.data());
   if (RowTest(pxftHDP, s, pos)) return pxftHDP;
-  if (RowTest(pxftTIFF, s, pos) && !RowAltTest(pxftTIFF, s, pos)) {
+  if ((tiffHeader || RowTest(pxftTIFF, s, pos)) && !RowAltTest(pxftTIFF, s, pos)) {
     s->Seek(pos, soBeginning);
     return IsCameraRawHeader(s) ? pxftRAW : pxftTIFF;
   }
@@ -115,7 +146,8 @@ TPXFileType Sniff(TStream* s, int64_t pos, int64_t size) {
     if (RowTest(t, s, pos)) return t;
   }
   s->Seek(pos, soBeginning);
-  if (!IsCameraRawHeader(s) && HasJpegStart(s, pos)) return pxftJPEG;
+  if (!IsCameraRawHeader(s) && !StartsWithKnownSignature(head.data(), headGot) && HasJpegStart(s, pos))
+    return pxftJPEG;
 
   const int32_t n = FileFormatCount();
   for (int32_t i = 0; i < n; ++i) {
@@ -129,7 +161,7 @@ TPXFileType Sniff(TStream* s, int64_t pos, int64_t size) {
   // engine is ready). The platform's imaging component does not exist here, so DDS, HEIF, WebP
   // and its other formats are never recognised.
   if (RowAltTest(pxftRAW, s, pos)) return pxftRAW;
-  return pxftUnknown;
+  return tiffHeader ? pxftTIFF : pxftUnknown;
 }
 
 }  // namespace

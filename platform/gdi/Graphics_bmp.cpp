@@ -223,10 +223,14 @@ bool DecodePackedDIB(const uint8_t* data, size_t size, size_t bitsOffset, TDibIm
   if (dstRow <= 0) return false;
   const uint8_t* bits = data + bitsStart;
   const size_t avail = size - static_cast<size_t>(bitsStart);
-  // Uncompressed pixels must all be there before the picture is allocated.
+  // Uncompressed pixels must all be there before the picture is allocated; run-length data may
+  // describe more pixels than it has bytes, but not hundreds of megabytes in a few bytes.
   const uint64_t srcRow = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
   const uint64_t xorBytes = srcRow * static_cast<uint64_t>(height);
   if (!rle && xorBytes > avail) return false;
+  if (rle && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) >
+                 std::max<uint64_t>(uint64_t{avail} * 4096, uint64_t{1} << 16))
+    return false;
   try {
     img.Bits.assign(static_cast<size_t>(dstRow * height), 0);
   } catch (const std::bad_alloc&) {

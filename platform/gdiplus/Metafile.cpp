@@ -1,5 +1,5 @@
-// Windows metafiles: reading (WMF through libwmf, EMF through libemf2svg, both into SVG), the
-// header, and drawing the SVG through Qt SVG.
+// Windows metafiles: reading (WMF through libwmf, EMF through libemf2svg, both into SVG, in the
+// helper process), the header, and drawing the SVG through Qt SVG.
 #include "platform/gdiplus/Metafile.h"
 
 #include <QByteArray>
@@ -7,20 +7,18 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "platform/gdiplus/GdiPlusObjects.h"
+#include "platform/gdiplus/metafile/MetafileConvert.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/Process.h"
 #include "platform/rtl/SysUtils.h"
-
-extern "C" {
-#include <emf2svg.h>
-#include <libwmf/api.h>
-#include <libwmf/svg.h>
-}
 
 namespace {
 
@@ -28,6 +26,8 @@ constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
 constexpr uint32_t kEmfSignature = 0x464D4520u;  // " EMF"
 constexpr int32_t kMaxSide = 1 << 15;            // pixels a drawing may have on one side
 constexpr int64_t kMaxDrawnPixels = int64_t(1) << 25;  // largest drawing made at once (128 MB)
+constexpr uint32_t kHelperTimeoutMs = 10000;           // a conversion taking longer is given up
+constexpr size_t kMaxSvgBytes = size_t(1) << 30;       // a larger drawing is given up
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 int16_t LeI16(const uint8_t* p) { return static_cast<int16_t>(Le16(p)); }
@@ -37,180 +37,88 @@ uint32_t Le32(const uint8_t* p) {
 }
 int32_t LeI32(const uint8_t* p) { return static_cast<int32_t>(Le32(p)); }
 
-// The converters are not known to be re-entrant.
-std::mutex& ConverterLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-// Every record of the WMF from Offset lies inside the data, and the last is the end record.
-// LargestWords receives the size of the largest record in 16-bit words.
-bool WmfRecordsSound(const uint8_t* data, size_t size, size_t offset, uint32_t& largestWords) {
-  largestWords = 3;
-  if (size - offset < 18) return false;
-  const uint16_t headerWords = Le16(data + offset + 2);
-  if (headerWords != 9) return false;
-  size_t pos = offset + 18;
-  while (pos + 6 <= size) {
-    const uint64_t words = Le32(data + pos);
-    const uint16_t function = Le16(data + pos + 4);
-    if (function == 0) return true;  // end of the metafile
-    if (words < 3 || words * 2 > size - pos) return false;
-    largestWords = std::max(largestWords, static_cast<uint32_t>(words));
-    pos += static_cast<size_t>(words) * 2;
-  }
-  return false;
-}
-
-// Every record of the EMF lies inside the data, and the last is the end-of-file record.
-bool EmfRecordsSound(const uint8_t* data, size_t size) {
-  size_t pos = 0;
-  bool first = true;
-  while (pos + 8 <= size) {
-    const uint32_t type = Le32(data + pos);
-    const uint32_t length = Le32(data + pos + 4);
-    if (length < 8 || length % 4 != 0 || length > size - pos) return false;
-    if (first && (type != 1 || length < 88)) return false;
-    first = false;
-    if (type == 14) return true;  // EMR_EOF
-    pos += length;
-  }
-  return false;
-}
-
-// libwmf needs its standard PostScript faces even for pictures without text: they are mapped to
-// the Liberation faces (and DejaVu for the symbol faces) the system installs.
-struct TWmfFonts {
-  std::vector<std::string> Files;
-  std::vector<wmfMapping> Ps;
-  std::vector<char*> Dirs;
-};
-
-const TWmfFonts& WmfFonts() {
-  static const TWmfFonts fonts = [] {
-    TWmfFonts f;
-    static const char* const kLiberation = "/usr/share/fonts/truetype/liberation2/";
-    static const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/";
-    const std::pair<const char*, std::string> faces[] = {
-        {"Times-Roman", std::string(kLiberation) + "LiberationSerif-Regular.ttf"},
-        {"Times-Italic", std::string(kLiberation) + "LiberationSerif-Italic.ttf"},
-        {"Times-Bold", std::string(kLiberation) + "LiberationSerif-Bold.ttf"},
-        {"Times-BoldItalic", std::string(kLiberation) + "LiberationSerif-BoldItalic.ttf"},
-        {"Helvetica", std::string(kLiberation) + "LiberationSans-Regular.ttf"},
-        {"Helvetica-Oblique", std::string(kLiberation) + "LiberationSans-Italic.ttf"},
-        {"Helvetica-Bold", std::string(kLiberation) + "LiberationSans-Bold.ttf"},
-        {"Helvetica-BoldOblique", std::string(kLiberation) + "LiberationSans-BoldItalic.ttf"},
-        {"Courier", std::string(kLiberation) + "LiberationMono-Regular.ttf"},
-        {"Courier-Oblique", std::string(kLiberation) + "LiberationMono-Italic.ttf"},
-        {"Courier-Bold", std::string(kLiberation) + "LiberationMono-Bold.ttf"},
-        {"Courier-BoldOblique", std::string(kLiberation) + "LiberationMono-BoldItalic.ttf"},
-        {"Symbol", std::string(kDejaVu) + "DejaVuSans.ttf"},
-        {"ZapfDingbats", std::string(kDejaVu) + "DejaVuSans.ttf"},
-    };
-    f.Files.reserve(std::size(faces) * 2);
-    for (const auto& face : faces) {
-      f.Files.push_back(face.first);
-      f.Files.push_back(face.second);
+// The helper program that runs the converters (platform/gdiplus/metafile/MetafileHelper.cpp):
+// beside the running program, where it is installed, or where the build left it.
+const std::string& HelperPath() {
+  static const std::string path = [] {
+    std::vector<std::string> candidates;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+      std::string dir(self, static_cast<size_t>(n));
+      dir.resize(dir.rfind('/') + 1);
+      candidates.push_back(dir + PX_METAFILE_HELPER_NAME);
     }
-    for (size_t i = 0; i < f.Files.size(); i += 2) {
-      wmfMapping m;
-      std::memset(&m, 0, sizeof(m));
-      m.name = f.Files[i].data();
-      m.mapping = f.Files[i + 1].data();
-      m.encoding = FT_ENCODING_NONE;
-      f.Ps.push_back(m);
-    }
-    wmfMapping end;
-    std::memset(&end, 0, sizeof(end));
-    f.Ps.push_back(end);
-    f.Dirs = {const_cast<char*>(kLiberation), const_cast<char*>(kDejaVu), nullptr};
-    return f;
+    candidates.push_back(PX_METAFILE_HELPER_INSTALLED);
+    candidates.push_back(PX_METAFILE_HELPER_BUILD);
+    for (const std::string& c : candidates)
+      if (access(c.c_str(), X_OK) == 0) return c;
+    return std::string();
   }();
-  return fonts;
+  return path;
 }
 
-// FrameW x FrameH (points, when above 0): the picture is the placeable file's whole frame, not
-// only the bounds of what it draws. Width and Height receive its size in pixels at 96 dpi.
-// HeaderAt: where the standard header starts; LargestWords: the largest record found, which
-// replaces the header's own figure (the converter sizes a buffer from it, and a file may claim
-// gigabytes there).
-bool WmfToSvg(const uint8_t* data, size_t size, size_t headerAt, uint32_t largestWords, float frameW, float frameH,
-              std::string& svg, float& width, float& height) {
-  std::lock_guard<std::mutex> guard(ConverterLock());
-  std::vector<unsigned char> copy(data, data + size);
-  for (int i = 0; i < 4; ++i) copy[headerAt + 12 + i] = static_cast<unsigned char>(largestWords >> (8 * i));
-  wmfAPI* api = nullptr;
-  wmfAPI_Options options;
-  std::memset(&options, 0, sizeof(options));
-  options.function = wmf_svg_function;
-  const TWmfFonts& fonts = WmfFonts();
-  options.fontdirs = const_cast<char**>(fonts.Dirs.data());
-  options.font.ps = const_cast<wmfMapping*>(fonts.Ps.data());
-  const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_FONTDIRS | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
-                              WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-  if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
-    if (api) wmf_api_destroy(api);
+std::string FrameText(float V) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.9g", double(V));
+  return b;
+}
+
+// A WMF whose standard header starts at HeaderAt, with the placeable frame in points (0 0 for
+// none).
+bool WmfToSvg(const uint8_t* data, size_t size, size_t headerAt, float frameW, float frameH,
+              GpMetafileConverter convert, std::string& svg, float& width, float& height) {
+  std::vector<uint8_t> prepared;
+  TPxMetafileSvg out;
+  if (!PxPrepareWmf(data, size, headerAt, prepared) ||
+      !convert({"wmf", std::to_string(headerAt), FrameText(frameW), FrameText(frameH)}, prepared, out))
     return false;
-  }
-  bool ok = false;
-  wmfD_Rect bbox;
-  std::memset(&bbox, 0, sizeof(bbox));
-  if (wmf_mem_open(api, copy.data(), static_cast<long>(copy.size())) == wmf_E_None &&
-      wmf_scan(api, 0, &bbox) == wmf_E_None && wmf_size(api, &width, &height) == wmf_E_None) {
-    unsigned int w = 0;
-    unsigned int h = 0;
-    wmf_display_size(api, &w, &h, 96, 96);
-    wmf_svg_t* device = WMF_SVG_GetData(api);
-    device->out = wmf_stream_create(api, nullptr);
-    device->Description = nullptr;
-    if (frameW > 0 && frameH > 0) {
-      bbox.TL.x = 0;
-      bbox.TL.y = 0;
-      bbox.BR.x = frameW;
-      bbox.BR.y = frameH;
-    }
-    device->bbox = bbox;
-    device->width = std::max(1u, w);
-    device->height = std::max(1u, h);
-    width = static_cast<float>(device->width);  // the picture's size at 96 dots per inch
-    height = static_cast<float>(device->height);
-    if (device->out) {
-      const bool played = wmf_play(api, 0, &bbox) == wmf_E_None;
-      char* text = nullptr;
-      unsigned long length = 0;
-      wmf_stream_destroy(api, device->out, &text, &length);
-      device->out = nullptr;
-      if (played && text && length > 0) {
-        svg.assign(text, length);
-        ok = true;
-      }
-    }
-  }
-  wmf_api_destroy(api);  // frees every block the library handed out
-  return ok;
+  svg = std::move(out.Svg);
+  width = out.Width;
+  height = out.Height;
+  return true;
 }
 
-bool EmfToSvg(const uint8_t* data, size_t size, std::string& svg, bool& emfPlus) {
-  std::lock_guard<std::mutex> guard(ConverterLock());
-  std::vector<char> copy(data, data + size);
-  bool plus = false;
-  if (emf2svg_is_emfplus(copy.data(), copy.size(), &plus)) emfPlus = plus;
-  generatorOptions options;
-  std::memset(&options, 0, sizeof(options));
-  options.nameSpace = nullptr;  // plain SVG elements (a prefix is also leaked by the library)
-  options.svgDelimiter = true;
-  options.emfplus = true;
-  char* out = nullptr;
-  size_t outLength = 0;
-  const int result = emf2svg(copy.data(), copy.size(), &out, &outLength, &options);
-  if (result && out && outLength > 0) svg.assign(out, outLength);
-  std::free(out);
-  return result && !svg.empty();
+bool EmfToSvg(const uint8_t* data, size_t size, GpMetafileConverter convert, std::string& svg, bool& emfPlus) {
+  std::vector<uint8_t> prepared;
+  TPxMetafileSvg out;
+  if (!PxPrepareEmf(data, size, prepared) || !convert({"emf"}, prepared, out)) return false;
+  svg = std::move(out.Svg);
+  emfPlus = out.EmfPlus;
+  return true;
 }
 
 }  // namespace
 
-bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, std::string& Svg) {
+bool GpConvertInHelper(const std::vector<std::string>& Args, const std::vector<uint8_t>& Prepared,
+                       TPxMetafileSvg& Out) {
+  Out = TPxMetafileSvg();
+  if (HelperPath().empty()) return false;
+  TRunOptions options;
+  options.Input = std::string(Prepared.begin(), Prepared.end());
+  options.TimeoutMs = kHelperTimeoutMs;
+  options.MaxOutput = kMaxSvgBytes;
+  const TRunResult run = RunProgram(HelperPath(), Args, options);
+  if (!run.Exited || run.ExitCode != 0) return false;
+  const size_t eol = run.Output.find('\n');
+  if (eol == std::string::npos) return false;
+  float w = 0, h = 0;
+  int plus = 0;
+  if (std::sscanf(run.Output.substr(0, eol).c_str(), "OK %f %f %d", &w, &h, &plus) != 3) return false;
+  Out.Width = w;
+  Out.Height = h;
+  Out.EmfPlus = plus != 0;
+  Out.Svg = run.Output.substr(eol + 1);
+  return !Out.Svg.empty();
+}
+
+bool GpConvertInProcess(const std::vector<std::string>& Args, const std::vector<uint8_t>& Prepared,
+                        TPxMetafileSvg& Out) {
+  return PxConvertMetafile(Args, Prepared.data(), Prepared.size(), Out);
+}
+
+bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, std::string& Svg,
+                    GpMetafileConverter Convert) {
   Header = MetafileHeader();
   Svg.clear();
   if (!Data || Size < 18 || Size > GpMaxMetafileBytes) return false;
@@ -220,8 +128,7 @@ bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, st
     if (Size < 22 + 18) return false;
     const int32_t left = LeI16(Data + 6), top = LeI16(Data + 8), right = LeI16(Data + 10), bottom = LeI16(Data + 12);
     const uint16_t inch = Le16(Data + 14);
-    uint32_t largest = 0;
-    if (inch == 0 || right <= left || bottom <= top || !WmfRecordsSound(Data, Size, 22, largest)) return false;
+    if (inch == 0 || right <= left || bottom <= top) return false;
     h.Type = MetafileTypeWmfPlaceable;
     h.Version = Le16(Data + 22 + 4);
     h.DpiX = h.DpiY = inch;
@@ -230,21 +137,18 @@ bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, st
     h.Width = right - left;
     h.Height = bottom - top;
     float w = 0, hh = 0;
-    if (!WmfToSvg(Data, Size, 22, largest, h.Width * 72.0f / inch, h.Height * 72.0f / inch, Svg, w, hh))
+    if (!WmfToSvg(Data, Size, 22, h.Width * 72.0f / inch, h.Height * 72.0f / inch, Convert, Svg, w, hh))
       return false;
   } else if ((Le16(Data) == 1 || Le16(Data) == 2) && Le16(Data + 2) == 9) {
-    uint32_t largest = 0;
-    if (!WmfRecordsSound(Data, Size, 0, largest)) return false;
     h.Type = MetafileTypeWmf;
     h.Version = Le16(Data + 4);
     h.DpiX = h.DpiY = 96;
     float w = 0, hh = 0;
-    if (!WmfToSvg(Data, Size, 0, largest, 0, 0, Svg, w, hh)) return false;
+    if (!WmfToSvg(Data, Size, 0, 0, 0, Convert, Svg, w, hh)) return false;
     if (!std::isfinite(w) || !std::isfinite(hh) || w < 1 || hh < 1 || w > kMaxSide || hh > kMaxSide) return false;
     h.Width = static_cast<int32_t>(std::lround(w));
     h.Height = static_cast<int32_t>(std::lround(hh));
   } else if (Size >= 88 && Le32(Data) == 1 && Le32(Data + 40) == kEmfSignature) {
-    if (!EmfRecordsSound(Data, Size)) return false;
     // Bounds are inclusive device pixels; the device size in pixels and millimetres gives the
     // resolution.
     const int32_t left = LeI32(Data + 8), top = LeI32(Data + 12), right = LeI32(Data + 16), bottom = LeI32(Data + 20);
@@ -261,7 +165,7 @@ bool GpReadMetafile(const uint8_t* Data, size_t Size, MetafileHeader& Header, st
     h.Height = bottom - top + 1;
     std::memcpy(h.EmfHeader, Data, sizeof(h.EmfHeader));
     bool plus = false;
-    if (!EmfToSvg(Data, Size, Svg, plus)) return false;
+    if (!EmfToSvg(Data, Size, Convert, Svg, plus)) return false;
     if (plus) h.Type = MetafileTypeEmfPlusDual;
   } else {
     return false;

@@ -35,10 +35,14 @@ struct TSyncQueue {
   std::deque<std::exception_ptr> deferred;
   std::function<void()> wake;
   std::atomic<TThreadID> main{};
+  // Threads that own themselves (StartFreeOnTerminate) and have not yet left ThreadProc's use of
+  // this queue; the run-time's shutdown waits for them, so that none outlives the queue.
+  int32_t selfOwned = 0;
 };
 
+// Never destroyed: a thread that frees itself may still be leaving it while the program ends.
 TSyncQueue& Sync() {
-  static TSyncQueue queue;
+  static TSyncQueue& queue = *new TSyncQueue;
   return queue;
 }
 
@@ -158,6 +162,15 @@ void RecordMainThread() { Sync().main.store(std::this_thread::get_id()); }
 
 void ReleaseMainThread() {
   auto& q = Sync();
+  // The threads may still want the main thread (their OnTerminate): it serves them meanwhile.
+  for (;;) {
+    {
+      std::unique_lock lock(q.mutex);
+      q.cv.wait(lock, [&] { return q.selfOwned == 0 || !q.entries.empty(); });
+      if (q.selfOwned == 0) break;
+    }
+    ServeQueue(true);
+  }
   std::lock_guard guard(q.mutex);
   q.main.store(TThreadID());
   // Threads still waiting in Synchronize get an error instead of waiting for ever.
@@ -249,6 +262,7 @@ void TThread::StartFreeOnTerminate(Ptr<TThread> thread) {
     std::lock_guard guard(q.mutex);
     if (!thread->done_) {
       thread->free_on_terminate_ = true;
+      ++q.selfOwned;
       thread.release();  // from here on the thread owns itself
       return;
     }
@@ -346,6 +360,9 @@ void TThread::ThreadProc(TThread* self) {
       self->thread_.detach();
     }
     delete self;  // the thread owns itself (StartFreeOnTerminate)
+    std::lock_guard guard(q.mutex);
+    --q.selfOwned;
+    q.cv.notify_all();
   }
 }
 

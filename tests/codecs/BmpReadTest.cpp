@@ -101,17 +101,20 @@ TEST(BmpRead, BitFieldsAfterA40ByteHeaderHaveNoAlpha) {
   EXPECT_FALSE(d.Mask);
 }
 
-TEST(BmpRead, SixteenBitChannelsWidenByShifting) {
+TEST(BmpRead, NarrowChannelsWidenByRepeatingTheirBits) {
   const struct {
     std::vector<uint32_t> Masks;
     uint16_t Value;
     TRGB Want;
   } cases[] = {
-      {{}, 0x7FFF, {248, 248, 248}},                          // 5-5-5: 31 reads 248
-      {{}, 0x7C00, {0, 0, 248}},                              // red only
-      {{0xF800, 0x07E0, 0x001F}, 0x07E0, {0, 252, 0}},        // 5-6-5 green 63 reads 252
-      {{0xF800, 0x07E0, 0x001F}, 0x0841, {8, 8, 8}},          // ones in each channel
-      {{0x0F00, 0x00F0, 0x000F}, 0x0F1F, {240, 16, 240}},     // 4-4-4
+      {{}, 0x7FFF, {255, 255, 255}},                          // 5-5-5: 31 reads 255
+      {{}, 0x7C00, {0, 0, 255}},                              // red only
+      {{}, 0x4210, {132, 132, 132}},                          // 16 reads 16 << 3 | 16 >> 2
+      {{0xF800, 0x07E0, 0x001F}, 0xFFFF, {255, 255, 255}},    // 5-6-5 white
+      {{0xF800, 0x07E0, 0x001F}, 0x07E0, {0, 255, 0}},        // green 63 reads 255
+      {{0xF800, 0x07E0, 0x001F}, 0x0841, {8, 8, 8}},          // ones in each channel: 8 (6 bits: 2 gives 8)
+      {{0x0F00, 0x00F0, 0x000F}, 0x0F1F, {255, 17, 255}},     // 4-4-4
+      {{0x0003, 0x001C, 0x00E0}, 0x00E7, {255, 36, 255}},     // 3-3-2, masks in another order
       {{0x7C00, 0x03E0, 0}, 0x001F, {0, 0, 0}},               // a zero mask gives 0
   };
   for (const auto& c : cases) {
@@ -247,14 +250,14 @@ TEST(BmpRead, ResolutionRoundsHalfToEvenAndZeroTakesTheDefault) {
   EXPECT_EQ(DecodeBmp(MakeBmp(core)).Params->DpiX, 300);
 }
 
-TEST(BmpRead, Rle8RunsAbsoluteDeltaAndOverflow) {
+TEST(BmpRead, Rle8RunsAbsoluteDeltaAndDroppedOverflow) {
   BmpSpec s;
   s.Width = 4;
   s.Height = 3;
   s.Bits = 8;
   s.Compression = 1;
   for (int i = 0; i < 8; ++i) s.Palette.push_back(TRGB{static_cast<uint8_t>(i * 10), 0, 0});
-  // Bottom row: run of 2 x 1, absolute 3 4 5 (overflowing: 5 overwrites the last pixel).
+  // Bottom row: run of 2 x 1, absolute 3 4 5 (overflowing: 5 falls past the row and is dropped).
   // Middle row: delta (1, 1) from column 0 moves to the top row, column 1: run 3 x 6.
   s.Data = Bytes({2, 1, 0, 3, 3, 4, 5, 0, 0, 0, 0, 2, 1, 1, 3, 6, 0, 1});
   Decoded d = DecodeBmp(MakeBmp(s), {.Native = true});
@@ -263,7 +266,7 @@ TEST(BmpRead, Rle8RunsAbsoluteDeltaAndOverflow) {
   EXPECT_EQ(bottom[0], 1);
   EXPECT_EQ(bottom[1], 1);
   EXPECT_EQ(bottom[2], 3);
-  EXPECT_EQ(bottom[3], 5);
+  EXPECT_EQ(bottom[3], 4);
   EXPECT_EQ(d.Bitmap->Scanline(1)[0], 0);
   const uint8_t* top = d.Bitmap->Scanline(0);
   EXPECT_EQ(top[0], 0);

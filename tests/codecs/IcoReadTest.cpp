@@ -140,11 +140,21 @@ TEST(IcoRead, CursorPaletteHotSpotAndDepth) {
 }
 
 TEST(IcoRead, DocumentedErrors) {
-  // A 16-bit entry with NativePixelFormat.
-  std::string dib = DibHeader(1, 2, 16) + std::string(8, '\0');
-  const std::string ico16 = MakeIco({{1, 1, 0, 1, 16, dib}});
-  EXPECT_EQ(MessageOf<EPXException>([&] { DecodeIco(ico16, {.Native = true}); }), "Unsupported pixel format");
-  EXPECT_EQ(DecodeIco(ico16).Bitmap->Width(), 1);
+  // A 2-bit entry with NativePixelFormat; without it the picture is left blank.
+  std::string dib = DibHeader(1, 2, 2) + std::string(16 + 8, '\0');
+  const std::string ico2 = MakeIco({{1, 1, 0, 1, 2, dib}});
+  EXPECT_EQ(MessageOf<EPXException>([&] { DecodeIco(ico2, {.Native = true}); }), "Unsupported pixel format");
+  EXPECT_EQ(DecodeIco(ico2).Bitmap->Width(), 1);
+  // 16-bit entries are read (5-5-5 by default, or by the masks after the header).
+  std::string dib16 = DibHeader(2, 2, 16) + Bytes({0xFF, 0x7F, 0x00, 0x7C}) + std::string(4, '\0');
+  Decoded d16 = DecodeIco(MakeIco({{2, 1, 0, 1, 16, dib16}}), {.Native = true});
+  ASSERT_FALSE(d16.Aborted);
+  EXPECT_EQ(d16.Pixel(0, 0), (TRGB{255, 255, 255}));
+  EXPECT_EQ(d16.Pixel(1, 0), (TRGB{0, 0, 255}));
+  std::string fields = DibHeader(1, 2, 16);
+  fields[16] = 3;  // bit fields: 5-6-5
+  fields += Bytes({0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}) + Bytes({0xE0, 0x07, 0, 0}) + std::string(4, '\0');
+  EXPECT_EQ(DecodeIco(MakeIco({{1, 1, 0, 1, 16, fields}})).Pixel(0, 0), (TRGB{0, 255, 0}));
 
   // A small picture in the top rows of a 256 x 256 frame.
   const std::string frame = MakeIco(

@@ -104,9 +104,13 @@ TEST(PcxRead, ResolutionRunsAndLayouts) {
   ASSERT_FALSE(p8.Aborted);
   EXPECT_EQ(RgbOf(p8.Bitmap.get()), (std::vector<int>{11, 22, 33, 11, 22, 33}));
   EXPECT_EQ(p8.Params->ColorMapCount, 256);
+  // Without the byte 12 before it there is no palette: indices are grey levels.
+  const Decoded grey = DecodePcx(Header(8, 1, 2, 1, 2) + std::string{char(0xC2), 5} + char(0) + pal);
+  ASSERT_FALSE(grey.Aborted);
+  EXPECT_EQ(RgbOf(grey.Bitmap.get()), (std::vector<int>{5, 5, 5, 5, 5, 5}));
 }
 
-TEST(PcxRead, BadHeadersAndShortDataAreRefusedOrZeroFilled) {
+TEST(PcxRead, BadHeadersAreRefusedAndShortDataKeepsItsLines) {
   std::string inverted = Header(8, 3, 5, 1, 6, 0, 72, 72, 9);
   inverted[8] = 2;  // xmax below xmin
   const std::vector<std::string> bad = {
@@ -122,10 +126,15 @@ TEST(PcxRead, BadHeadersAndShortDataAreRefusedOrZeroFilled) {
     EXPECT_TRUE(d.Aborted);
     EXPECT_TRUE(d.Bitmap->IsEmpty());
   }
-  // Size beyond the stream counts only what the stream holds.
-  const Decoded beyond = DecodePcx(Header(8, 3, 2, 2, 2, 0) + std::string{1, 2, 3, 4, 5}, false, 1 << 30);
-  ASSERT_FALSE(beyond.Aborted);
-  EXPECT_EQ(RgbOf(beyond.Bitmap.get()), (std::vector<int>{1, 3, 5, 2, 4, 0, 0, 0, 0, 0, 0, 0}));
+  // Size beyond the stream counts only what the stream holds: the lines it holds are kept, the
+  // line it ends in and those below are black, and the flag tells the file was cut short.
+  const Decoded beyond = DecodePcx(Header(8, 3, 2, 2, 2, 0) + std::string{1, 2, 3, 4, 5, 6, 7}, false, 1 << 30);
+  EXPECT_TRUE(beyond.Aborted);
+  EXPECT_EQ(RgbOf(beyond.Bitmap.get()), (std::vector<int>{1, 3, 5, 2, 4, 6, 0, 0, 0, 0, 0, 0}));
+  // Uncoded lines with no data at all after the header: black, and the flag set.
+  const Decoded none = DecodePcx(Header(8, 3, 2, 1, 2, 0));
+  EXPECT_TRUE(none.Aborted);
+  EXPECT_EQ(RgbOf(none.Bitmap.get()), (std::vector<int>(6, 0)));
   // A coded run at the very end of the data reads no further.
   const Decoded run = DecodePcx(Header(8, 3, 2, 1, 2) + std::string{char(0xFF)});
   EXPECT_FALSE(run.Aborted);

@@ -395,15 +395,24 @@ TEST(WbmpOracle, NetpbmReadsOursAndWeReadItsOwn) {
   ASSERT_TRUE(NetpbmPlain(dir, "/usr/bin/wbmptopbm", ours, theirs));
   EXPECT_EQ(theirs.Rgb, RgbOf(mono.get()));
 
-  const std::string pbm = dir.File("t.pbm"), wbmp = dir.File("t.wbmp");
-  WriteFile(pbm, EncodePxm(mono.get(), *std::make_unique<TIOParams>()));
-  ASSERT_EQ(RunTool({"/usr/bin/pbmtowbmp", pbm}, wbmp), 0);
-  Decoded d;
-  auto s = StreamOf(ReadFile(wbmp));
-  Progressed r;
-  DecodeWbmpStream(s.get(), d.Bitmap.get(), &d.Params, r.Progress, false);
-  ASSERT_FALSE(r.Aborted);
-  EXPECT_EQ(RgbOf(d.Bitmap.get()), RgbOf(mono.get()));
+  // netpbm's files, also wider and higher than the 255 our writer keeps to.
+  for (const auto& [w, h] : {std::pair{19, 6}, std::pair{300, 3}, std::pair{5, 260}}) {
+    auto pic = TPXBitmap::CreateAllocated(w, h, px1g);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if ((x * y) % 4 == 1) pic->Scanline(y)[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    const std::string pbm = dir.File("t.pbm"), wbmp = dir.File("t.wbmp");
+    WriteFile(pbm, EncodePxm(pic.get(), *std::make_unique<TIOParams>()));
+    ASSERT_EQ(RunTool({"/usr/bin/pbmtowbmp", pbm}, wbmp), 0);
+    Decoded d;
+    auto s = StreamOf(ReadFile(wbmp));
+    Progressed r;
+    DecodeWbmpStream(s.get(), d.Bitmap.get(), &d.Params, r.Progress, false);
+    ASSERT_FALSE(r.Aborted) << w << " x " << h;
+    ASSERT_TRUE(NetpbmPlain(dir, "/usr/bin/wbmptopbm", wbmp, theirs));
+    EXPECT_EQ(RgbOf(d.Bitmap.get()), theirs.Rgb) << w << " x " << h;
+    EXPECT_EQ(RgbOf(d.Bitmap.get()), RgbOf(pic.get())) << w << " x " << h;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // BMP 16-bit bit fields whose masks are wider than a byte or a single bit: each channel shifts
-// right by its mask's lowest bit, then left by 8 - width, or right when the mask is wider.
+// right by its mask's lowest bit, then keeps its top 8 bits, or repeats its bits up to 8.
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@ TEST(BmpBitFields, WideAndNarrowSixteenBitMasks) {
   } cases[] = {
       {{0x03FF, 0xFC00, 0}, 0x03FF, 255, 0, 0},    // 10-bit red narrows by 2
       {{0x03FF, 0xFC00, 0}, 0x0200, 128, 0, 0},
-      {{0x03FF, 0xFC00, 0}, 0xFC00, 0, 252, 0},    // 6-bit green at bit 10
-      {{0x8000, 0x7FFF, 0}, 0x8000, 128, 0, 0},    // a one-bit red widens by 7
+      {{0x03FF, 0xFC00, 0}, 0xFC00, 0, 255, 0},    // 6-bit green at bit 10
+      {{0x8000, 0x7FFF, 0}, 0x8000, 255, 0, 0},    // a one-bit red fills the byte
       {{0x8000, 0x7FFF, 0}, 0x7FFF, 0, 255, 0},    // 15-bit green narrows by 7
       {{0, 0, 0xFFFF}, 0x1234, 0, 0, 0x12},        // 16-bit blue keeps its high byte
   };

@@ -98,9 +98,9 @@ TEST(TargaRead, RowOrderAndMirroring) {
   std::string coded;
   for (int i = 0; i < 2; ++i) coded += char(2) + data.substr(size_t(i) * 9, 9);
   EXPECT_EQ(RgbOf(DecodeTga(Header(10, 3, 2, 24, 0) + coded).Bitmap.get()), RgbOf(bottomUp.Bitmap.get()));
-  // 16 bits: 5-5-5 with bit 15 ignored.
+  // 16 bits: 5-5-5 with bit 15 ignored; 31 reads 255.
   const Decoded d16 = DecodeTga(Header(2, 1, 1, 16, 0x20) + std::string{char(0x1F), char(0x80 | 0x7C)});
-  EXPECT_EQ(RgbOf(d16.Bitmap.get()), (std::vector<int>{248, 0, 248}));
+  EXPECT_EQ(RgbOf(d16.Bitmap.get()), (std::vector<int>{255, 0, 255}));
   EXPECT_EQ(d16.Params->BitsPerSample, 5);
 }
 

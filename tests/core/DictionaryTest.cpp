@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -312,6 +313,55 @@ TEST(Dictionary, BadTextNeverCrashes) {
   }
 }
 
+// Keys and values of any bytes: invalid UTF-8, control characters, quotes, backslashes, and in
+// keys the characters that end an XML name.
+const std::vector<std::pair<std::string, std::string>>& AnyBytes() {
+  static const std::vector<std::pair<std::string, std::string>> v = {
+      {"latin1 \xA6\xE9", "caf\xE9 \xFF\xFE"},
+      {"overlong", std::string("\xC0\x80 and \xE0\x80\xAF", 8)},
+      {"surrogate \xED\xA0\x80", "cut \xE6\x97"},
+      {std::string("ctrl\x01\x7F\b", 7), std::string("\x00\x1B[0m\f", 7)},
+      {"q\"uo'te\\", "\\u00e9 \\\"\\"},
+      {"a b=c/d?e&f<g>", "  <x> & </y>  "},
+      {"", "empty key"},
+      {"mixed \xC3\xA9\xC3", "\xF0\x9F\x98\x80\xF0\x9F\x98"},
+  };
+  return v;
+}
+
+TEST(Dictionary, AnyBytesReadBackFromBothForms) {
+  TPXDictionary d;
+  for (const auto& [k, v] : AnyBytes()) d.InsertString(k, v);
+  auto nested = std::make_unique<TPXDictionary>();
+  for (const auto& [k, v] : AnyBytes()) nested->InsertString(k, v);
+  d.InsertDictionary("nested \xA0", std::move(nested));
+  TPXDictionary j;
+  ASSERT_TRUE(j.Parse(Json(d))) << Json(d);
+  EXPECT_EQ(Json(j), Json(d));
+  TPXDictionary x;
+  ASSERT_TRUE(x.Parse(Xml(d))) << Xml(d);
+  for (const auto& [k, v] : AnyBytes()) {
+    EXPECT_EQ(j.GetString(k), v) << k;
+    EXPECT_EQ(x.GetString(k), v) << k;
+    EXPECT_EQ(As<TPXDictionary>(j.GetValue("nested \xA0"))->GetString(k), v) << k;
+  }
+  // The JSON form is UTF-8 text throughout (Python reads it as such below).
+  EXPECT_NE(Json(d).find("caf\\udce9"), std::string::npos);
+}
+
+// A dictionary the fuzzer parsed from XML (repeated elements, that is lists, nested deep) whose
+// JSON form was once refused.
+TEST(Dictionary, FuzzedXmlReadsBackAsJson) {
+  std::ifstream in(TestDataPath("fuzz/dictionary-roundtrip.bin"), std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_FALSE(text.empty());
+  TPXDictionary d;
+  d.Parse(text);
+  TPXDictionary again;
+  ASSERT_TRUE(again.Parse(Json(d))) << Json(d);
+  EXPECT_EQ(Json(again), Json(d));
+}
+
 // Python's json and xml.etree read our dumps as the values we stored.
 TEST(Dictionary, PythonReadsOurDumps) {
   if (std::system("/usr/bin/python3 -c 'import json, xml.etree.ElementTree' 2>/dev/null") != 0)
@@ -374,6 +424,25 @@ for k, v in exp.items():
 )PY";
   }
   EXPECT_EQ(std::system(("/usr/bin/python3 " + dir.File("check.py") + " " + dir.Path()).c_str()), 0);
+
+  // Bytes that are no UTF-8 come back to Python's surrogate escapes, and so to the same bytes.
+  TPXDictionary any;
+  std::ofstream expected(dir.File("any.txt"));
+  for (const auto& [k, v] : AnyBytes()) {
+    any.InsertString(k, v);
+    expected << hex(k) << "\t" << hex(v) << "\n";
+  }
+  expected.close();
+  std::ofstream(dir.File("any.json"), std::ios::binary) << Json(any);
+  std::ofstream(dir.File("any.py")) << R"PY(
+import json, sys
+d = sys.argv[1]
+j = json.loads(open(d + "any.json", encoding="utf-8").read())
+got = {k.encode("utf-8", "surrogateescape"): v.encode("utf-8", "surrogateescape") for k, v in j.items()}
+exp = dict(tuple(bytes.fromhex(f) for f in line.rstrip("\n").split("\t")) for line in open(d + "any.txt"))
+assert got == exp, (got, exp)
+)PY";
+  EXPECT_EQ(std::system(("/usr/bin/python3 " + dir.File("any.py") + " " + dir.Path()).c_str()), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The colour quantizer: exact palettes, the grey ramp, the box split and NeuQuant.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <memory>
@@ -28,11 +29,14 @@ class QuantizerTest : public ::testing::Test {
   }
 
   // A px24RGB bitmap, one row per `width` colours of the list, in order.
+  // The colours row by row; the pixels after them in the last row repeat the last colour (a new
+  // bitmap's pixels are undefined).
   static std::unique_ptr<TPXBitmap> Picture(const std::vector<TRGB>& colors, int32_t width) {
     const int32_t height = static_cast<int32_t>((colors.size() + width - 1) / width);
     auto bmp = TPXBitmap::CreateAllocated(width, height, px24RGB);
-    for (size_t i = 0; i < colors.size(); ++i)
-      static_cast<TRGB*>(bmp->GetScanline(static_cast<int32_t>(i / width)))[i % width] = colors[i];
+    for (size_t i = 0; i < size_t(width) * height; ++i)
+      static_cast<TRGB*>(bmp->GetScanline(static_cast<int32_t>(i / width)))[i % width] =
+          colors[std::min(i, colors.size() - 1)];
     return bmp;
   }
 

@@ -374,6 +374,8 @@ TEST(GraphicsBitmap, BadHeadersAreRefusedWithTheInvalidBitmapError) {
       {"huge size", [](auto& v) { Put32(v, 18, 0x40000); Put32(v, 22, 0x40000); }},
       // Few pixels, but a side longer than any bitmap takes (run-length data need not fill it).
       {"rle side too long", [](auto& v) { Put32(v, 18, 0x02000005); Put32(v, 30, BI_RLE8); }},
+      // 160 million pixels from the few bytes of run-length data there are.
+      {"rle picture far beyond its data", [](auto& v) { Put32(v, 18, 0x30000); Put32(v, 22, 0x500); Put32(v, 30, BI_RLE8); }},
       {"planes", [](auto& v) { Put16(v, 26, 2); }},
       {"bit count", [](auto& v) { Put16(v, 28, 7); }},
       {"compression", [](auto& v) { Put32(v, 30, 9); }},

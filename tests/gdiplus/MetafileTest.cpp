@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/WinGdi.h"
 #include "platform/gdiplus/GdiPlus.h"
+#include "platform/gdiplus/Metafile.h"
 #include "platform/rtl/Classes.h"
+#include "tests/common/TestSupport.h"
 #include "tests/gdiplus/MetafileBytes.h"
 
 namespace {
@@ -142,6 +147,102 @@ TEST_F(Metafile, UnreadableDataGivesNoImage) {
   GpMetafile* mf = nullptr;
   EXPECT_EQ(GdipCreateMetafileFromFile("/nonexistent/file.wmf", &mf), FileNotFound);
   EXPECT_EQ(mf, nullptr);
+}
+
+// Offsets and counts of the EMF header and the end record that lie outside their records refuse
+// the file before the converter sees it (the converter would read past its buffer); records
+// that fail the checks of their type are dropped and the rest is drawn.
+TEST_F(Metafile, EmfFieldsOutsideTheirRecordsAreRefusedOrDropped) {
+  const std::vector<uint8_t> emf = metafile_bytes::RedRectEmf();
+  auto with = [&](size_t At, uint32_t V) {
+    std::vector<uint8_t> b = emf;
+    for (int i = 0; i < 4; ++i) b[At + i] = static_cast<uint8_t>(V >> (8 * i));
+    return b;
+  };
+  const size_t eof = emf.size() - 20;
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+  } refused[] = {
+      {"description offset past the header", with(64, 246)},
+      {"description longer than the header", [&] {
+         auto b = with(60, 40);
+         b[64] = 100;
+         return b;
+       }()},
+      {"description inside the fixed fields", [&] {
+         auto b = with(60, 2);
+         b[64] = 40;
+         return b;
+       }()},
+      {"pixel format past the header", [&] {
+         auto b = with(88, 40);
+         b[92] = 100;
+         return b;
+       }()},
+      {"end record without its fields", [&] {
+         auto b = std::vector<uint8_t>(emf.begin(), emf.end() - 12);
+         b[eof + 4] = 8;
+         return b;
+       }()},
+      {"palette past the end record", [&] {
+         auto b = with(eof + 8, 300);
+         b[eof + 12] = 16;
+         return b;
+       }()},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.Name);
+    GpStatus status = Ok;
+    EXPECT_EQ(FromBytes(c.Bytes, status), nullptr);
+    EXPECT_NE(status, Ok);
+  }
+  // The file the fuzzer found: a description at offset 246 of a 108-byte header.
+  std::ifstream in(TestDataPath("fuzz/metafile-emf-header.bin"), std::ios::binary);
+  const std::vector<uint8_t> fuzzed{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_EQ(fuzzed.size(), 284u);
+  GpStatus status = Ok;
+  EXPECT_EQ(FromBytes(fuzzed, status), nullptr);
+  EXPECT_NE(status, Ok);
+
+  // A polygon claiming more points than its record holds and a brush at an object index the
+  // table cannot have are dropped; the rectangle is still drawn.
+  std::vector<uint8_t> dropped(emf.begin(), emf.begin() + 108);
+  const uint32_t extra[] = {3, 28, 0, 0, 0, 0, 1000,             // POLYGON, 1000 points in 28 bytes
+                            39, 24, 0x7FFFFFF0, 0, 0xFF00, 0};   // CREATEBRUSHINDIRECT at a wild index
+  for (uint32_t v : extra)
+    for (int i = 0; i < 4; ++i) dropped.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  dropped.insert(dropped.end(), emf.begin() + 108, emf.end());
+  GpMetafile* mf = FromBytes(dropped, status);
+  ASSERT_EQ(status, Ok);
+  TSurface surface(40, 20, 32, false);
+  HDC dc = CreateSurfaceDC(&surface);
+  GpGraphics* g = nullptr;
+  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
+  GdipDeleteGraphics(g);
+  DeleteDC(dc);
+  EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
+  GdipDisposeImage(mf);
+}
+
+// The checked bytes handed on pass the checks again unchanged, and the converters in the helper
+// process and in this one make the same drawing.
+TEST_F(Metafile, TheHelperProcessConvertsAsTheConvertersDo) {
+  for (const auto& bytes : {metafile_bytes::RedRectEmf(), metafile_bytes::RedRectWmf()}) {
+    MetafileHeader viaHelper, inProcess;
+    std::string svgHelper, svgInProcess;
+    ASSERT_TRUE(GpReadMetafile(bytes.data(), bytes.size(), viaHelper, svgHelper));
+    ASSERT_TRUE(GpReadMetafile(bytes.data(), bytes.size(), inProcess, svgInProcess, GpConvertInProcess));
+    EXPECT_EQ(svgHelper, svgInProcess);
+    EXPECT_EQ(viaHelper.Width, inProcess.Width);
+    EXPECT_EQ(viaHelper.Height, inProcess.Height);
+  }
+  const std::vector<uint8_t> emf = metafile_bytes::RedRectEmf();
+  std::vector<uint8_t> prepared, again;
+  ASSERT_TRUE(PxPrepareEmf(emf.data(), emf.size(), prepared));
+  ASSERT_TRUE(PxPrepareEmf(prepared.data(), prepared.size(), again));
+  EXPECT_EQ(again, prepared);
 }
 
 }  // namespace

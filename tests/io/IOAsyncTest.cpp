@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -91,32 +90,43 @@ TEST(IOAsync, DestroyWaitsForRunningWork) {
   TPXBitmap bmp;
   auto io = TestIO::ForBitmap(&bmp);
   io->AsyncMode = true;
-  std::atomic<bool> done{false};
+  Gate started, release;
+  std::atomic<bool> destroyed{false}, destroyedWhileWorking{true}, done{false};
   io->Work = [&](TestIO*) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    started.Open();
+    release.Wait();
+    destroyedWhileWorking = destroyed.load();
     done = true;
   };
   TMemoryStream s;
   io->LoadFromStream(&s, pxftPNG);
+  started.Wait();
+  std::thread opener([&] { release.Open(); });
   io.reset();
+  destroyed = true;
+  opener.join();
   EXPECT_TRUE(done);
+  EXPECT_FALSE(destroyedWhileWorking);
 }
 
 TEST(IOAsync, ReattachingWaitsForTheRunningLoad) {
   TPXBitmap bmp, other;
   auto io = TestIO::ForBitmap(&bmp);
   io->AsyncMode = true;
-  Gate started;
+  Gate started, release;
   std::atomic<bool> done{false};
   io->Work = [&](TestIO* self) {
     started.Open();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    release.Wait();
     done = self->WorkingBitmap() == &bmp;
   };
   TMemoryStream s;
   io->LoadFromStream(&s, pxftPNG);
   started.Wait();
+  // The load finishes while (or before) the new bitmap is attached; the attachment waits for it.
+  std::thread opener([&] { release.Open(); });
   io->SetAttachedBitmap(&other);
+  opener.join();
   EXPECT_TRUE(done);
   EXPECT_EQ(io->WorkingBitmap(), &other);
   io->WaitThreads(false);
@@ -127,16 +137,20 @@ TEST(IOAsync, TwoLoadsRunOneAfterTheOtherAndBothFinishBeforeWaitThreads) {
   auto io = TestIO::ForBitmap(&bmp);
   io->AsyncMode = true;
   std::atomic<int> running{0}, maxRunning{0}, finished{0};
+  Gate firstStarted, release;
   io->Work = [&](TestIO*) {
     const int now = ++running;
     if (now > maxRunning) maxRunning = now;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    firstStarted.Open();
+    release.Wait();  // the second load is started while the first one still runs
     --running;
   };
   io->SetOnFinishWork([&](TObject*) { ++finished; });
   TMemoryStream a, b;
   io->LoadFromStream(&a, pxftPNG);
+  firstStarted.Wait();
   io->LoadFromStream(&b, pxftPNG);
+  release.Open();
   io->WaitThreads(false);
   EXPECT_EQ(finished, 2);
   EXPECT_EQ(maxRunning, 1);
@@ -152,9 +166,9 @@ TEST(IOAsync, WaitThreadsWithAbortSetsTheFlagForRunningWork) {
   Gate started;
   io->Work = [&](TestIO* self) {
     started.Open();
-    // A codec polls the flag through its progress record.
-    for (int i = 0; i < 500 && !self->Aborting(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    sawAbort = self->Aborting();
+    // A codec polls the flag through its progress record, here until it is set.
+    while (!self->Aborting()) std::this_thread::yield();
+    sawAbort = true;
   };
   TMemoryStream s;
   io->LoadFromStream(&s, pxftPNG);

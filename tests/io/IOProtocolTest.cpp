@@ -3,20 +3,18 @@
 // from a server the test starts on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "core/hypxutils_streams.h"
 #include "io/pixoranio.h"
@@ -204,22 +202,32 @@ TEST(IOProtocol, SeekThroughAMultiPageView) {
 // ---------------------------------------------------------------------------------------------
 // Web loads
 
+// Python's HTTP server on a port the system chooses; the server names it in its first line of
+// output, which is also the sign that it accepts connections.
 class WebServer {
  public:
   explicit WebServer(const std::string& Root) {
-    port_ = FreePort();
-    const std::string port = std::to_string(port_);
-    std::vector<std::string> args = {"python3", "-m", "http.server", port, "--bind", "127.0.0.1", "--directory", Root};
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> args = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", Root};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     if (posix_spawnp(&pid_, "python3", &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&fa);
-    for (int i = 0; pid_ > 0 && i < 200 && !Accepts(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    close(out[1]);
+    // "Serving HTTP on 127.0.0.1 port N (...)": read up to the end of that line (or of the output,
+    // when the server could not start).
+    std::string line;
+    char c;
+    while (pid_ > 0 && line.find('\n') == std::string::npos && read(out[0], &c, 1) == 1) line += c;
+    close(out[0]);
+    const size_t at = line.find(" port ");
+    if (at != std::string::npos) port_ = std::atoi(line.c_str() + at + 6);
   }
   ~WebServer() {
     if (pid_ > 0) {
@@ -227,31 +235,10 @@ class WebServer {
       waitpid(pid_, nullptr, 0);
     }
   }
-  bool Ready() { return pid_ > 0 && Accepts(); }
+  bool Ready() const { return pid_ > 0 && port_ > 0; }
   std::string URL(const std::string& Path) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + Path; }
 
  private:
-  static int FreePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-  }
-  bool Accepts() const {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port_));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
-  }
   int port_ = 0;
   pid_t pid_ = -1;
 };

@@ -11,6 +11,7 @@
 #include "io/pixoranio_sniff.h"
 #include "platform/rtl/Classes.h"
 #include "tests/common/TestSupport.h"
+#include "tests/io/FakeCodecRows.h"
 
 namespace {
 
@@ -35,9 +36,10 @@ const Bytes kCur("\0\0\2\0", 4);
 
 // Stand-ins for the codecs' signature tests: the PNG, icon and cursor magic; a TIFF test that
 // takes any "II"/"MM" start (it does not insist on 42); its raw-mark test answers for a "DNG!"
-// at offset 8.
+// at offset 8. The rows they replace (the real codecs' ones, when linked) come back after each test.
 class Sniff : public ::testing::Test {
  protected:
+  FakeRowsScope rows_{pxftPNG, pxftICO, pxftCUR, pxftTIFF, pxftTGA};
   void SetUp() override {
     TPXFormatRow png;
     png.Signature = [](TStream* s) { return StartsWith(s, kPng); };
@@ -58,9 +60,6 @@ class Sniff : public ::testing::Test {
       return yes;
     };
     RegisterFormatRow(pxftTIFF, tiff);
-  }
-  void TearDown() override {
-    for (TPXFileType t : {pxftPNG, pxftICO, pxftCUR, pxftTIFF}) UnregisterFormatRow(t);
   }
 };
 
@@ -152,8 +151,12 @@ TEST_F(Sniff, ByteFixtures) {
       {"cursor", kCur + Bytes(20, '\0'), pxftCUR},
       {"TIFF", Pad("II*\0", 40, '\0'), pxftTIFF},
       {"TIFF with RO", Pad("IIRO", 40, '\0'), pxftRAW},
-      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), 0},
-      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), pxftJPEG},
+      // A TIFF header makes TIFF, also where the TIFF codec leaves the file to camera raw
+      // reading and no raw reader takes it, and whatever JPEG start follows.
+      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), pxftTIFF},
+      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), pxftTIFF},
+      {"PSD with JPEG start", Pad(Bytes("8BPS\0\x01", 6) + Bytes(20, '\0') + "\xFF\xD8\xFF", 200, '\0'), 0},
+      {"JPEG start at 0", Pad("\xFF\xD8\xFF\xE1", 200, '\0'), pxftJPEG},
       {"AVI", Pad(Bytes("RIFF\x10\0\0\0AVI LIST", 16), 40, '\0'), pxftAVI},
       {"WAVE", Pad(Bytes("RIFF\x10\0\0\0WAVEfmt ", 16), 40, '\0'), 0},
       {"JPEG start at 100", jpegAt100, pxftJPEG},
@@ -166,6 +169,14 @@ TEST_F(Sniff, ByteFixtures) {
   const Bytes inner = Bytes(7, 'q') + kPng + "!";
   EXPECT_EQ(SniffBytes(inner, 7), pxftPNG);
   EXPECT_EQ(SniffBytes(Bytes(7, '\0') + Pad("GIF89a", 13), 7), 0);
+}
+
+TEST_F(Sniff, ATiffHeaderIsTiffWithoutTheTiffCodec) {
+  UnregisterFormatRow(pxftTIFF);
+  const Bytes jpegStrip = Pad(Bytes("MM\0*\0\0\0\x08", 8) + "\xFF\xD8\xFF\xDB", 300, '\0');
+  EXPECT_EQ(SniffBytes(jpegStrip), pxftTIFF);
+  EXPECT_EQ(SniffBytes(Pad(Bytes("II*\0", 4), 40, '\0')), pxftTIFF);
+  EXPECT_EQ(SniffBytes(Pad(Bytes("II+\0", 4), 40, '\0')), 0);
 }
 
 TEST_F(Sniff, SizesAreSixtyFourBit) {

@@ -239,6 +239,23 @@ TEST(Thread, FreeOnTerminateThreadDeletesItselfAfterOnTerminate) {
   EXPECT_EQ(destroyed2.WaitFor(0), wrSignaled);
 }
 
+TEST(Thread, ShutdownWaitsForThreadsThatFreeThemselves) {
+  // The run-time's shutdown (the end of main) waits for such a thread, serving its synchronized
+  // OnTerminate meanwhile, so that none outlives the run-time's shared state.
+  TEvent destroyed, release;
+  TRecorder rec;
+  auto t = TThread::Create<TSelfFreeing>(destroyed, [&](TFnThread&) { release.WaitFor(INFINITE); });
+  t->SetOnTerminate(TNotifyEvent(&rec, &TRecorder::Terminated));
+  TThread* raw = t.get();
+  TThread::StartFreeOnTerminate(std::move(t));
+  std::thread opener([&] { release.SetEvent(); });
+  RtlShutdown();
+  RtlStartup();
+  opener.join();
+  EXPECT_EQ(rec.sender, raw);
+  EXPECT_EQ(destroyed.WaitFor(0), wrSignaled);
+}
+
 TEST(Thread, MisuseIsRefused) {
   EXPECT_NO_THROW(CheckSynchronize());
   std::string error;
