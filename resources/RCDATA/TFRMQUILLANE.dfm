@@ -127,6 +127,7 @@ object FrmQuillane: TFrmQuillane
     Height = 388
     Align = alClient
     BorderOuter = fsNone
+    BorderColor = 16183522
     BorderWidth = 5
     Color = 16183522
     TabOrder = 1
@@ -268,6 +269,7 @@ object FrmQuillane: TFrmQuillane
           Height = 352
           Align = alClient
           BorderOuter = fsNone
+          BorderColor = 16183522
           BorderWidth = 6
           Color = 16183522
           TabOrder = 0
@@ -584,6 +586,7 @@ object FrmQuillane: TFrmQuillane
           Height = 352
           Align = alClient
           BorderOuter = fsNone
+          BorderColor = 16183522
           BorderWidth = 6
           Color = 16183522
           TabOrder = 0
