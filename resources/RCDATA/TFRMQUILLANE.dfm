@@ -357,8 +357,8 @@ object FrmQuillane: TFrmQuillane
               Height = 23
               Hint = 'Bottom'
               Bitmaps.TransparentColor = clOlive
-              Down = True
               GroupIndex = 2
+              Down = True
               ParentShowHint = False
               ShowHint = True
               ShowFocus = False

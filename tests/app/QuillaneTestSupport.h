@@ -31,9 +31,12 @@ class QuillaneTest : public FormsTest {
 
   // Options.ini of the program folder (before Open).
   void WriteOptions(const std::string& Text) { std::ofstream(dir_.File("Options.ini")) << Text; }
+  // Options.ini with its line ends as "\n".
   std::string ReadOptions() {
     std::ifstream in(dir_.File("Options.ini"));
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    std::erase(text, '\r');
+    return text;
   }
   // The shipped language files in the program folder.
   void CopyLanguages() {
