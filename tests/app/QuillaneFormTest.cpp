@@ -57,7 +57,7 @@ TEST_F(QuillaneForm, ComponentsAsStored) {
       {"Image1", "TImage", "CvPanel1", alClient, -1, -1, -1, -1},
       {"BtnOpen", "TCvToolButton", "CvPanel1", alNone, 5, 10, 99, 65},
       {"BtnSaveAs", "TCvToolButton", "CvPanel1", alNone, 107, 10, 99, 65},
-      {"BtnNewVer", "TCvToolButton", "CvPanel1", alNone, -1, 10, 99, 65},
+      {"BtnNewVer", "TCvToolButton", "CvPanel1", alNone, 619, 10, 99, 65},
       {"CvStatusBar1", "TCvStatusBar", "FrmQuillane", alBottom, -1, -1, -1, 19},
       {"CvStatusPane1", "TCvStatusPane", "CvStatusBar1", alClient, -1, -1, -1, -1},
       {"CvPanel2", "TCvPanel", "FrmQuillane", alClient, -1, -1, -1, -1},
@@ -364,6 +364,15 @@ TEST_F(QuillaneForm, BeforeAnOpenOnlyTheLabelsReact) {
   f->M_FilesClick(f->M_Files);
   EXPECT_FALSE(f->M_SaveAs->Enabled());
   f->M_Close->Click();
+  Pump();
+  EXPECT_FALSE(f->Visible());
+}
+
+TEST_F(QuillaneForm, AltF4Closes) {
+  TFrmQuillane* f = Open();
+  f->SetFocus();
+  Pump();
+  Press(VK_F4, "", TShiftState{ssAlt});
   Pump();
   EXPECT_FALSE(f->Visible());
 }
