@@ -334,6 +334,16 @@ TEST_F(QuillaneFile, SaveFailuresLeaveNoFileAndKeepAnOldOne) {
     struct stat st;
     EXPECT_NE(stat(file.c_str(), &st), 0);
   }
+  // A writer that gives up without raising (an icon holds at most 256 x 256 pixels): the box, no
+  // file.
+  Python("d = sys.argv[0].rsplit('/', 1)[0] + '/'\n"
+         "Image.new('RGB', (300, 40), (10, 200, 30)).save(d + 'wide.png')\n");
+  OpenFile(dir_.File("wide.png"));
+  TDialogScript::Stop();
+  TDialogScript::Start();
+  SaveFile(dir_.File("wide.ico"), true);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Error: Can not save file"});
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("wide.ico")));
   // A writer that cannot create its file raises: the application's report, no file.
   TDialogScript::Stop();
   TDialogScript::Start();
