@@ -145,6 +145,7 @@ PX_CLASS_INFO(TPixoranView, TPXView, [](TPropertyBuilder<TPixoranView>& b) {
   b.Enum("ZoneCursor", TypeInfo_TPXCursorShape(), &TPixoranView::ZoneCursor, &TPixoranView::SetZoneCursor)
       .Default(pxcsDefault);
   b.Int("ZoneCursorSize", &TPixoranView::ZoneCursorSize, &TPixoranView::SetZoneCursorSize).Default(50);
+  b.Object<TPXMouseWheelParams>("MouseWheelParams", &TPixoranView::MouseWheelParams, &TPixoranView::SetMouseWheelParams);
   b.Event("OnViewChange", &TPixoranView::OnViewChange, &TPixoranView::SetOnViewChange);
   b.Event("OnViewChanging", &TPixoranView::OnViewChanging, &TPixoranView::SetOnViewChanging);
   b.Event("OnFinishSmoothTask", &TPixoranView::OnFinishSmoothTask, &TPixoranView::SetOnFinishSmoothTask);
