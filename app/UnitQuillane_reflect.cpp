@@ -2,6 +2,11 @@
 // the reflection, layer R the mirrored, recoloured, waved and faded copy beside it.
 #include "app/UnitQuillane_reflect.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define PX_REFLECT_SSE2 1
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -28,6 +33,40 @@ TPXBitmap* SelectLayer(TPixoran& V, int32_t Index) {
   return V.GetPXBitmap();
 }
 
+// Row[x] := max(Row[x] - K, 0) for N bytes, sixteen at a time.
+void SubtractSaturated(uint8_t* Row, uint8_t K, int32_t N) {
+  int32_t x = 0;
+#ifdef PX_REFLECT_SSE2
+  const __m128i k = _mm_set1_epi8(static_cast<char>(K));
+  for (; x + 16 <= N; x += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Row + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + x), _mm_subs_epu8(v, k));
+  }
+#endif
+  for (; x < N; ++x) Row[x] = Row[x] > K ? static_cast<uint8_t>(Row[x] - K) : 0;
+}
+
+// Row[x] := max(Row[x] - K[x], 0) for N bytes; answers whether a result is below 255.
+bool SubtractSaturated(uint8_t* Row, const uint8_t* K, int32_t N) {
+  int32_t x = 0;
+  bool lowered = false;
+#ifdef PX_REFLECT_SSE2
+  __m128i all = _mm_set1_epi8(-1);
+  for (; x + 16 <= N; x += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Row + x));
+    const __m128i r = _mm_subs_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(K + x)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + x), r);
+    all = _mm_and_si128(all, r);
+  }
+  lowered = _mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) != 0xFFFF;
+#endif
+  for (; x < N; ++x) {
+    Row[x] = Row[x] > K[x] ? static_cast<uint8_t>(Row[x] - K[x]) : 0;
+    lowered |= Row[x] != 255;
+  }
+  return lowered;
+}
+
 int32_t ClampByteValue(int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, 0, 255)); }
 
 // Steps 4 to 7: the reflection's pixels and alpha from the source.
@@ -51,7 +90,6 @@ void CopySourceToBaseLayer(TPixoran& V, TPixoran& S) {
 void ResizeCanvasForReflection(TPixoran& V, TPixoran& S, int32_t Position, int32_t Spacing) {
   const int64_t W = S.GetPXBitmap()->Width(), H = S.GetPXBitmap()->Height();
   int64_t width, height;
-  uint8_t align;
   switch (Position) {
     case ReflectLeft:
     case ReflectRight:
@@ -66,7 +104,8 @@ void ResizeCanvasForReflection(TPixoran& V, TPixoran& S, int32_t Position, int32
     default:
       return;
   }
-  align = (Position == ReflectLeft || Position == ReflectTop) ? 2 : 0;
+  // Left and top place the picture at the right or bottom (2), right and bottom at the left or top.
+  const uint8_t align = (Position == ReflectLeft || Position == ReflectTop) ? 2 : 0;
   if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return;
   if (!SelectLayer(V, 0)) return;
   V.Proc()->ResizeCanvas(static_cast<int32_t>(width), static_cast<int32_t>(height), align, align, 0);
@@ -81,6 +120,7 @@ void PlaceReflectionLayer(TPixoran& V, TPixoran& S, int32_t Position, int32_t R,
   layer->SetPosY(leftOrTop || Position == ReflectRight ? 0 : Spacing + H);
   layer->SetWidth(W);
   layer->SetHeight(H);
+  // The reflection is current after the step, as after every run that keeps the alpha.
   V.SetLayersCurrent(R);
 }
 
@@ -200,13 +240,7 @@ void FadeReflectionAlpha(TPixoran& V, int32_t AlphaBegin, int32_t AlphaEnd, int3
   for (int32_t y = 0; y < h; ++y) {
     auto* row = static_cast<uint8_t*>(alpha->GetScanline(y));
     if (columns) {
-      const uint8_t* k = loss.data();
-      for (int32_t x = 0; x < w; ++x) {
-        const uint8_t v = row[x];
-        const uint8_t n = v > k[x] ? static_cast<uint8_t>(v - k[x]) : 0;
-        row[x] = n;
-        lowered |= n != 255;
-      }
+      lowered |= SubtractSaturated(row, loss.data(), w);
     } else {
       const uint8_t k = loss[static_cast<size_t>(y)];
       if (k == 255) {
@@ -219,7 +253,7 @@ void FadeReflectionAlpha(TPixoran& V, int32_t AlphaBegin, int32_t AlphaEnd, int3
           for (int32_t x = 0; x < w; ++x) lowered |= row[x] != 255;
         continue;
       }
-      for (int32_t x = 0; x < w; ++x) row[x] = row[x] > k ? static_cast<uint8_t>(row[x] - k) : 0;
+      SubtractSaturated(row, k, w);
       lowered = true;
     }
   }

@@ -179,6 +179,9 @@ class TPXBitmap : public TPXBaseBitmap {
 
   // --- copies, alpha channel, change notification -------------------------------------------
   void AssignFrom(TObject* Source, bool CopyParams);
+  // Whether AssignFrom may copy Source's rows into the storage this bitmap owns already (same
+  // size, format and row layout, own memory block or file).
+  bool CanReuseStorageFor(TPXBitmap* Source);
   void Assign(TObject* Source) override;
   void AssignImage(TObject* Source) override;
   void CopyPaletteTo(TPXBaseBitmap* Dest) override;

@@ -1,5 +1,9 @@
 // The alpha channel of TPXBitmap: creation, replacement, removal, merging with a background,
 // feathering, the fully-opaque flag and the fourth byte of 32-bit pictures.
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -50,24 +54,85 @@ void TPXBitmap::RemoveAlphaChannel(bool Merge, TColor BackgroundColor) {
   DoChange();
 }
 
-// v := b + floor((v - b) * A / 256), in 32-bit integers as ((v - b) * (A * 1024)) >> 18: an
-// opaque channel above the background comes out one lower, which flattening relies on.
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+#define PX_MERGE_ALPHA_SSSE3 1
+
+bool MergeHasSSSE3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+// Sixteen pixels (48 bytes) at a time: each pixel's alpha spread over its three bytes by a
+// shuffle, then for every byte floor(d * A / 256) as the high half of (d * 128) * (A * 2), exact
+// for |d| <= 255. Answers the pixels done.
+__attribute__((target("ssse3"))) int32_t MergeAlphaRowSSSE3(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg,
+                                                           int32_t N) {
+  const __m128i spread[3] = {_mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5),
+                             _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10),
+                             _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15)};
+  alignas(16) uint8_t pattern[48];
+  for (int i = 0; i < 48; i += 3) {
+    pattern[i] = Bg.b;
+    pattern[i + 1] = Bg.g;
+    pattern[i + 2] = Bg.r;
+  }
+  const __m128i zero = _mm_setzero_si128();
+  __m128i bgLo[3], bgHi[3];
+  for (int k = 0; k < 3; ++k) {
+    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern + 16 * k));
+    bgLo[k] = _mm_unpacklo_epi8(b, zero);
+    bgHi[k] = _mm_unpackhi_epi8(b, zero);
+  }
+  auto half = [](__m128i v16, __m128i b16, __m128i a16) {
+    const __m128i d = _mm_slli_epi16(_mm_sub_epi16(v16, b16), 7);
+    return _mm_add_epi16(b16, _mm_mulhi_epi16(d, _mm_slli_epi16(a16, 1)));
+  };
+  int32_t x = 0;
+  for (; x + 16 <= N; x += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Alpha + x));
+    uint8_t* p = Px + 3 * static_cast<int64_t>(x);
+    for (int k = 0; k < 3; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      const __m128i s = _mm_shuffle_epi8(a, spread[k]);
+      const __m128i lo = half(_mm_unpacklo_epi8(v, zero), bgLo[k], _mm_unpacklo_epi8(s, zero));
+      const __m128i hi = half(_mm_unpackhi_epi8(v, zero), bgHi[k], _mm_unpackhi_epi8(s, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), _mm_packus_epi16(lo, hi));
+    }
+  }
+  return x;
+}
+#endif
+
+// One row of MergeAlphaWithColor: v := b + floor((v - b) * A / 256) for N pixels of three bytes.
+void MergeAlphaRow(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg, int32_t N) {
+  int32_t x = 0;
+#ifdef PX_MERGE_ALPHA_SSSE3
+  if (MergeHasSSSE3()) x = MergeAlphaRowSSSE3(Px, Alpha, Bg, N);
+#endif
+  // In 32-bit integers as ((v - b) * (A * 1024)) >> 18: an opaque channel above the background
+  // comes out one lower, which flattening relies on.
+  const int32_t bb = Bg.b, bgg = Bg.g, br = Bg.r;
+  for (uint8_t* px = Px + 3 * static_cast<int64_t>(x); x < N; ++x, px += 3) {
+    const int32_t k = Alpha[x] * 1024;
+    px[0] = static_cast<uint8_t>(bb + (((px[0] - bb) * k) >> 18));
+    px[1] = static_cast<uint8_t>(bgg + (((px[1] - bgg) * k) >> 18));
+    px[2] = static_cast<uint8_t>(br + (((px[2] - br) * k) >> 18));
+  }
+}
+
+}  // namespace
+
+// v := b + floor((v - b) * A / 256) for every channel of every pixel.
 void TPXBitmap::MergeAlphaWithColor(TColor BackgroundColor) {
   if (!FAlphaChannel || GetPixelFormat() != px24RGB) return;
   const TRGB bg = TColorToRGB(BackgroundColor);
   const int32_t w = std::min(GetWidth(), FAlphaChannel->GetWidth());
   const int32_t h = std::min(GetHeight(), FAlphaChannel->GetHeight());
-  const int32_t bb = bg.b, bgg = bg.g, br = bg.r;
-  for (int32_t y = 0; y < h; ++y) {
-    auto* px = static_cast<uint8_t*>(GetScanline(y));
-    const auto* a = static_cast<const uint8_t*>(FAlphaChannel->GetScanline(y));
-    for (int32_t x = 0; x < w; ++x, px += 3) {
-      const int32_t k = a[x] * 1024;
-      px[0] = static_cast<uint8_t>(bb + (((px[0] - bb) * k) >> 18));
-      px[1] = static_cast<uint8_t>(bgg + (((px[1] - bgg) * k) >> 18));
-      px[2] = static_cast<uint8_t>(br + (((px[2] - br) * k) >> 18));
-    }
-  }
+  for (int32_t y = 0; y < h; ++y)
+    MergeAlphaRow(static_cast<uint8_t*>(GetScanline(y)), static_cast<const uint8_t*>(FAlphaChannel->GetScanline(y)),
+                  bg, w);
   DoChange();
 }
 

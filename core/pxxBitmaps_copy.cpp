@@ -105,6 +105,11 @@ void TPXBitmap::AssignFrom(TObject* Source, bool CopyParams) {
     FRowLen = GraphicRowByteLength(FWidth, pf);
     FPXCanvas.reset();
     BuildRowPointers();
+  } else if (CanReuseStorageFor(src)) {
+    // Storage of the same layout is overwritten in place: no new pages to fault in.
+    if (fmt == px8p) FPalette.assign(256, TRGB{});
+    FPXCanvas.reset();
+    FFull = src->FFull;
   } else {
     FreeStorage(true);
     FWidth = src->GetWidth();
@@ -150,6 +155,16 @@ void TPXBitmap::AssignFrom(TObject* Source, bool CopyParams) {
   }
   CopyAttributesFrom(src, CopyParams);
   DoChange();
+}
+
+bool TPXBitmap::CanReuseStorageFor(TPXBitmap* Source) {
+  if (IsVirtual() || Source->IsVirtual() || FExternalMemory || FExternalTBitmap || IsEmpty() || Source->IsEmpty())
+    return false;
+  const bool ownBlock = FLocation == pxMemory && FMemoryBlock && FMemoryRows && FSegments.empty();
+  const bool ownFile = FLocation == pxFile && FFileBuffer && FFileBuffer->Data();
+  return (ownBlock || ownFile) && FWidth == Source->GetWidth() && FHeight == Source->GetHeight() &&
+         FPixelFormat == Source->GetPixelFormat() && FRowAlignment == Source->FRowAlignment &&
+         FRowOrderReversed == Source->FRowOrderReversed && FRowLen == Source->GetRowLen();
 }
 
 void TPXBitmap::Assign(TObject* Source) { AssignFrom(Source, true); }

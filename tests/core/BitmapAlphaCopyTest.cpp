@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/hypxutils.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "tests/common/TestSupport.h"
@@ -57,6 +58,43 @@ TEST_F(BitmapAlphaCopy, AssignFromCopiesOrRemovesTheAlphaChannel) {
     dst.AssignFrom(plain.get(), true);
     EXPECT_FALSE(dst.HasAlphaChannel());
     EXPECT_TRUE(SamePixels(dst, *plain));
+  }
+}
+
+// Assigning over a picture of the same layout reuses its storage; the result is the same copy.
+TEST_F(BitmapAlphaCopy, AssignOverTheSameLayoutReusesTheStorage) {
+  for (int64_t limit : {int64_t{-1}, int64_t{0}}) {  // memory and file storage
+    SCOPED_TRACE(limit);
+    GlobalSettingsInstance()->FBitmapMemoryLimit = limit;
+    auto first = Picture(7, 5, true);
+    auto second = Picture(7, 5, false);
+    for (int32_t y = 0; y < 5; ++y) Row(*second, y)[0] = 200;
+    TPXBitmap dst;
+    dst.AssignFrom(first.get(), true);
+    const void* rows = dst.GetScanline(0);
+    dst.AssignFrom(second.get(), true);
+    EXPECT_EQ(dst.GetScanline(0), rows);
+    EXPECT_TRUE(SamePixels(dst, *second));
+    EXPECT_FALSE(dst.HasAlphaChannel());  // the source has none
+    dst.AssignFrom(first.get(), true);
+    EXPECT_EQ(dst.GetScanline(0), rows);
+    EXPECT_TRUE(SamePixels(dst, *first));
+    ASSERT_TRUE(dst.HasAlphaChannel());
+    EXPECT_TRUE(SamePixels(*dst.PeekAlphaChannel(), *first->PeekAlphaChannel()));
+
+    // A palette picture of the same size takes its palette; another size or format reallocates.
+    auto pal = TPXBitmap::CreateAllocated(7, 5, px8p);
+    pal->SetPaletteColor(3, TRGB{1, 2, 3});
+    TPXBitmap p8;
+    p8.AssignFrom(pal.get(), true);
+    pal->SetPaletteColor(3, TRGB{9, 8, 7});
+    p8.AssignFrom(pal.get(), true);
+    TRGB c;
+    p8.GetPaletteColor(3, c);
+    EXPECT_TRUE(c == (TRGB{9, 8, 7}));
+    auto wider = Picture(8, 5, false);
+    dst.AssignFrom(wider.get(), true);
+    EXPECT_TRUE(SamePixels(dst, *wider));
   }
 }
 
@@ -125,6 +163,37 @@ TEST_F(BitmapAlphaCopy, MergeWithBackgroundFloorsTowardTheBackground) {
     b.RemoveAlphaChannel(true, c.background);
     EXPECT_FALSE(b.HasAlphaChannel());
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Row(b, 0)[i], c.expected) << int(c.alpha);
+  }
+}
+
+// Every channel value under every alpha value: v := b + floor((v - b) * A / 256), each channel
+// against its own background byte, in rows long enough for the wide path and its tail.
+TEST_F(BitmapAlphaCopy, MergeAlphaWithColorOverEveryValueAndAlpha) {
+  for (TColor background : {TColor(0x00C81E64), TColor(clWhite), TColor(clBlack)}) {
+    const TRGB bg = TColorToRGB(background);
+    TPXBitmap b;
+    ASSERT_TRUE(b.Allocate(257, 256, px24RGB));  // row y: alpha y; pixel x: value x (257: 0 again)
+    for (int32_t y = 0; y < 256; ++y) {
+      for (int32_t x = 0; x < 257; ++x) {
+        Row(b, y)[3 * x] = static_cast<uint8_t>(x);
+        Row(b, y)[3 * x + 1] = static_cast<uint8_t>(255 - x);
+        Row(b, y)[3 * x + 2] = static_cast<uint8_t>(x * 7);
+        Row(*b.GetAlphaChannel(), y)[x] = static_cast<uint8_t>(y);
+      }
+    }
+    b.MergeAlphaWithColor(background);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < 256; ++y)
+      for (int32_t x = 0; x < 257; ++x) {
+        const int32_t v[3] = {x & 255, 255 - (x & 255), (x * 7) & 255}, bgs[3] = {bg.b, bg.g, bg.r};
+        for (int c = 0; c < 3; ++c) {
+          const int32_t d = (v[c] - bgs[c]) * y;
+          const int32_t floorDiv = d >= 0 ? d / 256 : -((-d + 255) / 256);
+          wrong += Row(b, y)[3 * x + c] != bgs[c] + floorDiv;
+        }
+        wrong += Row(*b.PeekAlphaChannel(), y)[x] != y;
+      }
+    EXPECT_EQ(wrong, 0) << std::hex << background;
   }
 }
 
