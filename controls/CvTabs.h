@@ -800,9 +800,25 @@ class TCvPageControl : public TCvCustomTabControl {
 
   void LayoutChanged() override;
   void SetUseColoredTabs(bool Value) override;
+  // A control docked on one of the pages cannot dock here again.
+  void GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock) override;
+  // The page a docked control stands on (nullptr when Client is not docked on a page here).
+  TCvTabSheet* PageOfDockClient(TControl* Client) const;
 
  protected:
   friend class TCvTabSheet;
+  // Docking: every docked control gets a page of its own, captioned and shown or hidden with it,
+  // and freed when the control leaves.
+  void CMDockClient(TCMDockClient& Message) override;
+  void CMUnDockClient(TCMUnDockClient& Message) override;
+  void CMDockNotification(TCMDockNotification& Message) override;
+  void DockOver(TDragDockObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) override;
+  void DoAddDockClient(TControl* Client, const TRect& ARect) override;
+  void DoRemoveDockClient(TControl* Client) override;
+  // The docked control whose tab is under the point: a press there drags it away.
+  TControl* GetDockClientFromMousePos(TPoint MousePos) override;
+  // A double click on a docked control's tab floats it (DblClickUndocks).
+  void WMLButtonDblClk(TWMMouse& Message) override;
   void AttachPage(TCvTabSheet* Sheet);
   void DetachPage(TCvTabSheet* Sheet);
   void MovePage(TCvTabSheet* Sheet, int32_t NewIndex);
@@ -826,6 +842,8 @@ class TCvPageControl : public TCvCustomTabControl {
   TCvTabSheet* active_page_default_ = nullptr;
   bool save_resources_ = false;
   bool dbl_click_undocks_ = true;
+  TCvTabSheet* docking_page_ = nullptr;    // the page made for the control docking now
+  TCvTabSheet* undocking_page_ = nullptr;  // the page of the control leaving now
 };
 
 // Registers the tab control classes with the form loader.

@@ -1,5 +1,6 @@
 // The page control and its pages.
 #include <algorithm>
+#include <utility>
 
 #include "controls/CvTabs.h"
 #include "platform/forms/Forms.h"
@@ -419,4 +420,108 @@ void TCvPageControl::HideAllTabs() {
 
 void TCvPageControl::ShowAllTabs() {
   for (TCvTabSheet* page : pages_) page->SetTabVisible(true);
+}
+
+// =============================================================================================
+// Docking: each docked control stands on a page of its own.
+
+namespace {
+
+// A tab shows a caption's first line only.
+std::string FirstLine(const std::string& Text) { return Text.substr(0, Text.find_first_of("\r\n")); }
+
+}  // namespace
+
+TCvTabSheet* TCvPageControl::PageOfDockClient(TControl* Client) const {
+  if (!Client || Client->HostDockSite() != this) return nullptr;
+  auto* page = dynamic_cast<TCvTabSheet*>(Client->Parent());
+  return page && page->page_control_ == this ? page : nullptr;
+}
+
+void TCvPageControl::CMDockClient(TCMDockClient& Message) {
+  Message.Result = 0;
+  TDragDockObject* source = Message.DockSource;
+  if (!source || !source->Control()) return;
+  TControl* client = source->Control();
+  docking_page_ = new TCvTabSheet(this);  // owned by the page control
+  try {
+    if (auto* form = dynamic_cast<TCustomForm*>(client)) docking_page_->SetCaption(FirstLine(form->Caption()));
+    docking_page_->SetPageControl(this);
+    TCvCustomTabControl::CMDockClient(Message);
+  } catch (...) {
+    delete std::exchange(docking_page_, nullptr);
+    throw;
+  }
+  TCvTabSheet* page = std::exchange(docking_page_, nullptr);
+  if (client->Parent() != page) {
+    // The old site kept the control: no empty page stays behind.
+    delete page;
+    return;
+  }
+  page->SetTabVisible(client->Visible());
+  if (client->Visible()) SetActivePage(page);
+  client->SetAlign(alClient);
+}
+
+void TCvPageControl::DoAddDockClient(TControl* Client, const TRect& ARect) {
+  TCvCustomTabControl::DoAddDockClient(Client, ARect);
+  if (docking_page_) Client->SetParent(docking_page_);
+}
+
+void TCvPageControl::CMUnDockClient(TCMUnDockClient& Message) {
+  TCvCustomTabControl::CMUnDockClient(Message);
+  Message.Result = 0;
+  if (TCvTabSheet* page = PageOfDockClient(Message.Client)) {
+    undocking_page_ = page;
+    Message.Client->SetAlign(alNone);
+  }
+}
+
+void TCvPageControl::DoRemoveDockClient(TControl* Client) {
+  TCvCustomTabControl::DoRemoveDockClient(Client);
+  TCvTabSheet* page = std::exchange(undocking_page_, nullptr);
+  if (!page || ComponentState().Contains(csDestroying)) return;
+  SetActivePage(NextPageFrom(page, true, true));
+  delete page;
+}
+
+void TCvPageControl::GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock) {
+  if (PageOfDockClient(Client)) CanDock = false;
+  TCvCustomTabControl::GetSiteInfo(Client, InfluenceRect, MousePos, CanDock);
+}
+
+void TCvPageControl::DockOver(TDragDockObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) {
+  // A docked control fills a page: the outline shows the whole control.
+  if (HandleAllocated()) {
+    TRect r;
+    GetWindowRect(Handle(), &r);
+    Source->SetDockRect(r);
+  }
+  if (OnDockOver()) OnDockOver()(this, Source, X, Y, State, Accept);
+}
+
+void TCvPageControl::CMDockNotification(TCMDockNotification& Message) {
+  const TDockNotifyRec* rec = Message.NotifyRec;
+  if (TCvTabSheet* page = PageOfDockClient(Message.Client); page && rec) {
+    if (rec->ClientMsg == WM_SETTEXT && rec->MsgLParam)
+      page->SetCaption(FirstLine(reinterpret_cast<const char*>(rec->MsgLParam)));
+    else if (rec->ClientMsg == CM_VISIBLECHANGED)
+      page->SetTabVisible(rec->MsgWParam != 0);
+  }
+  TCvCustomTabControl::CMDockNotification(Message);
+}
+
+TControl* TCvPageControl::GetDockClientFromMousePos(TPoint MousePos) {
+  if (!DockSite()) return nullptr;
+  TCvTabSheet* page = PageOfTab(TabAtPoint(MousePos.X, MousePos.Y));
+  if (!page || page->ControlCount() == 0) return nullptr;
+  TControl* client = page->Controls(0);
+  return client->HostDockSite() == this ? client : nullptr;
+}
+
+void TCvPageControl::WMLButtonDblClk(TWMMouse& Message) {
+  TCvCustomTabControl::WMLButtonDblClk(Message);
+  if (!dbl_click_undocks_) return;
+  if (TControl* client = GetDockClientFromMousePos(TPoint(Message.XPos, Message.YPos)))
+    client->ManualDock(nullptr, nullptr, alNone);
 }

@@ -95,6 +95,17 @@ class CvTabsTest : public ControlsFormTest {
     return logs_.back();
   }
   std::deque<EventLog> logs_;
+  // A shown tool form that docks (owned by the test's form).
+  TForm* ToolForm(const char* Caption, TColor Color) {
+    auto* f = new TForm(form_.get());  // owned by the form
+    f->SetCaption(Caption);
+    f->SetColor(Color);
+    f->SetBounds(700, 100, 180, 140);
+    f->SetDragKind(dkDock);
+    f->Show();
+    Pump();
+    return f;
+  }
   static TPoint Centre(TCvCustomTabControl* Tc, int32_t Index) {
     const TRect r = Tc->TabClientRect(Index);
     return TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2 + 1);
@@ -928,6 +939,158 @@ end
   // Afterwards the events fire.
   pc->SetActivePageIndex(0);
   EXPECT_EQ(read.Events, 3);
+}
+
+// =============================================================================================
+// Docking
+
+TEST_F(CvTabsTest, FormsDockOnPagesOfTheirOwnAndTheirPagesGoWithThem) {
+  TCvPageControl* pc = AppPages();
+  pc->SetDockSite(true);
+  TForm* layers = ToolForm("Layers\r\nof the picture", clRed);
+  TForm* masks = ToolForm("Masks", clLime);
+  ASSERT_TRUE(layers->ManualDock(pc));
+  ASSERT_TRUE(masks->ManualDock(pc));
+  Pump();
+  ASSERT_EQ(pc->PageCount(), 4);
+  TCvTabSheet* layersPage = pc->Pages(2);
+  TCvTabSheet* masksPage = pc->Pages(3);
+  EXPECT_EQ(layersPage->Caption(), "Layers") << "a tab shows the first line";
+  EXPECT_EQ(masksPage->Caption(), "Masks");
+  EXPECT_EQ(layers->Parent(), layersPage);
+  EXPECT_EQ(layers->HostDockSite(), pc);
+  EXPECT_EQ(layers->Align(), alClient);
+  EXPECT_EQ(layers->BoundsRect(), layersPage->ClientRect());
+  EXPECT_EQ(pc->ActivePage(), masksPage) << "a visible docked form is shown at once";
+  EXPECT_EQ(pc->TabIndex(), 3);
+  // Its tab is the selected one and the form fills the card.
+  const TRect sel = pc->TabClientRect(3);
+  EXPECT_EQ(Pixel(pc, sel.Left + 10, sel.Top + 3), Rgb(10, 36, 106));
+  EXPECT_EQ(Pixel(masks, 20, 20), Rgb(0, 255, 0));
+  EXPECT_EQ(masks->ClientToScreen(TPoint()), masksPage->ClientToScreen(TPoint()));
+
+  // A form docked here cannot dock here again; others can.
+  for (TForm* f : {layers, ToolForm("Free", clBlue)}) {
+    TRect influence;
+    bool canDock = true;
+    pc->GetSiteInfo(f, influence, TPoint(), canDock);
+    EXPECT_EQ(canDock, f != layers) << f->Caption();
+  }
+
+  // The tabs follow the forms' captions and visibility.
+  layers->SetCaption("Layer stack\nand more");
+  EXPECT_EQ(layersPage->Caption(), "Layer stack");
+  masks->Hide();
+  Pump();
+  EXPECT_FALSE(masksPage->TabVisible());
+  EXPECT_EQ(pc->Tabs()->Count(), 3);
+  EXPECT_EQ(pc->TabIndex(), -1);
+  masks->Show();
+  Pump();
+  EXPECT_EQ(pc->TabIndex(), 3);
+
+  // Floating a form frees its page; the next page with a visible tab is shown.
+  ASSERT_TRUE(layers->ManualDock(nullptr));
+  Pump();
+  ASSERT_EQ(pc->PageCount(), 3);
+  EXPECT_EQ(pc->Pages(2), masksPage);
+  EXPECT_EQ(pc->ActivePage(), masksPage);
+  EXPECT_EQ(layers->Parent(), nullptr);
+  EXPECT_EQ(layers->HostDockSite(), nullptr);
+  EXPECT_TRUE(layers->Floating());
+  EXPECT_EQ(layers->Align(), alNone);
+  EXPECT_EQ(Pixel(layers, 20, 20), Rgb(255, 0, 0));
+}
+
+TEST_F(CvTabsTest, ADockThatFailsLeavesNoPage) {
+  TCvPageControl* pc = AppPages();
+  pc->SetDockSite(true);
+  auto* other = Add<TCvPanel>(nullptr, 400, 0, 200, 200);
+  other->SetDockSite(true);
+  TForm* tool = ToolForm("Tool", clRed);
+  ASSERT_TRUE(tool->ManualDock(other));
+  const int32_t components = pc->ComponentCount();
+  struct Case {
+    const char* Name;
+    TUnDockEvent OnUnDock;
+  };
+  const Case cases[] = {
+      {"refused", [](TObject*, TControl*, TWinControl*, bool& Allow) { Allow = false; }},
+      {"raising", [](TObject*, TControl*, TWinControl*, bool&) { throw Exception("kept"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    other->SetOnUnDock(c.OnUnDock);
+    bool docked = true;
+    try {
+      docked = tool->ManualDock(pc);
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), "kept");
+      docked = false;
+    }
+    EXPECT_FALSE(docked);
+    EXPECT_EQ(pc->PageCount(), 2);
+    EXPECT_EQ(pc->ComponentCount(), components) << "the new page is freed";
+    EXPECT_EQ(tool->HostDockSite(), other);
+    EXPECT_EQ(pc->ActivePage(), pc->Pages(0));
+  }
+}
+
+TEST_F(CvTabsTest, DockedFormsAreDraggedByTheirTabsAndFloatOnADoubleClick) {
+  TCvPageControl* pc = AppPages();
+  pc->SetDockSite(true);
+  TForm* tool = ToolForm("Tool", clRed);
+  tool->SetDragMode(dmAutomatic);
+  // Dragged over the page control the outline covers all of it; the drop docks the form.
+  MouseDown(tool, 20, 20);
+  MouseMove(tool, 40, 40);
+  MouseMove(pc, 120, 200);
+  HWND outline = DockOutlineWindow();
+  ASSERT_NE(outline, nullptr);
+  TRect shown, whole;
+  GetWindowRect(outline, &shown);
+  GetWindowRect(pc->Handle(), &whole);
+  EXPECT_EQ(shown, whole);
+  MouseUp(pc, 120, 200);
+  Pump();
+  ASSERT_EQ(pc->PageCount(), 3);
+  EXPECT_EQ(pc->Pages(2)->Caption(), "Tool");
+  EXPECT_EQ(tool->Parent(), pc->Pages(2));
+  EXPECT_EQ(pc->ActivePage(), pc->Pages(2));
+  EXPECT_EQ(Pixel(tool, 20, 20), Rgb(255, 0, 0));
+
+  // A press on its tab shows it and drags it; dropped over no site it floats.
+  pc->SetActivePageIndex(0);
+  Pump();
+  const TPoint t = Centre(pc, 2);
+  MouseDown(pc, t.X, t.Y);
+  EXPECT_EQ(pc->ActivePage(), pc->Pages(2));
+  EXPECT_TRUE(tool->Dragging());
+  MouseMove(pc, t.X + 10, t.Y + 10);
+  MouseMove(form_.get(), 450, 300);
+  EXPECT_NE(DockOutlineWindow(), nullptr);
+  MouseUp(form_.get(), 450, 300);
+  Pump();
+  EXPECT_EQ(pc->PageCount(), 2);
+  EXPECT_TRUE(tool->Floating());
+  EXPECT_EQ(tool->Parent(), nullptr);
+  EXPECT_EQ(pc->ActivePage(), pc->Pages(0)) << "the next page with a visible tab, wrapping";
+  EXPECT_EQ(Pixel(pc->Pages(0), 100, 100), Rgb(226, 240, 246));
+
+  // A double click on its tab floats it, while DblClickUndocks is on.
+  ASSERT_TRUE(tool->ManualDock(pc));
+  Pump();
+  const TPoint d = Centre(pc, 2);
+  for (bool undocks : {false, true}) {
+    SCOPED_TRACE(undocks);
+    pc->SetDblClickUndocks(undocks);
+    DoubleClick(pc, d.X, d.Y);
+    Pump();
+    EXPECT_EQ(tool->HostDockSite(), undocks ? nullptr : pc);
+    EXPECT_EQ(pc->PageCount(), undocks ? 2 : 3);
+  }
+  EXPECT_TRUE(tool->Floating());
+  EXPECT_TRUE(tool->Visible());
 }
 
 }  // namespace
