@@ -43,23 +43,31 @@ void TCvCustomTabControl::Paint() {
   if (back_buffer_->Width() != Width() || back_buffer_->Height() != Height()) back_buffer_->SetSize(Width(), Height());
   TCanvas* buffer = BufferCanvas();
   const TRect R(0, 0, ClientWidth(), ClientHeight());
-  bool handled = false;
-  DoPaintBackground(buffer, R, handled);
-  if (!handled) {
-    if (transparent_) {
-      PaintParentBackground(this, buffer, false);
-      buffer->Refresh();
-    } else {
-      buffer->Brush()->SetStyle(bsSolid);
-      buffer->Brush()->SetColor(background_color_);
-      buffer->FillRect(R);
+  {
+    // Only the part being painted is drawn into the buffer (a hot tab repaints the tab strip only).
+    const TRect update = Canvas()->ClipRect();
+    const int32_t level = SaveBufferDC();
+    if (level == 0) throw Exception("Error saving device context");
+    TSavedDC saved(buffer, level);
+    IntersectClipRect(buffer->Handle(), update.Left, update.Top, update.Right, update.Bottom);
+    bool handled = false;
+    DoPaintBackground(buffer, R, handled);
+    if (!handled) {
+      if (transparent_) {
+        PaintParentBackground(this, buffer, false);
+        buffer->Refresh();
+      } else {
+        buffer->Brush()->SetStyle(bsSolid);
+        buffer->Brush()->SetColor(background_color_);
+        buffer->FillRect(R);
+      }
     }
+    PlaceButtons();
+    for (TControl* b : {static_cast<TControl*>(close_button_), static_cast<TControl*>(menu_button_),
+                        static_cast<TControl*>(scroller_)})
+      if (b) b->Invalidate();
+    PaintTabs();
   }
-  PlaceButtons();
-  for (TControl* b : {static_cast<TControl*>(close_button_), static_cast<TControl*>(menu_button_),
-                      static_cast<TControl*>(scroller_)})
-    if (b) b->Invalidate();
-  PaintTabs();
   Canvas()->CopyRect(R, buffer, R);
 }
 
