@@ -43,23 +43,31 @@ void TCvCustomTabControl::Paint() {
   if (back_buffer_->Width() != Width() || back_buffer_->Height() != Height()) back_buffer_->SetSize(Width(), Height());
   TCanvas* buffer = BufferCanvas();
   const TRect R(0, 0, ClientWidth(), ClientHeight());
-  bool handled = false;
-  DoPaintBackground(buffer, R, handled);
-  if (!handled) {
-    if (transparent_) {
-      PaintParentBackground(this, buffer, false);
-      buffer->Refresh();
-    } else {
-      buffer->Brush()->SetStyle(bsSolid);
-      buffer->Brush()->SetColor(background_color_);
-      buffer->FillRect(R);
+  {
+    // Only the part being painted is drawn into the buffer (a hot tab repaints the tab strip only).
+    const TRect update = Canvas()->ClipRect();
+    const int32_t level = SaveBufferDC();
+    if (level == 0) throw Exception("Error saving device context");
+    TSavedDC saved(buffer, level);
+    IntersectClipRect(buffer->Handle(), update.Left, update.Top, update.Right, update.Bottom);
+    bool handled = false;
+    DoPaintBackground(buffer, R, handled);
+    if (!handled) {
+      if (transparent_) {
+        PaintParentBackground(this, buffer, false);
+        buffer->Refresh();
+      } else {
+        buffer->Brush()->SetStyle(bsSolid);
+        buffer->Brush()->SetColor(background_color_);
+        buffer->FillRect(R);
+      }
     }
+    PlaceButtons();
+    for (TControl* b : {static_cast<TControl*>(close_button_), static_cast<TControl*>(menu_button_),
+                        static_cast<TControl*>(scroller_)})
+      if (b) b->Invalidate();
+    PaintTabs();
   }
-  PlaceButtons();
-  for (TControl* b : {static_cast<TControl*>(close_button_), static_cast<TControl*>(menu_button_),
-                      static_cast<TControl*>(scroller_)})
-    if (b) b->Invalidate();
-  PaintTabs();
   Canvas()->CopyRect(R, buffer, R);
 }
 
@@ -120,7 +128,21 @@ void TCvCustomTabControl::PaintCard(int32_t Row) {
   if (!handled) {
     buffer->Brush()->SetStyle(bsSolid);
     buffer->Brush()->SetColor(use_colored_tabs_ && Tab(tab_index_) ? Tab(tab_index_)->Color : Color());
-    buffer->FillRect(R);
+    // A card behind the front one is filled only where the front card's fill, which always comes
+    // last and covers its whole rectangle, will not paint over it.
+    TRect front = Row > 0 && !on_paint_card_background_ ? CardRect(0) : TRect();
+    if (card_visible_ && !front.IsEmpty()) {
+      ++front.Right;
+      ++front.Bottom;
+    }
+    TRect I;
+    if (front.IsEmpty() || !IntersectRect(I, R, front)) {
+      buffer->FillRect(R);
+    } else {
+      for (const TRect& part : {TRect(R.Left, R.Top, R.Right, I.Top), TRect(R.Left, I.Bottom, R.Right, R.Bottom),
+                                TRect(R.Left, I.Top, I.Left, I.Bottom), TRect(I.Right, I.Top, R.Right, I.Bottom)})
+        if (!part.IsEmpty()) buffer->FillRect(part);
+    }
   }
   if (!show_card_frame_) return;
   commands_.clear();
@@ -294,15 +316,26 @@ void TCvCustomTabControl::RunCommands() {
   outline_color_ = OutlineColor();
   TCanvas* buffer = BufferCanvas();
   // The parent's own background under the control, for the shadow lines.
+  // Only the part the commands reach is painted (a picture of the whole control would cost a
+  // full-size fill on every paint); outside the control it reads as no pixel, as before.
   std::unique_ptr<TBitmap> under;
+  bool shadowed = false;
+  TRect reach(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN);
   for (size_t i = 0; i < commands_.size(); i += commands_[i] < 2 ? 1 : 3) {
-    if (commands_[i] == kOpDark || commands_[i] == kOpLight) {
-      under = std::make_unique<TBitmap>();
-      under->SetSize(Width(), Height());
-      PaintParentBackground(this, under->Canvas(), false);
-      under->Canvas()->Refresh();
-      break;
-    }
+    if (commands_[i] < 2 || i + 2 >= commands_.size()) continue;
+    shadowed = shadowed || commands_[i] == kOpDark || commands_[i] == kOpLight;
+    reach.Left = std::min(reach.Left, commands_[i + 1]);
+    reach.Top = std::min(reach.Top, commands_[i + 2]);
+    reach.Right = std::max(reach.Right, commands_[i + 1] + 1);
+    reach.Bottom = std::max(reach.Bottom, commands_[i + 2] + 1);
+  }
+  TRect area;
+  if (shadowed && IntersectRect(area, reach, TRect(0, 0, Width(), Height()))) {
+    under = std::make_unique<TBitmap>();
+    under->SetSize(area.Width(), area.Height());
+    SetViewportOrgEx(under->Canvas()->Handle(), -area.Left, -area.Top, nullptr);
+    PaintParentBackground(this, under->Canvas(), false);
+    under->Canvas()->Refresh();
   }
   TColor color = outline_color_;
   buffer->Pen()->SetStyle(psSolid);
@@ -339,9 +372,9 @@ void TCvCustomTabControl::RunCommands() {
         if (pen.X == to.X || pen.Y == to.Y) {
           const int32_t dx = to.X > pen.X ? 1 : (to.X < pen.X ? -1 : 0);
           const int32_t dy = to.Y > pen.Y ? 1 : (to.Y < pen.Y ? -1 : 0);
-          HDC src = under->Canvas()->Handle();
+          HDC src = under ? under->Canvas()->Handle() : nullptr;
           for (TPoint p = pen;; p.X += dx, p.Y += dy) {
-            const COLORREF below = GetPixel(src, p.X, p.Y);
+            const COLORREF below = src ? GetPixel(src, p.X, p.Y) : CLR_INVALID;
             if (below != CLR_INVALID)
               SetPixelV(dc, p.X, p.Y, static_cast<COLORREF>(MixColors(clBlack, static_cast<TColor>(below), w)));
             if (p == to) break;

@@ -505,6 +505,21 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
       return;
     }
     GdiReadRow(ds, y, x0, n, drow.data());
+    // The common raster operations of one source and the destination (masking and erasing) run
+    // as one tight loop over the row.
+    if (anyS && !anyP && !op.mask && !op.transparent &&
+        (op.rop == 0x88 || op.rop == 0x66 || op.rop == 0xEE || op.rop == 0x44)) {
+      uint32_t* d = drow.data();
+      const uint32_t* g = gathered.data();
+      switch (op.rop) {
+        case 0x88: for (int32_t k = 0; k < n; ++k) d[k] &= g[k]; break;
+        case 0x66: for (int32_t k = 0; k < n; ++k) d[k] ^= g[k]; break;
+        case 0xEE: for (int32_t k = 0; k < n; ++k) d[k] |= g[k]; break;
+        default: for (int32_t k = 0; k < n; ++k) d[k] = g[k] & ~d[k]; break;
+      }
+      GdiWriteRow(ds, y, x0, n, drow.data());
+      return;
+    }
     const int32_t py = ((y - pat.org.Y) & 7) * 8;
     for (int32_t k = 0; k < n; ++k) {
       const int32_t x = x0 + k;

@@ -305,6 +305,34 @@ TEST_F(CvTabsTest, LayoutRunsOnceAtTheNextPaintAndHotTrackingReusesIt) {
   EXPECT_EQ(tc->LayoutCount(), runs + 1);
 }
 
+// A hot-track repaint draws only the tab strip: what the window shows after the pointer moves
+// over the tabs of a three-row page control is what a full repaint shows.
+TEST_F(CvTabsTest, HotTrackRepaintShowsWhatAFullRepaintShows) {
+  TCvPageControl* pc = AppPages({"Reflection", "Wave", "Grey", "Blur", "Sharpen", "Emboss", "Noise", "Levels"});
+  pc->SetHotTrack(true);
+  pc->SetMultiLine(true);
+  pc->SetWidth(160);
+  pc->SetHeight(150);
+  Pump();
+  ASSERT_GE(pc->RowCount(), 2);
+  auto grab = [&] {
+    std::vector<TColorRef> v;
+    for (int32_t y = 0; y < pc->ClientHeight(); ++y)
+      for (int32_t x = 0; x < pc->ClientWidth(); ++x) v.push_back(Pixel(pc, x, y));
+    return v;
+  };
+  for (int32_t i : {1, 5, 2}) {
+    const TPoint p = Centre(pc, i);
+    MouseMove(pc, p.X, p.Y);
+    Pump();
+  }
+  ASSERT_EQ(pc->HotTab(), 2);
+  const auto hot = grab();
+  pc->Invalidate();
+  Pump();
+  EXPECT_TRUE(hot == grab());
+}
+
 TEST_F(CvTabsTest, FixedDimensionIsStoredWithTheForm) {
   TCvPageControl* pc = AppPages();
   pc->SetName("Pages");
