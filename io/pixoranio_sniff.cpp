@@ -161,7 +161,8 @@ TPXFileType Sniff(TStream* s, int64_t pos, int64_t size) {
   // engine is ready). The platform's imaging component does not exist here, so DDS, HEIF, WebP
   // and its other formats are never recognised.
   if (RowAltTest(pxftRAW, s, pos)) return pxftRAW;
-  return tiffHeader ? pxftTIFF : pxftUnknown;
+  // Camera raw data in a TIFF container, with no raw engine to read it, is no type.
+  return tiffHeader && !RowAltTest(pxftTIFF, s, pos) ? pxftTIFF : pxftUnknown;
 }
 
 }  // namespace

@@ -151,10 +151,10 @@ TEST_F(Sniff, ByteFixtures) {
       {"cursor", kCur + Bytes(20, '\0'), pxftCUR},
       {"TIFF", Pad("II*\0", 40, '\0'), pxftTIFF},
       {"TIFF with RO", Pad("IIRO", 40, '\0'), pxftRAW},
-      // A TIFF header makes TIFF, also where the TIFF codec leaves the file to camera raw
-      // reading and no raw reader takes it, and whatever JPEG start follows.
-      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), pxftTIFF},
-      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), pxftTIFF},
+      // Where the TIFF codec leaves the file to camera raw reading and no raw reader takes it,
+      // it is no type: neither TIFF nor, whatever JPEG start follows, JPEG.
+      {"DNG without JPEG", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12), 200, '\0'), 0},
+      {"DNG with JPEG start", Pad(Bytes("II*\0\x08\0\0\0DNG!", 12) + "\xFF\xD8\xFF", 200, '\0'), 0},
       {"PSD with JPEG start", Pad(Bytes("8BPS\0\x01", 6) + Bytes(20, '\0') + "\xFF\xD8\xFF", 200, '\0'), 0},
       {"JPEG start at 0", Pad("\xFF\xD8\xFF\xE1", 200, '\0'), pxftJPEG},
       {"AVI", Pad(Bytes("RIFF\x10\0\0\0AVI LIST", 16), 40, '\0'), pxftAVI},
