@@ -264,13 +264,8 @@ void TCvToolButton::FitToImages() {
 }
 
 void TCvToolButton::SetImages(TCustomImageList* Value) {
-  if (images_) images_->UnRegisterChanges(image_change_link_.get());
-  images_ = Value;
-  if (Value) {
-    Value->RegisterChanges(image_change_link_.get());
-    Value->FreeNotification(this);
-    FitToImages();
-  }
+  SetLinkedImageList(images_, Value, image_change_link_.get(), this);
+  FitToImages();
   Invalidate();
 }
 

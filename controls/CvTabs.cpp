@@ -587,17 +587,7 @@ void TCvCustomTabControl::SetHotTrackStyle(TCvTabHotTrackStyle Value) {
 }
 
 void TCvCustomTabControl::SetImages(TCustomImageList* Value) {
-  if (images_ == Value) return;
-  if (images_) {
-    images_->UnRegisterChanges(image_change_link_.get());
-    images_->RemoveFreeNotification(this);
-  }
-  images_ = Value;
-  if (images_) {
-    images_->RegisterChanges(image_change_link_.get());
-    images_->FreeNotification(this);
-  }
-  LayoutChanged();
+  if (SetLinkedImageList(images_, Value, image_change_link_.get(), this)) LayoutChanged();
 }
 
 void TCvCustomTabControl::SetMargin(int32_t Value) {

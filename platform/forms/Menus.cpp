@@ -644,17 +644,7 @@ TMenu::~TMenu() {
 }
 
 void TMenu::SetImages(TCustomImageList* Value) {
-  if (images_ == Value) return;
-  if (images_) {
-    images_->UnRegisterChanges(image_change_link_.get());
-    images_->RemoveFreeNotification(this);
-  }
-  images_ = Value;
-  if (images_) {
-    images_->RegisterChanges(image_change_link_.get());
-    images_->FreeNotification(this);
-  }
-  UpdateItems();
+  if (SetLinkedImageList(images_, Value, image_change_link_.get(), this)) UpdateItems();
 }
 
 void TMenu::ImageListChange(TObject*) { UpdateItems(); }

@@ -433,6 +433,20 @@ void TCustomImageList::UnRegisterChanges(TChangeLink* Value) {
   Value->SetSender(nullptr);
 }
 
+bool SetLinkedImageList(TCustomImageList*& Field, TCustomImageList* Value, TChangeLink* Link, TComponent* Owner) {
+  if (Field == Value) return false;
+  if (Field) {
+    Field->UnRegisterChanges(Link);
+    Field->RemoveFreeNotification(Owner);
+  }
+  Field = Value;
+  if (Field) {
+    Field->RegisterChanges(Link);
+    Field->FreeNotification(Owner);
+  }
+  return true;
+}
+
 void TCustomImageList::BeginUpdate() { ++update_count_; }
 
 void TCustomImageList::EndUpdate() {

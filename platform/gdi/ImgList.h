@@ -36,6 +36,10 @@ class TChangeLink : public TObject {
   TNotifyEvent on_change_;
 };
 
+// Points Field at the list Value for the component Owner: Link and Owner's free notification
+// leave the old list and join the new one. False (and nothing done) when Field is Value already.
+bool SetLinkedImageList(TCustomImageList*& Field, TCustomImageList* Value, TChangeLink* Link, TComponent* Owner);
+
 class TCustomImageList : public TComponent {
   PX_CLASS(TCustomImageList)
  public:
