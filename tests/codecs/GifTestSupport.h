@@ -198,7 +198,7 @@ inline bool ReadGiflib(const TestTempDir& Dir, const std::string& File, GiflibVi
   return !V.Frames.empty();
 }
 
-// Runs gifbuild on a text specification; the GIF goes to File.
+// Runs gifbuild on a text description of the GIF; the GIF goes to File.
 inline bool Gifbuild(const TestTempDir& Dir, const std::string& Spec, const std::string& File) {
   const std::string spec = Dir.File("spec.txt");
   WriteFile(spec, Spec);

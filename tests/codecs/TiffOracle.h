@@ -42,7 +42,7 @@ inline void SetTags(TIFF* T, const TiffSpec& S) {
     TIFFSetField(T, TIFFTAG_GROUP3OPTIONS, uint32_t(S.T4Options));
 }
 
-// Rows (each of the row's bytes) written through libtiff's codec of the spec.
+// Rows (each of the row's bytes) written through libtiff's codec named in S.
 inline bool WriteTiff(const std::string& File, const TiffSpec& S, const std::vector<std::string>& Rows) {
   Quiet();
   TIFF* t = TIFFOpen(File.c_str(), "w");
@@ -57,7 +57,7 @@ inline bool WriteTiff(const std::string& File, const TiffSpec& S, const std::vec
   return ok;
 }
 
-// One strip of compressed bytes, as they stand, under the spec's tags.
+// One strip of compressed bytes, as they stand, under the tags S gives.
 inline bool WriteRawTiff(const std::string& File, TiffSpec S, const std::string& Strip) {
   Quiet();
   TIFF* t = TIFFOpen(File.c_str(), "w");
