@@ -6,8 +6,10 @@
 // reference tests/app/reflect_reference.py computes from the same control values.
 #include <cstdio>
 #include <fstream>
-#include <map>
+#include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "controls/CvBmpBtn.h"
 #include "controls/CvButton.h"
@@ -152,9 +154,9 @@ struct Fixture {
 const Fixture kFixtures[] = {
     {"hole.png", 40, 0}, {"photo.jpg", 37, 2}, {"palette.bmp", 21, 0}, {"mono.png", 35, 0}};
 
-// Every format of the save dialog, by the extension a user types.
-const char* const kFormats[] = {"png", "tif", "bmp", "pcx", "tga", "ppm", "ico",  "jpg",
-                                "gif", "wbmp", "dcx", "jp2", "eps", "pdf", "psd"};
+// One extension of each filter of the save dialog, as a user types it.
+const char* const kFormats[] = {"png", "tif",  "bmp", "pcx", "tga", "ppm", "ico", "jpg",
+                                "gif", "wbmp", "dcx", "jp2", "j2k", "eps", "pdf", "psd"};
 
 // A file to check against the reference.
 struct Saved {
