@@ -3,9 +3,11 @@
 // flatten of the reflection), with the undo copy each processing step stores, against memcpy of
 // the picture's colour and alpha bytes in the same iteration. Colour mode colour, wave off,
 // remove-alpha off and on: target ratio at most 4. Grey, black and white and the wave are
-// reported as ratios only.
+// reported as ratios only, and so is each step of the change on its own (the copy of the
+// picture, the flip with its undo copy, the fade, the flatten), each against the same memcpy.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "core/pxsettings.h"
 #include "platform/forms/Forms.h"
 #include "tests/common/LibraryUnits.h"
+#include "proc/pixoranproc.h"
 #include "view/pixoran.h"
 
 namespace {
@@ -66,8 +69,8 @@ Scene& TheScene() {
   return *g_scene;
 }
 
-void TrackBarChange(benchmark::State& state, int32_t ColourMode, bool Wave, bool RemoveAlpha) {
-  Scene& s = TheScene();
+// The scene after an open with these options (untimed); the changes then move the size.
+TReflectionParams OpenScene(Scene& s, int32_t ColourMode, bool Wave, bool RemoveAlpha) {
   TReflectionParams p;
   p.Position = ReflectBottom;
   p.R = 1;
@@ -78,7 +81,13 @@ void TrackBarChange(benchmark::State& state, int32_t ColourMode, bool Wave, bool
   p.Wave = Wave;
   p.KeepAlpha = !RemoveAlpha;
   p.Background = 0x00FFFFFF;
-  BuildReflection(*s.V, *s.S, p);  // the open path, untimed
+  BuildReflection(*s.V, *s.S, p);
+  return p;
+}
+
+void TrackBarChange(benchmark::State& state, int32_t ColourMode, bool Wave, bool RemoveAlpha) {
+  Scene& s = TheScene();
+  TReflectionParams p = OpenScene(s, ColourMode, Wave, RemoveAlpha);
   OursAndPeerTimes times;
   for (auto _ : state) {
     // Each change moves a track bar: a different size every time.
@@ -99,6 +108,34 @@ void BM_TrackBarGrey(benchmark::State& state) { TrackBarChange(state, ColorModeG
 void BM_TrackBarBlackAndWhite(benchmark::State& state) { TrackBarChange(state, ColorModeBlackWhite, false, false); }
 void BM_TrackBarWave(benchmark::State& state) { TrackBarChange(state, ColorModeColor, true, false); }
 
+// The steps of one change apart, with remove-alpha off (0) and on (1): where the time goes.
+void BM_TrackBarSteps(benchmark::State& state) {
+  Scene& s = TheScene();
+  TReflectionParams p = OpenScene(s, ColorModeColor, false, state.range(0) != 0);
+  const char* names[] = {"copy", "flip_undo", "fade", "flatten"};
+  double best[5] = {1e9, 1e9, 1e9, 1e9, 1e9};
+  for (auto _ : state) {
+    p.Size = p.Size == 80 ? 79 : 80;
+    BenchClock::time_point t[6];
+    t[0] = BenchClock::now();
+    s.V->SetLayersCurrent(p.R);
+    s.V->GetPXBitmap()->Assign(s.S->GetPXBitmap());
+    t[1] = BenchClock::now();
+    s.V->Proc()->Flip(pxfdVertical);
+    t[2] = BenchClock::now();
+    ApplyFade(*s.V, p.AlphaBegin, p.AlphaEnd, p.R, p.Size, p.Position);
+    t[3] = BenchClock::now();
+    FlattenReflectionLayer(*s.V, p.Background, p.R, p.KeepAlpha);
+    t[4] = BenchClock::now();
+    s.CopyPeer();
+    t[5] = BenchClock::now();
+    for (int i = 0; i < 5; ++i) best[i] = std::min(best[i], BenchSeconds(t[i], t[i + 1]));
+  }
+  for (int i = 0; i < 4; ++i) state.counters[names[i]] = best[i] / best[4];
+  state.counters["memcpy_ms"] = best[4] * 1e3;
+}
+
+BENCHMARK(BM_TrackBarSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_TrackBarKeepAlpha)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_TrackBarRemoveAlpha)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_TrackBarGrey)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -116,10 +116,24 @@ TEST_F(QuillaneFile, OpensAndBuildsTheReflection) {
     // Smaller than the view: shown at 100 %.
     EXPECT_EQ(View()->Zoom(), 100);
   }
-  // The next open starts in the file's folder.
-  TDialogScript::Push(cancel);
-  f->M_OpenClick(f->BtnOpen);
-  EXPECT_EQ(initial + "/", dir_.Path());
+  // The next open starts in the file's folder with the last name in its name box; the filter
+  // that name preselects is still the one of all pictures.
+  std::string name;
+  int32_t filter = -1;
+  cancel.WhileOpen = [&](TCommonDialog* d) {
+    auto* open = static_cast<TOpenDialog*>(d);
+    initial = open->InitialDir();
+    name = open->FileName();
+    filter = open->FilterIndex();
+  };
+  for (const char* last : {"rgba.png", "photo.jpg", "palette.bmp"}) {
+    OpenFile(dir_.File(last));
+    TDialogScript::Push(cancel);
+    f->M_OpenClick(f->BtnOpen);
+    EXPECT_EQ(initial + "/", dir_.Path());
+    EXPECT_EQ(name, dir_.File(last));
+    EXPECT_EQ(filter, 1) << last;
+  }
   // A PNG named .jpg opens by its content.
   std::filesystem::copy_file(dir_.File("rgba.png"), dir_.File("named.jpg"));
   OpenFile(dir_.File("named.jpg"));

@@ -311,6 +311,39 @@ TEST_F(QuillaneForm, PaintsTheBandTheSwatchAndTheChessboard) {
   EXPECT_EQ(Pixel(f->PanelBkColor, 20, 8), Rgb(255, 0, 0));
 }
 
+// The menu bar in the styler's look: its items on the root gradient from (141, 210, 243) down
+// to (57, 171, 225) with white text; the hovered item from (141, 210, 243) in its frame.
+TEST_F(QuillaneForm, PaintsTheStyledMenuBar) {
+  WriteOptions("[LANGUAGE]\nDefault=7\n");
+  TFrmQuillane* f = Open();
+  TWinControl* bar = f->MenuBar();
+  ASSERT_NE(bar, nullptr);
+  const TPoint o = bar->ClientToScreen(TPoint(0, 0));
+  for (int32_t index : {0, 1}) {
+    SCOPED_TRACE(index);
+    TRect r;
+    ASSERT_TRUE(GetMenuItemRect(f->Handle(), f->CvMainMenu1->Handle(), index, &r));
+    r.Offset(-o.X, -o.Y);
+    EXPECT_EQ(Pixel(bar, r.Left + 2, r.Top), Rgb(141, 210, 243));
+    const TColorRef bottom = Pixel(bar, r.Left + 2, r.Bottom - 1);
+    EXPECT_NEAR(GetRValue(bottom), 57, 8);
+    EXPECT_NEAR(GetGValue(bottom), 171, 8);
+    EXPECT_NEAR(GetBValue(bottom), 225, 8);
+    // The caption: pixels far lighter than any of the gradient (whose red stays at most 141).
+    int32_t light = 0;
+    for (int32_t y = r.Top; y < r.Bottom; ++y)
+      for (int32_t x = r.Left; x < r.Right; ++x) light += GetRValue(Pixel(bar, x, y)) >= 220;
+    EXPECT_GT(light, 10);
+  }
+  TRect file;
+  ASSERT_TRUE(GetMenuItemRect(f->Handle(), f->CvMainMenu1->Handle(), 0, &file));
+  file.Offset(-o.X, -o.Y);
+  MouseMove(bar, (file.Left + file.Right) / 2, (file.Top + file.Bottom) / 2);
+  Pump();
+  EXPECT_EQ(Pixel(bar, file.Left, file.Top + 3), Rgb(48, 129, 208));
+  EXPECT_EQ(Pixel(bar, file.Left + 3, file.Bottom - 2), Rgb(141, 210, 243));
+}
+
 TEST_F(QuillaneForm, StartUpAndShutdown) {
   TFrmQuillane* f = Open();
   EXPECT_EQ(AppDir, dir_.Path());

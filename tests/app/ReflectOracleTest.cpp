@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/pixoranio.h"
+#include "tests/app/ReflectFixtures.h"
 #include "tests/app/ReflectTestSupport.h"
 #include "tests/common/TestSupport.h"
 
@@ -18,38 +19,6 @@ namespace {
 constexpr const char* kPython = "/usr/bin/python3";
 
 std::string ReferenceScript() { return TestDataPath("../app/reflect_reference.py"); }
-
-// Pillow makes the fixtures: an RGBA PNG with a transparent hole and a half-transparent edge, a
-// JPEG, an 8-bit palette BMP and a 1-bit grey PNG.
-const char* kMakeFixtures = R"PY(
-import sys
-import numpy as np
-from PIL import Image
-d = sys.argv[1]
-h, w = 28, 40
-y, x = np.mgrid[0:h, 0:w]
-rgba = np.zeros((h, w, 4), np.uint8)
-rgba[..., 0] = x * 6
-rgba[..., 1] = 255 - y * 9
-rgba[..., 2] = (x * y) % 256
-rgba[..., 3] = 255
-rgba[8:16, 10:22, 3] = 0
-rgba[0, :, 3] = 128; rgba[-1, :, 3] = 128; rgba[:, 0, 3] = 128; rgba[:, -1, 3] = 128
-rgba[8:16, 10:22, 0] = 77
-Image.fromarray(rgba, 'RGBA').save(d + 'hole.png')
-h, w = 23, 37
-y, x = np.mgrid[0:h, 0:w]
-rgb = np.dstack([x * 7, y * 11, 128 + ((x // 4 + y // 4) % 2) * 100]).astype(np.uint8)
-Image.fromarray(rgb, 'RGB').save(d + 'photo.jpg', quality=90)
-h, w = 17, 21
-y, x = np.mgrid[0:h, 0:w]
-p = Image.fromarray(((x + 2 * y) % 16).astype(np.uint8), 'P')
-p.putpalette([v for i in range(16) for v in (i * 16, 255 - i * 15, (i * 97) % 256)])
-p.save(d + 'palette.bmp')
-h, w = 19, 35
-y, x = np.mgrid[0:h, 0:w]
-Image.fromarray(((x // 3 + y // 2) % 3 == 0).astype(np.uint8) * 255, 'L').convert('1', dither=Image.NONE).save(d + 'mono.png')
-)PY";
 
 struct OptionSet {
   const char* Name;
@@ -99,7 +68,7 @@ class ReflectOracleTest : public ReflectTestBase {
   void SetUp() override {
     ReflectTestBase::SetUp();
     if (!ToolExists(kPython)) GTEST_SKIP() << "no python3";
-    ASSERT_EQ(RunTool({kPython, "-c", kMakeFixtures, dir_.Path()}, dir_.File("fixtures.log")), 0);
+    ASSERT_EQ(RunTool({kPython, "-c", kMakeReflectFixtures, dir_.Path()}, dir_.File("fixtures.log")), 0);
   }
 
   // Native: the reader keeps the file's own pixel format (a palette stays a palette).

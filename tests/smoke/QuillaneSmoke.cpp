@@ -2,8 +2,9 @@
 // ("Size=50") in a folder of its own. It opens a picture with a transparent hole through the
 // Open button (dialog scripted), waits for the view's first paint and checks what the display
 // shows: the picture's colour, the chessboard through the hole's mirror in the cleared half of
-// the reflection, the pale band of the window; then grabs the window and ends the program
-// through File > Exit. Usage: quillane_smoke <screenshot.png>. Exit code 0 when all showed.
+// the reflection, the pale band of the window, the styled menu bar; then grabs the window and
+// ends the program through File > Exit. Usage: quillane_smoke <screenshot.png>. Exit code 0 when
+// all showed.
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "app/Quillane.h"
 #include "app/UnitQuillane.h"
 #include "controls/CvButton.h"
+#include "controls/CvMenus.h"
 #include "controls/CvPanel.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/FormsTesting.h"
@@ -69,8 +71,16 @@ struct TSmoke {
     const TColorRef picture = Screen(v, v->BitmapToClientX(5, false), v->BitmapToClientY(20, false));
     const TColorRef mirror = Screen(v, v->BitmapToClientX(20, false), v->BitmapToClientY(53, false));
     const TColorRef band = Screen(f->CvPanel2, 2, 2);
+    // The File item of the menu bar: the top row of the styler's root gradient.
+    TColorRef menu = CLR_INVALID;
+    TRect file;
+    if (TWinControl* bar = f->MenuBar(); bar && GetMenuItemRect(f->Handle(), f->CvMainMenu1->Handle(), 0, &file)) {
+      const TPoint o = bar->ClientToScreen(TPoint(0, 0));
+      menu = Screen(bar, file.Left - o.X + 2, file.Top - o.Y);
+    }
     const bool chessboard = mirror == RGB(212, 208, 200) || mirror == RGB(240, 255, 255);
-    const bool seen = Painted && picture == RGB(kColour.r, kColour.g, kColour.b) && chessboard && band == RGB(226, 240, 246);
+    const bool seen = Painted && picture == RGB(kColour.r, kColour.g, kColour.b) && chessboard &&
+                      band == RGB(226, 240, 246) && menu == RGB(141, 210, 243);
     if (!seen && GetTickCount64() - Start < 5000) return;
     Timer->SetEnabled(false);
     std::printf("loaded: %s, zoom %.0f, first paint: %s\n", f->ImageLoaded() ? "yes" : "no", v->Zoom(), Painted ? "yes" : "no");
@@ -78,6 +88,7 @@ struct TSmoke {
                 static_cast<unsigned>(RGB(kColour.r, kColour.g, kColour.b)));
     std::printf("hole's mirror: %06X (expected D4D0C8 or FFFFF0: the chessboard)\n", static_cast<unsigned>(mirror));
     std::printf("band: %06X (expected F6F0E2)\n", static_cast<unsigned>(band));
+    std::printf("menu bar: %06X (expected F3D28D)\n", static_cast<unsigned>(menu));
     const bool saved = GrabScreenToFile(f->Handle(), Shot);
     std::printf("screenshot %s\n", saved ? Shot.c_str() : "not saved");
     Ok = seen && saved && f->Label9->Caption() == "50%";
