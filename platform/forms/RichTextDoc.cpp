@@ -214,9 +214,13 @@ class TRtfReader {
     bytes_.clear();
   }
 
-  void AddText(std::u16string_view T) {
-    if (T.empty()) return;
+  void AddText(std::u16string_view In) {
     if (S().Dest != TDest::Text && S().Dest != TDest::FieldResult) return;
+    // Control characters other than tab and line break are not part of rich text.
+    std::u16string T;
+    for (char16_t u : In)
+      if (u >= 32 || u == u'\t' || u == u'\v') T.push_back(u);
+    if (T.empty()) return;
     if (!runs_.empty() && runs_.back().Format == S().Char) {
       runs_.back().Text.append(T);
     } else {
@@ -567,7 +571,10 @@ std::string WriteRtf(const TRichDocument& Doc) {
       AppendEscaped(body, r.Text);
       body += '}';
     }
-    if (p + 1 < Doc.Paragraphs.size()) body += "\\par\n";
+    // Every paragraph but the last ends in \par; an empty last one too, or it would not read back.
+    bool empty = true;
+    for (const TRichRun& r : para.Runs) empty = empty && r.Text.empty();
+    if (p + 1 < Doc.Paragraphs.size() || empty) body += "\\par\n";
   }
   if (fonts.empty()) fonts.push_back("Arial");
   std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl";

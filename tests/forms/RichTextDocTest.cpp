@@ -2,9 +2,12 @@
 // writers put in RTF, and malformed data.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/forms/RichTextDoc.h"
+#include "tests/common/TestSupport.h"
 
 namespace {
 
@@ -128,4 +131,41 @@ TEST(RichTextRtf, MalformedDataLoadsWhatItCan) {
   TRichDocument d = Read("{\\rtf1 \\fs99999999999999999999 a}");
   ASSERT_FALSE(d.Paragraphs.empty());
   EXPECT_LE(d.Paragraphs[0].Runs[0].Format.Twips, 32760);
+}
+
+TEST(RichTextRtf, EmptyParagraphsAndControlCharactersReadBack) {
+  TRichDocument doc;
+  doc.Paragraphs = {TRichParagraph{{}, {MakeRun(u"a")}}, TRichParagraph{}, TRichParagraph{}};
+  TRichDocument back = Read(WriteRtf(doc));
+  EXPECT_EQ(back.Paragraphs.size(), 3u);
+  EXPECT_EQ(back.PlainText(), u"a\n\n");
+  // Control characters other than tab and line break are not text.
+  EXPECT_EQ(Read("{\\rtf1 a\\'01\\u2?b\\'0a}").PlainText(), u"ab");
+}
+
+// unrtf, an independent reader, sees our text, fonts, sizes, colours, styles and alignment.
+TEST(RichTextRtf, UnrtfReadsWhatWeWrite) {
+  if (!ToolExists("/usr/bin/unrtf")) GTEST_SKIP() << "unrtf is not installed";
+  TRichDocument doc;
+  TRichParaFormat centre;
+  centre.Alignment = 2;
+  doc.Paragraphs = {
+      TRichParagraph{centre, {MakeRun(u"Bold caf\u00E9", "Liberation Serif", 480, RTE_BOLD, 0x0000FF)}},
+      TRichParagraph{{}, {MakeRun(u"italic", "Arial", 200, RTE_ITALIC), MakeRun(u" under", "Arial", 200, RTE_UNDERLINE),
+                          MakeRun(u" \u20AC\u0416", "Arial", 200, RTE_STRIKEOUT)}},
+  };
+  TestTempDir dir;
+  const std::string in = dir.File("doc.rtf"), out = dir.File("doc.html");
+  std::ofstream(in, std::ios::binary) << WriteRtf(doc);
+  ASSERT_EQ(RunTool({"unrtf", "--html", in}, out), 0);
+  std::stringstream ss;
+  ss << std::ifstream(out).rdbuf();
+  const std::string html = ss.str();
+  for (const char* want : {"<center>", "face=\"Liberation Serif\"", "color=\"#ff0000\"", "<b>Bold caf",
+                           "<i>italic</i>", "<u> under</u>", "<s>", "face=\"Arial\""})
+    EXPECT_NE(html.find(want), std::string::npos) << want << "\n" << html;
+  ASSERT_EQ(RunTool({"unrtf", "--text", in}, out), 0);
+  std::stringstream st;
+  st << std::ifstream(out).rdbuf();
+  EXPECT_NE(st.str().find("italic under"), std::string::npos) << st.str();
 }
