@@ -709,3 +709,23 @@ TEST_F(TextControlForm, BackgroundBitmapShowsThroughAClearBox) {
   Pump();
   EXPECT_EQ(Pixel(c_, 150, 150), RGB(0, 255, 0));
 }
+
+TEST_F(TextControlForm, PaintPutsTheCaretAndLosingTheFocusRemovesIt) {
+  Start(u"ab\ncd");
+  c_->SetCaretPos(4);
+  c_->Invalidate();
+  Pump();
+  TPoint p;
+  ASSERT_TRUE(GetCaretPos(&p));
+  EXPECT_EQ(p.X, c_->CaretX());
+  EXPECT_EQ(p.Y, c_->CaretY());
+  EXPECT_EQ(c_->CaretX(), c_->CharX(4));
+  EXPECT_GT(c_->CaretY(), c_->CharY(0));
+  auto* button = new TButton(form_.get());  // takes the focus without a caret of its own
+  button->SetParent(form_.get());
+  button->SetBounds(200, 250, 60, 24);
+  Pump();
+  button->SetFocus();
+  Pump();
+  EXPECT_FALSE(GetCaretPos(&p)) << "no caret once the focus left";
+}
