@@ -14,18 +14,9 @@
 #include "platform/rtl/SysUtils.h"
 #include "view/pixoran.h"
 #include "vector/pxtextc.h"
+#include "tests/smoke/SmokeSupport.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& Done) {
-  const uint64_t start = GetTickCount64();
-  while (GetTickCount64() - start < 5000) {
-    Application()->ProcessMessages();
-    if (Done()) return true;
-    Sleep(20);
-  }
-  return false;
-}
 
 int Run(const std::string& shot) {
   auto form = std::make_unique<TForm>(nullptr);

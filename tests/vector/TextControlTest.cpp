@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/hypxutils_startup.h"
 #include "core/pxcanvas.h"
 #include "core/pxsettings.h"
 #include "platform/forms/Clipbrd.h"
@@ -126,6 +127,13 @@ TEST(TextControlRecords, PrepareTextOnAnEmptyControlMakesNoRecordAndRepairsForei
   auto taken = d.TakeFormats();
   EXPECT_TRUE(taken.has_value());
   EXPECT_FALSE(d.Formats().has_value());
+}
+
+TEST(TextControlRecords, TheClipboardFormatIsRegisteredAtStartUp) {
+  const TPXLibraryStepProc held = RegisterLibrarySlot(lsInitTextControl, nullptr);
+  RegisterLibrarySlot(lsInitTextControl, held);
+  EXPECT_EQ(held, &InitTextControlUnit);
+  EXPECT_EQ(TextMemoClipboardFormat(), RegisterClipboardFormat("PIXORAN TEXTMEMO"));
 }
 
 TEST(TextControlRecords, MemoBlockNeedsItsNulAndAllRecords) {
@@ -617,17 +625,23 @@ TEST_F(TextLayout, SelectionIsComplementedOnASolidBrush) {
     return f;
   }());
   Paint(200, 100);
-  bool red = false;
-  for (int y = 0; y < h_; ++y)
-    for (int x = 1; x < 1 + w_; ++x) red = red || At(x, y) == clRed;
-  EXPECT_TRUE(red);
+  auto hasRed = [&] {
+    for (int y = 0; y < h_; ++y)
+      for (int x = 1; x < 1 + w_; ++x)
+        if (At(x, y) == clRed) return true;
+    return false;
+  };
+  EXPECT_TRUE(hasRed());
   c_->SetMonoColor(true);
   c_->Update();
   Paint(200, 100);
-  red = false;
-  for (int y = 0; y < h_; ++y)
-    for (int x = 1; x < 1 + w_; ++x) red = red || At(x, y) == clRed;
-  EXPECT_FALSE(red);
+  EXPECT_FALSE(hasRed());
+  // The uniform mode draws every character with Font, ignoring the records.
+  c_->SetMonoColor(false);
+  c_->SetUniformFormat(true);
+  Paint(200, 100);
+  EXPECT_FALSE(hasRed());
+  c_->SetUniformFormat(false);
 }
 
 TEST_F(TextLayout, ZoomBreaksAsAtOneAndDrawsTwiceAsTall) {
