@@ -347,7 +347,11 @@ TPXCanvas::TPXCanvas(TCanvas* Canvas, bool AntiAlias, bool UseGDIPlus, void* Dev
 void TPXCanvas::TearDown() {
   if (FGraphics) GdipDeleteGraphics(FGraphics);
   FGraphics = nullptr;
-  if (FDC && FSavedDC != 0) RestoreDC(FDC, FSavedDC);
+  if (FDC && FSavedDC != 0) {
+    RestoreDC(FDC, FSavedDC);
+    // The restored context holds the objects of before: the canvas must select its own again.
+    if (FCanvas) FCanvas->Refresh();
+  }
   FSavedDC = 0;
   if (FBound) ReleaseGdiPlus(false);
   FBound = false;

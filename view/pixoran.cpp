@@ -5,6 +5,7 @@
 #include "io/pixoranio_support.h"
 #include "layers/pxxLayers.h"
 #include "proc/pixoranproc.h"
+#include "vector/pxtextc.h"
 #include "words/pxwords.h"
 
 PX_CLASS_INFO(TPixoran, TPixoranView)
@@ -21,5 +22,6 @@ void RegisterImageLibrary() {
   RegisterProcessingUnit();
   RegisterLayerUnit();
   RegisterViewUnit();
+  RegisterTextControlUnit();
   RegisterWordLanguages();
 }

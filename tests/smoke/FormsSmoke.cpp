@@ -11,6 +11,7 @@
 #include "platform/forms/FormsTesting.h"
 #include "platform/rtl/Startup.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/smoke/SmokeSupport.h"
 
 namespace {
 
@@ -24,17 +25,6 @@ class TSwatch : public TCustomControl {
     Canvas()->FillRect(ClientRect());
   }
 };
-
-// Runs the message loop until Seen answers true or five seconds passed.
-bool WaitFor(const std::function<bool()>& Seen) {
-  const uint64_t start = GetTickCount64();
-  while (GetTickCount64() - start < 5000) {
-    Application()->ProcessMessages();
-    if (Seen()) return true;
-    Sleep(20);
-  }
-  return false;
-}
 
 int Run(const std::string& shot) {
   auto form = std::make_unique<TForm>(nullptr);

@@ -20,6 +20,7 @@
 #include "platform/rtl/Classes_streams.h"
 #include "platform/rtl/Startup.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/smoke/SmokeSupport.h"
 
 namespace {
 
@@ -37,17 +38,6 @@ std::unique_ptr<TBitmap> Resource(const char* Name) {
   auto b = std::make_unique<TBitmap>();
   b->LoadFromResourceName(HInstance, Name);
   return b;
-}
-
-// Runs the message loop until Seen answers true or five seconds passed.
-bool WaitFor(const std::function<bool()>& Seen) {
-  const uint64_t start = GetTickCount64();
-  while (GetTickCount64() - start < 5000) {
-    Application()->ProcessMessages();
-    if (Seen()) return true;
-    Sleep(20);
-  }
-  return Seen();
 }
 
 int Run(const std::string& shot) {

@@ -16,19 +16,9 @@
 #include "platform/rtl/Startup.h"
 #include "platform/rtl/SysUtils.h"
 #include "view/pixoran.h"
+#include "tests/smoke/SmokeSupport.h"
 
 namespace {
-
-// Processes messages until Done answers true or 5 seconds passed.
-bool WaitFor(const std::function<bool()>& Done) {
-  const uint64_t start = GetTickCount64();
-  while (GetTickCount64() - start < 5000) {
-    Application()->ProcessMessages();
-    if (Done()) return true;
-    Sleep(20);
-  }
-  return false;
-}
 
 int Run(const std::string& shot, const std::string& zoomedShot) {
   auto form = std::make_unique<TForm>(nullptr);
