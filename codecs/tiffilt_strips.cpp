@@ -1,6 +1,7 @@
 // TIFF strips and tiles: finding and reading each one, undoing the compression row by row
 // (none, CCITT, LZW, deflate, PackBits, JPEG, old-style JPEG), unpacking narrow samples, the byte
 // order of wide ones and the horizontal predictor, then handing each row to the conversion.
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -26,6 +27,46 @@ uint8_t Reverse(uint8_t b) {
 }
 
 bool IsCcitt(uint16_t Compression) { return Compression >= 2 && Compression <= 4; }
+
+// The calling thread's whole-buffer inflater, made on first use (nil when it cannot be made).
+libdeflate_decompressor* WholeInflater() {
+  struct THolder {
+    libdeflate_decompressor* D = libdeflate_alloc_decompressor();
+    ~THolder() {
+      if (D) libdeflate_free_decompressor(D);
+    }
+  };
+  thread_local THolder h;
+  return h.D;
+}
+
+// Undoes horizontal differencing over Samples values of Stride samples per pixel. The common
+// strides keep their running sums in registers.
+template <class T>
+void Accumulate(T* P, int64_t Samples, int64_t Stride) {
+  if (Samples <= Stride) return;
+  if (Stride == 1) {
+    T a = P[0];
+    for (int64_t k = 1; k < Samples; ++k) P[k] = a = T(a + P[k]);
+  } else if (Stride == 3) {
+    T a = P[0], b = P[1], c = P[2];
+    for (int64_t k = 3; k + 3 <= Samples; k += 3) {
+      P[k] = a = T(a + P[k]);
+      P[k + 1] = b = T(b + P[k + 1]);
+      P[k + 2] = c = T(c + P[k + 2]);
+    }
+  } else if (Stride == 4) {
+    T a = P[0], b = P[1], c = P[2], d = P[3];
+    for (int64_t k = 4; k + 4 <= Samples; k += 4) {
+      P[k] = a = T(a + P[k]);
+      P[k + 1] = b = T(b + P[k + 1]);
+      P[k + 2] = c = T(c + P[k + 2]);
+      P[k + 3] = d = T(d + P[k + 3]);
+    }
+  } else {
+    for (int64_t k = Stride; k < Samples; ++k) P[k] = T(P[k] + P[k - Stride]);
+  }
+}
 
 // Whole bytes of the stream from Base + Offset, at most Count and at most what the stream holds.
 std::vector<uint8_t> ReadBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t Count) {
@@ -135,11 +176,21 @@ class TRowDecoder {
     }
   }
 
-  // The whole strip inflated once, never beyond its rows.
+  // The whole strip inflated once, never beyond its rows. A stream that decodes cleanly within
+  // the strip's bytes is inflated in one call; any other (cut short, longer than the strip,
+  // damaged) goes through zlib, which keeps what decodes before the fault.
   void Inflate() {
     FInflated = true;
     const int64_t want = FRowLength * FRowCount;
     FInflateBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(want));
+    if (libdeflate_decompressor* d = WholeInflater()) {
+      size_t got = 0;
+      if (libdeflate_zlib_decompress(d, FData.data(), FData.size(), FInflateBuffer.get(), size_t(want), &got) ==
+          LIBDEFLATE_SUCCESS) {
+        FInflatedLength = int64_t(got);
+        return;
+      }
+    }
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return;
     int64_t inDone = 0;
@@ -223,16 +274,12 @@ class TRowDecoder {
         std::swap(p[k + 1], p[k + 2]);
       }
     if (predict) {
-      const int64_t s = FSamples;
-      if (bits == 8) {
-        for (int64_t k = s; k < samples; ++k) p[k] = uint8_t(p[k] + p[k - s]);
-      } else if (bits == 16) {
-        auto* w = reinterpret_cast<uint16_t*>(p);
-        for (int64_t k = s; k < samples; ++k) w[k] = uint16_t(w[k] + w[k - s]);
-      } else if (bits == 32) {
-        auto* d = reinterpret_cast<uint32_t*>(p);
-        for (int64_t k = s; k < samples; ++k) d[k] = d[k] + d[k - s];
-      }
+      if (bits == 8)
+        Accumulate(p, samples, FSamples);
+      else if (bits == 16)
+        Accumulate(reinterpret_cast<uint16_t*>(p), samples, FSamples);
+      else if (bits == 32)
+        Accumulate(reinterpret_cast<uint32_t*>(p), samples, FSamples);
     }
     return p;
   }
