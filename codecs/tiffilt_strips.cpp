@@ -80,15 +80,43 @@ std::vector<uint8_t> ReadBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t 
   return data;
 }
 
+// The stored bytes of one strip or tile: read in place from a memory stream, else copied.
+struct TBlock {
+  std::unique_ptr<uint8_t[]> Owned;
+  const uint8_t* Bytes = nullptr;
+  int64_t Size = 0;
+};
+
+// Whole bytes of the stream from Base + Offset, at most Count and at most what the stream holds.
+TBlock StripBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t Count) {
+  TBlock b;
+  const uint64_t size = uint64_t(C.StreamSize);
+  if (C.Base > size || Offset >= size - C.Base) return b;
+  Count = std::min(Count, size - C.Base - Offset);
+  if (auto* memory = dynamic_cast<TCustomMemoryStream*>(C.Stream); memory && memory->Size() == C.StreamSize) {
+    b.Bytes = static_cast<const uint8_t*>(memory->Memory()) + C.Base + Offset;
+    b.Size = int64_t(Count);
+    memory->Seek(int64_t(C.Base + Offset + Count), soBeginning);  // where a copying read would leave it
+    return b;
+  }
+  b.Owned = std::make_unique_for_overwrite<uint8_t[]>(size_t(Count));
+  C.Stream->Seek(int64_t(C.Base + Offset), soBeginning);
+  b.Size = pxcodecs_detail::ReadFully(C.Stream, b.Owned.get(), int64_t(Count));
+  b.Bytes = b.Owned.get();
+  return b;
+}
+
 // Decodes the rows of one strip, tile or plane.
 class TRowDecoder {
  public:
-  TRowDecoder(TTIFFReaderContext& C, std::vector<uint8_t> Data, int32_t Width, bool PerPlane, int32_t RowCount)
-      : FC(C), FData(std::move(Data)), FWidth(Width), FPerPlane(PerPlane), FRowCount(RowCount) {
+  TRowDecoder(TTIFFReaderContext& C, TBlock Data, int32_t Width, bool PerPlane, int32_t RowCount)
+      : FC(C), FBlock(std::move(Data)), FWidth(Width), FPerPlane(PerPlane), FRowCount(RowCount) {
     FRowLength = C.RowLength(Width, PerPlane);
     if (C.Branch == TConvert::YCbCr21) FRowLength = (int64_t(Width) + 1) / 2 * 4;
     FSamples = PerPlane ? 1 : C.SamplesPerPixel;
-    FRow.assign(size_t(FRowLength) + 8, 0);
+    // PackBits literals are copied 128 bytes at a time (fixed-size copies inline), so its row has
+    // room for one past the end.
+    FRow.assign(size_t(FRowLength) + 8 + (C.Compression == 32773 ? 128 : 0), 0);
     if (C.BitsPerSample < 8 && C.Branch != TConvert::Bilevel)
       FUnpacked.assign(size_t(Width) * size_t(FSamples) + 8, 0);
     if (IsCcitt(C.Compression)) FRef.assign(size_t(FRowLength) + 8, 0xFF);
@@ -100,8 +128,11 @@ class TRowDecoder {
   TRowDecoder& operator=(const TRowDecoder&) = delete;
 
   int64_t RowLength() const { return FRowLength; }
-  // The compressed bytes, for a caller that feeds an uncompressed strip one row at a time.
-  std::vector<uint8_t>& Data() { return FData; }
+  // For a caller that feeds an uncompressed strip one row at a time: the bytes of the next row.
+  void SetBytes(const uint8_t* Bytes, int64_t Size) {
+    FBlock.Bytes = Bytes;
+    FBlock.Size = Size;
+  }
   void MarkShort() { FShort = true; }
 
   // Row r of the strip after decompression, unpacking, byte order and predictor; nil when the
@@ -117,8 +148,8 @@ class TRowDecoder {
 
  private:
   const uint8_t* Decompress(int32_t r) {
-    const int64_t len = int64_t(FData.size());
-    const uint8_t* data = FData.data();
+    const int64_t len = FBlock.Size;
+    const uint8_t* data = FBlock.Bytes;
     switch (FC.Compression) {
       case 1: {
         const int64_t at = int64_t(r) * FRowLength;
@@ -185,7 +216,7 @@ class TRowDecoder {
     FInflateBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(want));
     if (libdeflate_decompressor* d = WholeInflater()) {
       size_t got = 0;
-      if (libdeflate_zlib_decompress(d, FData.data(), FData.size(), FInflateBuffer.get(), size_t(want), &got) ==
+      if (libdeflate_zlib_decompress(d, FBlock.Bytes, size_t(FBlock.Size), FInflateBuffer.get(), size_t(want), &got) ==
           LIBDEFLATE_SUCCESS) {
         FInflatedLength = int64_t(got);
         return;
@@ -197,9 +228,9 @@ class TRowDecoder {
     FInflatedLength = 0;
     int rc = Z_OK;
     while (rc == Z_OK && FInflatedLength < want) {
-      const uInt inChunk = uInt(std::min<int64_t>(int64_t(FData.size()) - inDone, 1 << 30));
+      const uInt inChunk = uInt(std::min<int64_t>(FBlock.Size - inDone, 1 << 30));
       const uInt outChunk = uInt(std::min<int64_t>(want - FInflatedLength, 1 << 30));
-      z.next_in = FData.data() + inDone;
+      z.next_in = const_cast<Bytef*>(FBlock.Bytes) + inDone;
       z.avail_in = inChunk;
       z.next_out = FInflateBuffer.get() + FInflatedLength;
       z.avail_out = outChunk;
@@ -212,8 +243,8 @@ class TRowDecoder {
   }
 
   void PackBitsRow() {
-    const int64_t len = int64_t(FData.size());
-    const uint8_t* d = FData.data();
+    const int64_t len = FBlock.Size;
+    const uint8_t* d = FBlock.Bytes;
     const bool rev = FC.FillOrder == 2;
     int64_t out = 0;
     auto byte = [&](int64_t i) { return rev ? Reverse(d[i]) : d[i]; };
@@ -225,6 +256,8 @@ class TRowDecoder {
         const int64_t put = std::min(avail, FRowLength - out);
         if (rev)
           for (int64_t k = 0; k < put; ++k) FRow[size_t(out + k)] = byte(FPos + k);
+        else if (FPos + 128 <= len)
+          std::memcpy(&FRow[size_t(out)], d + FPos, 128);  // the bytes past put are overwritten or unused
         else
           std::memcpy(&FRow[size_t(out)], d + FPos, size_t(put));
         out += put;
@@ -285,7 +318,7 @@ class TRowDecoder {
   }
 
   TTIFFReaderContext& FC;
-  std::vector<uint8_t> FData;
+  TBlock FBlock;
   int32_t FWidth;
   bool FPerPlane;
   int32_t FRowCount;
@@ -311,13 +344,12 @@ void StreamRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
   const uint64_t size = uint64_t(C.StreamSize);
   int64_t left = C.Base <= size && Offset < size - C.Base ? int64_t(size - C.Base - Offset) : 0;
   if (left > 0) C.Stream->Seek(int64_t(C.Base + Offset), soBeginning);
-  std::vector<uint8_t>& row = dec.Data();
+  std::vector<uint8_t> row(static_cast<size_t>(len));
   for (int32_t r = 0; r < RowCount && !Aborted(C); ++r) {
     const int64_t want = std::min(len, left);
-    row.resize(size_t(len));
     const int64_t got = want > 0 ? pxcodecs_detail::ReadFully(C.Stream, row.data(), want) : 0;
     left -= got;
-    row.resize(size_t(got));
+    dec.SetBytes(row.data(), got);
     const uint8_t* p = dec.Next(0);
     if (!p) {
       *C.Aborting = true;
@@ -330,7 +362,7 @@ void StreamRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
 }
 
 // Rows of one chunky strip or tile at (X, Y), Count pixels of each written.
-void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, std::vector<uint8_t> Data,
+void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, TBlock Data,
                 int32_t RowCount, int32_t Width, int32_t X, int32_t Y) {
   TRowDecoder dec(C, std::move(Data), Width, false, RowCount);
   const int32_t count = std::min(Width, Bitmap->Width() - X);
@@ -347,10 +379,10 @@ void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
 }
 
 // JPEG (compression 7) strip or tile: decoded whole, then copied at (X, Y).
-void DecodeJpegRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, std::vector<uint8_t> Data,
-                    int32_t X, int32_t Y, bool Single) {
+void DecodeJpegRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, TBlock Data, int32_t X,
+                    int32_t Y, bool Single) {
   TMemoryStream s;
-  if (!Data.empty()) s.WriteBuffer(Data.data(), int64_t(Data.size()));
+  if (Data.Size > 0) s.WriteBuffer(Data.Bytes, Data.Size);
   s.Seek(0, soBeginning);
   TMemoryStream tables;
   const bool withTables = !C.JpegTables.empty();
@@ -430,7 +462,7 @@ void ReadStrips(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
         uint64_t n = j < C.StripByteCounts.size() ? C.StripByteCounts[j] : 0;
         if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(rows) * uint64_t(C.RowLength(C.Width, true)));
         if (n == 0) n = UINT64_MAX;
-        planes.push_back(std::make_unique<TRowDecoder>(C, ReadBlock(C, off, n), C.Width, true, rows));
+        planes.push_back(std::make_unique<TRowDecoder>(C, StripBlock(C, off, n), C.Width, true, rows));
       }
       for (int32_t r = 0; r < rows && !Aborted(C); ++r) {
         for (int32_t k = 0; k < s; ++k) {
@@ -461,11 +493,11 @@ void ReadStrips(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
     if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(rows) * uint64_t(C.RowLength(C.Width, false)));
     if (n == 0) n = UINT64_MAX;
     if (jpeg)
-      DecodeJpegRows(C, Bitmap, Progress, ReadBlock(C, off, n), 0, first, count == 1);
+      DecodeJpegRows(C, Bitmap, Progress, StripBlock(C, off, n), 0, first, count == 1);
     else if (C.Compression == 1)
       StreamRows(C, Bitmap, Progress, off, rows, first);
     else
-      DecodeRows(C, Bitmap, Progress, ReadBlock(C, off, n), rows, C.Width, 0, first);
+      DecodeRows(C, Bitmap, Progress, StripBlock(C, off, n), rows, C.Width, 0, first);
     first += C.RowsPerStrip;
   }
   if (first < C.Height) *C.Aborting = true;
@@ -494,9 +526,9 @@ void ReadTiles(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Prog
     if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(tl) * uint64_t(C.RowLength(tw, false)));
     if (n == 0) n = UINT64_MAX;
     if (jpeg)
-      DecodeJpegRows(C, Bitmap, Progress, ReadBlock(C, off, n), int32_t(x), int32_t(y), count == 1 || single >= 0);
+      DecodeJpegRows(C, Bitmap, Progress, StripBlock(C, off, n), int32_t(x), int32_t(y), count == 1 || single >= 0);
     else
-      DecodeRows(C, Bitmap, Progress, ReadBlock(C, off, n), tl, tw, int32_t(x), int32_t(y));
+      DecodeRows(C, Bitmap, Progress, StripBlock(C, off, n), tl, tw, int32_t(x), int32_t(y));
     if (single >= 0) return;
   }
   if (single >= 0 && t >= count) *C.Aborting = true;
