@@ -13,6 +13,7 @@
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt_impl.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_mask.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
 
@@ -345,7 +346,19 @@ void StreamRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
   int64_t left = C.Base <= size && Offset < size - C.Base ? int64_t(size - C.Base - Offset) : 0;
   if (left > 0) C.Stream->Seek(int64_t(C.Base + Offset), soBeginning);
   std::vector<uint8_t> row(static_cast<size_t>(len));
+  // Past the stream's end every row converts alike: the first is converted, the others copied.
+  int32_t blank = -1;
+  TPXMask* mask = !C.IgnoreAlpha ? C.AlphaMask : nullptr;
   for (int32_t r = 0; r < RowCount && !Aborted(C); ++r) {
+    if (left == 0 && blank >= 0) {
+      if (Y + r < Bitmap->Height()) {
+        std::memcpy(Bitmap->Scanline(Y + r), Bitmap->Scanline(blank), size_t(Bitmap->RowLen()));
+        if (mask && Y + r < mask->Height())
+          std::memcpy(mask->GetScanline(Y + r), mask->GetScanline(blank), size_t(mask->RowLen()));
+      }
+      StepProgress(C, Progress, 1);
+      continue;
+    }
     const int64_t want = std::min(len, left);
     const int64_t got = want > 0 ? pxcodecs_detail::ReadFully(C.Stream, row.data(), want) : 0;
     left -= got;
@@ -355,7 +368,10 @@ void StreamRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
       *C.Aborting = true;
       break;
     }
-    if (Y + r < Bitmap->Height()) ConvertRow(C, Bitmap, p, Y + r, 0, C.Width);
+    if (Y + r < Bitmap->Height()) {
+      ConvertRow(C, Bitmap, p, Y + r, 0, C.Width);
+      if (got == 0 && left == 0 && (!mask || Y + r < mask->Height())) blank = Y + r;
+    }
     StepProgress(C, Progress, 1);
   }
   if (dec.Short()) *C.Aborting = true;

@@ -374,6 +374,40 @@ TEST(TiffRead, StripsAndRows) {
   }
 }
 
+// An uncompressed page whose stream ends after the first row of its strip: the rows past the end
+// read as sample 0, which white-is-zero shows as white, and the page aborts.
+TEST(TiffRead, UncompressedRowsPastTheStreamEnd) {
+  Page p;
+  p.W = 4;
+  p.H = 300;
+  p.Photometric = 0;
+  p.Strips = {std::string(4, '\0')};
+  std::string bytes = Tiff(p);
+  // The strip moves to the very end of the stream.
+  auto s = codectest::StreamOf(bytes);
+  TPXTIFFIFDReader r = [&] {
+    TPXTIFFIFDReader d;
+    d.Stream = s.get();
+    int32_t n = 0;
+    d.ReadIFD(0, n, uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8);
+    return d;
+  }();
+  ASSERT_GE(r.FindTag(273), 0);
+  const size_t ifd = size_t(uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8);
+  const size_t field = ifd + 2 + 12 * size_t(r.FindTag(273)) + 8;
+  const uint32_t at = uint32_t(bytes.size());
+  for (int k = 0; k < 4; ++k) bytes[field + size_t(k)] = char(at >> (8 * k));
+  bytes += Bytes({0, 64, 128, 255});
+  Read back(bytes, [](TIOParams& P) { P.NativePixelFormat = true; });
+  EXPECT_TRUE(back.Aborting);
+  ASSERT_EQ(back.Bitmap.Height(), 300);
+  for (const int y : {0, 1, 2, 150, 299})
+    for (int x = 0; x < 4; ++x) {
+      const int want = y == 0 ? 255 - std::array<int, 4>{0, 64, 128, 255}[size_t(x)] : 255;
+      EXPECT_EQ(back.G(x, y), want) << x << "," << y;
+    }
+}
+
 TEST(TiffRead, Tiles) {
   // A 2 x 2 grid of 16 x 16 tiles over a 20 x 20 page; tile t holds the value t + 1.
   Builder b;
