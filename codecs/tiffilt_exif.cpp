@@ -7,7 +7,6 @@
 #include "core/pxsettings.h"
 #include "core/hypxutils.h"
 #include "io/pxicc.h"
-#include "io/pximagingannot.h"
 #include "io/pxmakernote.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/SysUtils.h"
@@ -231,7 +230,7 @@ void ReadMakerNoteTag(const TPXTIFFIFDReader& E, TIOParams* P, int64_t StreamSiz
     return;
   if (E.GetTagDataSize(i) <= uint64_t(E.InlineSize)) return;  // too small to hold entries
   E.Stream->Seek(int64_t(E.Base + E.GetTagValueOffset(i)), soBeginning);
-  ReadMakerNote(P->EXIF_MakerNote, E.Stream, int64_t(E.GetTagCount(i)), E.LittleEndian, int64_t(E.Base), mode == 1);
+  P->EXIF_MakerNote.ReadMakerNote(E.Stream, int64_t(E.GetTagCount(i)), E.LittleEndian, int64_t(E.Base), mode == 1);
 }
 
 }  // namespace tiffilt_detail
@@ -400,7 +399,7 @@ void WriteExifDirectory(TPXTIFFIFDWriter& Page, TMemoryStream& Data, TIOParams* 
     e.WriteByteArray(&ev, 37500, Err, mn.RawData().data(), uint32_t(mn.RawLength()), ttUndefined);
   } else if (parsed) {
     const uint32_t at = uint32_t(AlignStreamToWord(&ev, Err));
-    const int64_t n = WriteMakerNote(mn, &ev, 0);
+    const int64_t n = mn.WriteMakerNote(&ev, 0);
     e.AddEntry(37500, ttUndefined, uint32_t(n), n > 4 ? at : 0);
   }
   if (!P->EXIF_InteropIndex.empty()) {
@@ -463,7 +462,7 @@ void WriteMetadataTags(TPXTIFFIFDWriter& Page, TMemoryStream& Data, TIOParams* P
                         uint32_t(P->XMP_Info.size()), ttByte);
   if (P->ImagingAnnot() && !P->ImagingAnnot()->IsEmpty()) {
     std::vector<uint8_t> b;
-    SaveImagingAnnotToBuffer(*P->ImagingAnnot(), b);
+    P->ImagingAnnot()->SaveToBuffer(b);
     Page.WriteByteArray(&Data, 32932, Err, b.data(), uint32_t(b.size()), ttByte);
   }
   if (!P->PixoranAnnot.IsEmpty()) {

@@ -14,7 +14,6 @@
 #include "core/pxxBitmaps_range.h"
 #include "core/pxxBitmaps_mask.h"
 #include "io/pxicc.h"
-#include "io/pximagingannot.h"
 #include "io/pxexif.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/SysUtils.h"
@@ -232,7 +231,7 @@ void ReadHolders(TTIFFReaderContext& C) {
   R.ReadRawData(37724, P->TIFF_PhotoshopLayers);
   if (R.FindTag(32932) >= 0 && R.ReadRawData(32932, b) && !b.empty()) {
     P->GetImagingAnnot()->Clear();
-    LoadImagingAnnotFromBuffer(*P->GetImagingAnnot(), b.data(), int64_t(b.size()));
+    P->GetImagingAnnot()->LoadFromBuffer(b.data(), int64_t(b.size()));
   }
   const int32_t own = uint16_t(GlobalSettingsInstance()->FAnnotationsTiffTag);
   if (R.FindTag(own) >= 0 && R.ReadRawData(own, b) && !b.empty())

@@ -1,6 +1,7 @@
 // TIFF strips and tiles: finding and reading each one, undoing the compression row by row
 // (none, CCITT, LZW, deflate, PackBits, JPEG, old-style JPEG), unpacking narrow samples, the byte
 // order of wide ones and the horizontal predictor, then handing each row to the conversion.
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt_impl.h"
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_mask.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
 
@@ -27,6 +29,46 @@ uint8_t Reverse(uint8_t b) {
 
 bool IsCcitt(uint16_t Compression) { return Compression >= 2 && Compression <= 4; }
 
+// The calling thread's whole-buffer inflater, made on first use (nil when it cannot be made).
+libdeflate_decompressor* WholeInflater() {
+  struct THolder {
+    libdeflate_decompressor* D = libdeflate_alloc_decompressor();
+    ~THolder() {
+      if (D) libdeflate_free_decompressor(D);
+    }
+  };
+  thread_local THolder h;
+  return h.D;
+}
+
+// Undoes horizontal differencing over Samples values of Stride samples per pixel. The common
+// strides keep their running sums in registers.
+template <class T>
+void Accumulate(T* P, int64_t Samples, int64_t Stride) {
+  if (Samples <= Stride) return;
+  if (Stride == 1) {
+    T a = P[0];
+    for (int64_t k = 1; k < Samples; ++k) P[k] = a = T(a + P[k]);
+  } else if (Stride == 3) {
+    T a = P[0], b = P[1], c = P[2];
+    for (int64_t k = 3; k + 3 <= Samples; k += 3) {
+      P[k] = a = T(a + P[k]);
+      P[k + 1] = b = T(b + P[k + 1]);
+      P[k + 2] = c = T(c + P[k + 2]);
+    }
+  } else if (Stride == 4) {
+    T a = P[0], b = P[1], c = P[2], d = P[3];
+    for (int64_t k = 4; k + 4 <= Samples; k += 4) {
+      P[k] = a = T(a + P[k]);
+      P[k + 1] = b = T(b + P[k + 1]);
+      P[k + 2] = c = T(c + P[k + 2]);
+      P[k + 3] = d = T(d + P[k + 3]);
+    }
+  } else {
+    for (int64_t k = Stride; k < Samples; ++k) P[k] = T(P[k] + P[k - Stride]);
+  }
+}
+
 // Whole bytes of the stream from Base + Offset, at most Count and at most what the stream holds.
 std::vector<uint8_t> ReadBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t Count) {
   std::vector<uint8_t> data;
@@ -39,15 +81,43 @@ std::vector<uint8_t> ReadBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t 
   return data;
 }
 
+// The stored bytes of one strip or tile: read in place from a memory stream, else copied.
+struct TBlock {
+  std::unique_ptr<uint8_t[]> Owned;
+  const uint8_t* Bytes = nullptr;
+  int64_t Size = 0;
+};
+
+// Whole bytes of the stream from Base + Offset, at most Count and at most what the stream holds.
+TBlock StripBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t Count) {
+  TBlock b;
+  const uint64_t size = uint64_t(C.StreamSize);
+  if (C.Base > size || Offset >= size - C.Base) return b;
+  Count = std::min(Count, size - C.Base - Offset);
+  if (auto* memory = dynamic_cast<TCustomMemoryStream*>(C.Stream); memory && memory->Size() == C.StreamSize) {
+    b.Bytes = static_cast<const uint8_t*>(memory->Memory()) + C.Base + Offset;
+    b.Size = int64_t(Count);
+    memory->Seek(int64_t(C.Base + Offset + Count), soBeginning);  // where a copying read would leave it
+    return b;
+  }
+  b.Owned = std::make_unique_for_overwrite<uint8_t[]>(size_t(Count));
+  C.Stream->Seek(int64_t(C.Base + Offset), soBeginning);
+  b.Size = pxcodecs_detail::ReadFully(C.Stream, b.Owned.get(), int64_t(Count));
+  b.Bytes = b.Owned.get();
+  return b;
+}
+
 // Decodes the rows of one strip, tile or plane.
 class TRowDecoder {
  public:
-  TRowDecoder(TTIFFReaderContext& C, std::vector<uint8_t> Data, int32_t Width, bool PerPlane, int32_t RowCount)
-      : FC(C), FData(std::move(Data)), FWidth(Width), FPerPlane(PerPlane), FRowCount(RowCount) {
+  TRowDecoder(TTIFFReaderContext& C, TBlock Data, int32_t Width, bool PerPlane, int32_t RowCount)
+      : FC(C), FBlock(std::move(Data)), FWidth(Width), FPerPlane(PerPlane), FRowCount(RowCount) {
     FRowLength = C.RowLength(Width, PerPlane);
     if (C.Branch == TConvert::YCbCr21) FRowLength = (int64_t(Width) + 1) / 2 * 4;
     FSamples = PerPlane ? 1 : C.SamplesPerPixel;
-    FRow.assign(size_t(FRowLength) + 8, 0);
+    // PackBits literals are copied 128 bytes at a time (fixed-size copies inline), so its row has
+    // room for one past the end.
+    FRow.assign(size_t(FRowLength) + 8 + (C.Compression == 32773 ? 128 : 0), 0);
     if (C.BitsPerSample < 8 && C.Branch != TConvert::Bilevel)
       FUnpacked.assign(size_t(Width) * size_t(FSamples) + 8, 0);
     if (IsCcitt(C.Compression)) FRef.assign(size_t(FRowLength) + 8, 0xFF);
@@ -59,8 +129,11 @@ class TRowDecoder {
   TRowDecoder& operator=(const TRowDecoder&) = delete;
 
   int64_t RowLength() const { return FRowLength; }
-  // The compressed bytes, for a caller that feeds an uncompressed strip one row at a time.
-  std::vector<uint8_t>& Data() { return FData; }
+  // For a caller that feeds an uncompressed strip one row at a time: the bytes of the next row.
+  void SetBytes(const uint8_t* Bytes, int64_t Size) {
+    FBlock.Bytes = Bytes;
+    FBlock.Size = Size;
+  }
   void MarkShort() { FShort = true; }
 
   // Row r of the strip after decompression, unpacking, byte order and predictor; nil when the
@@ -76,8 +149,8 @@ class TRowDecoder {
 
  private:
   const uint8_t* Decompress(int32_t r) {
-    const int64_t len = int64_t(FData.size());
-    const uint8_t* data = FData.data();
+    const int64_t len = FBlock.Size;
+    const uint8_t* data = FBlock.Bytes;
     switch (FC.Compression) {
       case 1: {
         const int64_t at = int64_t(r) * FRowLength;
@@ -135,20 +208,30 @@ class TRowDecoder {
     }
   }
 
-  // The whole strip inflated once, never beyond its rows.
+  // The whole strip inflated once, never beyond its rows. A stream that decodes cleanly within
+  // the strip's bytes is inflated in one call; any other (cut short, longer than the strip,
+  // damaged) goes through zlib, which keeps what decodes before the fault.
   void Inflate() {
     FInflated = true;
     const int64_t want = FRowLength * FRowCount;
     FInflateBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(want));
+    if (libdeflate_decompressor* d = WholeInflater()) {
+      size_t got = 0;
+      if (libdeflate_zlib_decompress(d, FBlock.Bytes, size_t(FBlock.Size), FInflateBuffer.get(), size_t(want), &got) ==
+          LIBDEFLATE_SUCCESS) {
+        FInflatedLength = int64_t(got);
+        return;
+      }
+    }
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return;
     int64_t inDone = 0;
     FInflatedLength = 0;
     int rc = Z_OK;
     while (rc == Z_OK && FInflatedLength < want) {
-      const uInt inChunk = uInt(std::min<int64_t>(int64_t(FData.size()) - inDone, 1 << 30));
+      const uInt inChunk = uInt(std::min<int64_t>(FBlock.Size - inDone, 1 << 30));
       const uInt outChunk = uInt(std::min<int64_t>(want - FInflatedLength, 1 << 30));
-      z.next_in = FData.data() + inDone;
+      z.next_in = const_cast<Bytef*>(FBlock.Bytes) + inDone;
       z.avail_in = inChunk;
       z.next_out = FInflateBuffer.get() + FInflatedLength;
       z.avail_out = outChunk;
@@ -161,8 +244,8 @@ class TRowDecoder {
   }
 
   void PackBitsRow() {
-    const int64_t len = int64_t(FData.size());
-    const uint8_t* d = FData.data();
+    const int64_t len = FBlock.Size;
+    const uint8_t* d = FBlock.Bytes;
     const bool rev = FC.FillOrder == 2;
     int64_t out = 0;
     auto byte = [&](int64_t i) { return rev ? Reverse(d[i]) : d[i]; };
@@ -174,6 +257,8 @@ class TRowDecoder {
         const int64_t put = std::min(avail, FRowLength - out);
         if (rev)
           for (int64_t k = 0; k < put; ++k) FRow[size_t(out + k)] = byte(FPos + k);
+        else if (FPos + 128 <= len)
+          std::memcpy(&FRow[size_t(out)], d + FPos, 128);  // the bytes past put are overwritten or unused
         else
           std::memcpy(&FRow[size_t(out)], d + FPos, size_t(put));
         out += put;
@@ -223,22 +308,18 @@ class TRowDecoder {
         std::swap(p[k + 1], p[k + 2]);
       }
     if (predict) {
-      const int64_t s = FSamples;
-      if (bits == 8) {
-        for (int64_t k = s; k < samples; ++k) p[k] = uint8_t(p[k] + p[k - s]);
-      } else if (bits == 16) {
-        auto* w = reinterpret_cast<uint16_t*>(p);
-        for (int64_t k = s; k < samples; ++k) w[k] = uint16_t(w[k] + w[k - s]);
-      } else if (bits == 32) {
-        auto* d = reinterpret_cast<uint32_t*>(p);
-        for (int64_t k = s; k < samples; ++k) d[k] = d[k] + d[k - s];
-      }
+      if (bits == 8)
+        Accumulate(p, samples, FSamples);
+      else if (bits == 16)
+        Accumulate(reinterpret_cast<uint16_t*>(p), samples, FSamples);
+      else if (bits == 32)
+        Accumulate(reinterpret_cast<uint32_t*>(p), samples, FSamples);
     }
     return p;
   }
 
   TTIFFReaderContext& FC;
-  std::vector<uint8_t> FData;
+  TBlock FBlock;
   int32_t FWidth;
   bool FPerPlane;
   int32_t FRowCount;
@@ -264,26 +345,40 @@ void StreamRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
   const uint64_t size = uint64_t(C.StreamSize);
   int64_t left = C.Base <= size && Offset < size - C.Base ? int64_t(size - C.Base - Offset) : 0;
   if (left > 0) C.Stream->Seek(int64_t(C.Base + Offset), soBeginning);
-  std::vector<uint8_t>& row = dec.Data();
+  std::vector<uint8_t> row(static_cast<size_t>(len));
+  // Past the stream's end every row converts alike: the first is converted, the others copied.
+  int32_t blank = -1;
+  TPXMask* mask = !C.IgnoreAlpha ? C.AlphaMask : nullptr;
   for (int32_t r = 0; r < RowCount && !Aborted(C); ++r) {
+    if (left == 0 && blank >= 0) {
+      if (Y + r < Bitmap->Height()) {
+        std::memcpy(Bitmap->Scanline(Y + r), Bitmap->Scanline(blank), size_t(Bitmap->RowLen()));
+        if (mask && Y + r < mask->Height())
+          std::memcpy(mask->GetScanline(Y + r), mask->GetScanline(blank), size_t(mask->RowLen()));
+      }
+      StepProgress(C, Progress, 1);
+      continue;
+    }
     const int64_t want = std::min(len, left);
-    row.resize(size_t(len));
     const int64_t got = want > 0 ? pxcodecs_detail::ReadFully(C.Stream, row.data(), want) : 0;
     left -= got;
-    row.resize(size_t(got));
+    dec.SetBytes(row.data(), got);
     const uint8_t* p = dec.Next(0);
     if (!p) {
       *C.Aborting = true;
       break;
     }
-    if (Y + r < Bitmap->Height()) ConvertRow(C, Bitmap, p, Y + r, 0, C.Width);
+    if (Y + r < Bitmap->Height()) {
+      ConvertRow(C, Bitmap, p, Y + r, 0, C.Width);
+      if (got == 0 && left == 0 && (!mask || Y + r < mask->Height())) blank = Y + r;
+    }
     StepProgress(C, Progress, 1);
   }
   if (dec.Short()) *C.Aborting = true;
 }
 
 // Rows of one chunky strip or tile at (X, Y), Count pixels of each written.
-void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, std::vector<uint8_t> Data,
+void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, TBlock Data,
                 int32_t RowCount, int32_t Width, int32_t X, int32_t Y) {
   TRowDecoder dec(C, std::move(Data), Width, false, RowCount);
   const int32_t count = std::min(Width, Bitmap->Width() - X);
@@ -300,10 +395,10 @@ void DecodeRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
 }
 
 // JPEG (compression 7) strip or tile: decoded whole, then copied at (X, Y).
-void DecodeJpegRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, std::vector<uint8_t> Data,
-                    int32_t X, int32_t Y, bool Single) {
+void DecodeJpegRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Progress, TBlock Data, int32_t X,
+                    int32_t Y, bool Single) {
   TMemoryStream s;
-  if (!Data.empty()) s.WriteBuffer(Data.data(), int64_t(Data.size()));
+  if (Data.Size > 0) s.WriteBuffer(Data.Bytes, Data.Size);
   s.Seek(0, soBeginning);
   TMemoryStream tables;
   const bool withTables = !C.JpegTables.empty();
@@ -383,7 +478,7 @@ void ReadStrips(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
         uint64_t n = j < C.StripByteCounts.size() ? C.StripByteCounts[j] : 0;
         if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(rows) * uint64_t(C.RowLength(C.Width, true)));
         if (n == 0) n = UINT64_MAX;
-        planes.push_back(std::make_unique<TRowDecoder>(C, ReadBlock(C, off, n), C.Width, true, rows));
+        planes.push_back(std::make_unique<TRowDecoder>(C, StripBlock(C, off, n), C.Width, true, rows));
       }
       for (int32_t r = 0; r < rows && !Aborted(C); ++r) {
         for (int32_t k = 0; k < s; ++k) {
@@ -414,11 +509,11 @@ void ReadStrips(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Pro
     if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(rows) * uint64_t(C.RowLength(C.Width, false)));
     if (n == 0) n = UINT64_MAX;
     if (jpeg)
-      DecodeJpegRows(C, Bitmap, Progress, ReadBlock(C, off, n), 0, first, count == 1);
+      DecodeJpegRows(C, Bitmap, Progress, StripBlock(C, off, n), 0, first, count == 1);
     else if (C.Compression == 1)
       StreamRows(C, Bitmap, Progress, off, rows, first);
     else
-      DecodeRows(C, Bitmap, Progress, ReadBlock(C, off, n), rows, C.Width, 0, first);
+      DecodeRows(C, Bitmap, Progress, StripBlock(C, off, n), rows, C.Width, 0, first);
     first += C.RowsPerStrip;
   }
   if (first < C.Height) *C.Aborting = true;
@@ -447,9 +542,9 @@ void ReadTiles(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord& Prog
     if (C.Compression == 1) n = std::max<uint64_t>(n, uint64_t(tl) * uint64_t(C.RowLength(tw, false)));
     if (n == 0) n = UINT64_MAX;
     if (jpeg)
-      DecodeJpegRows(C, Bitmap, Progress, ReadBlock(C, off, n), int32_t(x), int32_t(y), count == 1 || single >= 0);
+      DecodeJpegRows(C, Bitmap, Progress, StripBlock(C, off, n), int32_t(x), int32_t(y), count == 1 || single >= 0);
     else
-      DecodeRows(C, Bitmap, Progress, ReadBlock(C, off, n), tl, tw, int32_t(x), int32_t(y));
+      DecodeRows(C, Bitmap, Progress, StripBlock(C, off, n), tl, tw, int32_t(x), int32_t(y));
     if (single >= 0) return;
   }
   if (single >= 0 && t >= count) *C.Aborting = true;

@@ -576,10 +576,13 @@ void TWriter::AddPageTags() {
     Ifd.AddShort(284, 1);
     Ifd.AddShort(327, 0);
   }
-  // T4Options belongs to Group 3 and T6Options to Group 4 (TIFF 6.0, section 11); libtiff warns
-  // about either on the other compression.
-  if (Compression == 3) Ifd.AddLong(292, T4TwoDim ? 1 : 0);
-  if (Compression == 4) Ifd.AddLong(293, 0);
+  // Group 3 and Group 4 pages carry both option tags, as our reader and the files it shares
+  // expect (it takes Group 4's tag-bit flag from T4Options); libtiff reads the one that does not
+  // belong to the page's compression as an unknown field.
+  if (Compression == 3 || Compression == 4) {
+    Ifd.AddLong(292, Compression == 3 && T4TwoDim ? 1 : 0);
+    Ifd.AddLong(293, 0);
+  }
   Ifd.WriteAscii(&Data, 269, Error, P->TIFF_DocumentName);
   Ifd.WriteAscii(&Data, 285, Error, P->TIFF_PageName);
   if (StripOffsets.size() == 1) {
@@ -685,8 +688,13 @@ int32_t WritePage(TStream* Stream, bool Append, TPXBitmap* Bitmap, TIOParams* Pa
     bool remembered = false;
     std::unordered_set<uint32_t> visited;
     for (;;) {
-      const bool bad = link != 0 && (link < 8 || wr.Start + int64_t(link) + 2 > size || !visited.insert(link).second);
-      if (bad) link = 0;
+      // A chain that comes back to a directory is damaged: inserting would keep (or make) a loop.
+      if (link != 0 && visited.count(link)) {
+        Aborting = true;
+        return 0;
+      }
+      if (link != 0 && (link < 8 || wr.Start + int64_t(link) + 2 > size)) link = 0;
+      if (link != 0) visited.insert(link);
       if (!remembered && (i == index || link == 0)) {
         linkPos = at;
         linkValue = link;

@@ -17,7 +17,6 @@
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
 #include "fuzz/FuzzCodecSupport.h"
-#include "io/pximagingannot.h"
 #include "io/pxmakernote.h"
 #include "io/pxtiffhandler.h"
 #include "io/pxxBitmaps_meta.h"
@@ -115,24 +114,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     note.WriteBuffer(Data + 1, int64_t(Size - 1));
     note.Seek(0, soBeginning);
     TPXTagsHandler h;
-    if (ReadMakerNote(h, &note, note.Size(), (Data[0] & 0x80) != 0, 0, true)) {
-      TPXTIFFIFDReader r;
-      Check(LoadMakerNoteEntries(h, r), __LINE__);
+    if (h.ReadMakerNote(&note, note.Size(), (Data[0] & 0x80) != 0, 0, true)) {
+      Check(h.LoadEntries(), __LINE__);
       TMemoryStream out;
-      const int64_t n = WriteMakerNote(h, &out, 0);
+      const int64_t n = h.WriteMakerNote(&out, 0);
       if (n > 0) {
         out.Seek(0, soBeginning);
         TPXTagsHandler again;
-        Check(ReadMakerNote(again, &out, n, h.LittleEndian, 0, true), __LINE__);
+        Check(again.ReadMakerNote(&out, n, h.LittleEndian, 0, true), __LINE__);
       }
     }
   }
   // Imaging annotations.
   {
     TPXImagingAnnot a;
-    LoadImagingAnnotFromBuffer(a, Data, int64_t(Size));
+    a.LoadFromBuffer(Data, int64_t(Size));
     std::vector<uint8_t> out;
-    SaveImagingAnnotToBuffer(a, out);
+    a.SaveToBuffer(out);
   }
   return 0;
 }

@@ -1,4 +1,6 @@
-#include "io/pximagingannot.h"
+// The block form of the imaging annotations (TIFF tag 32932): a little-endian block of records
+// (a zero, the layout flag, then type / size / data records: 2 a named block of all marks, 5 the
+// 164-byte attributes of the next mark, 6 a named block of the current mark).
 
 #include <cmath>
 #include <cstring>
@@ -71,7 +73,7 @@ int32_t MarkTypeOf(const uint8_t* Attributes) { return Get32(Attributes); }
 
 }  // namespace
 
-void LoadImagingAnnotFromBuffer(TPXImagingAnnot& A, const void* Data, int64_t Size) {
+void TPXImagingAnnot::LoadFromBuffer(const void* Data, int64_t Size) {
   const auto* b = static_cast<const uint8_t*>(Data);
   if (!b || Size < 8) return;
   const bool extra = Get32(b + 4) == 0;  // named blocks carry 4 more header bytes
@@ -110,7 +112,7 @@ void LoadImagingAnnotFromBuffer(TPXImagingAnnot& A, const void* Data, int64_t Si
         std::memcpy(o->Attributes.data() + 48, &rescaled, 4);
       }
     }
-    A.AddObject(std::move(o));
+    AddObject(std::move(o));
   };
   int64_t pos = 8;
   while (pos + 8 <= Size) {
@@ -138,9 +140,9 @@ void LoadImagingAnnotFromBuffer(TPXImagingAnnot& A, const void* Data, int64_t Si
   finish();
 }
 
-void SaveImagingAnnotToBuffer(const TPXImagingAnnot& A, std::vector<uint8_t>& D) {
+void TPXImagingAnnot::SaveToBuffer(std::vector<uint8_t>& D) const {
   D.clear();
-  if (A.GetCount() == 0) return;
+  if (GetCount() == 0) return;
   Put32(D, 0);
   Put32(D, 1);
   auto named = [&](int32_t Type, const char* Name, const std::string& Data) {
@@ -156,8 +158,8 @@ void SaveImagingAnnotToBuffer(const TPXImagingAnnot& A, std::vector<uint8_t>& D)
   named(2, "OiGroup", zero);
   named(2, "OiIndex", std::string("1", 2));
   const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
-  for (int32_t i = 0; i < A.GetCount(); ++i) {
-    const TPXImagingObject* o = A.GetObject(i);
+  for (int32_t i = 0; i < GetCount(); ++i) {
+    const TPXImagingObject* o = GetObject(i);
     Put32(D, 5);
     Put32(D, PXImagingAttributesSize);
     D.insert(D.end(), o->Attributes.begin(), o->Attributes.end());

@@ -1,6 +1,7 @@
 #include "io/pxmakernote.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -87,7 +88,7 @@ bool Place(const uint8_t* B, int64_t Length, TPXEXIFMakerNoteDeviceInfo& Info, b
 int32_t MakerNoteLayoutCount() { return int32_t(Layouts().size()); }
 const TPXEXIFMakerNoteDeviceInfo& MakerNoteLayout(int32_t R) { return Layouts()[size_t(R)]; }
 
-int32_t IdentifyMakerNote(const uint8_t* Block, int64_t Length, TPXEXIFMakerNoteDeviceInfo& Info) {
+int32_t TPXTagsHandler::IdentifyMakerNote(const uint8_t* Block, int64_t Length, TPXEXIFMakerNoteDeviceInfo& Info) {
   const auto& rows = Layouts();
   for (size_t r = 1; r < rows.size(); ++r) {
     const std::string& h = rows[r].Header;
@@ -101,30 +102,30 @@ int32_t IdentifyMakerNote(const uint8_t* Block, int64_t Length, TPXEXIFMakerNote
   return 0;
 }
 
-bool ReadMakerNote(TPXTagsHandler& H, TStream* Stream, int64_t Length, bool LittleEndian, int64_t CallerBase,
-                   bool ClearOnFailure, const TPXMakerNoteEntryCallback& Callback) {
-  H.Clear();
+bool TPXTagsHandler::ReadMakerNote(TStream* Stream, int64_t Length, bool EnclosingLittleEndian, int64_t CallerBase,
+                                   bool ClearOnFailure, const TPXMakerNoteEntryCallback& Callback) {
+  Clear();
   if (!Stream || Length <= 1) return false;
   const int64_t P = Stream->Position();
   Length = std::min<int64_t>(Length, Stream->Size() - P);
   if (Length <= 1) return false;
   std::vector<uint8_t> b(static_cast<size_t>(Length));
   Stream->ReadBuffer(b.data(), Length);
-  H.SetRawData(b.data(), int32_t(std::min<int64_t>(Length, INT32_MAX)));
+  SetRawData(b.data(), int32_t(std::min<int64_t>(Length, INT32_MAX)));
   TPXEXIFMakerNoteDeviceInfo info;
   IdentifyMakerNote(b.data(), Length, info);
   TLayoutPlace place;
-  const bool placed = Place(b.data(), Length, info, LittleEndian, place);
-  H.DeviceInfo = info;
+  const bool placed = Place(b.data(), Length, info, EnclosingLittleEndian, place);
+  DeviceInfo = info;
   const bool le = place.LittleEndian;
   const uint32_t n = placed ? Get16(&b[size_t(place.Entries)], le) : 0;
   if (!placed || n > 256 || n == 0 || int64_t(n) * 12 > Length || place.Entries + 2 + int64_t(n) * 12 > Length) {
-    if (ClearOnFailure) H.Clear();
+    if (ClearOnFailure) Clear();
     return false;
   }
-  H.LittleEndian = le;
+  LittleEndian = le;
   // The tag stream: header, directory at 8, then the values.
-  TMemoryStream& T = *H.TagStream();
+  TMemoryStream& T = *TagStream();
   T.Clear();
   std::vector<uint8_t> head(8 + 2 + size_t(n) * 12 + 4, 0);
   head[0] = head[1] = le ? 'I' : 'M';
@@ -160,29 +161,30 @@ bool ReadMakerNote(TPXTagsHandler& H, TStream* Stream, int64_t Length, bool Litt
   T.WriteBuffer(head.data(), int64_t(head.size()));
   if (!values.empty()) T.WriteBuffer(values.data(), int64_t(values.size()));
   T.SetPosition(0);
-  return true;
+  return LoadEntries();
 }
 
-bool LoadMakerNoteEntries(const TPXTagsHandler& H, TPXTIFFIFDReader& R) {
-  R.Clear();
-  TMemoryStream* T = H.TagStream();
-  if (!T || T->Size() < 10) return false;
+bool TPXTagsHandler::LoadEntries() {
+  TPXTIFFIFDReader& R = *FReader;
+  R = TPXTIFFIFDReader{};
+  TMemoryStream* T = FTagStream.get();
   R.Stream = T;
   R.Base = 0;
-  R.LittleEndian = H.LittleEndian;
+  R.LittleEndian = LittleEndian;
   R.IsBigTiff = false;
   R.InlineSize = 4;
+  if (T->Size() < 10) return false;
   int32_t count = 0;
   return R.ReadIFD(0, count, 8);
 }
 
-int64_t WriteMakerNote(const TPXTagsHandler& H, TStream* Stream, int64_t CallerBase) {
-  TMemoryStream* T = H.TagStream();
+int64_t TPXTagsHandler::WriteMakerNote(TStream* Stream, int64_t CallerBase) const {
+  TMemoryStream* T = TagStream();
   if (!Stream || !T || T->Size() < 10) return 0;
   const auto* t = static_cast<const uint8_t*>(T->Memory());
   const int64_t tsize = T->Size();
-  const bool le = H.LittleEndian;
-  const TPXEXIFMakerNoteDeviceInfo& info = H.DeviceInfo;
+  const bool le = LittleEndian;
+  const TPXEXIFMakerNoteDeviceInfo& info = DeviceInfo;
   const uint16_t n = Get16(t + 8, le);
   if (10 + int64_t(n) * 12 > tsize) return 0;
   const int64_t S0 = Stream->Position();
@@ -234,25 +236,23 @@ TPXTagsHandlerRelocator::TPXTagsHandlerRelocator(TStream* Stream, bool LittleEnd
 
 void TPXTagsHandlerRelocator::Relocate() {
   if (!FStream || FLength <= 1 || FShift == 0) return;
-  const int64_t size = FStream->Size();
-  if (FPosition < 0 || FPosition >= size) return;
-  const int64_t len = std::min(FLength, size - FPosition);
-  std::vector<uint8_t> b(static_cast<size_t>(len));
+  if (FPosition < 0 || FPosition >= FStream->Size()) return;
+  // The parse finds the entries; their raw bytes are rewritten once it is over.
+  TPXTagsHandler walk;
+  std::vector<std::pair<int64_t, std::array<uint8_t, 12>>> moved;
+  auto shift = [&](int64_t Position, bool LE, const uint8_t* Entry) {
+    if (walk.DeviceInfo.OffsetMode == 1) return;  // offsets do not depend on where the note lies
+    const uint64_t bytes = uint64_t(TiffTypeSize(Get16(Entry + 2, LE))) * Get32(Entry + 4, LE);
+    if (bytes <= 4) return;
+    std::array<uint8_t, 12> e;
+    std::memcpy(e.data(), Entry, 12);
+    Put32(e.data() + 8, uint32_t(int64_t(Get32(Entry + 8, LE)) + FShift), LE);
+    moved.emplace_back(Position, e);
+  };
   FStream->Seek(FPosition, soBeginning);
-  FStream->ReadBuffer(b.data(), len);
-  TPXEXIFMakerNoteDeviceInfo info;
-  IdentifyMakerNote(b.data(), len, info);
-  if (info.OffsetMode == 1) return;  // offsets do not depend on where the note lies
-  TLayoutPlace place;
-  if (!Place(b.data(), len, info, FLittleEndian, place)) return;
-  const bool le = place.LittleEndian;
-  const uint16_t n = Get16(&b[size_t(place.Entries)], le);
-  if (n > 256 || place.Entries + 2 + int64_t(n) * 12 > len) return;
-  for (uint16_t k = 0; k < n; ++k) {
-    uint8_t* e = &b[size_t(place.Entries + 2 + int64_t(k) * 12)];
-    const uint64_t bytes = uint64_t(TiffTypeSize(Get16(e + 2, le))) * Get32(e + 4, le);
-    if (bytes > 4) Put32(e + 8, uint32_t(int64_t(Get32(e + 8, le)) + FShift), le);
+  walk.ReadMakerNote(FStream, FLength, FLittleEndian, 0, true, shift);
+  for (const auto& [at, e] : moved) {
+    FStream->Seek(at, soBeginning);
+    FStream->WriteBuffer(e.data(), 12);
   }
-  FStream->Seek(FPosition, soBeginning);
-  FStream->WriteBuffer(b.data(), len);
 }

@@ -4,18 +4,21 @@
 #include <optional>
 
 #include "core/pxxBitmaps.h"
+#include "io/pxtiffifd.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/SysUtils.h"
 
 // ---------------------------------------------------------------------------------------------
 // TPXTagsHandler
 
-TPXTagsHandler::TPXTagsHandler() : FTagStream(std::make_unique<TMemoryStream>()) {}
+TPXTagsHandler::TPXTagsHandler()
+    : FTagStream(std::make_unique<TMemoryStream>()), FReader(std::make_unique<TPXTIFFIFDReader>()) {}
 TPXTagsHandler::~TPXTagsHandler() = default;
 
 void TPXTagsHandler::Clear() {
   FRawData.clear();
   FTagStream->Clear();
+  *FReader = TPXTIFFIFDReader{};  // little-endian, base 0, no entries
   DeviceInfo = TPXEXIFMakerNoteDeviceInfo{};
   LittleEndian = true;
 }
@@ -31,6 +34,7 @@ void TPXTagsHandler::Assign(const TPXTagsHandler* Source) {
   LittleEndian = Source->LittleEndian;
   FRawData = Source->FRawData;
   DeviceInfo = Source->DeviceInfo;
+  LoadEntries();
 }
 
 bool TPXTagsHandler::IsEmpty() const { return FRawData.empty() && FTagStream->Size() == 0; }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 
 class TIOParams;
 class TPXBitmap;
+class TPXTIFFIFDReader;
 
 // ---------------------------------------------------------------------------------------------
 // Maker note
@@ -29,32 +31,63 @@ struct TPXEXIFMakerNoteDeviceInfo {
   uint8_t ByteOrderMode = 0;  // 0 enclosing, 1 embedded header, 2 little-endian, 3 big-endian
 };
 
+// Called for each maker-note entry before it is converted: its stream position, the maker
+// note's byte order and the 12 raw bytes.
+using TPXMakerNoteEntryCallback = std::function<void(int64_t Position, bool LittleEndian, const uint8_t* Entry)>;
+
 // The EXIF maker note of a picture: the raw block as read, the layout recognised and the parsed
-// entries as a little-endian tag stream of its own.
+// entries as a tag stream of its own (an 8-byte TIFF header, the directory at offset 8, then the
+// values, all in the maker note's byte order, offsets counting from the stream's start), with a
+// reader over them. Parsing and writing live in io/pxmakernote.cpp.
 class TPXTagsHandler : public TObject {
  public:
   TPXTagsHandler();
   ~TPXTagsHandler() override;
 
-  // Frees the raw block, empties the tag stream and the layout; byte order back to little-endian.
+  // Frees the raw block, empties the tag stream, the reader and the layout; byte order back to
+  // little-endian.
   void Clear();
-  // Clear, then copies of Source's tag stream, byte order, raw block and layout.
+  // Clear, then copies of Source's tag stream, byte order, raw block and layout; the reader is
+  // reloaded.
   void Assign(const TPXTagsHandler* Source);
   // Neither a raw block nor parsed entries.
   bool IsEmpty() const;
   // Replaces the raw block (nil or a length of 0 or less: none).
   void SetRawData(const void* Data, int32_t Length);
 
+  // The known layout whose header the block starts with (row 0, no header, when none); Info
+  // receives it.
+  static int32_t IdentifyMakerNote(const uint8_t* Block, int64_t Length, TPXEXIFMakerNoteDeviceInfo& Info);
+  // Clears, then parses Length bytes at the stream's position, keeping the raw block. Offsets of
+  // layouts that count from the enclosing structure count from CallerBase (the stream position
+  // of the enclosing TIFF header). A note whose entry count is above 256 or whose entries pass
+  // its end is not parsed: with ClearOnFailure the handler is then emptied, else it keeps the
+  // raw block and layout. An entry whose data lie outside the block keeps its tag and type with
+  // count 0. Callback, when given, sees every entry before it is converted. On success the
+  // reader holds the entries. Answers whether entries were parsed.
+  bool ReadMakerNote(TStream* Stream, int64_t Length, bool EnclosingLittleEndian, int64_t CallerBase, bool ClearOnFailure,
+                     const TPXMakerNoteEntryCallback& Callback = {});
+  // Writes the parsed maker note at the stream's position in its own layout and byte order;
+  // answers the bytes written, or 0 (nothing written) when nothing was parsed or the result
+  // would be 65001 bytes or more. Offsets that count from the enclosing structure count from
+  // CallerBase.
+  int64_t WriteMakerNote(TStream* Stream, int64_t CallerBase) const;
+  // Loads the entries of the tag stream into the reader; false when there are none.
+  bool LoadEntries();
+
   const std::vector<uint8_t>& RawData() const { return FRawData; }
   int32_t RawLength() const { return static_cast<int32_t>(FRawData.size()); }
   TPXEXIFMakerNoteDeviceInfo DeviceInfo;
   TMemoryStream* TagStream() const { return FTagStream.get(); }
+  // The reader over the tag stream (no entries until a parse or LoadEntries).
+  TPXTIFFIFDReader* Reader() const { return FReader.get(); }
   // Byte order of the maker note's entries.
   bool LittleEndian = true;
 
  private:
   std::vector<uint8_t> FRawData;
   std::unique_ptr<TMemoryStream> FTagStream;
+  std::unique_ptr<TPXTIFFIFDReader> FReader;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -90,6 +123,13 @@ class TPXImagingAnnot : public TObject {
   TPXImagingObject* GetObject(int32_t Index) const;
   // Appends a mark (taken over); returns its index.
   int32_t AddObject(std::unique_ptr<TPXImagingObject> Object);
+  // Appends the marks of an annotation block (little-endian: a zero, the layout flag, then
+  // type / size / data records). Every record is checked against the bytes left: reading stops
+  // at the first record that does not fit, keeping the marks before it. Built in
+  // io/pximagingannot.cpp.
+  void LoadFromBuffer(const void* Data, int64_t Size);
+  // The block of every mark (empty without marks).
+  void SaveToBuffer(std::vector<uint8_t>& Data) const;
 
   TIOParams* Parent = nullptr;  // the owning parameters, not owned
 

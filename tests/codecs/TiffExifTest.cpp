@@ -263,10 +263,9 @@ TEST(TiffExif, MakerNoteModes) {
     TIOParams r;
     ReadBlock(PageWithExif(37500, c.Parsable ? good : std::string("\xFF\xFF garbage", 10), false), r);
     EXPECT_EQ(r.EXIF_MakerNote.RawLength() > 0, c.WantRaw);
-    TPXTIFFIFDReader entries;
-    EXPECT_EQ(LoadMakerNoteEntries(r.EXIF_MakerNote, entries), c.WantParsed);
+    EXPECT_EQ(r.EXIF_MakerNote.LoadEntries(), c.WantParsed);
     if (c.WantParsed) {
-      EXPECT_EQ(entries.ReadInteger(7, -1), 9);
+      EXPECT_EQ(r.EXIF_MakerNote.Reader()->ReadInteger(7, -1), 9);
     }
     const std::string bytes = WriteBlock(r);
     auto s = codectest::StreamOf(bytes);

@@ -1,6 +1,7 @@
 // The TIFF reader on structures built byte by byte: directories and pages, tags and parameters,
 // strips and tiles, the conversions, and the faults it refuses.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <functional>
 
@@ -373,6 +374,40 @@ TEST(TiffRead, StripsAndRows) {
   }
 }
 
+// An uncompressed page whose stream ends after the first row of its strip: the rows past the end
+// read as sample 0, which white-is-zero shows as white, and the page aborts.
+TEST(TiffRead, UncompressedRowsPastTheStreamEnd) {
+  Page p;
+  p.W = 4;
+  p.H = 300;
+  p.Photometric = 0;
+  p.Strips = {std::string(4, '\0')};
+  std::string bytes = Tiff(p);
+  // The strip moves to the very end of the stream.
+  auto s = codectest::StreamOf(bytes);
+  TPXTIFFIFDReader r = [&] {
+    TPXTIFFIFDReader d;
+    d.Stream = s.get();
+    int32_t n = 0;
+    d.ReadIFD(0, n, uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8);
+    return d;
+  }();
+  ASSERT_GE(r.FindTag(273), 0);
+  const size_t ifd = size_t(uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8);
+  const size_t field = ifd + 2 + 12 * size_t(r.FindTag(273)) + 8;
+  const uint32_t at = uint32_t(bytes.size());
+  for (int k = 0; k < 4; ++k) bytes[field + size_t(k)] = char(at >> (8 * k));
+  bytes += Bytes({0, 64, 128, 255});
+  Read back(bytes, [](TIOParams& P) { P.NativePixelFormat = true; });
+  EXPECT_TRUE(back.Aborting);
+  ASSERT_EQ(back.Bitmap.Height(), 300);
+  for (const int y : {0, 1, 2, 150, 299})
+    for (int x = 0; x < 4; ++x) {
+      const int want = y == 0 ? 255 - std::array<int, 4>{0, 64, 128, 255}[size_t(x)] : 255;
+      EXPECT_EQ(back.G(x, y), want) << x << "," << y;
+    }
+}
+
 TEST(TiffRead, Tiles) {
   // A 2 x 2 grid of 16 x 16 tiles over a 20 x 20 page; tile t holds the value t + 1.
   Builder b;
@@ -571,6 +606,138 @@ TEST(TiffRead, BigEndianPredictorTwins) {
     EXPECT_EQ(px.r, 1010);
     EXPECT_EQ(px.g, 2020);
     EXPECT_EQ(px.b, 3030);
+  }
+}
+
+// Planar pages equal their chunky twins up to 10 samples; more are refused.
+TEST(TiffRead, PlanarSampleLimit) {
+  for (const int samples : {2, 10, 11}) {
+    SCOPED_TRACE(samples);
+    Page chunky, planar;
+    for (Page* p : {&chunky, &planar}) {
+      p->W = 3;
+      p->H = 2;
+      p->Bits.assign(size_t(samples), 8);
+      p->Samples = samples;
+    }
+    std::string interleaved;
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x)
+        for (int k = 0; k < samples; ++k) interleaved.push_back(char(40 * y + 10 * x + k + 1));
+    chunky.Strips = {interleaved};
+    for (int k = 0; k < samples; ++k) {
+      std::string plane;
+      for (int i = 0; i < 6; ++i) plane.push_back(interleaved[size_t(i * samples + k)]);
+      planar.Strips.push_back(plane);
+    }
+    planar.More = [](Ifd& d) { Builder::Add(d, 284, ttShort, {2}); };
+    Read c(Tiff(chunky)), p(Tiff(planar));
+    ASSERT_FALSE(c.Aborting);
+    if (samples > 10) {
+      EXPECT_TRUE(p.Aborting);
+      continue;
+    }
+    ASSERT_FALSE(p.Aborting);
+    EXPECT_EQ(PixelOf(c.Bitmap, 2, 1).g, 40 + 20 + 1);
+    ASSERT_EQ(p.Bitmap.PixelFormat(), c.Bitmap.PixelFormat());
+    for (int y = 0; y < 2; ++y)
+      EXPECT_EQ(std::memcmp(p.Bitmap.Scanline(y), c.Bitmap.Scanline(y), size_t(c.Bitmap.RowLen())), 0);
+  }
+}
+
+// A deflate strip cut short keeps the rows it holds, reads the others as 0 and aborts; the whole
+// strip reads clean (with and without the predictor, under both deflate codes).
+TEST(TiffRead, TruncatedDeflateStrip) {
+  const int w = 16, h = 8;
+  std::string rows;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) rows.push_back(char((x * 37 + y * 101 + k * 71) & 0xFF));
+  for (const int compression : {8, 32946})
+    for (const bool predictor : {false, true})
+      for (const bool cut : {false, true}) {
+        SCOPED_TRACE(compression * 100 + predictor * 10 + cut);
+        std::string stored = rows;
+        if (predictor)  // horizontal differences per sample, right to left
+          for (int y = 0; y < h; ++y)
+            for (int i = w * 3 - 1; i >= 3; --i) {
+              const size_t at = size_t(y * w * 3 + i);
+              stored[at] = char(uint8_t(stored[at]) - uint8_t(stored[at - 3]));
+            }
+        uLongf n = compressBound(uLong(stored.size()));
+        std::string z(n, '\0');
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(stored.data()),
+                            uLong(stored.size()), 9),
+                  Z_OK);
+        z.resize(cut ? n / 3 : n);
+        Page p;
+        p.W = w;
+        p.H = h;
+        p.Bits = {8, 8, 8};
+        p.Samples = 3;
+        p.Photometric = 2;
+        p.Compression = compression;
+        p.Strips = {z};
+        p.More = [&](Ifd& d) {
+          if (predictor) Builder::Add(d, 317, ttShort, {2});
+        };
+        Read r(Tiff(p), [](TIOParams& P) { P.NativePixelFormat = true; });
+        ASSERT_EQ(r.Bitmap.Height(), h);
+        EXPECT_EQ(bool(r.Aborting), cut);
+        const TRGB first = PixelOf(r.Bitmap, 5, 0);
+        EXPECT_EQ(first.r, uint8_t(rows[5 * 3]));
+        EXPECT_EQ(first.b, uint8_t(rows[5 * 3 + 2]));
+        const TRGB last = PixelOf(r.Bitmap, w - 1, h - 1);
+        if (cut)
+          EXPECT_EQ(last.r | last.g | last.b, 0);
+        else
+          EXPECT_EQ(last.b, uint8_t(rows[size_t(((h - 1) * w + w - 1) * 3 + 2)]));
+      }
+}
+
+// JPEG strips: a single strip lets the JPEG decoder drive the caller's progress record; several
+// advance it once per strip.
+TEST(TiffRead, JpegStripProgress) {
+  TestTempDir dir;
+  const int w = 64, h = 64;
+  for (const int rowsPerStrip : {64, 16}) {
+    SCOPED_TRACE(rowsPerStrip);
+    const std::string file = dir.File("j.tif");
+    TIFF* t = TIFFOpen(file.c_str(), "w");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(h));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISBLACK));
+    TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_JPEG));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(rowsPerStrip));
+    std::vector<uint8_t> row(w);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) row[size_t(x)] = uint8_t(x * 3 + y);
+      ASSERT_EQ(TIFFWriteScanline(t, row.data(), uint32_t(y), 0), 1);
+    }
+    TIFFClose(t);
+    auto s = codectest::StreamOf(codectest::ReadFile(file));
+    TPXBitmap b;
+    std::unique_ptr<TPXMask> mask;
+    TIOParams params;
+    TPXAbortFlag aborting{false};
+    TPXProgressRecord pr;
+    pr.Aborting = &aborting;
+    std::vector<int32_t> seen;
+    pr.Event = TPXProgressEvent([&](TObject*, int32_t PerCent) { seen.push_back(PerCent); });
+    int32_t pages = 0;
+    DecodeTiffStream(&b, s.get(), pages, &params, pr, false, mask, true, false, false, false, nullptr);
+    ASSERT_FALSE(aborting);
+    EXPECT_NEAR(PixelOf(b, 10, 40).g, 10 * 3 + 40, 4);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 100);
+    if (rowsPerStrip == 16)
+      EXPECT_EQ(seen, (std::vector<int32_t>{25, 50, 75, 100}));
+    else
+      EXPECT_GT(seen.size(), 4u);  // the decoder's own steps, row by row
   }
 }
 

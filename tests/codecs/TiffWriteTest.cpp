@@ -156,7 +156,8 @@ TEST(TiffWrite, LayoutRequestsReadBackByUsAndLibtiff) {
       EXPECT_EQ(r.ReadInteger(338, -1), 2);
     }
     if (c.WantCompression == 3 || c.WantCompression == 4) {
-      EXPECT_EQ(r.ReadInteger(c.WantCompression == 3 ? 292 : 293, -1), c.C == 3 ? 1 : 0);
+      EXPECT_EQ(r.ReadInteger(292, -1), c.C == 3 ? 1 : 0);
+      EXPECT_EQ(r.ReadInteger(293, -1), 0);
       EXPECT_EQ(r.ReadInteger(327, -1), 0);
       EXPECT_EQ(r.ReadInteger(266, -1), 1);
     }
@@ -165,7 +166,17 @@ TEST(TiffWrite, LayoutRequestsReadBackByUsAndLibtiff) {
     codectest::WriteFile(file, bytes);
     int pages = 0;
     EXPECT_TRUE(LibtiffReadsAll(file, pages));
-    EXPECT_EQ(Complaints(), "");
+    // Apart from the fax option tag of the other group, which libtiff only names as unknown.
+    std::string complaints;
+    const std::string other = c.WantCompression == 3 ? "tag 293 (0x125)" : "tag 292 (0x124)";
+    for (size_t at = 0, end; at < Complaints().size(); at = end + 1) {
+      end = Complaints().find('\n', at);
+      if (end == std::string::npos) end = Complaints().size();
+      const std::string line = Complaints().substr(at, end - at);
+      const bool fax = c.WantCompression == 3 || c.WantCompression == 4;
+      if (!(fax && line.find("Unknown field with " + other) != std::string::npos)) complaints += line + "\n";
+    }
+    EXPECT_EQ(complaints, "");
     // Both readers give our pixels (libtiff's RGBA reading takes no float samples).
     int w = 0, h = 0;
     const bool floats = c.Picture == Pic::Float;
@@ -291,6 +302,26 @@ TEST(TiffWrite, InsertionPlacesPages) {
     int w = 0, h = 0;
     LibtiffRgba(file, w, h, k);
     EXPECT_EQ(w, (k == 0 ? 20 : k == 1 ? 10 : 30));
+  }
+  // A chain whose last directory links back to the first is refused with nothing written,
+  // wherever the page was to go.
+  {
+    std::string cyclic = two;
+    auto le32 = [&](size_t At) {
+      return uint32_t(uint8_t(cyclic[At])) | uint32_t(uint8_t(cyclic[At + 1])) << 8 |
+             uint32_t(uint8_t(cyclic[At + 2])) << 16 | uint32_t(uint8_t(cyclic[At + 3])) << 24;
+    };
+    auto nextOf = [&](uint32_t Ifd) { return size_t(Ifd) + 2 + 12 * (uint8_t(cyclic[Ifd]) | uint8_t(cyclic[Ifd + 1]) << 8); };
+    const uint32_t ifd0 = le32(4), ifd1 = le32(nextOf(ifd0));
+    ASSERT_EQ(le32(nextOf(ifd1)), 0u);
+    for (int k = 0; k < 4; ++k) cyclic[nextOf(ifd1) + size_t(k)] = char(ifd0 >> (8 * k));
+    for (const int index : {0, 1, 99}) {
+      bool aborted = false;
+      auto [n, after] = insert(cyclic, c.get(), index, aborted);
+      EXPECT_EQ(n, 0) << index;
+      EXPECT_TRUE(aborted) << index;
+      EXPECT_EQ(after, cyclic) << index;
+    }
   }
   // Big-endian and BigTIFF targets are refused with nothing written.
   for (const char* opt : {"-B", "-8"}) {

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/pxxBitmaps.h"
-#include "io/pximagingannot.h"
 #include "io/pxxBitmaps_meta.h"
 
 namespace {
@@ -32,7 +31,7 @@ std::unique_ptr<TPXImagingObject> Mark(int32_t Type) {
 
 std::vector<uint8_t> Block(const TPXImagingAnnot& A) {
   std::vector<uint8_t> b;
-  SaveImagingAnnotToBuffer(A, b);
+  A.SaveToBuffer(b);
   return b;
 }
 
@@ -47,7 +46,7 @@ TEST(ImagingAnnot, EveryMarkTypeRoundTripsByteForByte) {
   for (int32_t t : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13}) a.AddObject(Mark(t));
   const std::vector<uint8_t> first = Block(a);
   TPXImagingAnnot b;
-  LoadImagingAnnotFromBuffer(b, first.data(), int64_t(first.size()));
+  b.LoadFromBuffer(first.data(), int64_t(first.size()));
   ASSERT_EQ(b.GetCount(), 12);
   EXPECT_EQ(b.GetObject(2)->Points.size(), 3u);
   EXPECT_EQ(b.GetObject(2)->Points[2].Y, 9);
@@ -80,7 +79,7 @@ TEST(ImagingAnnot, LayoutFlagZeroAndDamagedBlocks) {
     for (int32_t v : {2, 2, 1, 2, 3, 4}) Put32(b, v);
   }
   TPXImagingAnnot a;
-  LoadImagingAnnotFromBuffer(a, b.data(), int64_t(b.size()));
+  a.LoadFromBuffer(b.data(), int64_t(b.size()));
   ASSERT_EQ(a.GetCount(), 2);
   EXPECT_EQ(a.GetObject(1)->Points.size(), 2u);
   EXPECT_EQ(a.GetObject(1)->Points[1].X, 3);
@@ -90,12 +89,12 @@ TEST(ImagingAnnot, LayoutFlagZeroAndDamagedBlocks) {
   const int32_t huge = 0x7FFFFFF0;
   std::memcpy(&cut[second + 8 + 164 + 8 + 8], &huge, 4);
   TPXImagingAnnot c;
-  LoadImagingAnnotFromBuffer(c, cut.data(), int64_t(cut.size()));
+  c.LoadFromBuffer(cut.data(), int64_t(cut.size()));
   ASSERT_EQ(c.GetCount(), 2);  // the second mark keeps its attributes, without points
   EXPECT_EQ(c.GetObject(0)->Points.size(), 2u);
   EXPECT_TRUE(c.GetObject(1)->Points.empty());
   // Attributes cut short.
   TPXImagingAnnot d;
-  LoadImagingAnnotFromBuffer(d, b.data(), 8 + 8 + 100);
+  d.LoadFromBuffer(b.data(), 8 + 8 + 100);
   EXPECT_EQ(d.GetCount(), 0);
 }

@@ -18,7 +18,7 @@ bool Parse(TPXTagsHandler& H, const std::string& Block, bool ClearOnFailure = tr
   s.WriteBuffer(pad.data(), Pad);
   s.WriteBuffer(Block.data(), int64_t(Block.size()));
   s.Seek(Pad, soBeginning);
-  return ReadMakerNote(H, &s, int64_t(Block.size()), true, 0, ClearOnFailure);
+  return H.ReadMakerNote(&s, int64_t(Block.size()), true, 0, ClearOnFailure);
 }
 
 // A big-endian maker note with an embedded TIFF header: a SHORT 7 and the text "hello".
@@ -39,20 +39,25 @@ TEST(MakerNote, NikonParsesBigEndianAndWritesBackItsPrelude) {
   TPXTagsHandler h;
   ASSERT_TRUE(Parse(h, NikonNote()));
   EXPECT_FALSE(h.LittleEndian);
-  TPXTIFFIFDReader r;
-  ASSERT_TRUE(LoadMakerNoteEntries(h, r));
+  const TPXTIFFIFDReader& r = *h.Reader();
   EXPECT_EQ(r.ReadInteger(1, -1), 7);
   EXPECT_EQ(r.ReadString(2, true), "hello");
+  // A copy carries a loaded reader; clearing empties it and returns it to little-endian.
+  TPXTagsHandler copy;
+  copy.Assign(&h);
+  EXPECT_EQ(copy.Reader()->ReadString(2, true), "hello");
+  copy.Clear();
+  EXPECT_EQ(copy.Reader()->FindTag(2), -1);
+  EXPECT_TRUE(copy.Reader()->LittleEndian);
   TMemoryStream out;
   out.WriteBuffer("xyz", 3);  // the note lands at another place
-  const int64_t n = WriteMakerNote(h, &out, 0);
+  const int64_t n = h.WriteMakerNote(&out, 0);
   ASSERT_GT(n, 0);
   const std::string written(static_cast<const char*>(out.Memory()) + 3, size_t(n));
   EXPECT_EQ(written.substr(0, 18), NikonNote().substr(0, 18));
   TPXTagsHandler again;
   ASSERT_TRUE(Parse(again, written));
-  TPXTIFFIFDReader r2;
-  ASSERT_TRUE(LoadMakerNoteEntries(again, r2));
+  const TPXTIFFIFDReader& r2 = *again.Reader();
   EXPECT_EQ(r2.ReadInteger(1, -1), 7);
   EXPECT_EQ(r2.ReadString(2, true), "hello");
 }
@@ -63,9 +68,7 @@ TEST(MakerNote, LayoutsAndRefusals) {
     std::string b = std::string("FUJIFILM") + LE32(12) + LE16(1) + LE16(5) + LE16(4) + LE32(1) + LE32(99) + LE32(0);
     TPXTagsHandler h;
     ASSERT_TRUE(Parse(h, b));
-    TPXTIFFIFDReader r;
-    ASSERT_TRUE(LoadMakerNoteEntries(h, r));
-    EXPECT_EQ(r.ReadInteger(5, -1), 99);
+    EXPECT_EQ(h.Reader()->ReadInteger(5, -1), 99);
   }
   // The default layout, offsets from the enclosing structure; one entry's data past the block.
   {
@@ -76,9 +79,8 @@ TEST(MakerNote, LayoutsAndRefusals) {
     s.WriteBuffer(std::string(100, 'p').data(), 100);
     s.WriteBuffer(b.data(), int64_t(b.size()));
     s.Seek(100, soBeginning);
-    ASSERT_TRUE(ReadMakerNote(h, &s, int64_t(b.size()), true, 0, true));
-    TPXTIFFIFDReader r;
-    ASSERT_TRUE(LoadMakerNoteEntries(h, r));
+    ASSERT_TRUE(h.ReadMakerNote(&s, int64_t(b.size()), true, 0, true));
+    const TPXTIFFIFDReader& r = *h.Reader();
     EXPECT_EQ(r.ReadString(1, true), "abcd");
     EXPECT_EQ(r.GetTagCount(r.FindTag(2)), 0u);
     EXPECT_EQ(r.GetTagType(r.FindTag(2)), 2);
@@ -98,7 +100,7 @@ TEST(MakerNote, LayoutsAndRefusals) {
     TPXTagsHandler h;
     ASSERT_TRUE(Parse(h, b));
     TMemoryStream out;
-    EXPECT_EQ(WriteMakerNote(h, &out, 0), 0);
+    EXPECT_EQ(h.WriteMakerNote(&out, 0), 0);
     EXPECT_EQ(out.Size(), 0);
   }
 }
