@@ -33,7 +33,6 @@ namespace {
 // machine does not inflate as it does the wall clock.
 double Now() { return ThreadCpuSeconds(); }
 
-QColor Q(TColor c) { return BenchQColor(c); }
 
 constexpr int kW = 1920, kH = 1080, kTabs = 60;
 const QColor kPage(226, 240, 246), kOutline(101, 175, 218), kBar(10, 36, 106);

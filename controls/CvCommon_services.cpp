@@ -471,4 +471,5 @@ void CvCommonStartup() {
 void CvCommonShutdown() {
   BlinkingListHolder().reset();
   ReleaseGradientScratch();
+  ReleaseTransparentBitmaps();
 }

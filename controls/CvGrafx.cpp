@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -260,6 +262,101 @@ bool MakeImageAndMask(TImageAndMask& M, TBitmap* Bitmap, const TRect& DestRect, 
   return true;
 }
 
+// What DrawTransparentBitmap makes of a source before it draws (the stretched picture, its mask and
+// the picture with the masked pixels black), kept for the sources the UI thread drew last. An
+// entry serves only a source whose pixels, format, colour table and handle type, and a call whose
+// rectangles and transparent colour, equal those it was made from: a source changed in any way
+// (through its canvas, its scan lines or its handle) is made again.
+struct TTransparentEntry {
+  int32_t W = 0, H = 0;
+  TRect Source;
+  TColorRef Transparent = 0;
+  TPixelFormat Format = pfDevice;
+  TBitmapHandleType Type = bmDIB;
+  int32_t BitmapW = 0, BitmapH = 0;
+  std::vector<TRGBQuad> Colors;
+  std::vector<uint8_t> Pixels;  // the source's rows that SourceRect spans
+  TImageAndMask M;
+  TBitmap Masked;
+};
+
+std::vector<std::unique_ptr<TTransparentEntry>>& TransparentEntries() {
+  static std::vector<std::unique_ptr<TTransparentEntry>> entries;  // most recently used first
+  return entries;
+}
+
+// The bytes of one row of a bitmap of format F; 0 for a format with no fixed layout.
+int32_t RowBytesOf(TPixelFormat F, int32_t W) {
+  // Bits per pixel in the order of TPixelFormat (pfDevice is 32 bits here, pfCustom has none).
+  static constexpr int32_t kBits[] = {32, 1, 4, 8, 16, 16, 24, 32, 0};
+  const auto f = static_cast<size_t>(F);
+  const int32_t bits = f < std::size(kBits) ? kBits[f] : 0;
+  return static_cast<int32_t>((int64_t{W} * bits + 31) / 32 * 4);
+}
+
+// The kept entry for this call, made when none matches; nullptr where the call is not one to keep
+// (another thread, an empty or odd source, sizes past a few glyphs), which then draws directly.
+TTransparentEntry* KeptTransparentEntry(TBitmap* Bitmap, const TRect& DestRect, const TRect& SourceRect,
+                                        TColor TransparentColor) {
+  constexpr size_t kEntries = 32;
+  constexpr int64_t kMaxPixels = 256 * 256;
+  if (!Bitmap || Bitmap->Empty() || !IsUIThread()) return nullptr;
+  const int32_t W = DestRect.Width(), H = DestRect.Height();
+  const int32_t bw = Bitmap->Width(), bh = Bitmap->Height();
+  if (W <= 0 || H <= 0 || SourceRect.Width() <= 0 || SourceRect.Height() <= 0) return nullptr;
+  if (int64_t{W} * H > kMaxPixels || int64_t{SourceRect.Width()} * SourceRect.Height() > kMaxPixels) return nullptr;
+  const TPixelFormat format = Bitmap->PixelFormat();
+  const int32_t rowBytes = RowBytesOf(format, bw);
+  if (rowBytes <= 0) return nullptr;
+  // The source rectangle must address the pixels directly (the source's canvas unmapped).
+  HDC source = Bitmap->Canvas()->Handle();
+  TPoint windowOrg, viewportOrg;
+  if (GetMapMode(source) != MM_TEXT || GetGraphicsMode(source) != GM_COMPATIBLE || !GetWindowOrgEx(source, &windowOrg) ||
+      !GetViewportOrgEx(source, &viewportOrg) || windowOrg != TPoint() || viewportOrg != TPoint())
+    return nullptr;
+  const int32_t top = std::clamp(SourceRect.Top, 0, bh), bottom = std::clamp(SourceRect.Bottom, 0, bh);
+  const auto transparent = static_cast<TColorRef>(ColorToRGB(TransparentColor)) & 0x00FFFFFF;
+  const std::vector<TRGBQuad> colors = Bitmap->ColorTable();
+  auto samePixels = [&](const TTransparentEntry& e) {
+    const uint8_t* kept = e.Pixels.data();
+    for (int32_t y = top; y < bottom; ++y, kept += rowBytes)
+      if (std::memcmp(kept, Bitmap->ScanLineForRead(y), static_cast<size_t>(rowBytes)) != 0) return false;
+    return true;
+  };
+  auto& entries = TransparentEntries();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    TTransparentEntry& e = *entries[i];
+    if (e.W != W || e.H != H || e.Source != SourceRect || e.Transparent != transparent || e.Format != format ||
+        e.Type != Bitmap->HandleType() || e.BitmapW != bw || e.BitmapH != bh || e.Colors != colors || !samePixels(e))
+      continue;
+    std::rotate(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(i),
+                entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    return entries.front().get();
+  }
+  auto e = std::make_unique<TTransparentEntry>();
+  if (!MakeImageAndMask(e->M, Bitmap, DestRect, SourceRect, TransparentColor)) return nullptr;
+  e->Masked.SetPixelFormat(pf32bit);
+  e->Masked.SetSize(SourceRect.Width(), SourceRect.Height());
+  TransparentMaskSource(e->Masked.Canvas()->Handle(), e->M.Image.Canvas()->Handle(), 0, 0, SourceRect.Width(),
+                        SourceRect.Height(), e->M.Mask->DC(), 0, 0);
+  e->W = W;
+  e->H = H;
+  e->Source = SourceRect;
+  e->Transparent = transparent;
+  e->Format = format;
+  e->Type = Bitmap->HandleType();
+  e->BitmapW = bw;
+  e->BitmapH = bh;
+  e->Colors = colors;
+  e->Pixels.resize(static_cast<size_t>(bottom - top) * static_cast<size_t>(rowBytes));
+  for (int32_t y = top; y < bottom; ++y)
+    std::memcpy(e->Pixels.data() + static_cast<size_t>(y - top) * rowBytes, Bitmap->ScanLineForRead(y),
+                static_cast<size_t>(rowBytes));
+  if (entries.size() >= kEntries) entries.pop_back();
+  entries.insert(entries.begin(), std::move(e));
+  return entries.front().get();
+}
+
 // The lines of a linear gradient as bands Thickness pixels across, from (X, Y): rows for
 // orHorizontal, columns for orVertical (see LinearGradientFill).
 void LinearBands(HDC DC, TOrientation Lines, int32_t X, int32_t Y, int32_t Thickness, int32_t Centre, int32_t Size,
@@ -298,11 +395,19 @@ void LinearBands(HDC DC, TOrientation Lines, int32_t X, int32_t Y, int32_t Thick
 
 void DrawTransparentBitmap(TCanvas* Canvas, TBitmap* Bitmap, const TRect& DestRect, const TRect& SourceRect,
                            TColor TransparentColor) {
+  if (TTransparentEntry* e = KeptTransparentEntry(Bitmap, DestRect, SourceRect, TransparentColor)) {
+    TransparentStretchBltMasked(Canvas->Handle(), 0, 0, DestRect.Width(), DestRect.Height(),
+                                e->Masked.Canvas()->Handle(), SourceRect.Width(), SourceRect.Height(), e->M.Mask->DC(),
+                                0, 0);
+    return;
+  }
   TImageAndMask m;
   if (!MakeImageAndMask(m, Bitmap, DestRect, SourceRect, TransparentColor)) return;
   TransparentStretchBlt(Canvas->Handle(), 0, 0, DestRect.Width(), DestRect.Height(), m.Image.Canvas()->Handle(), 0, 0,
                         SourceRect.Width(), SourceRect.Height(), m.Mask->DC(), 0, 0);
 }
+
+void ReleaseTransparentBitmaps() { TransparentEntries().clear(); }
 
 void CopyTransparentRect(TCanvas* Canvas, TBitmap* Bitmap, const TRect& DestRect, const TRect& SourceRect,
                          TColor TransparentColor) {

@@ -34,6 +34,8 @@ void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection 
                        TColor StopColor, uint8_t Steps);
 // Frees the off-screen bitmap the gradients keep between calls (the controls' shut-down does).
 void ReleaseGradientScratch();
+// Frees what DrawTransparentBitmap keeps of the sources it drew last (the controls' shut-down does).
+void ReleaseTransparentBitmaps();
 
 // Paints the parent's background and content on DC under the control (DC in the control's
 // coordinates); with InvalidateParent, a parent that is neither a custom control nor a form is

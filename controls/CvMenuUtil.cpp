@@ -159,6 +159,42 @@ HFONT CreateMenuRotatedFont(TFont* Font, int32_t Angle) {
 // =============================================================================================
 // Gradients
 
+namespace {
+
+// The gradient's lines on a canvas: each run of lines of one colour is one rectangle filled with
+// the DC's brush, the same pixels as one-pixel pen lines drawn across Rect where the canvas's
+// coordinates are plain (else false: the caller draws the lines). The pen and its position end as
+// those lines leave them.
+bool FillGradientRuns(TCanvas* Canvas, const TRect& Rect, bool Vertical, const TRgb& A, const TRgb& D) {
+  HDC dc = Canvas->Handle();
+  if (GetMapMode(dc) != MM_TEXT || GetGraphicsMode(dc) != GM_COMPATIBLE) return false;
+  const int32_t n = Vertical ? Rect.Height() : Rect.Width();
+  HGDIOBJ brush = GetStockObject(DC_BRUSH);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  const COLORREF oldColor = SetDCBrushColor(dc, 0);
+  TColor c = Interpolate(A, D, 0, n);
+  for (int32_t i = 0; i < n;) {
+    int32_t j = i + 1;
+    TColor next = c;
+    while (j < n && (next = Interpolate(A, D, j, n)) == c) ++j;
+    SetDCBrushColor(dc, static_cast<COLORREF>(ColorToRGB(c)) & 0x00FFFFFF);
+    FillRect(dc,
+             Vertical ? TRect(Rect.Left, Rect.Top + i, Rect.Right, Rect.Top + j)
+                      : TRect(Rect.Left + i, Rect.Top, Rect.Left + j, Rect.Bottom),
+             static_cast<HBRUSH>(brush));
+    i = j;
+    c = next;
+  }
+  SetDCBrushColor(dc, oldColor);
+  SelectObject(dc, oldBrush);
+  Canvas->Pen()->SetColor(Interpolate(A, D, n - 1, n));
+  if (Vertical) Canvas->MoveTo(Rect.Right, Rect.Bottom - 1);
+  else Canvas->MoveTo(Rect.Right - 1, Rect.Bottom);
+  return true;
+}
+
+}  // namespace
+
 void FillMenuGradient(TBitmap* Bitmap, TCanvas* Canvas, const TRect& Rect, TMenuDirection Direction, TColor ColorTo,
                       TColor Color) {
   if (Color == clNone || Rect.IsEmpty()) return;
@@ -174,6 +210,7 @@ void FillMenuGradient(TBitmap* Bitmap, TCanvas* Canvas, const TRect& Rect, TMenu
     Canvas->Pen()->SetStyle(psSolid);
     Canvas->Pen()->SetWidth(1);
     Canvas->Pen()->SetMode(pmCopy);
+    if (FillGradientRuns(Canvas, Rect, Direction == gdVertical, a, d)) return;
   }
   if (Direction == gdVertical) {
     const int32_t h = Rect.Height();

@@ -11,7 +11,9 @@
 // bilinearly when enlarging. A negative extent mirrors and covers origin + extent + 1 .. origin.
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
@@ -136,11 +138,22 @@ class Converter {
     }
   }
   void Row(const uint32_t* in, uint32_t* out, int32_t n) {
-    if (mode_ == Identity) {
-      if (in != out) std::memcpy(out, in, static_cast<size_t>(n) * 4);
-      return;
+    switch (mode_) {
+      case Identity:
+        if (in != out) std::memcpy(out, in, static_cast<size_t>(n) * 4);
+        return;
+      case Lut: {
+        const uint32_t* lut = lut_.data();
+        const size_t size = lut_.size();
+        for (int32_t i = 0; i < n; ++i) out[i] = in[i] < size ? lut[in[i]] : 0;
+        return;
+      }
+      case Rgb24:
+        for (int32_t i = 0; i < n; ++i) out[i] = in[i] & 0xFFFFFF;
+        return;
+      default:
+        for (int32_t i = 0; i < n; ++i) out[i] = One(in[i]);
     }
-    for (int32_t i = 0; i < n; ++i) out[i] = One(in[i]);
   }
 
  private:
@@ -349,10 +362,49 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
   }
   const TSurface* ss = anyS ? s.s : nullptr;
   Converter* conv = nullptr;
-  std::unique_ptr<Converter> convHolder;
+  std::optional<Converter> convHolder;
   if (anyS) {
-    convHolder = std::make_unique<Converter>(*ss, s.mono, s.bk, ds, dc.MonoDDB(), text, bk);
-    conv = convHolder.get();
+    convHolder.emplace(*ss, s.mono, s.bk, ds, dc.MonoDDB(), text, bk);
+    conv = &*convHolder;
+  }
+  const int32_t dbits = ds.BitCount();
+
+  // Same size onto 32 bits, the source alone or with the destination (copies, masks, erasing,
+  // painting and inverting, as transparent draws and off-screen pictures do): each clip span is
+  // combined in place with its converted source row.
+  const bool unstretched = anyS && ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg && ay.dstNeg == ay.srcNeg;
+  if (unstretched && dbits == 32 && !anyP && !op.mask && !op.transparent &&
+      (op.rop == 0x88 || op.rop == 0x66 || op.rop == 0xEE || op.rop == 0x44 ||
+       // plain copies of the same format or from 24 bits have their own paths below
+       (op.rop == 0xCC && !conv->IsIdentity() && ss->BitCount() != 24))) {
+    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;  // source = destination + offset
+    const int32_t vx0 = std::max(vis.Left, -dxs), vx1 = std::min(vis.Right, ss->Width() - dxs);
+    if (vx1 <= vx0) return true;
+    const bool inPlace = conv->IsIdentity() && ss->BitCount() == 32;
+    std::vector<uint32_t> buf(inPlace ? 0 : static_cast<size_t>(vx1 - vx0));
+    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
+      const int32_t sy = y + dys;
+      if (sy < 0 || sy >= ss->Height()) return;
+      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1), n = b - a;
+      if (n <= 0) return;
+      const uint32_t* __restrict g;  // another surface or the row buffer: never the destination
+      if (inPlace) {
+        g = reinterpret_cast<const uint32_t*>(ss->Row(sy)) + (a + dxs);
+      } else {
+        GdiReadRow(*ss, sy, a + dxs, n, buf.data());
+        conv->Row(buf.data(), buf.data(), n);
+        g = buf.data();
+      }
+      uint32_t* __restrict d = reinterpret_cast<uint32_t*>(ds.Row(y)) + a;
+      switch (op.rop) {
+        case 0xCC: std::memcpy(d, g, static_cast<size_t>(n) * 4); break;
+        case 0x88: for (int32_t k = 0; k < n; ++k) d[k] &= g[k]; break;
+        case 0x66: for (int32_t k = 0; k < n; ++k) d[k] ^= g[k]; break;
+        case 0xEE: for (int32_t k = 0; k < n; ++k) d[k] |= g[k]; break;
+        default: for (int32_t k = 0; k < n; ++k) d[k] = g[k] & ~d[k]; break;
+      }
+    });
+    return true;
   }
   const bool shrinkAndOr = anyS && !tmp.get() && (op.stretchMode == BLACKONWHITE || op.stretchMode == WHITEONBLACK) &&
                            (ax.sn > ax.n || ay.sn > ay.n) && !op.transparent;
@@ -392,7 +444,6 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
       pat.value = 0;
     }
   }
-  const int32_t dbits = ds.BitCount();
   const bool plainCopy = anyS && op.rop == 0xCC && !op.mask && !op.transparent;
 
   // Same size, same format, plain copy: rows are copied as bytes.

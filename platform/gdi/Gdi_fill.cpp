@@ -81,9 +81,12 @@ COLORREF GetPixel(HDC hdc, int32_t x, int32_t y) {
 
 int32_t FillRect(HDC hdc, const TRect& r, HBRUSH hbr) {
   GdiDC* dc = GdiGetDC(hdc);
-  auto b = BrushOf(hbr);
-  if (!dc || !b) return 0;
-  GdiPaint p = GdiBrushPaint(*dc, b.get());
+  if (!dc) return 0;
+  // The selected brush (the usual case) is held by the DC: no lookup.
+  std::shared_ptr<GdiBrush> other;
+  const GdiBrush* b = hbr && hbr == dc->state.hbrush ? dc->state.brush.get() : (other = BrushOf(hbr)).get();
+  if (!b) return 0;
+  GdiPaint p = GdiBrushPaint(*dc, b);
   p.rop2 = R2_COPYPEN;
   PaintLogicalRect(*dc, p, r);
   return 1;

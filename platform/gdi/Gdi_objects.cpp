@@ -120,8 +120,10 @@ std::shared_ptr<GdiObject> GdiLookup(HGDIOBJ h, GdiKind kind) {
 }
 
 GdiDC* GdiGetDC(HDC dc) {
-  auto o = Table().Find(Id(dc));
-  return o && o->kind == GdiKind::DC ? static_cast<GdiDC*>(o.get()) : nullptr;
+  // Every drawing call starts here: no lock and no share of ownership (a DC is used and deleted by
+  // the code that made it).
+  GdiObject* o = Table().FindUnowned(Id(dc));
+  return o && o->kind == GdiKind::DC ? static_cast<GdiDC*>(o) : nullptr;
 }
 
 HBITMAP GdiStockBitmap() { return Stock().bitmap; }
@@ -240,16 +242,22 @@ int32_t GetObject(HGDIOBJ obj, int32_t size, void* buffer) {
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
   GdiDC* dc = GdiGetDC(hdc);
-  if (!dc) return nullptr;
-  const auto o = Table().Find(Id(obj));
-  if (!o) return nullptr;
-  if (o->kind == GdiKind::Region) {
-    const int32_t r = SelectClipRgn(hdc, static_cast<HRGN>(obj));
-    return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
-  }
-  std::lock_guard<std::mutex> g(GdiSelectionLock());
-  if (Table().Find(Id(obj)) != o) return nullptr;  // deleted by another thread meanwhile
+  if (!dc || !obj) return nullptr;
   GdiDCState& st = dc->state;
+  // Selecting what is selected changes nothing; a selected object cannot be deleted, so it is live.
+  if (obj == st.hpen || obj == st.hbrush || obj == st.hfont || (obj == st.hbitmap && dc->memoryDC)) return obj;
+  {
+    const GdiObject* peek = Table().FindUnowned(Id(obj));
+    if (!peek) return nullptr;
+    if (peek->kind == GdiKind::Region) {
+      const int32_t r = SelectClipRgn(hdc, static_cast<HRGN>(obj));
+      return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
+    }
+  }
+  // Deletion happens under the selection lock too, so the object found here stays until selected.
+  std::lock_guard<std::mutex> g(GdiSelectionLock());
+  const auto o = Table().Find(Id(obj));
+  if (!o || o->kind == GdiKind::Region) return nullptr;
   auto swap = [&](auto& current, auto& handle, auto typed) -> HGDIOBJ {
     HGDIOBJ old = handle;
     Release(current.get());

@@ -426,6 +426,14 @@ class TGraphic : public TPersistent {
 BOOL TransparentStretchBlt(HDC DstDC, int32_t DstX, int32_t DstY, int32_t DstW, int32_t DstH, HDC SrcDC,
                            int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH, HDC MaskDC, int32_t MaskX,
                            int32_t MaskY);
+// TransparentStretchBlt in its two steps, for a source drawn many times: TransparentMaskSource
+// puts into Dest (a 32-bit colour DC, at its origin) the SrcW x SrcH source with the pixels the
+// mask marks made black, and TransparentStretchBltMasked draws that masked source through the
+// same mask exactly as TransparentStretchBlt draws the source.
+BOOL TransparentMaskSource(HDC Dest, HDC SrcDC, int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH, HDC MaskDC,
+                           int32_t MaskX, int32_t MaskY);
+BOOL TransparentStretchBltMasked(HDC DstDC, int32_t DstX, int32_t DstY, int32_t DstW, int32_t DstH, HDC MaskedDC,
+                                 int32_t SrcW, int32_t SrcH, HDC MaskDC, int32_t MaskX, int32_t MaskY);
 
 class TBitmap : public TGraphic {
   PX_CLASS(TBitmap)
@@ -472,6 +480,9 @@ class TBitmap : public TGraphic {
   // "Scan line index out of range" outside 0..Height-1. The pointer is valid until the image
   // changes size, format or handle.
   void* ScanLine(int32_t Row);
+  // Row Row for reading only (same range check): unlike ScanLine it keeps the mask made from the
+  // pixels, which reading cannot change.
+  const void* ScanLineForRead(int32_t Row);
 
   // The colour table of a 1, 4 or 8-bit bitmap (empty for the others).
   std::vector<TRGBQuad> ColorTable();

@@ -264,12 +264,29 @@ BOOL TransparentStretchBlt(HDC DstDC, int32_t DstX, int32_t DstY, int32_t DstW, 
   if (SrcW <= 0 || SrcH <= 0) return 0;
   // The source with its masked pixels black, then dst AND mask, then XOR that source.
   TTempDIB mem(SrcW, SrcH);
-  BitBlt(mem.dc, 0, 0, SrcW, SrcH, MaskDC, MaskX, MaskY, SRCCOPY);
-  BitBlt(mem.dc, 0, 0, SrcW, SrcH, SrcDC, SrcX, SrcY, SRCERASE);
+  TransparentMaskSource(mem.dc, SrcDC, SrcX, SrcY, SrcW, SrcH, MaskDC, MaskX, MaskY);
+  return TransparentStretchBltMasked(DstDC, DstX, DstY, DstW, DstH, mem.dc, SrcW, SrcH, MaskDC, MaskX, MaskY);
+}
+
+BOOL TransparentMaskSource(HDC Dest, HDC SrcDC, int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH, HDC MaskDC,
+                           int32_t MaskX, int32_t MaskY) {
+  if (SrcW <= 0 || SrcH <= 0) return 0;
+  // The mask's 1 bits white, its 0 bits black, whatever colours Dest holds.
+  const COLORREF text = SetTextColor(Dest, 0), back = SetBkColor(Dest, 0xFFFFFF);
+  BOOL ok = BitBlt(Dest, 0, 0, SrcW, SrcH, MaskDC, MaskX, MaskY, SRCCOPY);
+  ok = BitBlt(Dest, 0, 0, SrcW, SrcH, SrcDC, SrcX, SrcY, SRCERASE) && ok;
+  SetTextColor(Dest, text);
+  SetBkColor(Dest, back);
+  return ok;
+}
+
+BOOL TransparentStretchBltMasked(HDC DstDC, int32_t DstX, int32_t DstY, int32_t DstW, int32_t DstH, HDC MaskedDC,
+                                 int32_t SrcW, int32_t SrcH, HDC MaskDC, int32_t MaskX, int32_t MaskY) {
+  if (SrcW <= 0 || SrcH <= 0) return 0;
   const COLORREF text = SetTextColor(DstDC, 0);
   const COLORREF back = SetBkColor(DstDC, 0xFFFFFF);
   BOOL ok = StretchBlt(DstDC, DstX, DstY, DstW, DstH, MaskDC, MaskX, MaskY, SrcW, SrcH, SRCAND);
-  ok = StretchBlt(DstDC, DstX, DstY, DstW, DstH, mem.dc, 0, 0, SrcW, SrcH, SRCINVERT) && ok;
+  ok = StretchBlt(DstDC, DstX, DstY, DstW, DstH, MaskedDC, 0, 0, SrcW, SrcH, SRCINVERT) && ok;
   SetTextColor(DstDC, text);
   SetBkColor(DstDC, back);
   return ok;
@@ -644,10 +661,14 @@ void TBitmap::SetMonochrome(bool Value) {
 }
 
 void* TBitmap::ScanLine(int32_t Row) {
+  void* row = const_cast<void*>(ScanLineForRead(Row));
+  mask_valid_ = false;  // the caller may write
+  return row;
+}
+
+const void* TBitmap::ScanLineForRead(int32_t Row) {
   if (Row < 0 || Row >= height_ || Empty()) throw EInvalidGraphicOperation("Scan line index out of range");
-  TSurface* s = Surface();
-  mask_valid_ = false;
-  return s->Row(Row);
+  return Surface()->Row(Row);
 }
 
 std::vector<TRGBQuad> TBitmap::ColorTable() {

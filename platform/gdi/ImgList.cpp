@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
+#include <mutex>
 
 #include "platform/gdi/Graphics_internal.h"
 
@@ -48,6 +50,28 @@ struct TCellDIB {
     p[3] = alpha;
   }
 };
+
+}  // namespace
+
+// A cell drawn with given settings: its picture and, for a transparent draw of a masked list, the
+// mask that clears the destination under the picture. The DCs are used by one draw at a time.
+struct TImageListCellDrawing {
+  struct Key {
+    int32_t w, h;
+    bool masked, transparent;
+    int32_t quarters;
+    COLORREF bk, blend;
+    bool operator==(const Key&) const = default;
+  };
+  explicit TImageListCellDrawing(const Key& k)
+      : key(k), img(k.w, k.h), andImg(k.transparent && k.masked ? std::make_unique<TCellDIB>(k.w, k.h) : nullptr) {}
+  Key key;
+  TCellDIB img;
+  std::unique_ptr<TCellDIB> andImg;
+  std::mutex lock;
+};
+
+namespace {
 
 uint32_t Blend(uint32_t c, uint32_t b, uint32_t k) {  // k quarters of b
   auto mix = [&](uint8_t x, uint8_t y) { return static_cast<uint8_t>((x * (4 - k) + y * k + 2) / 4); };
@@ -395,24 +419,32 @@ void TCustomImageList::Draw(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Index
     return;
   }
 
-  TCellDIB img(w, h);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) {
-      const size_t at = static_cast<size_t>(y) * w + x;
-      COLORREF col = c.colors[at];
-      if (masked(at)) col = transparent ? 0 : bk;
-      else if (quarters) col = Blend(col, blend, static_cast<uint32_t>(quarters));
-      img.Set(x, y, col);
-    }
-  if (!transparent || !masked_) {
-    BitBlt(dc, X, Y, w, h, img.dc, 0, 0, SRCCOPY);
+  // The cell's picture (and mask) for these settings, made when the last draw of the cell differed.
+  const TImageListCellDrawing::Key key{w, h, masked_, transparent, quarters, transparent ? 0u : bk,
+                                       quarters ? blend : 0u};
+  std::shared_ptr<TImageListCellDrawing> drawing = c.drawn;
+  if (!drawing || !(drawing->key == key)) {
+    drawing = std::make_shared<TImageListCellDrawing>(key);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t at = static_cast<size_t>(y) * w + x;
+        COLORREF col = c.colors[at];
+        if (masked(at)) col = transparent ? 0 : bk;
+        else if (quarters) col = Blend(col, blend, static_cast<uint32_t>(quarters));
+        drawing->img.Set(x, y, col);
+      }
+    if (drawing->andImg)
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) drawing->andImg->Set(x, y, masked(static_cast<size_t>(y) * w + x) ? 0xFFFFFF : 0);
+    images_[static_cast<size_t>(Index)].drawn = drawing;
+  }
+  std::lock_guard<std::mutex> g(drawing->lock);
+  if (!drawing->andImg) {
+    BitBlt(dc, X, Y, w, h, drawing->img.dc, 0, 0, SRCCOPY);
     return;
   }
-  TCellDIB andImg(w, h);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) andImg.Set(x, y, masked(static_cast<size_t>(y) * w + x) ? 0xFFFFFF : 0);
-  BitBlt(dc, X, Y, w, h, andImg.dc, 0, 0, SRCAND);
-  BitBlt(dc, X, Y, w, h, img.dc, 0, 0, SRCPAINT);
+  BitBlt(dc, X, Y, w, h, drawing->andImg->dc, 0, 0, SRCAND);
+  BitBlt(dc, X, Y, w, h, drawing->img.dc, 0, 0, SRCPAINT);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gdi/Graphics.h"
@@ -16,6 +17,8 @@ using enum TImageType;
 
 PTypeInfo TypeInfo_TDrawingStyle();
 PTypeInfo TypeInfo_TImageType();
+
+struct TImageListCellDrawing;  // what a draw keeps of a cell (ImgList.cpp)
 
 class TCustomImageList;
 
@@ -124,6 +127,9 @@ class TCustomImageList : public TComponent {
   struct Cell {
     std::vector<uint32_t> colors;  // $00BBGGRR, row by row; masked pixels black
     std::vector<uint8_t> mask;     // 1 = transparent
+    // The pictures the last plain draw made of the cell, kept for the next draw alike; a cell's
+    // pixels never change in place (a change puts a new cell), so they go with the cell.
+    std::shared_ptr<TImageListCellDrawing> drawn;
   };
   std::vector<Cell> CellsOf(TBitmap* Image, TBitmap* Mask, bool UseColor, TColor MaskColor, bool All);
   Cell CellOfIcon(TIcon* Image);

@@ -6,9 +6,14 @@
 //
 // Thread safe: lookups hand out shared ownership, so an object removed by one thread stays alive
 // while another still uses it. Objects are never destroyed under the table's lock: Remove hands
-// the object back, and the caller lets it go.
+// the object back, and the caller lets it go. FindUnowned is the lock-free lookup of hot paths
+// whose caller keeps the object alive by other means (a drawing call on its own device context).
+//
+// Slots live in chunks that never move, so the lock-free lookup reads a slot while another thread
+// adds: each slot's generation is checked before and after its object pointer is read.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,14 +42,21 @@ class THandleTable {
       index = free_.back();
       free_.pop_back();
     } else {
-      if (slots_.size() >= kMaxSlots) return 0;
-      index = static_cast<uint32_t>(slots_.size());
-      slots_.emplace_back();
+      if (used_ >= kMaxSlots) return 0;
+      index = used_;
+      const uint32_t c = index >> kChunkBits;
+      if (!chunks_[c]) {
+        chunks_[c] = std::make_unique<Chunk>();
+        dir_[c].store(chunks_[c].get(), std::memory_order_release);
+      }
+      ++used_;
     }
-    Slot& s = slots_[index];
+    Slot& s = At(index);
     s.obj = std::move(obj);
+    // Published after the generation: a reader that sees the pointer sees its generation.
+    s.raw.store(s.obj.get(), std::memory_order_release);
     ++count_;
-    return Encode(index, s.gen);
+    return Encode(index, s.gen.load(std::memory_order_relaxed));
   }
 
   // The object of a live handle; null for 0, a stale or a made-up handle.
@@ -52,6 +64,23 @@ class THandleTable {
     std::lock_guard<std::mutex> guard(lock_);
     const Slot* s = SlotOf(h);
     return s ? s->obj : nullptr;
+  }
+
+  // The object of a live handle without taking the lock or a share of its ownership; null as Find.
+  // The pointer stays valid only while the caller knows the object is not removed meanwhile.
+  T* FindUnowned(Handle h) const {
+    const auto index = static_cast<uint32_t>(h & 0xFFFFFFFFu);
+    const auto gen = static_cast<uint32_t>(h >> 32);
+    if (index == 0 || index >= kMaxSlots) return nullptr;
+    const Chunk* c = dir_[index >> kChunkBits].load(std::memory_order_acquire);
+    if (!c) return nullptr;
+    const Slot& s = c->items[index & (kChunkSize - 1)];
+    if (s.gen.load(std::memory_order_acquire) != gen) return nullptr;
+    T* p = s.raw.load(std::memory_order_acquire);
+    // A removal clears the pointer before it moves the generation on, and a reuse stores the new
+    // pointer after it: an unchanged generation vouches for the pointer read in between.
+    if (!p || s.gen.load(std::memory_order_acquire) != gen) return nullptr;
+    return p;
   }
 
   // Takes the object out of the table (the handle goes stale) and hands it back; null when the
@@ -67,11 +96,13 @@ class THandleTable {
     std::lock_guard<std::mutex> guard(lock_);
     Slot* s = SlotOf(h);
     if (!s || !pred(static_cast<const T&>(*s->obj))) return nullptr;
+    s->raw.store(nullptr, std::memory_order_release);
     std::shared_ptr<T> out = std::move(s->obj);
     s->obj.reset();
     --count_;
-    if (s->gen >= LastGeneration) return out;  // retired: its handles must never come back
-    ++s->gen;
+    const uint32_t gen = s->gen.load(std::memory_order_relaxed);
+    if (gen >= LastGeneration) return out;  // retired: its handles must never come back
+    s->gen.store(gen + 1, std::memory_order_release);
     free_.push_back(static_cast<uint32_t>(h & 0xFFFFFFFFu));
     return out;
   }
@@ -85,8 +116,10 @@ class THandleTable {
     {
       std::lock_guard<std::mutex> guard(lock_);
       live.reserve(count_);
-      for (size_t i = 1; i < slots_.size(); ++i)
-        if (slots_[i].obj) live.emplace_back(Encode(static_cast<uint32_t>(i), slots_[i].gen), slots_[i].obj);
+      for (uint32_t i = 1; i < used_; ++i) {
+        const Slot& s = At(i);
+        if (s.obj) live.emplace_back(Encode(i, s.gen.load(std::memory_order_relaxed)), s.obj);
+      }
     }
     for (auto& [h, obj] : live) fn(h, *obj);
   }
@@ -98,10 +131,21 @@ class THandleTable {
 
  private:
   struct Slot {
-    std::shared_ptr<T> obj;
-    uint32_t gen = 1;
+    std::shared_ptr<T> obj;             // guarded by lock_
+    std::atomic<T*> raw{nullptr};       // obj's pointer for FindUnowned
+    std::atomic<uint32_t> gen{1};       // written under lock_
   };
-  static constexpr size_t kMaxSlots = 0xFFFFFFF0u;
+  // 4096 chunks of 4096 slots: far more live handles than any process keeps.
+  static constexpr uint32_t kChunkBits = 12;
+  static constexpr uint32_t kChunkSize = 1u << kChunkBits;
+  static constexpr uint32_t kChunks = 4096;
+  static constexpr uint32_t kMaxSlots = kChunkSize * kChunks;
+  struct Chunk {
+    Slot items[kChunkSize];
+  };
+
+  Slot& At(uint32_t index) { return chunks_[index >> kChunkBits]->items[index & (kChunkSize - 1)]; }
+  const Slot& At(uint32_t index) const { return chunks_[index >> kChunkBits]->items[index & (kChunkSize - 1)]; }
 
   static Handle Encode(uint32_t index, uint32_t gen) { return (static_cast<Handle>(gen) << 32) | index; }
 
@@ -109,14 +153,16 @@ class THandleTable {
   Slot* SlotOf(Handle h) {
     const auto index = static_cast<uint32_t>(h & 0xFFFFFFFFu);
     const auto gen = static_cast<uint32_t>(h >> 32);
-    if (index == 0 || index >= slots_.size()) return nullptr;
-    Slot& s = slots_[index];
-    return s.obj && s.gen == gen ? &s : nullptr;
+    if (index == 0 || index >= used_) return nullptr;
+    Slot& s = At(index);
+    return s.obj && s.gen.load(std::memory_order_relaxed) == gen ? &s : nullptr;
   }
   const Slot* SlotOf(Handle h) const { return const_cast<THandleTable*>(this)->SlotOf(h); }
 
   mutable std::mutex lock_;
-  std::vector<Slot> slots_{1};  // slot 0 is never used: handle 0 is null
+  std::unique_ptr<Chunk> chunks_[kChunks];   // owned chunks, made as the table grows (lock_)
+  std::atomic<const Chunk*> dir_[kChunks]{};  // the same, for FindUnowned
+  uint32_t used_ = 1;                         // slots handed out; slot 0 is never used: handle 0 is null
   std::vector<uint32_t> free_;
   size_t count_ = 0;
 };

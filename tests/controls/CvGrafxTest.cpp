@@ -1,6 +1,8 @@
 // Gradients, transparent bitmaps and the parent's background.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <set>
 
 #include "controls/CvGrafx.h"
@@ -202,6 +204,28 @@ TEST(CvTransparentBitmaps, DrawGoesToTheCanvasOrigin) {
   EXPECT_EQ(s.At(0, 0), Rgb(clFuchsia));
   EXPECT_EQ(s.At(1, 0), Rgb(10, 0, 77));
   EXPECT_EQ(s.At(6, 6), Rgb(clFuchsia));
+}
+
+// What a draw keeps of its source serves only the same pixels: a source changed behind the
+// bitmap's back (scan lines, its DC), another transparent colour or another part draw anew.
+TEST(CvTransparentBitmaps, RepeatedDrawsFollowEveryChangeOfTheSource) {
+  TBitmap b;
+  PatternBitmap(b, 4, 4);
+  auto draw = [&](TColor transparent, const TRect& source = TRect(0, 0, 4, 4)) {
+    auto s = std::make_unique<TestSurface>(10, 10);
+    DrawTransparentBitmap(s->Canvas(), &b, TRect(0, 0, 4, 4), source, transparent);
+    return s;
+  };
+  EXPECT_EQ(draw(clLime)->At(1, 0), Rgb(10, 0, 77));
+  EXPECT_EQ(draw(clLime)->At(1, 0), Rgb(10, 0, 77));
+  static_cast<uint32_t*>(b.ScanLine(0))[1] = 0x00123456;  // B, G, R: (0x12, 0x34, 0x56) as R, G, B
+  EXPECT_EQ(draw(clLime)->At(1, 0), Rgb(0x12, 0x34, 0x56));
+  SetPixel(b.Canvas()->Handle(), 1, 0, Rgb(200, 100, 50));
+  EXPECT_EQ(draw(clLime)->At(1, 0), Rgb(200, 100, 50));
+  EXPECT_EQ(draw(clLime)->At(0, 0), Rgb(clFuchsia));
+  EXPECT_EQ(draw(static_cast<TColor>(Rgb(200, 100, 50)))->At(1, 0), Rgb(clFuchsia));
+  EXPECT_EQ(draw(static_cast<TColor>(Rgb(200, 100, 50)))->At(0, 0), Rgb(clLime));
+  EXPECT_EQ(draw(clLime, TRect(1, 1, 5, 5))->At(0, 0), Rgb(10, 10, 77));
 }
 
 // ---------------------------------------------------------------------------------------------
