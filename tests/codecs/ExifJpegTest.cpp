@@ -443,3 +443,96 @@ TEST(ExifJpeg, OraclesReadWhatWeWrite) {
   EXPECT_EQ(PixelsOf(d.Bitmap.get()), PixelsOf(t2.Bitmap.get()));
 }
 
+
+namespace {
+
+std::string BE16(uint16_t V) { return std::string{char(V >> 8), char(V & 0xFF)}; }
+std::string BE32(uint32_t V) { return BE16(uint16_t(V >> 16)) + BE16(uint16_t(V)); }
+
+// A Nikon-layout maker note with its own big-endian TIFF header: version "0211" and ISO 0, 200.
+std::string NikonNote() {
+  std::string b("Nikon\0\x02\x11\0\0", 10);
+  b += std::string("MM\0\x2A", 4) + BE32(8);
+  b += BE16(2);
+  b += BE16(1) + BE16(7) + BE32(4) + std::string("0211", 4);
+  b += BE16(2) + BE16(3) + BE32(2) + BE16(0) + BE16(200);
+  b += BE32(0);
+  return b;
+}
+
+}  // namespace
+
+TEST(ExifJpeg, NikonMakerNoteSurvivesLoadAndSave) {
+  if (!ToolExists(kExiftool)) GTEST_SKIP() << "exiftool missing";
+  TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
+  const uint8_t savedMode = settings->FMakerNoteMode;
+  TestTempDir dir;
+  TIOParams w;
+  w.EXIF_Make = "NIKON CORPORATION";
+  w.EXIF_Model = "NIKON D1";
+  const std::string note = NikonNote();
+  w.EXIF_MakerNote.SetRawData(note.data(), int32_t(note.size()));
+  auto bmp = Gradient(32, 16);
+  const std::string source = dir.File("nikon.jpg");
+  settings->FMakerNoteMode = 3;  // the raw block as it stands
+  WriteFile(source, JpegWithExif(bmp.get(), w));
+  const auto makerTags = [&](const std::string& File) {
+    RunTool({kExiftool, "-j", "-n", "-MakerNotes:all", File}, dir.File("m.json"));
+    const auto all = nlohmann::json::parse(ReadText(dir.File("m.json")), nullptr, false);
+    nlohmann::json tags = all.is_array() && !all.empty() ? all[0] : nlohmann::json();
+    tags.erase("SourceFile");
+    return tags;
+  };
+  const nlohmann::json before = makerTags(source);
+  EXPECT_TRUE(before.contains("ISO")) << before.dump();
+  for (const uint8_t mode : {1, 3}) {
+    SCOPED_TRACE(int(mode));
+    settings->FMakerNoteMode = mode;
+    TPXBitmap bitmap;
+    std::unique_ptr<TPixoranIO> io = TPixoranIO::CreateForBitmap(&bitmap);
+    ASSERT_TRUE(io->LoadFromFile(source, pxftJPEG));
+    const std::string saved = dir.File("saved" + std::to_string(mode) + ".jpg");
+    io->SaveToFile(saved, pxftJPEG);
+    EXPECT_FALSE(io->Aborting());
+    EXPECT_EQ(makerTags(saved), before);
+  }
+  settings->FMakerNoteMode = savedMode;
+}
+
+// A block too large for one marker (a big thumbnail) is saved without its thumbnail rather than
+// left out; the picture's own thumbnail stays.
+TEST(ExifJpeg, AnOversizedBlockLosesOnlyItsThumbnail) {
+  TestTempDir dir;
+  TPXBitmap bitmap;
+  bitmap.Assign(Gradient(32, 32).get());
+  std::unique_ptr<TPixoranIO> io = TPixoranIO::CreateForBitmap(&bitmap);
+  TIOParams* p = io->Params();
+  p->EXIF_HasEXIFData = true;
+  p->EXIF_Artist = "Kept";
+  TPXBitmap* thumb = p->CreateExifThumbnail();
+  thumb->Allocate(400, 400, px24RGB);
+  uint32_t seed = 1;
+  for (int32_t y = 0; y < 400; ++y)
+    for (int32_t x = 0; x < 1200; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      thumb->Scanline(y)[x] = uint8_t(seed >> 24);
+    }
+  std::vector<uint8_t> full;
+  ASSERT_TRUE(BuildExifBlock(p, full, true));
+  ASSERT_GT(full.size(), size_t(PXMaxMarkerDataLength));
+  const std::string file = dir.File("big.jpg");
+  io->SaveToFile(file, pxftJPEG);
+  ASSERT_FALSE(io->Aborting());
+  ASSERT_TRUE(p->EXIF_Thumbnail());
+  EXPECT_EQ(p->EXIF_Thumbnail()->Width(), 400);
+  int exif = 0;
+  for (const Bytes& a : App1Segments(ReadFile(file)))
+    if (a.size() > 6 && std::equal(a.begin(), a.begin() + 6, "Exif\0\0")) {
+      ++exif;
+      TIOParams r;
+      ASSERT_TRUE(ReadExifBlock(a.data(), int32_t(a.size()), &r, true));
+      EXPECT_EQ(r.EXIF_Artist, "Kept");
+      EXPECT_EQ(r.EXIF_Thumbnail()->Width(), 0);
+    }
+  EXPECT_EQ(exif, 1);
+}
