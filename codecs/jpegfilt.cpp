@@ -12,6 +12,7 @@
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxcolorrows.h"
+#include "io/pxexif.h"
 #include "io/pxicc.h"
 #include "io/pxmarkers.h"
 #include "io/pxxBitmaps_meta.h"
@@ -86,10 +87,10 @@ int32_t ScaleDenominator(const TIOParams* Params, int32_t FileWidth, int32_t Fil
   }
 }
 
-// IPTC, XMP and the own annotation from the markers read.
-void InterpretMarkers(TIOParams* Params) {
+// IPTC, EXIF, XMP and the own annotation from the markers read; true when an EXIF block was read.
+bool InterpretMarkers(TIOParams* Params) {
   const TPXMarkerList& markers = Params->JPEG_Markers;
-  bool iptc = false, xmp = false, annot = false;
+  bool iptc = false, exif = false, xmp = false, annot = false;
   for (int32_t i = 0; i < markers.GetCount(); ++i) {
     const uint8_t type = markers.GetMarkerType(i);
     const uint8_t* data = markers.GetMarkerData(i);
@@ -98,6 +99,10 @@ void InterpretMarkers(TIOParams* Params) {
     if (type == PX_JPEG_APP13 && !iptc) {
       iptc = Params->IPTC_Info.LoadFromBuffer(data, length);
     } else if (type == PX_JPEG_APP1) {
+      if (!exif && ReadExifBlock(data, length, Params, true)) {
+        exif = true;
+        continue;
+      }
       if (!xmp && ReadXmpMarker(data, length, Params)) {
         xmp = true;
         continue;
@@ -109,6 +114,7 @@ void InterpretMarkers(TIOParams* Params) {
       }
     }
   }
+  return exif;
 }
 
 struct TDecodeOptions {
@@ -189,7 +195,25 @@ void Decode(TStream* Stream, TStream* TablesStream, TPXBitmap* Bitmap, TIOParams
     }
     Params->JPEG_Markers.AddMarker(m->marker, m->data, static_cast<int32_t>(m->data_length));
   }
-  if (O.ReadMarkers && Params->ReadMetadata) InterpretMarkers(Params);
+  bool turn = false;
+  if (O.ReadMarkers && Params->ReadMetadata) {
+    const int32_t jfifX = Params->DpiX, jfifY = Params->DpiY;
+    if (InterpretMarkers(Params)) {
+      // The EXIF resolution (already per inch) stands in only for the JFIF placeholder 1 x 1.
+      if (jfifX == 1 && jfifY == 1) {
+        Params->DpiX = static_cast<int32_t>(Trunc32(Params->EXIF_XResolution));
+        Params->DpiY = static_cast<int32_t>(Trunc32(Params->EXIF_YResolution));
+      } else {
+        Params->DpiX = jfifX;
+        Params->DpiY = jfifY;
+      }
+      turn = Params->JPEG_AutoRotate && !O.PreviewOnly;
+    }
+  }
+  // "R03" names the wide-gamut RGB space; it stands for a profile the file does not bring.
+  if (Params->EXIF_InteropIndex == "R03" && (settings->FAdobeRGBMode == 1 || settings->FAdobeRGBMode == 2) &&
+      (!Params->InputICC() || Params->InputICC()->ProfileSize() == 0))
+    Params->GetInputICCProfile()->LoadWideGamutRGB();
 
   TPXICC* icc = Params->InputICC();
   managed = icc && icc->IsValid() && settings->FColorProfileOnLoad;
@@ -342,6 +366,10 @@ void Decode(TStream* Stream, TStream* TablesStream, TPXBitmap* Bitmap, TIOParams
       if (!JpegFinishDecompress(&d)) Aborting->store(true);
     }
   }
+  if (turn) {
+    ApplyOrientation(Bitmap, Params->EXIF_Orientation);
+    Params->SetExifOrientation(1);
+  }
 }
 
 }  // namespace
@@ -359,7 +387,7 @@ int32_t DecodeJpegStream(TStream* Stream, TStream* TablesStream, TPXBitmap* Bitm
   int32_t rows = 0;
   try {
     if (Params->JPEG_GetThumbnail) {
-      // A reduced picture stands in for the EXIF thumbnail while no EXIF reader delivers one.
+      // The EXIF thumbnail, read with the markers; a reduced picture when the file has none.
       if (TPXBitmap* thumb = Params->EXIF_Thumbnail()) thumb->FreeImage();
       Params->SetJpegGetThumbnail(false);
       const int32_t wishW = Params->Width, wishH = Params->Height;

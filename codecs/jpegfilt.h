@@ -62,7 +62,8 @@ int64_t GetJpegStreamLength(TStream* Stream);
 void ReadJpegIccProfile(TStream* Stream, TIOParams* Params);
 
 // Replaces the APP2 markers of Params' JPEG_Markers by the chunks of its input profile (32000
-// bytes each). A profile that 255 chunks cannot hold leaves the list unchanged.
+// bytes each). A profile that 255 chunks cannot hold is not embedded, and the APP2 markers of the
+// file read go with it, so no stale profile is written.
 void AddJpegIccMarkers(TIOParams* Params);
 
 // The largest profile the one-byte chunk count can carry.

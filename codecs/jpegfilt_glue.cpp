@@ -589,8 +589,10 @@ void ReadJpegIccProfile(TStream* Stream, TIOParams* Params) {
 
 bool AddJpegIccChunks(TPXMarkerList* List, const TPXICC* Profile) {
   const int64_t size = Profile ? Profile->ProfileSize() : 0;
-  if (!List || size > PXJpegIccMaxProfile) return false;  // a one-byte count cannot number them
+  if (!List) return false;
+  // The chunks of the profile read stay out in every case: they are not the picture's profile.
   List->DeleteMarkersOfType(PX_JPEG_APP2);
+  if (size > PXJpegIccMaxProfile) return false;  // a one-byte count cannot number them
   if (size <= 0) return true;
   const uint8_t* data = Profile->ProfileData();
   const int64_t count = (size + PXJpegIccChunkSize - 1) / PXJpegIccChunkSize;

@@ -74,6 +74,6 @@ bool JpegWriteMarker(j_compress_ptr C, int Marker, const uint8_t* Data, unsigned
 bool JpegWriteRow(j_compress_ptr C, const uint8_t* Row);
 bool JpegFinishCompress(j_compress_ptr C);
 
-// Replaces the APP2 markers of List by Profile's ICC chunks; false (List unchanged) when the
-// profile is too large for 255 chunks.
+// Replaces the APP2 markers of List by Profile's ICC chunks; false when the profile is too large
+// for 255 chunks (the old APP2 markers are dropped all the same).
 bool AddJpegIccChunks(TPXMarkerList* List, const TPXICC* Profile);

@@ -1,6 +1,7 @@
 #include "codecs/pxcodecs.h"
 
 #include "codecs/giflzw.h"
+#include "codecs/pxdicom.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -29,4 +30,5 @@ void RegisterCodecs() {
   RegisterPcxCodec();
   RegisterPxmCodecs();
   RegisterCoders();
+  RegisterDicomDictionary();
 }

@@ -77,7 +77,9 @@ void ReadExifDirectories(const TPXTIFFIFDReader& E, const TPXTIFFIFDReader& G, c
       const std::string code(b.begin(), b.begin() + 8);
       if (code == std::string("UNICODE\0", 8)) {
         std::u16string w;
-        for (size_t k = 8; k + 1 < b.size(); k += 2) w.push_back(char16_t(b[k] | (b[k + 1] << 8)));
+        // UTF-16 in the directory's byte order.
+        const int lo = E.LittleEndian ? 0 : 1, hi = 1 - lo;
+        for (size_t k = 8; k + 1 < b.size(); k += 2) w.push_back(char16_t(b[k + lo] | (b[k + hi] << 8)));
         if ((b.size() - 8) % 2) w.push_back(char16_t(b.back()));
         while (!w.empty() && w.back() == 0) w.pop_back();
         P->EXIF_UserCommentCode = code;

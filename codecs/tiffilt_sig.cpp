@@ -146,6 +146,7 @@ void RegisterTiffCodec() {
   row.Rules.MultiPage = true;
   RegisterFormatRow(pxftTIFF, std::move(row));
   RegisterTiffEncoder(&EncodeTiffStream);
+  RegisterTiffDecoder(&DecodeTiffStream);
   TPXFormatRow hdp;
   hdp.Signature = HasHdPhotoSignature;
   RegisterFormatRow(pxftHDP, std::move(hdp));

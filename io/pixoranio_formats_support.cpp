@@ -8,6 +8,7 @@
 #include "core/pxxBitmaps_mask.h"
 #include "io/pixoranio.h"
 #include "io/pixoranio_formats_impl.h"
+#include "io/pxexif.h"
 #include "io/pxmarkers.h"
 #include "io/pxxBitmaps_meta.h"
 #include "io/pxxBitmaps_params.h"
@@ -253,6 +254,22 @@ void PrepareJpegSaveMarkers(TIOParams* Params) {
     } else {
       markers.AddMarker(PX_JPEG_APP13, block.data(), static_cast<int32_t>(size));
     }
+  }
+
+  // EXIF: the block rebuilt from the parameters replaces the one read. A block one marker cannot
+  // carry (a large thumbnail) is built again without its thumbnail; still too large, it is left out.
+  if (Params->EXIF_HasEXIFData) {
+    std::vector<uint8_t> block;
+    BuildExifBlock(Params, block, true);
+    if (block.size() > static_cast<size_t>(PXMaxMarkerDataLength) && Params->EXIF_Thumbnail()) {
+      std::unique_ptr<TPXBitmap> thumb = Params->TakeExifThumbnail();
+      BuildExifBlock(Params, block, true);
+      Params->SetExifThumbnail(std::move(thumb));
+    }
+    const int32_t old = FirstApp1(markers, [](const uint8_t* d, int32_t n) { return IsExifMarkerData(d, n); });
+    if (old >= 0) markers.DeleteMarker(old);
+    if (!block.empty() && block.size() <= static_cast<size_t>(PXMaxMarkerDataLength))
+      markers.AddMarker(PX_JPEG_APP1, block.data(), static_cast<int32_t>(block.size()));
   }
 
   // XMP: the packet of the parameters replaces the one read.

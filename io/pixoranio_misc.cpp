@@ -11,6 +11,7 @@
 #include "io/pixoranio_formats_impl.h"
 #include "io/pixoranio_sniff.h"
 #include "io/pixoranio_web.h"
+#include "io/pxxBitmaps_meta.h"
 
 // ---------------------------------------------------------------------------------------------
 // Web loads
@@ -81,12 +82,6 @@ int32_t TPixoranIO::Seek(int32_t Page, const std::string& FileName) {
 // Text export
 
 namespace {
-const char* const kCRLF = "\r\n";
-
-void WriteText(TStream* Stream, const std::string& Text) {
-  if (!Text.empty()) Stream->WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
-}
-void WriteLine(TStream* Stream, const std::string& Text) { WriteText(Stream, Text + kCRLF); }
 
 std::string Hex2(uint8_t Value) {
   char buf[3];

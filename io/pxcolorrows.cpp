@@ -8,26 +8,6 @@
 #include "core/pxsettings.h"
 #include "io/pxxBitmaps_params.h"
 
-bool IsCompatibleIccFormat(const TPXICC* Profile, TPXICCFormat Format) {
-  if (!Profile || Format < 0 || Format > iccf3Channel) return false;
-  const std::string& space = Profile->ColorSpace();
-  if (space.empty()) return true;
-  switch (Format) {
-    case iccfCMYK:
-    case iccfCMYK6:
-      return space == "CMYK";
-    case iccfLab:
-      return space == "Lab ";
-    case iccfGray:
-    case iccfGray16:
-      return space == "GRAY";
-    case iccf3Channel:
-      return space == "YCbr";
-    default:  // RGB, BGR, RGB48, RGB48BE
-      return space == "RGB ";
-  }
-}
-
 namespace {
 
 TPXICC* SourceProfile(TIOParams* Params) {
@@ -44,7 +24,7 @@ bool TransformThroughProfile(const void* Input, TPXICCFormat InFormat, void* Out
   TPXICC* source = SourceProfile(Params);
   if (!source || !source->IsValid() || source->Applied()) return false;
   TPXICC* target = Params->GetOutputICCProfile();
-  if (!target || !target->IsValid() || !IsCompatibleIccFormat(source, InFormat)) return false;
+  if (!target || !target->IsValid() || !source->IsCompatibleFormat(InFormat)) return false;
   return source->Transform(target, InFormat, Count, Output, Input, 0, 0, OutFormat);
 }
 

@@ -24,7 +24,3 @@ void ConvertColorRow(const void* Input, TPXICCFormat InFormat, void* Output, TIO
 // JFIF YCbCr to RGB, rounded and clamped.
 TRGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr);
 
-// Whether Profile's colour space can take pixels of Format: an unknown space takes every layout
-// up to code 9; "CMYK" the CMYK layouts, "Lab " Lab, "GRAY" the grey layouts, "YCbr" the
-// three-channel one, "RGB " the RGB layouts.
-bool IsCompatibleIccFormat(const TPXICC* Profile, TPXICCFormat Format);

@@ -9,6 +9,9 @@
 #include <mutex>
 
 #include "core/pxsettings.h"
+#include "core/pxxBitmaps.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Classes_streams.h"
 
 namespace {
@@ -227,6 +230,88 @@ void LoadBuiltIn(TPXICC& icc, const char* name) {
 
 void TPXICC::LoadSRGB() { LoadBuiltIn(*this, "SRGB"); }
 void TPXICC::LoadDefaultCMYK() { LoadBuiltIn(*this, "DEFAULTCMYK"); }
+void TPXICC::LoadWideGamutRGB() { LoadBuiltIn(*this, "WIDEGAMUTRGB"); }
+
+bool LoadColorManagement() { return true; }
+
+void TPXICC::LoadFromStream(TStream* Stream, bool WholeStream) {
+  Clear();
+  if (!Stream) return;
+  const int64_t left = std::max<int64_t>(Stream->Size() - Stream->Position(), 0);
+  int64_t size = left;
+  if (!WholeStream) {
+    int32_t n = 0;
+    Stream->ReadBuffer(&n, 4);
+    size = n;
+    if (size < 0 || size > left - 4) throw EReadError("Stream read error");
+  }
+  if (size > INT32_MAX) throw EReadError("Stream read error");
+  if (size == 0) return;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  Stream->ReadBuffer(bytes.data(), static_cast<int32_t>(size));
+  FProfileData = std::move(bytes);
+  Open();
+}
+
+void TPXICC::SaveToStream(TStream* Stream, bool RawOnly) const {
+  if (!Stream) return;
+  const int32_t size = ProfileSize();
+  if (!RawOnly) Stream->WriteBuffer(&size, 4);
+  if (size > 0) Stream->WriteBuffer(FProfileData.data(), size);
+}
+
+bool TPXICC::IsCompatibleFormat(TPXICCFormat Format) const {
+  if (Format < 0 || Format > iccf3Channel) return false;
+  if (FColorSpace.empty()) return true;
+  switch (Format) {
+    case iccfCMYK:
+    case iccfCMYK6:
+      return FColorSpace == "CMYK";
+    case iccfLab:
+      return FColorSpace == "Lab ";
+    case iccfGray:
+    case iccfGray16:
+      return FColorSpace == "GRAY";
+    case iccf3Channel:
+      return FColorSpace == "YCbr";
+    default:  // RGB, BGR, RGB48, RGB48BE
+      return FColorSpace == "RGB ";
+  }
+}
+
+namespace {
+TPXICCFormat IccFormatOf(TPXPixelFormat F) {
+  switch (F) {
+    case px8g: return iccfGray;
+    case px16g: return iccfGray16;
+    case px24RGB: return iccfBGR;
+    case pxCMYK: return iccfCMYK;
+    case pxRGB48: return iccfRGB48;
+    case pxCIELab: return iccfLab;
+    default: return -1;
+  }
+}
+}  // namespace
+
+bool TPXICC::ConvertBitmap(TPXBitmap* Bitmap, TPXPixelFormat NewPixelFormat, TPXICC* Dest) {
+  if (!Bitmap || !Dest) return false;
+  const TPXICCFormat in = IccFormatOf(Bitmap->PixelFormat()), out = IccFormatOf(NewPixelFormat);
+  if (in < 0 || out < 0 || !PrepareTransform(Dest, in, 0, 0, out)) return false;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  TPXBitmap converted;
+  if (!converted.Allocate(w, h, NewPixelFormat)) return false;
+  for (int32_t y = 0; y < h; ++y)
+    if (!Transform(Dest, in, w, converted.Scanline(y), Bitmap->Scanline(y), 0, 0, out)) return false;
+  FreeTransform();
+  std::unique_ptr<TPXBitmap> alpha;
+  if (Bitmap->HasAlphaChannel()) {
+    alpha = std::make_unique<TPXBitmap>();
+    alpha->Assign(Bitmap->AlphaChannel());
+  }
+  Bitmap->Assign(&converted);
+  if (alpha) Bitmap->AlphaChannel()->Assign(alpha.get());
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The shared CMYK and sRGB profiles

@@ -25,6 +25,9 @@ inline constexpr TPXICCFormat iccfRGB48 = 7;      // 3 words R, G, B
 inline constexpr TPXICCFormat iccfRGB48BE = 8;    // 3 big-endian words R, G, B (input only)
 inline constexpr TPXICCFormat iccf3Channel = 9;   // 3 bytes of the profile's space (input only)
 
+class TPXBitmap;
+class TStream;
+
 class TPXICC : public TObject {
  public:
   TPXICC();
@@ -33,6 +36,12 @@ class TPXICC : public TObject {
   // Clears, then copies and opens Size bytes. The bytes are kept even when the engine refuses
   // them (IsValid is then false); the header texts are parsed in every case.
   void LoadFromBuffer(const void* Data, int32_t Size);
+  // Clears, then reads the profile and opens it: with WholeStream every byte from the position to
+  // the stream's end, else a 32-bit little-endian size and that many bytes. A size that is
+  // negative or beyond the bytes left raises EReadError (the profile stays empty).
+  void LoadFromStream(TStream* Stream, bool WholeStream);
+  // The 32-bit size (unless RawOnly) and the bytes.
+  void SaveToStream(TStream* Stream, bool RawOnly) const;
   // Clears; when Source holds bytes, copies and opens them.
   void Assign(const TPXICC* Source);
   // Releases the transform, closes the profile, frees the bytes, clears Applied.
@@ -41,6 +50,18 @@ class TPXICC : public TObject {
   // The built-in profiles.
   void LoadSRGB();
   void LoadDefaultCMYK();
+  // The RGB space the EXIF interoperability index "R03" names (display class, XYZ connection).
+  void LoadWideGamutRGB();
+
+  // Whether the profile's colour space takes pixels of Format: an empty profile takes every
+  // layout up to code 9; "CMYK" the CMYK layouts, "Lab " Lab, "GRAY" the grey layouts, "YCbr"
+  // the three-channel one, "RGB " the RGB layouts.
+  bool IsCompatibleFormat(TPXICCFormat Format) const;
+
+  // Converts Bitmap from this profile to Dest, into NewPixelFormat (px8g, px16g, px24RGB, pxCMYK,
+  // pxRGB48 or pxCIELab, as must be the bitmap's own format); the profile then counts as
+  // applied. False, the bitmap unchanged, for other formats or when no transform can be made.
+  bool ConvertBitmap(TPXBitmap* Bitmap, TPXPixelFormat NewPixelFormat, TPXICC* Dest);
 
   // A profile is open.
   bool IsValid() const { return FProfileHandle != nullptr; }
@@ -88,6 +109,9 @@ class TPXICC : public TObject {
   std::string FColorSpace;
   std::string FConnectionSpace;
 };
+
+// Whether the colour engine is there: lcms2 is linked in, so always true.
+bool LoadColorManagement();
 
 // True when the built-in CMYK and sRGB profiles are open and their shared transforms made.
 // A failure is final for the process (until FreeCmykProfiles).

@@ -161,6 +161,12 @@ class TPXPixoranAnnot : public TObject {
   void LoadFromBuffer(const void* Data, int32_t Size);
   // The magic of the form and the object stream; empty when the annotation is empty.
   void SaveToBuffer(std::vector<uint8_t>& Data) const;
+  // A 32-bit size and the object stream's bytes.
+  void SaveToStream(TStream* Stream) const;
+  // Clear, then a 32-bit size and that many bytes (EReadError "Stream read error" when the stream
+  // holds fewer); the layer form when they read as a layers stream with at least one layer,
+  // else the vector form.
+  void LoadFromStream(TStream* Stream);
 
   TIOParams* Params() const { return FParams; }
   TMemoryStream* ObjectStream() const { return FObjectStream.get(); }
@@ -178,10 +184,10 @@ class TPXPixoranAnnot : public TObject {
 inline constexpr int32_t PXDicomVrCount = 28;   // "AE" .. "UT"
 inline constexpr int32_t PXDicomVrUSorSS = 28;  // US or SS by the value's sign
 inline constexpr int32_t PXDicomVrUnknown = 29;
-// The VR code of a two-letter text (29 when not in the table; an empty text gives 28).
-int32_t DicomVrFromText(std::string_view Text);
-// The text of a code ("SS" for 19 and 28, "??" from 29 on).
-std::string DicomVrToText(int32_t Code);
+// The data dictionary's VR code for an element (-1 when it has no entry); the DICOM codec
+// registers its dictionary at start-up, until then every element is without an entry.
+using TPXDicomVrLookup = int32_t (*)(uint16_t Group, uint16_t Element);
+void SetDicomDictionaryLookup(TPXDicomVrLookup Lookup);
 
 class TPXDicomTags;
 // The items of a sequence element.
@@ -214,6 +220,42 @@ class TPXDicomTags : public TObject {
                  const void* Data, int32_t VR);
   // Deletes the first element of that number, or with All every one.
   void DeleteTag(uint16_t Group, uint16_t Element, bool All);
+  // Ignored outside the list.
+  void DeleteAt(int32_t Index);
+
+  // Typed setters; the VR comes from the data dictionary. With Replace an element of the same
+  // number is replaced (and every further one deleted), else the new one follows it. A VR the
+  // value cannot take raises EPXException "Tag gggg,eeee cannot be a number" (".. a string",
+  // ".. a byte string") and leaves the list unchanged. Answer the new element's index.
+  // Numbers (FD when the dictionary has no entry; "US or SS" by the sign) are truncated
+  // toward zero for the integer VRs.
+  int32_t SetNumber(uint16_t Group, uint16_t Element, bool Replace, double Value);
+  // Texts (CS when no entry) padded to an even length of at least 2: a zero byte for UI, else a
+  // blank.
+  int32_t SetString(uint16_t Group, uint16_t Element, bool Replace, std::string_view Text);
+  // Bytes (OB only) padded with a zero byte to an even length.
+  int32_t SetBytes(uint16_t Group, uint16_t Element, bool Replace, int32_t Length, const void* Data);
+
+  // The sequence items of an element; nil when absent or without items.
+  TPXDicomItems* GetChildren(uint16_t Group, uint16_t Element) const;
+  TPXDicomItems* GetChildrenAt(int32_t Index) const;
+  // The list holding the element, searched element by element from Start (this list when nil),
+  // each element's items searched before the next element; nil and Index -1 when absent.
+  TPXDicomTags* FindTagDeep(uint16_t Group, uint16_t Element, TPXDicomTags* Start, int32_t& Index);
+  // The same search over each item list in turn.
+  static TPXDicomTags* FindTagInItems(uint16_t Group, uint16_t Element, TPXDicomItems* Items, int32_t& Index);
+
+  // The VR code of a two-letter text (29 when not in the table; an empty text gives 28).
+  static int32_t VrFromText(std::string_view Text);
+  // The text of a code ("SS" for 19 and 28, "??" from 29 on).
+  static std::string VrToText(int32_t Code);
+
+  // The stream form: version byte 3, a 32-bit count, then per element a 20-byte record, its
+  // data, a 32-bit item count and each item list. Loading appends; it reads versions 0 to 3 and
+  // raises EReadError "Stream read error" on counts, lengths or nesting the stream cannot hold
+  // (the list then keeps what it had before the call).
+  void SaveToStream(TStream* Stream) const;
+  void LoadFromStream(TStream* Stream);
   // The value as text: AT, SL, UL and code 28 as signed 32-bit, SS signed 16-bit, US unsigned
   // 16-bit, FL fixed with 6 decimals, everything else as a zero-terminated text; empty for a
   // missing element or one without data.
@@ -225,6 +267,8 @@ class TPXDicomTags : public TObject {
   bool Sorted = true;
 
  private:
+  int32_t Insert(std::unique_ptr<TPXDicomTag> Tag, bool Replace);
+  void LoadLevel(TStream* Stream, uint8_t Version, int32_t Depth);
   std::vector<std::unique_ptr<TPXDicomTag>> FTags;
 };
 
@@ -241,3 +285,17 @@ const uint8_t* FindXmpPacket(const void* Data, int32_t Length);
 bool ReadXmpMarker(const void* Data, int32_t Length, TIOParams* Params);
 // The APP1 data for the packet of Params: the identifier followed by XMP_Info.
 void BuildXmpMarker(const TIOParams* Params, std::vector<uint8_t>& Data);
+
+// ---------------------------------------------------------------------------------------------
+// PDF page count and small routines
+
+// The page count of the PDF in Stream from its first root page tree ("/Type /Pages" with
+// "/Count n" and no "/Parent"); 0 when none is found. The position is restored.
+int32_t GetPdfPageCount(TStream* Stream, const std::string& Password);
+// Opens the file for reading (others may not write) and counts; 0 when it cannot be opened.
+int32_t GetPdfPageCountOfFile(const std::string& FileName, const std::string& Password);
+
+inline int32_t SelectInteger(bool Condition, int32_t IfTrue, int32_t IfFalse) { return Condition ? IfTrue : IfFalse; }
+inline double SelectDouble(bool Condition, double IfTrue, double IfFalse) { return Condition ? IfTrue : IfFalse; }
+// The text's bytes followed by carriage return and line feed.
+void WriteLine(TStream* Stream, std::string_view Text);

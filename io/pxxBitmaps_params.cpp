@@ -9,7 +9,9 @@
 #include "core/pxwords.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_iohooks.h"
+#include "io/pixoranio.h"
 #include "io/pixoranio_registry.h"
+#include "io/pxexif.h"
 #include "io/pxicc.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -542,6 +544,19 @@ void TIOParams::NormalizeGps() {
   normalize(EXIF_GPSDestLongitudeRef, EXIF_GPSDestLongitude, "WE");
 }
 
+bool TIOParams::ReadParamsFromStream(TStream* Stream, int32_t FileType) {
+  TPixoranIO io(nullptr);
+  TIOParams* work = io.Params();
+  work->Assign(this);
+  const bool ok = io.ParamsFromStream(Stream, FileType);
+  Assign(work);
+  return ok;
+}
+
+void TIOParams::SetExifDateTimeValue(TDateTime Value) { EXIF_DateTime = DateTimeToExifDate(Value); }
+
+TDateTime TIOParams::GetExifDateTimeOriginalValue() const { return ExifDateToDateTime(EXIF_DateTimeOriginal); }
+
 void CopyExifParams(const TIOParams* Source, TIOParams* Dest, bool WithThumbnail) {
   if (!Source || !Dest || Source == Dest) return;
   Dest->FExifTags = Source->FExifTags;
@@ -683,6 +698,8 @@ TPXDicomTags* TIOParams::GetDicomTags() {
 
 void TIOParams::SetExifThumbnail(std::unique_ptr<TPXBitmap> Bitmap) { FExifThumbnail = std::move(Bitmap); }
 
+std::unique_ptr<TPXBitmap> TIOParams::TakeExifThumbnail() { return std::move(FExifThumbnail); }
+
 TPXBitmap* TIOParams::CreateExifThumbnail() {
   if (!FExifThumbnail) FExifThumbnail = std::make_unique<TPXBitmap>();
   return FExifThumbnail.get();
@@ -711,7 +728,7 @@ void TIOParams::SetDicomCompression(int32_t Value) {
   if (text.empty()) text.assign(2, '\0');
   else if (text.size() % 2 != 0) text.push_back('\0');
   FDicomTags->DeleteTag(0x0002, 0x0010, true);
-  FDicomTags->AddTag(0x0002, 0x0010, nullptr, static_cast<int32_t>(text.size()), text.data(), DicomVrFromText("UI"));
+  FDicomTags->AddTag(0x0002, 0x0010, nullptr, static_cast<int32_t>(text.size()), text.data(), TPXDicomTags::VrFromText("UI"));
 }
 
 double TIOParams::GetDicomFrameDelay() const {

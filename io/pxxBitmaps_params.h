@@ -460,6 +460,10 @@ class TIOParams : public TObject, public TIOParamsValues, public TIOParamsExif {
   void SetExifSceneType(int32_t Value);
   void SetExifPixelXDimension(int32_t Value);
   void SetExifPixelYDimension(int32_t Value);
+  // EXIF_DateTime from a date-time ("yyyy:mm:dd hh:mm:ss"; 0 empties it).
+  void SetExifDateTimeValue(TDateTime Value);
+  // EXIF_DateTimeOriginal as a date-time (0 when empty, zero or not a date).
+  TDateTime GetExifDateTimeOriginalValue() const;
   // Array items; indexes outside the array are ignored (getters answer 0).
   void SetExifIsoSpeedRatings(int32_t Index, int32_t Value);
   int32_t GetExifIsoSpeedRatings(int32_t Index) const;
@@ -488,6 +492,17 @@ class TIOParams : public TObject, public TIOParamsValues, public TIOParamsExif {
   int32_t GetImageDelayTime() const;
   double GetRawMultiplier(int32_t Index) const;
 
+  // The whole record in the versioned parameters stream (written as version 87). Loading reads
+  // every version from 0, leaving fields the version lacks as they were; with CheckMagic the
+  // stream must start with the magic, else EPXException. A short or inconsistent stream raises
+  // EReadError "Stream read error" and the record keeps its former values.
+  void SaveToStream(TStream* Stream);
+  void LoadFromStream(TStream* Stream, bool CheckMagic);
+
+  // Reads the parameters of the picture in Stream (FileType, or found from the content when 0)
+  // with a temporary I/O component working on a copy of this record, and copies the result back.
+  bool ReadParamsFromStream(TStream* Stream, int32_t FileType);
+
   // The XMP packet; its parsed form goes under the dictionary key "XMP".
   void SetXmpInfo(std::string_view Text);
 
@@ -511,6 +526,8 @@ class TIOParams : public TObject, public TIOParamsValues, public TIOParamsExif {
   // Replaces the EXIF thumbnail (nil frees it); a new empty one when Create.
   void SetExifThumbnail(std::unique_ptr<TPXBitmap> Bitmap);
   TPXBitmap* CreateExifThumbnail();
+  // Hands the EXIF thumbnail over to the caller (nil when none); the record then has none.
+  std::unique_ptr<TPXBitmap> TakeExifThumbnail();
 
   // DICOM transfer syntax by index 0..10 of the DICOM codec's table (see
   // SetDicomTransferSyntaxes); with elements present they are read from and written to (0002,0010).

@@ -7,13 +7,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <sstream>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/pxsettings.h"
+#include "core/pxxBitmaps.h"
 #include "io/pxicc.h"
 #include "platform/rtl/Classes_streams.h"
 #include "tests/common/TestSupport.h"
@@ -195,7 +199,8 @@ TEST_F(IccTest, BuiltInProfilesAndTheirHeaders) {
   EXPECT_TRUE(cmyk.IsValid());
   EXPECT_EQ(cmyk.ColorSpace(), "CMYK");
   EXPECT_EQ(cmyk.ConnectionSpace(), "Lab ");
-  EXPECT_EQ(cmyk.DescriptionText(), "Artifex CMYK SWOP Profile");
+  EXPECT_EQ(cmyk.DescriptionText(), "Quillane coated offset CMYK (FOGRA39L)");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(cmyk.ProfileData()) + 12, 4), "prtr");
 
   copy.Assign(&srgb);
   copy.LoadFromBuffer(copy.ProfileData(), copy.ProfileSize());  // its own bytes
@@ -362,3 +367,134 @@ TEST_F(IccTest, BadProfilesAreRefusedWithoutHarm) {
 }
 
 }  // namespace
+
+TEST_F(IccTest, StreamFormAndFormatCompatibility) {
+  TPXICC cmyk, empty, srgb;
+  cmyk.LoadDefaultCMYK();
+  srgb.LoadSRGB();
+  EXPECT_FALSE(cmyk.IsCompatibleFormat(iccfBGR));
+  EXPECT_TRUE(cmyk.IsCompatibleFormat(iccfCMYK));
+  EXPECT_TRUE(empty.IsCompatibleFormat(iccfBGR));
+  EXPECT_TRUE(srgb.IsCompatibleFormat(iccfRGB48));
+  EXPECT_FALSE(srgb.IsCompatibleFormat(iccfGray));
+  EXPECT_FALSE(empty.IsCompatibleFormat(10));
+  EXPECT_TRUE(LoadColorManagement());
+
+  for (const bool raw : {false, true}) {
+    TMemoryStream s;
+    s.WriteBuffer("xy", 2);
+    srgb.SaveToStream(&s, raw);
+    EXPECT_EQ(s.Size(), 2 + srgb.ProfileSize() + (raw ? 0 : 4));
+    s.Seek(2, soBeginning);
+    TPXICC back;
+    back.LoadFromStream(&s, raw);
+    ASSERT_EQ(back.ProfileSize(), srgb.ProfileSize());
+    EXPECT_EQ(std::memcmp(back.ProfileData(), srgb.ProfileData(), srgb.ProfileSize()), 0);
+    EXPECT_TRUE(back.IsValid());
+  }
+  // A size beyond the bytes left raises and leaves the profile empty.
+  TMemoryStream bad;
+  const int32_t size = 1000;
+  bad.WriteBuffer(&size, 4);
+  bad.WriteBuffer("short", 5);
+  bad.Seek(0, soBeginning);
+  TPXICC victim;
+  victim.LoadSRGB();
+  EXPECT_THROW(victim.LoadFromStream(&bad, false), EReadError);
+  EXPECT_EQ(victim.ProfileSize(), 0);
+}
+
+TEST_F(IccTest, ConvertBitmapMatchesPillow) {
+  TPXICC srgb, cmyk;
+  srgb.LoadSRGB();
+  cmyk.LoadDefaultCMYK();
+  TPXBitmap b32;
+  b32.Allocate(4, 4, px32RGB);
+  EXPECT_FALSE(srgb.ConvertBitmap(&b32, pxCMYK, &cmyk));
+  EXPECT_EQ(b32.PixelFormat(), px32RGB);
+  EXPECT_FALSE(srgb.Applied());
+
+  TPXBitmap b;
+  const int32_t w = 36, h = 6;
+  b.Allocate(w, h, px24RGB);
+  std::vector<uint8_t> rgbBytes;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const TRGB c = Rgb(x * 7, y * 50, 255 - x * 5);
+      reinterpret_cast<TRGB*>(b.Scanline(y))[x] = c;
+      rgbBytes.insert(rgbBytes.end(), {c.r, c.g, c.b});
+    }
+  ASSERT_TRUE(srgb.ConvertBitmap(&b, pxCMYK, &cmyk));
+  EXPECT_EQ(b.PixelFormat(), pxCMYK);
+  EXPECT_TRUE(srgb.Applied());
+
+  if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 missing";
+  TestTempDir dir;
+  WriteFile(dir.File("cmyk.icc"), cmyk.ProfileData(), size_t(cmyk.ProfileSize()));
+  WriteFile(dir.File("srgb.icc"), srgb.ProfileData(), size_t(srgb.ProfileSize()));
+  WriteFile(dir.File("rgb.raw"), rgbBytes.data(), rgbBytes.size());
+  const char* script =
+      "import sys\n"
+      "from PIL import Image, ImageCms\n"
+      "t = ImageCms.buildTransform(ImageCms.getOpenProfile(sys.argv[2]), ImageCms.getOpenProfile(sys.argv[1]),"
+      " 'RGB', 'CMYK', 0, int(sys.argv[3]))\n"
+      "b = open(sys.argv[4], 'rb').read()\n"
+      "sys.stdout.buffer.write(ImageCms.applyTransform(Image.frombytes('RGB', (len(b) // 3, 1), b), t).tobytes())\n";
+  const std::string flags = std::to_string(cmsFLAGS_HIGHRESPRECALC | cmsFLAGS_NOCACHE);
+  if (RunTool({"/usr/bin/python3", "-c", script, dir.File("cmyk.icc"), dir.File("srgb.icc"), flags, dir.File("rgb.raw")},
+              dir.File("out.raw")) != 0)
+    GTEST_SKIP() << "Pillow's ImageCms is not available";
+  const std::vector<uint8_t> oracle = ReadFile(dir.File("out.raw"));
+  ASSERT_EQ(oracle.size(), size_t(w * h * 4));
+  int worst = 0;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const TCMYK c = reinterpret_cast<TCMYK*>(b.Scanline(y))[x];
+      const uint8_t* o = &oracle[size_t(y * w + x) * 4];
+      worst = std::max({worst, std::abs(255 - c.c - o[0]), std::abs(255 - c.m - o[1]), std::abs(255 - c.y - o[2]),
+                        std::abs(255 - c.k - o[3])});
+    }
+  EXPECT_LE(worst, 2);
+}
+
+// The press profile reproduces the measurement set it was made from.
+TEST_F(IccTest, PressProfileMatchesItsMeasurements) {
+  std::ifstream ti3("/usr/share/color/icc/FOGRA39L.ti3");
+  if (!ti3) GTEST_SKIP() << "icc-profiles-free's FOGRA39L.ti3 is not installed";
+  const std::vector<uint8_t> bytes = BuiltIn("DEFAULTCMYK");
+  cmsHPROFILE cmyk = cmsOpenProfileFromMem(bytes.data(), cmsUInt32Number(bytes.size()));
+  ASSERT_NE(cmyk, nullptr);
+  EXPECT_EQ(cmsGetDeviceClass(cmyk), cmsSigOutputClass);
+  EXPECT_EQ(cmsGetColorSpace(cmyk), cmsSigCmykData);
+  EXPECT_EQ(cmsGetPCS(cmyk), cmsSigLabData);
+  cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+  cmsHTRANSFORM t = cmsCreateTransform(cmyk, TYPE_CMYK_DBL, lab, TYPE_Lab_DBL, INTENT_ABSOLUTE_COLORIMETRIC, 0);
+  ASSERT_NE(t, nullptr);
+  std::string line;
+  bool data = false;
+  int n = 0;
+  double sum = 0;
+  while (std::getline(ti3, line)) {
+    if (line.rfind("BEGIN_DATA", 0) == 0 && line.find("FORMAT") == std::string::npos) {
+      data = true;
+      continue;
+    }
+    if (line.rfind("END_DATA", 0) == 0) data = false;
+    if (!data) continue;
+    std::istringstream in(line);
+    std::string id;
+    double c[4], xyz[3], measured[3];
+    if (!(in >> id >> c[0] >> c[1] >> c[2] >> c[3] >> xyz[0] >> xyz[1] >> xyz[2] >> measured[0] >> measured[1] >> measured[2]))
+      continue;
+    cmsCIELab got;
+    cmsDoTransform(t, c, &got, 1);
+    sum += std::sqrt((got.L - measured[0]) * (got.L - measured[0]) + (got.a - measured[1]) * (got.a - measured[1]) +
+                     (got.b - measured[2]) * (got.b - measured[2]));
+    ++n;
+  }
+  cmsDeleteTransform(t);
+  cmsCloseProfile(lab);
+  cmsCloseProfile(cmyk);
+  ASSERT_GT(n, 1000);
+  EXPECT_LT(sum / n, 2.0);
+}

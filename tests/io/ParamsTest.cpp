@@ -587,11 +587,11 @@ TEST_F(Params, HoldersAsData) {
   EXPECT_NE((*copy.GetTag(3)->Children)[0].get(), (*t.GetTag(3)->Children)[0].get());
   EXPECT_EQ((*copy.GetTag(3)->Children)[0]->GetTagText(0), "n");
   const float fl = 1.5f;
-  t.AddTag(0x0028, 0x0030, nullptr, 4, &fl, DicomVrFromText("FL"));
+  t.AddTag(0x0028, 0x0030, nullptr, 4, &fl, TPXDicomTags::VrFromText("FL"));
   EXPECT_EQ(t.GetTagTextOf(0x0028, 0x0030), "1.500000");
-  EXPECT_EQ(DicomVrToText(28), "SS");
-  EXPECT_EQ(DicomVrToText(40), "??");
-  EXPECT_EQ(DicomVrFromText("XX"), 29);
+  EXPECT_EQ(TPXDicomTags::VrToText(28), "SS");
+  EXPECT_EQ(TPXDicomTags::VrToText(40), "??");
+  EXPECT_EQ(TPXDicomTags::VrFromText("XX"), 29);
   t.Clear();
   EXPECT_TRUE(t.IsEmpty());
 }
