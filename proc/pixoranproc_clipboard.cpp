@@ -376,10 +376,13 @@ int32_t TPixoranProc::PasteLayers() {
     }
   }
   if (!CanPaste(1, true)) return -1;
+  const int32_t previous = FAttachedPixoran->LayersCurrent();
   const int32_t index = FAttachedPixoran->AppendImageLayer();
   if (index < 0) return -1;
   if (!PasteImage()) {
+    // The layer goes again and the layer that was current is current again.
     FAttachedPixoran->RemoveLayer(index);
+    FAttachedPixoran->SetLayersCurrent(previous);
     return -1;
   }
   return index;

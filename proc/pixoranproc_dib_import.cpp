@@ -101,6 +101,8 @@ bool ParseDIB(std::span<const uint8_t> Block, std::span<const uint8_t> Bits, TDI
   I.YPpm = static_cast<int32_t>(Le32(p + 28));
   const uint32_t colorsUsed = Le32(p + 32);
   I.Yuv = YuvOf(I.Compression);
+  // The answer is the bit count, so a frame declaring none would succeed looking refused.
+  if (I.BitCount == 0) return false;
   size_t pos = headerSize;
   const size_t rest = Block.size();
 

@@ -544,6 +544,7 @@ TEST(Clipboard, BadClipboardDataChangesNothing) {
     auto before = TPXBitmap::CreateCopy(f.Host.Layers[2].Bitmap.get());
     for (uint8_t target : {1, 2}) EXPECT_FALSE(f.P->ClipboardPaste(target, false, false, false));
     EXPECT_EQ(f.P->PasteLayers(), -1);
+    EXPECT_EQ(f.Host.Current, 2);
     EXPECT_TRUE(SamePixels(f.Host.Layers[2].Bitmap.get(), before.get()));
     EXPECT_EQ(f.Host.Layers.size(), 3u);
     EXPECT_EQ(f.P->UndoCount(), 0);

@@ -185,6 +185,10 @@ class TFakeHost : public IPXProcessingHost {
     Current = 0;
     Fire(pxbcBitmapReplaced);
   }
+  void SetLayersCurrent(int32_t Index) override {
+    Current = Index;
+    Fire(pxbcBitmapReplaced);
+  }
   void LockViewUpdate() override { ++Locks; }
   void UnlockViewUpdate() override { --Locks; }
   bool ShowsAlphaChannel() override { return ShowAlpha; }
