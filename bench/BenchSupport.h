@@ -193,6 +193,16 @@ inline void WritePgm(TPXBitmap* b, const std::string& file) {
   for (int32_t y = 0; y < b->Height(); ++y) out.write(reinterpret_cast<const char*>(b->Scanline(y)), b->Width());
 }
 
+// An empty bitmap kept in memory whatever its size (no file-backed storage); with W and H
+// above 0 allocated in Format, nil when the memory cannot be had.
+inline std::unique_ptr<TPXBitmap> BenchMemoryBitmap(int32_t W = 0, int32_t H = 0, TPXPixelFormat Format = px24RGB) {
+  auto b = std::make_unique<TPXBitmap>();
+  b->FLocation = pxMemory;
+  b->FMemoryLimit = INT64_MAX;
+  if (W > 0 && H > 0 && !b->Allocate(W, H, Format)) return nullptr;
+  return b;
+}
+
 // Times peer() and then ours() back to back in every iteration on this thread; the iteration's
 // time is ours and the counter named ratio is our total time over the peer's.
 template <class Ours, class Peer>

@@ -59,12 +59,18 @@ inline void PutIndex(uint8_t* Row, bool Indices, const TIOParams* Params, int64_
   else reinterpret_cast<TRGB*>(Row)[X] = ColorAt(Params, Index);
 }
 
-// RLE4 / RLE8 data into the bitmap (indices or colours); pixels a run puts past the end of its
-// row are dropped. Ends at the end of bitmap, a move past the last row or a set abort flag;
-// answers false when the data ran out before either (a file cut short).
-bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, const TIOParams* Params,
-               bool Indices, bool TopDown, TRowProgress& Progress) {
+// RLE4 / RLE8 data into the bitmap (indices or colours). Pixels a run puts past the end of its
+// row are dropped and moves are cut at the picture's edge; Strict refuses runs and moves past
+// the row's padded width (writers code the padding pixels too) or the last row, and data that
+// goes on past the last row other than with end of bitmap. Ends at the end of bitmap, a move
+// past the last row or a set abort flag; answers false when the data ran out before either (a
+// file cut short) or, with Strict, on a refused code.
+bool DecodeRle(std::span<const uint8_t> Data, bool Rle4, TPXBitmap* Bitmap, const TIOParams* Params, bool Indices,
+               bool TopDown, TRowProgress& Progress, bool Strict = false) {
   const int64_t w = Bitmap->Width(), h = Bitmap->Height();
+  // The row's width with its padding to 32 bits, in pixels, and the position the codes reached.
+  const int64_t padded = (w * (Rle4 ? 4 : 8) + 31) / 32 * (Rle4 ? 8 : 4);
+  int64_t reach = 0;
   const size_t n = Data.size();
   size_t p = 0;
   int64_t row = 0, col = 0;
@@ -87,6 +93,8 @@ bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
     const uint8_t a = Data[p], b = Data[p + 1];
     p += 2;
     if (a > 0) {
+      if (Strict && a > padded - reach) return false;
+      reach += a;
       // Only the pixels up to the row's end are written.
       const auto take = static_cast<int32_t>(std::min<int64_t>(a, w - col));
       for (int32_t i = 0; i < take; ++i) put(Rle4 ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
@@ -95,18 +103,23 @@ bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
     if (b == 0) {  // end of line
       ++row;
       col = 0;
+      reach = 0;
       if (!Progress.Report(row)) return true;
       continue;
     }
     if (b == 1) return true;  // end of bitmap
     if (b == 2) {             // delta
       if (p + 1 >= n) return false;
+      if (Strict && (Data[p] > w - reach || Data[p + 1] >= h - row)) return false;
+      reach += Data[p];
       col = std::min<int64_t>(col + Data[p], w);
       row += Data[p + 1];
       p += 2;
       continue;
     }
     // Absolute run of b pixels, padded to a whole 16-bit word.
+    if (Strict && b > padded - reach) return false;
+    reach += b;
     const size_t bytes = Rle4 ? (size_t{b} + 1) / 2 : b;
     for (int32_t i = 0; i < b; ++i) {
       const size_t q = p + (Rle4 ? i / 2 : i);
@@ -115,7 +128,8 @@ bool DecodeRle(const std::vector<uint8_t>& Data, bool Rle4, TPXBitmap* Bitmap, c
     }
     p += bytes + (bytes & 1);
   }
-  return true;
+  // Every row ended: only an end of bitmap (or nothing) may follow.
+  return !Strict || p + 1 >= n || (Data[p] == 0 && Data[p + 1] == 1);
 }
 
 void DecodeBmpCore(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams* Params, TPXProgressRecord& Progress,
@@ -699,4 +713,17 @@ void RegisterBmpCodec() {
     RegisterFormatRow(pxftBMP, std::move(row));
   }
   RegisterIcoCodec();
+}
+
+bool DecodeBmpRunLength(std::span<const uint8_t> Data, bool Rle4, TPXBitmap* Bitmap, std::span<const TRGB> Palette,
+                        bool TopDown) {
+  if (!Bitmap || Bitmap->PixelFormat() != px24RGB || Bitmap->Width() < 1 || Bitmap->Height() < 1) return false;
+  TIOParams params;
+  if (!Palette.empty())
+    params.SetColorMap(Palette.data(), static_cast<int32_t>(std::min<size_t>(Palette.size(), 256)));
+  for (int32_t y = 0; y < Bitmap->Height(); ++y)
+    std::memset(Bitmap->Scanline(y), 0, static_cast<size_t>(Bitmap->Width()) * 3);
+  TPXProgressRecord record;
+  TRowProgress progress(record, Bitmap->Height());
+  return DecodeRle(Data, Rle4, Bitmap, &params, false, TopDown, progress, true);
 }

@@ -41,6 +41,14 @@ void DecodeBmpStream(TStream* Stream, TPXBitmap* Bitmap, int64_t Size, TIOParams
 void EncodeBmpStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, TPXProgressRecord& Progress,
                      bool SaveAlpha);
 
+// Run-length data (RLE4 with Rle4, else RLE8) of a packed DIB into a px24RGB Bitmap already
+// allocated at the picture's size, indices looked up in Palette (indices past it read black);
+// pixels the data skips are black. Strictly: a run or move past its row's end or the picture's
+// last row, data running out before the picture ends, or anything but end of bitmap after the
+// last row answers false.
+bool DecodeBmpRunLength(std::span<const uint8_t> Data, bool Rle4, TPXBitmap* Bitmap, std::span<const TRGB> Palette,
+                        bool TopDown);
+
 // Whether the bytes at the stream's position start a BMP file ("BM" and a known info header
 // size); the position is restored.
 bool HasBmpSignature(TStream* Stream);

@@ -19,6 +19,7 @@
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
+#include "proc/pixoranproc_bits.h"
 
 using namespace pxcodecs_detail;
 
@@ -727,13 +728,8 @@ void DecodeRawPixelStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
     }
     if (!Params->BMPRAW_BGR && (f == px24RGB || f == pxRGB48)) {
       for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = Bitmap->Scanline(y);
-        for (int32_t x = 0; x < w; ++x) {
-          if (f == px24RGB)
-            std::swap(row[3 * x], row[3 * x + 2]);
-          else
-            std::swap(reinterpret_cast<TRGB48*>(row)[x].r, reinterpret_cast<TRGB48*>(row)[x].b);
-        }
+        if (f == px24RGB) SwapRB(Bitmap->Scanline(y), w);
+        else SwapRB48(Bitmap->Scanline(y), w);
       }
     }
     if (shortData) aborting = true;

@@ -16,6 +16,7 @@
 #include "core/pxxBitmaps_mask.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
+#include "proc/pixoranproc_bits.h"
 
 namespace tiffilt_detail {
 
@@ -420,10 +421,7 @@ void DecodeJpegRows(TTIFFReaderContext& C, TPXBitmap* Bitmap, TPXProgressRecord&
     return;
   }
   if (raw && work.PixelFormat() == px24RGB)
-    for (int32_t y = 0; y < work.Height(); ++y) {
-      auto* p = reinterpret_cast<TRGB*>(work.Scanline(y));
-      for (int32_t x = 0; x < work.Width(); ++x) std::swap(p[x].r, p[x].b);
-    }
+    for (int32_t y = 0; y < work.Height(); ++y) SwapRB(work.Scanline(y), work.Width());
   TPXBitmap converted;
   TPXBitmap* src = &work;
   if (work.PixelFormat() != Bitmap->PixelFormat()) {

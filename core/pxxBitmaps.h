@@ -286,6 +286,16 @@ class TPXBitmap : public TPXBaseBitmap {
                     int32_t Height, bool CopyAlpha, bool Elliptical);
   void CopyRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY, int32_t Width,
                   int32_t Height, bool CopyAlpha);
+  // [pxxBitmaps_mask.cpp] Dest becomes a copy of Mask's box (cut to this bitmap) in this
+  // bitmap's format, with an alpha channel that is 0 where the mask is clear and this bitmap's
+  // alpha (255 without one), limited by an 8-bit mask's value, where it is set. Nothing for an
+  // empty mask.
+  void CopyMaskedRegion(TPXBitmap* Dest, TPXMask* Mask);
+  // [pxxBitmaps_mask.cpp] This bitmap holds Mask's box: its selected pixels go into Dest at the
+  // box's position (an 8-bit mask blends by its value), and, when this bitmap has an alpha
+  // channel, its alpha into Dest's the same way (Dest's opaque flag cleared). Dest must have
+  // this bitmap's format. Nothing for an empty mask.
+  void MergeThroughMask(TPXBitmap* Dest, TPXMask* Mask);
   void CombineAlphaRectTo(TPXBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DestX, int32_t DestY,
                           int32_t Width, int32_t Height, int32_t Mode, double Factor);
   void CopyFromTBitmap(TBitmap* Bitmap);

@@ -386,8 +386,8 @@ void TPXMask::Translate(int32_t& DX, int32_t& DY, bool Clip) {
   FFull = 0;
 }
 
-void TPXMask::IntersectWithBitmap(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool UpdateBoundsAfter) {
-  if (!Bitmap) return;
+void TPXMask::IntersectWithAlpha(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool UpdateBoundsAfter) {
+  if (!Bitmap || IsEmpty()) return;
   const TPXPixelFormat fmt = Bitmap->GetPixelFormat();
   if (fmt != px8g && fmt != px8p) return;
   if (!FBits.empty()) {
@@ -616,4 +616,42 @@ void TPXBitmap::PasteMaskedInto(TPXBitmap* Dest, TPXMask* Mask) {
   Mask->CopyBitmapWithMask(da, FAlphaChannel.get(), false, true, false);
   da->FFull = 0;
   Dest->DoChange();
+}
+
+void TPXBitmap::CopyMaskedRegion(TPXBitmap* Dest, TPXMask* Mask) {
+  if (!Dest || !Mask || Mask->IsEmpty() || IsEmpty()) return;
+  const int32_t x1 = std::max(Mask->FX1, 0), y1 = std::max(Mask->FY1, 0);
+  const int32_t x2 = std::min(Mask->FX2, Width() - 1), y2 = std::min(Mask->FY2, Height() - 1);
+  if (x1 > x2 || y1 > y2) return;
+  if (!Dest->Allocate(x2 - x1 + 1, y2 - y1 + 1, PixelFormat())) return;
+  Dest->RemoveAlphaChannel(false, 0);
+  CopyRectTo(Dest, x1, y1, 0, 0, Dest->Width(), Dest->Height(), false);
+  if (PixelFormat() == px8p) CopyPaletteTo(Dest);
+  // The alpha channel is written relative to the mask's box, whose origin is (x1, y1) unless the
+  // box reaches outside the picture: then only the part inside is written.
+  TPXBitmap* alpha = Dest->GetAlphaChannel();
+  if (!alpha) return;
+  TPXBitmap* own = PeekAlphaChannel();
+  for (int32_t y = y1; y <= y2; ++y) {
+    const uint8_t* s = own ? own->Scanline(y) : nullptr;
+    uint8_t* d = alpha->Scanline(y - y1);
+    for (int32_t x = x1; x <= x2; ++x) {
+      const int32_t m = Mask->GetPixel(x, y);
+      const uint8_t a = s ? s[x] : uint8_t{255};
+      d[x - x1] = m == 0 ? uint8_t{0} : Mask->BitsPerPixel() == 8 ? std::min<uint8_t>(a, static_cast<uint8_t>(m)) : a;
+    }
+  }
+  alpha->UpdateFull();
+  Dest->DoChange();
+}
+
+void TPXBitmap::MergeThroughMask(TPXBitmap* Dest, TPXMask* Mask) {
+  if (!Dest || !Mask || Mask->IsEmpty() || IsEmpty() || Dest->PixelFormat() != PixelFormat()) return;
+  Mask->CopyBitmapWithMask(Dest, this, false, true, false);
+  TPXBitmap* own = PeekAlphaChannel();
+  if (!own) return;
+  TPXBitmap* alpha = Dest->GetAlphaChannel();
+  if (!alpha) return;
+  Mask->CopyBitmapWithMask(alpha, own, false, true, false);
+  alpha->FFull = 0;
 }

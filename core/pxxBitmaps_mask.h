@@ -57,9 +57,10 @@ class TPXMask : public TObject {
   // Moves the selected content by (DX, DY). Clip: what leaves the mask is lost; otherwise DX and
   // DY are reduced (and returned) so that the whole box stays inside.
   void Translate(int32_t& DX, int32_t& DY, bool Clip);
-  // With a px8g or px8p Bitmap placed at (X, Y): 1-bit pixels are cleared where the bitmap is 0,
-  // 8-bit pixels take min(mask, bitmap).
-  void IntersectWithBitmap(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool UpdateBoundsAfter);
+  // With a px8g or px8p Map (an alpha channel) placed at (X, Y): 1-bit pixels are cleared where
+  // the map is 0, 8-bit pixels take min(mask, map); the box is recomputed when asked. Nothing
+  // for an empty mask.
+  void IntersectWithAlpha(TPXBitmap* Map, int32_t X, int32_t Y, bool RecomputeBox);
   // Copies the selected pixels of Source into Dest (same format). Source is addressed relative
   // to the box's origin with Clip, Dest with DestRelative, else both absolutely; the area is
   // always kept inside both bitmaps. An 8-bit mask blends d + ((s - d) x m shr 8).

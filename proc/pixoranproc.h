@@ -18,6 +18,7 @@
 //   pixoranproc_transform.cpp Resample, ResampleTo, Rotate, RotateAndCrop, CropRotated
 //   pixoranproc_fill.cpp      FloodFill, AlphaFill (the magic wand's region)
 //   pixoranproc_crops.cpp     CropPerspective
+//   pixoranproc_clipboard.cpp ClipboardCut, ClipboardCopy, ClipboardPaste and their steps
 // The pixel routines behind the operations are free functions in the headers of their topics
 // (pixoranproc_geometry.h and the others of this folder).
 #pragma once
@@ -152,6 +153,30 @@ class IPXProcessingHost : public IPXIOView {
   virtual void LoadObjectsFromStream(TStream* /*Stream*/) {}
   virtual void SaveAllToStream(TStream* /*Stream*/, int32_t /*Which*/) {}
   virtual void LoadAllFromStream(TStream* /*Stream*/) {}
+
+  // What the clipboard asks of a layer view; a view without these services keeps the defaults.
+  // The picture becomes 1 x 1 and cleared.
+  virtual void BlankPicture() {}
+  // The number of selected layers, layer 0 not counted.
+  virtual int32_t SelectedLayerCount() { return 0; }
+  // Removes the selected layers (SaveUndo: with the view's own undo entry; Reselect: another
+  // layer becomes selected; MoveBackgroundProps: the lock flags move to the new background).
+  virtual void RemoveSelectedLayers(bool /*SaveUndo*/, bool /*Reselect*/, bool /*MoveBackgroundProps*/) {}
+  // Appends an empty image layer and makes it current (the component's target follows through
+  // pxbcBitmapReplaced); its index, -1 when none was added.
+  virtual int32_t AppendImageLayer() { return -1; }
+  // Removes layer Index (a layer appended for a paste that failed).
+  virtual void RemoveLayer(int32_t /*Index*/) {}
+  // Nested: updates wait until the matching unlock.
+  virtual void LockViewUpdate() {}
+  virtual void UnlockViewUpdate() {}
+  // The view shows alpha channels (its EnableAlphaChannel).
+  virtual bool ShowsAlphaChannel() { return false; }
+  // The layer options loAutoUndoChangesByUser and loSwapBackgroundProps.
+  virtual bool AutoUndoChangesByUser() { return false; }
+  virtual bool SwapBackgroundProps() { return false; }
+  // Dest receives the current layer rendered on its own; false when there is none.
+  virtual bool RenderCurrentLayer(TPXBitmap* /*Dest*/) { return false; }
 };
 
 // Walks the layer records of Stream from its start: each record whose GUID names a layer of
@@ -253,6 +278,16 @@ void RegisterProcessingUnit();
 struct TPXTolerance {
   constexpr explicit TPXTolerance(int32_t AValue) : Value(AValue) {}
   int32_t Value;
+};
+
+// The two flags of ClipboardCut, typed apart so that they cannot change places unnoticed.
+struct TPXClearAlpha {
+  constexpr explicit TPXClearAlpha(bool AValue) : Value(AValue) {}
+  bool Value;
+};
+struct TPXClearOnly {
+  constexpr explicit TPXClearOnly(bool AValue) : Value(AValue) {}
+  bool Value;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -470,6 +505,35 @@ class TPixoranProc : public TComponent {
   // Nothing, and no undo entry, for fewer than four points or a degenerate quadrilateral.
   void CropPerspective(std::span<const TDPoint> Points);
 
+  // --- clipboard (pixoranproc_clipboard.cpp) -------------------------------------------------
+  // Formats: CF_DIB, "PIXORAN RAW FORMAT" (the raw bitmap stream) and "PIXORAN LAYER FORMAT"
+  // (the view's layers stream); pasting also reads "PNG". Sources: 0 automatic, 1 the picture,
+  // 2 the selection, 3 the selected layers; paste targets: 0 automatic, 1 replace the picture,
+  // 2 into the selection, 3 as new layers. Every call answers False (-1) without changing
+  // anything when the clipboard cannot be opened, the format is missing or its data is bad.
+  //
+  // Source 0 cuts the selection, else the selected layers, never the whole picture. ClearOnly
+  // removes without copying; ClearAlpha also makes cleared selected pixels transparent.
+  bool ClipboardCut(uint8_t Source, TPXClearAlpha ClearAlpha, TPXClearOnly ClearOnly);
+  // Source 0 copies the selection, else the selected layers, else the whole picture.
+  bool ClipboardCopy(uint8_t Source);
+  bool ClipboardPaste(uint8_t Target, bool MaskWithAlpha, bool FitKeepAspect, bool Enlarge);
+
+  // The steps of the three. 1: the picture is at least 2 x 2; 2: the view has an active
+  // selection; 3: it has a selected layer (layer 0 not counted); 0: any of them.
+  bool HasCopySource(uint8_t Source);
+  bool CanCut(uint8_t Source);
+  // Target 3 with AllowImageAsLayer off while layer 0 is current: the layer format is there;
+  // else a picture is (raw, "PNG" or CF_DIB). Target 2 needs an active selection, 3 a view.
+  bool CanPaste(uint8_t Target, bool AllowImageAsLayer);
+  bool CutImage(bool AlsoRaw, bool Remove, bool ClearOnly);
+  bool CutSelection(bool AlsoRaw, bool Remove, bool ClearAlpha, bool ClearOnly);
+  bool CutLayers(bool Remove, bool ClearOnly);
+  bool PasteImage();
+  bool PasteToSelection(bool MaskWithAlpha, bool FitKeepAspect, bool Enlarge);
+  // The view's current layer index after pasting; -1 when nothing was pasted.
+  int32_t PasteLayers();
+
   // Read by the flood and alpha fills.
   bool FFillGrow = false;
   int32_t FFillSampleSize = 1;
@@ -491,6 +555,10 @@ class TPixoranProc : public TComponent {
   // Saves the current state of Source into Store; the new record, nil when nothing was stored.
   TPXUndoStoreInfo* SaveState(TPXUndoStore* Store, const std::string& Caption, TPXUndoSource Source,
                               int32_t OperationCode);
+  // Stores a state captured before a change that may fail, as StoreUndoState would have (redo
+  // cleared, OnSaveUndo told); nothing for a nil state.
+  void CommitUndoState(std::unique_ptr<TObject> Saved, int32_t LayerIndex, const std::string& Caption,
+                       TPXUndoSource Source, int32_t OperationCode);
   // Deletes the oldest entries until Store has room for one more.
   void MakeRoom(TPXUndoStore* Store);
   void RestoreState(TPXUndoSource Source, TObject* Saved, int32_t LayerIndex);

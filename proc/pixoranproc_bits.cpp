@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/hypxdefs.h"
@@ -138,4 +139,33 @@ void TBitmapTo24Bit(TBitmap* Src, TBitmap* Dst, TPXProgressRecord& Progress) {
     ExpandBitsTo24(static_cast<const uint8_t*>(Src->ScanLine(y)), static_cast<uint8_t*>(Dst->ScanLine(y)), w);
     if (Progress.Event) Progress.Event(Progress.Sender, Trunc32(Progress.PerCentPerUnit * (y + 1)));
   }
+}
+
+void CopySwapRB(void* Dest, const void* Source, int32_t Count) {
+  if (Count <= 0 || !Dest || !Source) return;
+  auto* d = static_cast<uint8_t*>(Dest);
+  const auto* s = static_cast<const uint8_t*>(Source);
+  for (int64_t i = 0; i < Count; ++i, d += 3, s += 3) {
+    const uint8_t b0 = s[0], b1 = s[1], b2 = s[2];
+    d[0] = b2;
+    d[1] = b1;
+    d[2] = b0;
+  }
+}
+
+void SwapRB(void* Data, int32_t Count) { CopySwapRB(Data, Data, Count); }
+
+void SwapRB48(void* Data, int32_t Count) {
+  if (Count <= 0 || !Data) return;
+  auto* p = static_cast<uint8_t*>(Data);
+  for (int64_t i = 0; i < Count; ++i, p += 6) {
+    // Bytes, not words: a 48-bit run need not be 16-bit aligned.
+    std::swap(p[0], p[4]);
+    std::swap(p[1], p[5]);
+  }
+}
+
+void SwapPaletteRB(std::span<TRGB> Palette, int32_t Count) {
+  const size_t n = Count <= 0 ? 0 : std::min(Palette.size(), static_cast<size_t>(Count));
+  for (size_t i = 0; i < n; ++i) std::swap(Palette[i].b, Palette[i].r);
 }

@@ -9,6 +9,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
+
+#include "core/hypxdefs.h"
 
 class TBitmap;
 struct TPXProgressRecord;
@@ -68,3 +71,17 @@ void TBitmapTo24Bit(TBitmap* Src, TBitmap* Dst, TPXProgressRecord& Progress);
 
 // Bits per pixel of a platform bitmap format (pfDevice is 32 bits here, pfCustom 0).
 int32_t TBitmapFormatBits(TPixelFormat Format);
+
+// --- red and blue exchange ----------------------------------------------------------------------
+// 24-bit pixels are three bytes (blue, green, red or the reverse), 48-bit pixels three 16-bit
+// words. A Count of 0 or below touches nothing.
+
+// Copies Count 3-byte pixels from Source to Dest with bytes 0 and 2 of each exchanged; Source is
+// not changed (Dest and Source may be the same run).
+void CopySwapRB(void* Dest, const void* Source, int32_t Count);
+// Exchanges bytes 0 and 2 of each of Count 3-byte pixels in place.
+void SwapRB(void* Data, int32_t Count);
+// Exchanges words 0 and 2 of each of Count 6-byte pixels in place.
+void SwapRB48(void* Data, int32_t Count);
+// Exchanges the first and third byte of the first Count entries (at most the palette's length).
+void SwapPaletteRB(std::span<TRGB> Palette, int32_t Count);

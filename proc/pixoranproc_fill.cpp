@@ -232,6 +232,209 @@ void MagicWandFill(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t T
   }
 }
 
+void MagicWandGlobal(TPXBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, TPXMask* Mask, int32_t MaskValue,
+                     int32_t SampleSize) {
+  if (!Bitmap || !Mask || Tolerance < 0) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (X < 0 || Y < 0 || X >= w || Y >= h) return;
+  const TColourRange range(MagicWandSeedColor(Bitmap, X, Y, SampleSize), Tolerance);
+  auto scan = [&](auto& reader) {
+    for (int32_t y = 0; y < h; ++y) {
+      const uint8_t* row = reader.Row(y);
+      int32_t x = 0;
+      while (x < w) {
+        if (!reader.Similar(row, y, x)) {
+          ++x;
+          continue;
+        }
+        const int32_t start = x;
+        while (x < w && reader.Similar(row, y, x)) ++x;
+        Mask->FillSpan(MaskValue, start, x - 1, y);
+      }
+    }
+  };
+  if (Bitmap->PixelFormat() == px24RGB) {
+    TReader24 reader(Bitmap, range);
+    scan(reader);
+  } else {
+    TReaderAny reader(Bitmap, range);
+    scan(reader);
+  }
+}
+
+namespace {
+
+// The outline of a region held as one bit per pixel of its box (W x H), walked on a grid of
+// quarter pixels: pixel (i, j) covers the cells 4i + 2 .. 4i + 5, 4j + 2 .. 4j + 5 of a grid of
+// (4W + 4) x (4H + 4) cells. Boundary cells are the cells outside the region that share an edge
+// with a cell inside it. Cell values are derived from the region's bits (a bit per pixel, rows of
+// (W + 7) div 8 bytes); only the visited marks are stored, 16 bits per pixel of the box and its
+// one-pixel margin.
+class TOutlineWalker {
+ public:
+  TOutlineWalker(const std::vector<uint8_t>& Region, int32_t W, int32_t H)
+      : FRegion(Region), FW(W), FH(H), FRowBytes((static_cast<int64_t>(W) + 7) / 8), FCellsW(int64_t{4} * W + 4),
+        FCellsH(int64_t{4} * H + 4),
+        FVisited(static_cast<size_t>(W + 2) * static_cast<size_t>(H + 2), 0) {}
+
+  // Freeman codes of the walk from the start cell; Start receives that cell.
+  std::vector<uint8_t> Walk(int64_t& StartX, int64_t& StartY) {
+    std::vector<uint8_t> codes;
+    if (!FindStart(StartX, StartY)) return codes;
+    static constexpr int kOrder[8] = {0, 2, 4, 6, 1, 3, 5, 7};
+    int64_t cx = StartX, cy = StartY;
+    Visit(cx, cy);
+    int prev = kOrder[4];
+    auto open = [&](int64_t x, int64_t y) { return Boundary(x, y) && !Visited(x, y); };
+    for (;;) {
+      if (open(cx + kDX[prev], cy + kDY[prev])) {
+        cx += kDX[prev];
+        cy += kDY[prev];
+        Visit(cx, cy);
+        codes.push_back(static_cast<uint8_t>(prev));
+      }
+      int found = -1;
+      for (int code : kOrder)
+        if (open(cx + kDX[code], cy + kDY[code])) {
+          found = code;
+          break;
+        }
+      if (found < 0) break;
+      cx += kDX[found];
+      cy += kDY[found];
+      Visit(cx, cy);
+      codes.push_back(static_cast<uint8_t>(found));
+      prev = found;
+    }
+    // Closing step back to the start.
+    for (int code : kOrder)
+      if (cx + kDX[code] == StartX && cy + kDY[code] == StartY) {
+        codes.push_back(static_cast<uint8_t>(code));
+        break;
+      }
+    return codes;
+  }
+
+  static constexpr int kDX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+  static constexpr int kDY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
+
+ private:
+  // Pixel of a cell, -1 .. W (H) with the margin.
+  static int64_t PixelOf(int64_t C) { return (C + 2) / 4 - 1; }
+  bool Inside(int64_t CX, int64_t CY) const {
+    if (CX < 0 || CY < 0 || CX >= FCellsW || CY >= FCellsH) return false;
+    const int64_t px = PixelOf(CX), py = PixelOf(CY);
+    if (px < 0 || py < 0 || px >= FW || py >= FH) return false;
+    return (FRegion[static_cast<size_t>(py * FRowBytes + (px >> 3))] & (0x80 >> (px & 7))) != 0;
+  }
+  bool Boundary(int64_t CX, int64_t CY) const {
+    if (CX < 0 || CY < 0 || CX >= FCellsW || CY >= FCellsH || Inside(CX, CY)) return false;
+    return Inside(CX - 1, CY) || Inside(CX + 1, CY) || Inside(CX, CY - 1) || Inside(CX, CY + 1);
+  }
+  size_t Slot(int64_t CX, int64_t CY, uint16_t& Bit) const {
+    Bit = static_cast<uint16_t>(1u << (((CX + 2) & 3) + 4 * ((CY + 2) & 3)));
+    return static_cast<size_t>((PixelOf(CY) + 1) * (FW + 2) + PixelOf(CX) + 1);
+  }
+  bool Visited(int64_t CX, int64_t CY) const {
+    uint16_t bit;
+    return (FVisited[Slot(CX, CY, bit)] & bit) != 0;
+  }
+  void Visit(int64_t CX, int64_t CY) {
+    uint16_t bit;
+    FVisited[Slot(CX, CY, bit)] |= bit;
+  }
+  // The boundary cell nearest to the corner (1, 1) of the boundary cells' box (the region's box
+  // has a pixel on its left and top edges), the first in row order on ties.
+  bool FindStart(int64_t& X, int64_t& Y) const {
+    int64_t best = INT64_MAX;
+    for (int64_t cy = 1; cy < FCellsH && (cy - 1) * (cy - 1) <= best; ++cy)
+      for (int64_t cx = 1; cx < FCellsW; ++cx) {
+        const int64_t d = (cx - 1) * (cx - 1) + (cy - 1) * (cy - 1);
+        if (d >= best) break;
+        if (Boundary(cx, cy)) {
+          best = d;
+          X = cx;
+          Y = cy;
+        }
+      }
+    return best != INT64_MAX;
+  }
+
+  const std::vector<uint8_t>& FRegion;
+  int32_t FW, FH;
+  int64_t FRowBytes;
+  int64_t FCellsW, FCellsH;
+  std::vector<uint16_t> FVisited;
+};
+
+}  // namespace
+
+void TraceMagicWand(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t Tolerance, int32_t SampleSize,
+                    TPXArrayOfTPoint& Points) {
+  Points.clear();
+  if (!Bitmap || Tolerance < 0) return;
+  const int32_t w = Bitmap->Width(), h = Bitmap->Height();
+  if (X < 0 || Y < 0 || X >= w || Y >= h) return;
+  const TColourRange range(MagicWandSeedColor(Bitmap, X, Y, SampleSize), Tolerance);
+  TFillBits bits(w, h);
+  TFillBox box;
+  auto none = [](int32_t, int32_t, int32_t) {};
+  if (Bitmap->PixelFormat() == px24RGB) {
+    TReader24 reader(Bitmap, range);
+    box = SeedFill(reader, w, h, X, Y, bits, none);
+  } else {
+    TReaderAny reader(Bitmap, range);
+    box = SeedFill(reader, w, h, X, Y, bits, none);
+  }
+  if (box.Empty()) return;
+  // The region inside its box, a bit per pixel; grown by one pixel in all eight directions
+  // without leaving the box.
+  const int32_t bw = box.X2 - box.X1 + 1, bh = box.Y2 - box.Y1 + 1;
+  const size_t rowBytes = (static_cast<size_t>(bw) + 7) / 8;
+  std::vector<uint8_t> region(rowBytes * static_cast<size_t>(bh), 0);
+  for (int32_t y = 0; y < bh; ++y) {
+    const uint8_t* row = bits.Row(box.Y1 + y);
+    uint8_t* out = region.data() + rowBytes * static_cast<size_t>(y);
+    for (int32_t x = 0; x < bw; ++x)
+      if (TFillBits::Test(row, box.X1 + x)) TFillBits::Set(out, x);
+  }
+  if (Grow) {
+    // Rows of the grown region: each row ORed with its neighbours, then widened by one pixel.
+    std::vector<uint8_t> grown(region.size(), 0);
+    std::vector<uint8_t> column(rowBytes);
+    for (int32_t y = 0; y < bh; ++y) {
+      std::fill(column.begin(), column.end(), 0);
+      for (int32_t yy = std::max(y - 1, 0); yy <= std::min(y + 1, bh - 1); ++yy) {
+        const uint8_t* r = region.data() + rowBytes * static_cast<size_t>(yy);
+        for (size_t i = 0; i < rowBytes; ++i) column[i] |= r[i];
+      }
+      uint8_t* out = grown.data() + rowBytes * static_cast<size_t>(y);
+      for (int32_t x = 0; x < bw; ++x)
+        if (TFillBits::Test(column.data(), x) || (x > 0 && TFillBits::Test(column.data(), x - 1)) ||
+            (x + 1 < bw && TFillBits::Test(column.data(), x + 1)))
+          TFillBits::Set(out, x);
+    }
+    region.swap(grown);
+  }
+  TOutlineWalker walker(region, bw, bh);
+  int64_t sx = 0, sy = 0;
+  const std::vector<uint8_t> codes = walker.Walk(sx, sy);
+  if (codes.empty()) return;
+  // Replayed in quarter pixels; a vertex where the direction changes, then back to pixels.
+  int64_t qx = sx + int64_t{4} * box.X1 - 1, qy = sy + int64_t{4} * box.Y1 - 1;
+  auto vertex = [&] { Points.push_back(TPoint(static_cast<int32_t>(qx >> 2), static_cast<int32_t>(qy >> 2))); };
+  vertex();
+  int last = codes[0];
+  for (uint8_t code : codes) {
+    if (code != last) {
+      vertex();
+      last = code;
+    }
+    qx += TOutlineWalker::kDX[code];
+    qy += TOutlineWalker::kDY[code];
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Flood and alpha fill
 

@@ -25,6 +25,20 @@ TRGB MagicWandSeedColor(TPXBitmap* Bitmap, int32_t X, int32_t Y, int32_t SampleS
 void MagicWandFill(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t Tolerance, TPXMask* Mask,
                    int32_t MaskValue, int32_t SampleSize);
 
+// Sets Mask to MaskValue on every pixel of the picture whose channels each lie within Tolerance
+// of the seed colour (see MagicWandSeedColor), connected or not; other mask pixels keep their
+// values. Nothing for a point outside the picture, a negative Tolerance or no mask.
+void MagicWandGlobal(TPXBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, TPXMask* Mask, int32_t MaskValue,
+                     int32_t SampleSize);
+
+// The outer outline of MagicWandFill's region (Grow widens it by one pixel inside the region's
+// box only) as a polygon along pixel edges: a pixel at column x contributes x on its left side
+// and x + 1 on its right. The boundary is walked on a quarter-pixel grid, so every corner vertex
+// appears twice; holes are not traced. Points is emptied first and stays empty for a point
+// outside the picture.
+void TraceMagicWand(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t Tolerance, int32_t SampleSize,
+                    TPXArrayOfTPoint& Points);
+
 // Makes the four corners outside curved edges of radii RadiusX, RadiusY transparent (the alpha
 // channel is created when missing) and recomputes the alpha channel's opaque flag. Nothing for
 // an empty picture or a radius of 0 or below.

@@ -312,6 +312,17 @@ void TPixoranProc::StoreUndoState(const std::string& Caption, TPXUndoSource Sour
   if (FOnSaveUndo) FOnSaveUndo(this, Source);
 }
 
+void TPixoranProc::CommitUndoState(std::unique_ptr<TObject> Saved, int32_t LayerIndex, const std::string& Caption,
+                                   TPXUndoSource Source, int32_t OperationCode) {
+  if (!Saved || FUndoLimit <= 0) return;
+  MakeRoom(FUndoStore.get());
+  TPXUndoStoreInfo* info = FUndoStore->Add(std::move(Saved), Source, OperationCode, FUndoImageIndex);
+  info->LayerIndex = LayerIndex;
+  if (!Caption.empty()) info->Caption = Caption;
+  ClearAllRedo();
+  if (FOnSaveUndo) FOnSaveUndo(this, Source);
+}
+
 void TPixoranProc::SaveUndo(TPXUndoSource Source, bool ClearRedo) { StoreUndoState("", Source, ClearRedo, 0); }
 
 void TPixoranProc::StoreRedoState(const std::string& Caption, TPXUndoSource Source) {

@@ -30,14 +30,6 @@ TAnchors AnchorsOf(TAlign a) {
   }
 }
 
-int32_t MulDiv(int64_t a, int64_t b, int64_t c) {
-  if (c == 0) return -1;
-  // Rounded to nearest, as the platform's MulDiv.
-  const int64_t p = a * b;
-  const int64_t q = (p >= 0) == (c > 0) ? (p + (c > 0 ? c : -c) / 2) / c : (p - (c > 0 ? c : -c) / 2) / c;
-  return static_cast<int32_t>(q);
-}
-
 }  // namespace
 
 void TWinControl::DisableAlign() { ++align_level_; }

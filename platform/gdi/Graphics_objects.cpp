@@ -91,6 +91,10 @@ int32_t GraphicsMulDiv(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(q);
 }
 
+int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator) {
+  return GraphicsMulDiv(Number, Numerator, Denominator);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TGraphicsObject
 

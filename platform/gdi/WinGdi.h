@@ -18,6 +18,10 @@
 #include "platform/gdi/Surface.h"
 #include "platform/rtl/Types.h"
 
+// Number x Numerator / Denominator in 64 bits, rounded half away from zero; -1 when Denominator
+// is 0 or the result does not fit 32 bits.
+int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator);
+
 // ---------------------------------------------------------------------------------------------
 // Basic types and handles
 using BOOL = int32_t;

@@ -197,7 +197,7 @@ TEST(MaskTest, TranslateMovesTheBoxContent) {
   EXPECT_EQ(g->GetPixel(1, 1), 0);
 }
 
-TEST(MaskTest, IntersectWithBitmapClearsOrLimits) {
+TEST(MaskTest, IntersectWithAlphaClearsOrLimits) {
   TPXBitmap grey;
   ASSERT_TRUE(grey.Allocate(2, 1, px8g));
   grey.Scanline(0)[0] = 0;
@@ -205,13 +205,14 @@ TEST(MaskTest, IntersectWithBitmapClearsOrLimits) {
   auto m = Mask(4, 2, 1);
   m->Fill(255);
   m->UpdateBounds();
-  m->IntersectWithBitmap(&grey, 1, 1, true);
+  m->IntersectWithAlpha(&grey, 1, 1, true);
   EXPECT_FALSE(m->IsPointInside(1, 1));
   EXPECT_TRUE(m->IsPointInside(2, 1));
   EXPECT_EQ(m->FFull, 0);
   auto g = Mask(4, 2, 8);
   g->Fill(100);
-  g->IntersectWithBitmap(&grey, 1, 1, false);
+  g->UpdateBounds();
+  g->IntersectWithAlpha(&grey, 1, 1, false);
   EXPECT_EQ(g->GetPixel(1, 1), 0);
   EXPECT_EQ(g->GetPixel(2, 1), 60);
   EXPECT_EQ(g->GetPixel(3, 1), 100);
@@ -365,6 +366,68 @@ TEST(MaskTest, DrawOutlineAndDrawXorMarkTheSelection) {
   EXPECT_EQ(x->Canvas()->Pixels(6, 5), clBlack);
   EXPECT_EQ(x->Canvas()->Pixels(7, 5), clWhite);
   EXPECT_EQ(x->Canvas()->Pixels(2, 6), clWhite);
+}
+
+
+// --- the bitmap's masked region copy and merge --------------------------------------------------
+
+TEST(MaskTest, CopyMaskedRegionAndMergeThroughMask) {
+  // An 8-bit elliptical selection over a 12 x 10 picture with an alpha channel of 200.
+  TPXBitmap pic;
+  ASSERT_TRUE(pic.Allocate(12, 10, px24RGB));
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 12; ++x) pic.SetPixel24(x, y, TRGB{static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 20), 7});
+  pic.GetAlphaChannel()->Fill(200);
+  auto m = Mask(12, 10, 8);
+  for (int32_t y = 2; y <= 7; ++y)
+    for (int32_t x = 3; x <= 9; ++x) {
+      const double dx = (x - 6) / 3.5, dy = (y - 4.5) / 3.0;
+      if (dx * dx + dy * dy <= 1) m->SetPixel(x, y, dx * dx + dy * dy < 0.3 ? 255 : 120);
+    }
+  TPXBitmap region;
+  pic.CopyMaskedRegion(&region, m.get());
+  ASSERT_EQ(region.Width(), m->FX2 - m->FX1 + 1);
+  ASSERT_EQ(region.Height(), m->FY2 - m->FY1 + 1);
+  ASSERT_TRUE(region.HasAlphaChannel());
+  for (int32_t y = 0; y < region.Height(); ++y)
+    for (int32_t x = 0; x < region.Width(); ++x) {
+      const int32_t v = m->GetPixel(x + m->FX1, y + m->FY1);
+      EXPECT_EQ(region.GetPixelRGB(x, y), pic.GetPixelRGB(x + m->FX1, y + m->FY1));
+      EXPECT_EQ(region.GetAlpha(x, y), v == 0 ? 0 : std::min(v, 200)) << x << "," << y;
+    }
+  // Merging a white box back: unselected pixels keep theirs, 8-bit values blend, alpha merges.
+  TPXBitmap white;
+  ASSERT_TRUE(white.Allocate(region.Width(), region.Height(), px24RGB));
+  white.Fill(0xFFFFFF);
+  white.GetAlphaChannel()->Fill(0);
+  auto before = TPXBitmap::CreateCopy(&pic);
+  white.MergeThroughMask(&pic, m.get());
+  EXPECT_EQ(pic.PeekAlphaChannel()->FFull, 0);
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 12; ++x) {
+      const int32_t v = m->GetPixel(x, y);
+      const TRGB o = before->GetPixelRGB(x, y);
+      auto blend = [&](int32_t d, int32_t s) { return static_cast<uint8_t>(d + (((s - d) * v) >> 8)); };
+      EXPECT_EQ(pic.GetPixelRGB(x, y), (TRGB{blend(o.b, 255), blend(o.g, 255), blend(o.r, 255)})) << x << "," << y;
+      EXPECT_EQ(pic.GetAlpha(x, y), blend(200, 0));
+    }
+  // An empty mask does nothing to either.
+  auto empty = Mask(12, 10, 1);
+  TPXBitmap untouched;
+  pic.CopyMaskedRegion(&untouched, empty.get());
+  EXPECT_TRUE(untouched.IsEmpty());
+  auto copy = TPXBitmap::CreateCopy(&pic);
+  white.MergeThroughMask(&pic, empty.get());
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 12; ++x) EXPECT_EQ(pic.GetPixelRGB(x, y), copy->GetPixelRGB(x, y));
+  // A 1-bit mask copies and takes the source alpha where set.
+  auto one = Mask(12, 10, 1);
+  one->SetPixel(4, 4, 1);
+  one->SetPixel(5, 5, 1);
+  pic.CopyMaskedRegion(&region, one.get());
+  ASSERT_EQ(region.Width(), 2);
+  EXPECT_EQ(region.GetAlpha(0, 0), pic.GetAlpha(4, 4));
+  EXPECT_EQ(region.GetAlpha(1, 0), 0);
 }
 
 }  // namespace

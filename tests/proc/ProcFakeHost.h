@@ -21,6 +21,7 @@ class TFakeHost : public IPXProcessingHost {
     bool IsImage = true;
     TGUID Guid;
     int32_t Value = 0;  // a layer property the records carry
+    bool Selected = false;
   };
 
   explicit TFakeHost(TPXHostKind Kind = pxhkLayerView) : Kind_(Kind) {}
@@ -104,6 +105,107 @@ class TFakeHost : public IPXProcessingHost {
     ++LayerLoads;
   }
 
+  // --- what the clipboard asks ---------------------------------------------------------------
+  // The layers stream: "DOZUROVAZERAR", the layer count, then per layer its flags (image,
+  // Value) and its picture's raw stream with a size in front.
+  static constexpr char LayersMagic[14] = "DOZUROVAZERAR";
+  void LayersSaveToStream(TStream* Stream, int32_t Compression, bool SelectedOnly, bool, bool, bool,
+                          const TPXProgressEvent&) override {
+    if (ThrowOnLayersSave) throw EPXException("layers stream failed");
+    LastCompression = Compression;
+    std::vector<const TLayer*> list;
+    for (size_t i = 0; i < Layers.size(); ++i)
+      if (!SelectedOnly || (i > 0 && Layers[i].Selected)) list.push_back(&Layers[i]);
+    Stream->WriteBuffer(LayersMagic, 13);
+    const int32_t n = static_cast<int32_t>(list.size());
+    Stream->WriteBuffer(&n, 4);
+    for (const TLayer* l : list) {
+      const int32_t head[2] = {l->IsImage ? 1 : 0, l->Value};
+      Stream->WriteBuffer(head, 8);
+      const int64_t size = l->Bitmap->RawStreamSize();
+      Stream->WriteBuffer(&size, 8);
+      std::vector<uint8_t> raw(static_cast<size_t>(size));
+      l->Bitmap->SaveRawToStream(raw.data(), nullptr, false);
+      Stream->WriteBuffer(raw.data(), size);
+    }
+  }
+  bool LayersLoadFromStream(TStream* Stream, bool Append, const TPXProgressEvent&) override {
+    char magic[13];
+    int32_t n = 0;
+    if (Stream->Read(magic, 13) != 13 || std::memcmp(magic, LayersMagic, 13) != 0 || Stream->Read(&n, 4) != 4 ||
+        n < 0 || n > 1000)
+      return false;
+    std::vector<TLayer> loaded;
+    for (int32_t i = 0; i < n; ++i) {
+      int32_t head[2];
+      int64_t size = 0;
+      if (Stream->Read(head, 8) != 8 || Stream->Read(&size, 8) != 8 || size < 0 || size > Stream->Size()) return false;
+      std::vector<uint8_t> raw(static_cast<size_t>(size));
+      if (Stream->Read(raw.data(), static_cast<int32_t>(size)) != size) return false;
+      TLayer l;
+      l.Bitmap = std::make_unique<TPXBitmap>();
+      if (!l.Bitmap->LoadRawFromStream(raw.data(), size, nullptr)) return false;
+      l.IsImage = head[0] != 0;
+      l.Value = head[1];
+      l.Guid.D1 = NextGuid++;
+      loaded.push_back(std::move(l));
+    }
+    if (!Append) Layers.clear();
+    for (auto& l : loaded) Layers.push_back(std::move(l));
+    Current = static_cast<int32_t>(Layers.size()) - 1;
+    Fire(pxbcBitmapReplaced);
+    return true;
+  }
+  void BlankPicture() override {
+    TPXBitmap* b = GetPXBitmap();
+    b->Allocate(1, 1, b->PixelFormat());
+    b->Fill(0);
+    ++Blanks;
+  }
+  int32_t SelectedLayerCount() override {
+    int32_t n = 0;
+    for (size_t i = 1; i < Layers.size(); ++i) n += Layers[i].Selected ? 1 : 0;
+    return n;
+  }
+  void RemoveSelectedLayers(bool SaveUndo, bool Reselect, bool MoveBackgroundProps) override {
+    RemoveArgs = {SaveUndo, Reselect, MoveBackgroundProps};
+    for (size_t i = Layers.size(); i-- > 1;)
+      if (Layers[i].Selected) Layers.erase(Layers.begin() + static_cast<std::ptrdiff_t>(i));
+    Current = 0;
+    Fire(pxbcBitmapReplaced);
+  }
+  int32_t AppendImageLayer() override {
+    AddLayer(1, 1, px24RGB);
+    Current = static_cast<int32_t>(Layers.size()) - 1;
+    Fire(pxbcBitmapReplaced);
+    return Current;
+  }
+  void RemoveLayer(int32_t Index) override {
+    Layers.erase(Layers.begin() + Index);
+    Current = 0;
+    Fire(pxbcBitmapReplaced);
+  }
+  void SetLayersCurrent(int32_t Index) override {
+    Current = Index;
+    Fire(pxbcBitmapReplaced);
+  }
+  void LockViewUpdate() override { ++Locks; }
+  void UnlockViewUpdate() override { --Locks; }
+  bool ShowsAlphaChannel() override { return ShowAlpha; }
+  bool AutoUndoChangesByUser() override { return UndoByUser; }
+  bool SwapBackgroundProps() override { return SwapBackground; }
+  bool RenderCurrentLayer(TPXBitmap* Dest) override {
+    TPXBitmap* b = GetPXBitmap();
+    if (!b) return false;
+    Dest->AssignFrom(b, false);
+    return true;
+  }
+  bool GetIODpi(int32_t& X, int32_t& Y) override {
+    if (Dpi <= 0) return false;
+    X = Y = Dpi;
+    return true;
+  }
+
   // One record: size, version 8006, kind 0, GUID, Value, first picture byte or -1.
   static constexpr int32_t RecordSize = 36;
   static void WriteRecord(TStream* Stream, const TGUID& Guid, int32_t Value, int32_t Pixel,
@@ -129,6 +231,16 @@ class TFakeHost : public IPXProcessingHost {
   int32_t LastSelectionMode = -1;
   int32_t LastCompression = 0;
   int32_t LayerLoads = 0;
+  int32_t Blanks = 0;
+  int32_t Locks = 0;
+  bool ShowAlpha = false;
+  bool ThrowOnLayersSave = false;
+  bool UndoByUser = true;
+  bool SwapBackground = false;
+  int32_t Dpi = 0;  // 0: no resolution of its own
+  struct {
+    bool SaveUndo = false, Reselect = false, MoveBackgroundProps = false;
+  } RemoveArgs;
 
  private:
   TPXHostKind Kind_;
