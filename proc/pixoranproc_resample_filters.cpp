@@ -1,7 +1,8 @@
-// The kernel resampler: eight kernels, contributor lists, the 24-bit path whose horizontal pass
-// runs in bands on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
+// The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
+// together in bands of destination rows on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
 // ResampleBitmap, ResampleGray8, ResampleGray16 and ResampleMono.
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,10 @@
 #include "platform/rtl/SysUtils.h"
 #include "proc/pixoranproc_resample.h"
 #include "proc/pixoranproc_resample_impl.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The release build's -O2 keeps GCC's vectorizer to trivial loops; the weighting loops of the
 // vertical pass are worth its full cost model.
@@ -90,6 +95,7 @@ struct TAxis {
   std::vector<uint64_t> Magic;  // exact division for 8-bit sums, 0 where it does not apply
   std::vector<int32_t> First;   // the first index of a list of consecutive indices, else -1
   int32_t Count = 0;
+  bool Narrow = true;  // every weight fits 16 bits
 };
 
 TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs256, int64_t MaxV) {
@@ -104,6 +110,7 @@ TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs
       a.Weight.push_back(c.Weight);
       total += c.Weight;
       sumAbs += std::abs(static_cast<int64_t>(c.Weight));
+      a.Narrow = a.Narrow && c.Weight >= INT16_MIN && c.Weight <= INT16_MAX;
     }
     a.Start.push_back(static_cast<int32_t>(a.Index.size()));
     bool consecutive = !l.empty();
@@ -136,9 +143,41 @@ inline int64_t DivClamp(int64_t acc, int32_t total, uint64_t magic, int64_t MaxV
   return q > MaxV ? MaxV : q;
 }
 
-// One row through the horizontal lists: NC channels per pixel, samples of type T.
+#if defined(__SSE2__)
+// The three sums of N consecutive 3-byte pixels from P with 16-bit weights W: two taps per
+// multiply-add of 16-bit lanes (blue, green, red and the next pixel's first byte, which gets
+// its own sum and is dropped). Reads a byte past the last tap's pixel. Integer sums: the same
+// values as one tap at a time.
+inline void HorizontalTaps3Sse2(const uint8_t* P, const int32_t* W, int32_t N, int32_t& A0, int32_t& A1,
+                                int32_t& A2) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i acc = _mm_setzero_si128();
+  int32_t k = 0;
+  for (; k + 2 <= N; k += 2, P += 6) {
+    uint32_t v0, v1;
+    std::memcpy(&v0, P, 4);
+    std::memcpy(&v1, P + 3, 4);
+    const __m128i x = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v0)), _mm_cvtsi32_si128(static_cast<int>(v1))), zero);
+    const __m128i w = _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(W[k]) & 0xFFFF) |
+                                                      (static_cast<uint32_t>(W[k + 1]) << 16)));
+    acc = _mm_add_epi32(acc, _mm_madd_epi16(x, w));
+  }
+  alignas(16) int32_t sums[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(sums), acc);
+  A0 = sums[0], A1 = sums[1], A2 = sums[2];
+  if (k < N) {
+    A0 += W[k] * P[0];
+    A1 += W[k] * P[1];
+    A2 += W[k] * P[2];
+  }
+}
+#endif
+
+// One row through the horizontal lists: NC channels per pixel, samples of type T. SrcCount is
+// the row's pixel count (the vector path must not read past the last pixel).
 template <typename T, int NC, typename TAcc>
-void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV) {
+void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcCount = 0) {
   const int32_t* start = ax.Start.data();
   const int32_t* idx = ax.Index.data();
   const int32_t* wt = ax.Weight.data();
@@ -149,10 +188,20 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV) {
       // Consecutive source pixels (every list away from the edges): one running pointer.
       const T* p = s + static_cast<int64_t>(first) * NC;
       const int32_t* w = wt + start[x];
-      const int32_t n = start[x + 1] - start[x];
+      int32_t n = start[x + 1] - start[x];
       if constexpr (NC == 3) {
         // Three running sums in registers (GCC at -O2 leaves a channel loop over memory).
         TAcc a0 = 0, a1 = 0, a2 = 0;
+#if defined(__SSE2__)
+        if constexpr (sizeof(T) == 1 && sizeof(TAcc) == 4) {
+          if (ax.Narrow && first + n < SrcCount) {
+            int32_t b0, b1, b2;
+            HorizontalTaps3Sse2(p, w, n, b0, b1, b2);
+            a0 = b0, a1 = b1, a2 = b2;
+            n = 0;
+          }
+        }
+#endif
         for (int32_t k = 0; k < n; ++k, p += 3) {
           const TAcc wk = w[k];
           a0 += wk * static_cast<TAcc>(p[0]);
@@ -199,36 +248,69 @@ PX_RESAMPLE_VECTORIZE void VerticalRow(const TAxis& ax, int32_t y, int32_t Rows,
   for (int64_t i = 0; i < Samples; ++i) d[i] = static_cast<T>(DivClamp(acc[i], total, magic, MaxV));
 }
 
-// --- the threaded horizontal pass of the 24-bit path --------------------------------------------
+// --- the banded 24-bit path -----------------------------------------------------------------
 
-struct THorizParams {
-  int32_t Bands = 1;
-  const TAxis* Axis = nullptr;
+// Destination rows per chunk: a chunk's horizontal pass covers just the source rows its
+// vertical lists reach, so no intermediate of the whole source height is ever held; the rows
+// two chunks share (the kernel's support) are computed twice, a few per cent of the work.
+constexpr int32_t kKernelChunkRows = 256;
+
+struct TKernelParams {
+  const TAxis* Horiz = nullptr;
+  const TAxis* Vert = nullptr;
   TPXBitmap* Source = nullptr;
-  TPXWorkBitmap* Work = nullptr;
-  double ProgressFactor = 0;
+  TPXBitmap* Dest = nullptr;
   const TPXProgressEvent* OnProgress = nullptr;
   TObject* Sender = nullptr;
 };
 
-class TResampleHorizThread : public TPXExecutor {
+// Both passes for the destination rows FirstRow .. FirstRow + RowCount - 1, chunk by chunk.
+class TResampleBandThread : public TPXExecutor {
  public:
-  TResampleHorizThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const THorizParams& P)
+  TResampleBandThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const TKernelParams& P)
       : TPXExecutor(Threaded), first_(FirstRow), rows_(RowCount), band_(Band), p_(P) {}
 
   void Execute() override {
     TRsProgress progress(*p_.OnProgress, p_.Sender);
-    for (int32_t y = first_; y < first_ + rows_; ++y) {
-      const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(y));
-      uint8_t* d = p_.Work->GetScanline(y);
-      if (s && d) HorizontalRow<uint8_t, 3, int32_t>(s, d, *p_.Axis, 255);
-      if (band_ == 0) progress.Report(RsTrunc((p_.Bands * static_cast<double>(y) + 1) * p_.ProgressFactor));
+    const TAxis& hx = *p_.Horiz;
+    const TAxis& vy = *p_.Vert;
+    const int32_t sH = p_.Source->Height();
+    const size_t stride = static_cast<size_t>(hx.Count) * 3;
+    std::vector<uint8_t> work;
+    std::vector<int32_t> acc(stride);
+    const int32_t end = first_ + rows_;
+    // Band 0 reports its own share, from 0 to just below 100.
+    const double factor = 100 / (rows_ + 0.01);
+    if (band_ == 0) progress.Report(0);
+    for (int32_t c = first_; c < end; c += kKernelChunkRows) {
+      const int32_t e = std::min(end, c + kKernelChunkRows);
+      // The source rows the chunk's lists reach (the vertical pass clamps indices the same way).
+      int32_t lo = sH - 1, hi = 0;
+      for (int32_t k = vy.Start[static_cast<size_t>(c)]; k < vy.Start[static_cast<size_t>(e)]; ++k) {
+        const int32_t r = std::clamp(vy.Index[static_cast<size_t>(k)], 0, sH - 1);
+        lo = std::min(lo, r);
+        hi = std::max(hi, r);
+      }
+      if (lo > hi) lo = hi = 0;
+      work.resize(static_cast<size_t>(hi - lo + 1) * stride);
+      for (int32_t r = lo; r <= hi; ++r) {
+        uint8_t* d = work.data() + static_cast<size_t>(r - lo) * stride;
+        if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
+          HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
+        else
+          std::memset(d, 0, stride);
+      }
+      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.data() + static_cast<size_t>(r - lo) * stride); };
+      for (int32_t y = c; y < e; ++y) {
+        if (uint8_t* d = p_.Dest->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
+        if (band_ == 0) progress.Report(RsTrunc((y - first_ + 1) * factor));
+      }
     }
   }
 
  private:
   int32_t first_, rows_, band_;
-  THorizParams p_;
+  TKernelParams p_;
 };
 
 // --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
@@ -338,33 +420,22 @@ void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, co
   if (!RsUsable(Src) || !RsUsable(Dst) || !RsIsKernel(Filter) || Src->PixelFormat() != px24RGB) return;
   EnsureFormat(Dst, px24RGB);
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
-  const double t = 100 / (sH + dH + 0.5);
-  TPXWorkBitmap work(dW, sH, 24);
-  {
-    const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
-    THorizParams p;
-    p.Axis = &hx;
-    p.Source = Src;
-    p.Work = &work;
-    p.ProgressFactor = t;
-    p.OnProgress = &OnProgress;
-    p.Sender = Sender;
-    const auto bands = ResampleBands(sH, Bands);
-    p.Bands = static_cast<int32_t>(bands.size());
-    TPXThreadPool pool;
-    for (size_t k = 0; k < bands.size(); ++k)
-      pool.Add(std::make_unique<TResampleHorizThread>(bands.size() > 1, bands[k].first, bands[k].second,
-                                                      static_cast<int32_t>(k), p));
-    pool.WaitAll();
-  }
+  const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
   const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, 255);
-  std::vector<int32_t> acc(static_cast<size_t>(dW) * 3);
-  TRsProgress progress(OnProgress, Sender);
-  auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.GetScanline(r)); };
-  for (int32_t y = 0; y < dH; ++y) {
-    if (uint8_t* d = Dst->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, int64_t{dW} * 3, workRow, acc, d, 255);
-    progress.Report(RsTrunc((sH + static_cast<double>(y) + 1) * t));
-  }
+  TKernelParams p;
+  p.Horiz = &hx;
+  p.Vert = &vy;
+  p.Source = Src;
+  p.Dest = Dst;
+  p.OnProgress = &OnProgress;
+  p.Sender = Sender;
+  // Destination rows of computed or shared storage are reached through shared state: one band.
+  const auto bands = ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands);
+  TPXThreadPool pool;
+  for (size_t k = 0; k < bands.size(); ++k)
+    pool.Add(std::make_unique<TResampleBandThread>(bands.size() > 1, bands[k].first, bands[k].second,
+                                                   static_cast<int32_t>(k), p));
+  pool.WaitAll();
 }
 
 void ResampleBitmap(TPXBitmap* Src, TPXBitmap* Dst, TPXBitmap* SrcAlpha, TResampleFilter Filter,
