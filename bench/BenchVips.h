@@ -1,8 +1,9 @@
 // libvips in this process as the peer of the resampling, rotation and blur benchmarks: its
 // operation cache off (a repeated call must do the work again), its worker count set to ours for
 // each call, its input an in-memory picture and its output written into a buffer of the result's
-// size that is allocated once and reused, as our destinations are. Only the operation and the
-// writing of its result are timed.
+// size: allocated once and reused where ours writes into a destination it keeps, or new memory
+// from the library's allocator on every call where ours makes a new picture. Only the operation,
+// that allocation and the writing of its result are timed.
 #pragma once
 
 #include <vips/vips.h>
@@ -54,16 +55,26 @@ class TBenchVipsImage {
 };
 
 // Seconds of one vips operation on Threads workers: Make(In, &Out) builds it, and its result is
-// computed into Buffer (grown on the first call; time the second). Negative where vips failed.
+// computed into Buffer (grown on the first call; time the second), or with NewOutput into a new
+// block of the library's allocator. Negative where vips failed.
 template <class Make>
-double BenchVipsSeconds(VipsImage* In, int32_t Threads, std::vector<uint8_t>& Buffer, Make&& MakeOp) {
+double BenchVipsSeconds(VipsImage* In, int32_t Threads, std::vector<uint8_t>& Buffer, Make&& MakeOp,
+                        bool NewOutput = false) {
   vips_concurrency_set(Threads);
   const auto a = BenchClock::now();
   VipsImage* out = nullptr;
   if (MakeOp(In, &out) != 0) return -1;
   const size_t need = VIPS_IMAGE_SIZEOF_IMAGE(out);
-  if (Buffer.size() < need) Buffer.resize(need);
-  VipsImage* mem = vips_image_new_from_memory(Buffer.data(), need, out->Xsize, out->Ysize, out->Bands, out->BandFmt);
+  TPXBlockPtr block;
+  uint8_t* target = nullptr;
+  if (NewOutput) {
+    block = BenchBlock(need);
+    target = block.get();
+  } else {
+    if (Buffer.size() < need) Buffer.resize(need);
+    target = Buffer.data();
+  }
+  VipsImage* mem = vips_image_new_from_memory(target, need, out->Xsize, out->Ysize, out->Bands, out->BandFmt);
   const int rc = mem ? vips_image_write(out, mem) : -1;
   const double t = BenchSeconds(a, BenchClock::now());
   if (mem) g_object_unref(mem);

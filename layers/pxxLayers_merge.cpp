@@ -352,7 +352,7 @@ inline void BlendOverOpaqueBlocks(const uint8_t* C, const uint8_t* A, const uint
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(w, ones)) == 0xFFFF) {
       std::memcpy(Out + o, C + o, 48);
     } else if (_mm_movemask_epi8(_mm_cmpeq_epi8(w, zero)) == 0xFFFF) {
-      std::memcpy(Out + o, A + o, 48);
+      if (Out != A) std::memcpy(Out + o, A + o, 48);
     } else {
       __m128i w3[3];
       Spread(w, W + i, w3);
@@ -431,12 +431,16 @@ __attribute__((target("avx2"))) void BlendOverOpaqueAvx2(const uint8_t* C, const
   for (; i + 34 <= N; i += 32) {
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i));
     const size_t o = 3 * i;
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(w, ones)) == -1) {
-      std::memcpy(Out + o, C + o, 96);
-      continue;
-    }
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(w, zero)) == -1) {
-      std::memcpy(Out + o, A + o, 96);
+    // A run of opaque or clear blocks is one copy of C or of A.
+    const bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, ones)) == -1;
+    if (opaque || _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, zero)) == -1) {
+      const __m256i same = opaque ? ones : zero;
+      size_t e = i + 32;
+      while (e + 34 <= N &&
+             _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + e)), same)) == -1)
+        e += 32;
+      if (opaque || Out != A) std::memcpy(Out + o, (opaque ? C : A) + o, 3 * (e - i));
+      i = e - 32;
       continue;
     }
     const __m256i w0 = _mm256_shuffle_epi8(WeightLanes(W + i, 0, 5), s0);
@@ -449,10 +453,12 @@ __attribute__((target("avx2"))) void BlendOverOpaqueAvx2(const uint8_t* C, const
     _mm256_storeu_si256(d + 1, BlendBytes32(_mm256_loadu_si256(c + 1), _mm256_loadu_si256(a + 1), w1));
     _mm256_storeu_si256(d + 2, BlendBytes32(_mm256_loadu_si256(c + 2), _mm256_loadu_si256(a + 2), w2));
   }
+  // Clean upper halves before legacy SSE code runs again (the compiler does not add this here).
+  _mm256_zeroupper();
   BlendOverOpaqueSsse3(C + 3 * i, A + 3 * i, W + i, Out + 3 * i, N - i);
 }
 
-// C over an opaque A with B's weight W per pixel (N pixels).
+// C over an opaque A with B's weight W per pixel (N pixels); Out may be A itself.
 void BlendOverOpaque(const uint8_t* C, const uint8_t* A, const uint8_t* W, uint8_t* Out, size_t N) {
 #if defined(__SSE2__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
@@ -567,7 +573,7 @@ void BlendRows(TBlendJob& J, int32_t First, int32_t Count) {
         mayBeTransparent = true;
       } else if (!seg.InB) {
         const uint8_t* sa = aa + seg.Start + J.ColA;
-        std::memcpy(o, ap + seg.Start + J.ColA, un * 3);
+        if (o != ap + seg.Start + J.ColA) std::memcpy(o, ap + seg.Start + J.ColA, un * 3);
         if (aFull) {
           std::memset(oa, 255, un);
         } else {
@@ -607,7 +613,7 @@ void BlendRows(TBlendJob& J, int32_t First, int32_t Count) {
         if (J.Exact && aOpaque) {
           // Over an opaque A the result is opaque: B's weight alone decides the colour.
           if (maskOut) {
-            std::memcpy(o, sA, un * 3);
+            if (o != sA) std::memcpy(o, sA, un * 3);
           } else if (bFull && !mrow) {
             std::memcpy(o, c, un * 3);
           } else {
@@ -716,11 +722,15 @@ void BlendLayerPair(TPXLayer* A, TPXLayer* B, TPXBitmap* Dest, const TPXBlendLay
   const int64_t W64 = right - left, H64 = bottom - top;
   if (W64 > INT32_MAX / 4 || H64 > INT32_MAX) throw EPXException("Merged picture too large");
 
-  // Compose into Dest, or into a scratch picture when Dest is one of the sources.
+  // Compose into Dest, or into a scratch picture when Dest is one of the sources. A's own
+  // px24RGB picture composes in place when the result has exactly its box: each output pixel is
+  // then written from the same pixel of A, after it was read, and clear runs are not touched.
+  const bool inPlace = Dest == pa.Bitmap && !pa.Copy && Dest->PixelFormat() == px24RGB && !Dest->IsVirtual() &&
+                       left == aX && top == aY && right - left == aW && bottom - top == aH;
   std::unique_ptr<TPXBitmap> scratch;
   TPXBitmap* target = Dest;
   for (TPXBitmap* src : {pa.Bitmap, pb.Bitmap, pm.Bitmap})
-    if (src && (src == Dest || src->PeekAlphaChannel() == Dest)) {
+    if (src && (src == Dest || src->PeekAlphaChannel() == Dest) && !(inPlace && src == pa.Bitmap)) {
       scratch = std::make_unique<TPXBitmap>();
       target = scratch.get();
     }
