@@ -251,9 +251,47 @@ PX_RESAMPLE_VECTORIZE void VerticalRow(const TAxis& ax, int32_t y, int32_t Rows,
 // --- the banded 24-bit path -----------------------------------------------------------------
 
 // Destination rows per chunk: a chunk's horizontal pass covers just the source rows its
-// vertical lists reach, so no intermediate of the whole source height is ever held; the rows
-// two chunks share (the kernel's support) are computed twice, a few per cent of the work.
-constexpr int32_t kKernelChunkRows = 256;
+// vertical lists reach, so no intermediate of the whole source height is ever held.
+constexpr int32_t kKernelChunkRows = 32;
+
+// The horizontal pass's rows Lo .. Hi of one band. Moving on to the next chunk keeps the rows
+// both chunks need (the kernel's support), so no row is computed twice in a band.
+template <typename T>
+class TChunkRows {
+ public:
+  explicit TChunkRows(size_t Stride) : stride_(Stride) {}
+  // The source rows the lists of destination rows First .. End - 1 reach (the vertical pass
+  // clamps indices the same way).
+  static void Reach(const TAxis& Vert, int32_t First, int32_t End, int32_t Rows, int32_t& Lo, int32_t& Hi) {
+    Lo = Rows - 1, Hi = 0;
+    for (int32_t k = Vert.Start[static_cast<size_t>(First)]; k < Vert.Start[static_cast<size_t>(End)]; ++k) {
+      const int32_t r = std::clamp(Vert.Index[static_cast<size_t>(k)], 0, Rows - 1);
+      Lo = std::min(Lo, r);
+      Hi = std::max(Hi, r);
+    }
+    if (Lo > Hi) Lo = Hi = 0;
+  }
+  // Holds rows Lo .. Hi afterwards; Compute(r, Row) fills a row not already held.
+  template <class F>
+  void Cover(int32_t Lo, int32_t Hi, F&& Compute) {
+    int32_t keepFrom = Lo, keepTo = std::min(Hi, hi_);
+    if (lo_ > Lo || keepTo < keepFrom) keepTo = keepFrom - 1;  // nothing reusable
+    const size_t need = static_cast<size_t>(Hi - Lo + 1) * stride_;
+    if (keepTo >= keepFrom) {
+      std::memmove(buf_.data(), Row(keepFrom), static_cast<size_t>(keepTo - keepFrom + 1) * stride_ * sizeof(T));
+    }
+    if (buf_.size() < need) buf_.resize(need);
+    lo_ = Lo;
+    hi_ = Hi;
+    for (int32_t r = keepTo + 1; r <= Hi; ++r) Compute(r, Row(r));
+  }
+  T* Row(int32_t R) { return buf_.data() + static_cast<size_t>(R - lo_) * stride_; }
+
+ private:
+  size_t stride_;
+  std::vector<T> buf_;
+  int32_t lo_ = 0, hi_ = -1;
+};
 
 struct TKernelParams {
   const TAxis* Horiz = nullptr;
@@ -276,7 +314,7 @@ class TResampleBandThread : public TPXExecutor {
     const TAxis& vy = *p_.Vert;
     const int32_t sH = p_.Source->Height();
     const size_t stride = static_cast<size_t>(hx.Count) * 3;
-    std::vector<uint8_t> work;
+    TChunkRows<uint8_t> work(stride);
     std::vector<int32_t> acc(stride);
     const int32_t end = first_ + rows_;
     // Band 0 reports its own share, from 0 to just below 100.
@@ -284,23 +322,15 @@ class TResampleBandThread : public TPXExecutor {
     if (band_ == 0) progress.Report(0);
     for (int32_t c = first_; c < end; c += kKernelChunkRows) {
       const int32_t e = std::min(end, c + kKernelChunkRows);
-      // The source rows the chunk's lists reach (the vertical pass clamps indices the same way).
-      int32_t lo = sH - 1, hi = 0;
-      for (int32_t k = vy.Start[static_cast<size_t>(c)]; k < vy.Start[static_cast<size_t>(e)]; ++k) {
-        const int32_t r = std::clamp(vy.Index[static_cast<size_t>(k)], 0, sH - 1);
-        lo = std::min(lo, r);
-        hi = std::max(hi, r);
-      }
-      if (lo > hi) lo = hi = 0;
-      work.resize(static_cast<size_t>(hi - lo + 1) * stride);
-      for (int32_t r = lo; r <= hi; ++r) {
-        uint8_t* d = work.data() + static_cast<size_t>(r - lo) * stride;
+      int32_t lo, hi;
+      TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
+      work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
         if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
           HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
         else
           std::memset(d, 0, stride);
-      }
-      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.data() + static_cast<size_t>(r - lo) * stride); };
+      });
+      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
       for (int32_t y = c; y < e; ++y) {
         if (uint8_t* d = p_.Dest->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
         if (band_ == 0) progress.Report(RsTrunc((y - first_ + 1) * factor));
@@ -315,42 +345,53 @@ class TResampleBandThread : public TPXExecutor {
 
 // --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
 
-// Both passes in the caller's thread through an intermediate of dW x sH samples; a 1-bit source
-// reads 255 for a set bit, and GreyToRGB writes each result into three bytes.
+// Both passes, in bands of destination rows on the thread pool (as the 24-bit path), chunk by
+// chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
+// for a set bit, and GreyToRGB writes each result into three bytes.
 template <typename T>
-void KernelSingle(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource,
-                  bool GreyToRGB) {
+void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource, bool GreyToRGB) {
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
   const int64_t maxV = sizeof(T) == 1 ? 255 : 65535;
   const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), false, maxV);
-  std::vector<T> work(static_cast<size_t>(dW) * static_cast<size_t>(sH));
-  std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0);
-  for (int32_t y = 0; y < sH; ++y) {
-    const uint8_t* row = Src->Scanline(y);
-    if (!row) continue;
-    const T* s = reinterpret_cast<const T*>(row);
-    if (MonoSource) {
-      for (int32_t x = 0; x < sW; ++x) expanded[static_cast<size_t>(x)] = GetPixelBit(row, x) ? 255 : 0;
-      s = expanded.data();
-    }
-    T* d = work.data() + static_cast<size_t>(y) * static_cast<size_t>(dW);
-    HorizontalRow<T, 1, int64_t>(s, d, hx, maxV);
-  }
   const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, maxV);
-  std::vector<int64_t> acc(static_cast<size_t>(dW));
-  std::vector<T> line(static_cast<size_t>(dW));
-  auto workRow = [&](int32_t r) { return work.data() + static_cast<size_t>(r) * static_cast<size_t>(dW); };
-  for (int32_t y = 0; y < dH; ++y) {
-    uint8_t* out = Dst->Scanline(y);
-    if (!out) continue;
-    if (GreyToRGB) {
-      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, line.data(), maxV);
-      for (int32_t x = 0; x < dW; ++x)
-        out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = static_cast<uint8_t>(line[static_cast<size_t>(x)]);
-    } else {
-      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, reinterpret_cast<T*>(out), maxV);
+  const size_t stride = static_cast<size_t>(dW);
+  // Destination rows of computed or shared storage are reached through shared state: one band.
+  const int32_t bands = Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : ResampleBandCount(Src);
+  RunBandsOnPool(dH, bands, [&](int32_t First, int32_t Count, bool) {
+    TChunkRows<T> work(stride);
+    std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0), line(stride);
+    std::vector<int64_t> acc(stride);
+    for (int32_t c = First; c < First + Count; c += kKernelChunkRows) {
+      const int32_t e = std::min(First + Count, c + kKernelChunkRows);
+      int32_t lo, hi;
+      TChunkRows<T>::Reach(vy, c, e, sH, lo, hi);
+      work.Cover(lo, hi, [&](int32_t y, T* d) {
+        const uint8_t* row = Src->Scanline(y);
+        if (!row) {
+          std::fill_n(d, stride, T{0});
+          return;
+        }
+        const T* s = reinterpret_cast<const T*>(row);
+        if (MonoSource) {
+          for (int32_t x = 0; x < sW; ++x) expanded[static_cast<size_t>(x)] = GetPixelBit(row, x) ? 255 : 0;
+          s = expanded.data();
+        }
+        HorizontalRow<T, 1, int64_t>(s, d, hx, maxV);
+      });
+      auto workRow = [&](int32_t r) { return static_cast<const T*>(work.Row(r)); };
+      for (int32_t y = c; y < e; ++y) {
+        uint8_t* out = Dst->Scanline(y);
+        if (!out) continue;
+        if (GreyToRGB) {
+          VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, line.data(), maxV);
+          for (int32_t x = 0; x < dW; ++x)
+            out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = static_cast<uint8_t>(line[static_cast<size_t>(x)]);
+        } else {
+          VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, reinterpret_cast<T*>(out), maxV);
+        }
+      }
     }
-  }
+  });
 }
 
 // The settings' default filter as the kernel path can serve it.
@@ -519,7 +560,7 @@ void ResampleGray(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, TPXPix
     FillFromFirstPixel(Src, Dst);
     return;
   }
-  KernelSingle<Sample>(Src, Dst, Filter, false, false);
+  KernelBanded<Sample>(Src, Dst, Filter, false, false);
 }
 
 }  // namespace
@@ -554,5 +595,5 @@ void ResampleMono(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
     FillFromFirstPixel(Src, Dst);
     return;
   }
-  KernelSingle<uint8_t>(Src, Dst, Filter, true, true);
+  KernelBanded<uint8_t>(Src, Dst, Filter, true, true);
 }

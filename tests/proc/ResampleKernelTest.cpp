@@ -159,6 +159,37 @@ TEST(ResampleKernel, OutputMatchesGoldenHashes) {
     }
 }
 
+// The grey, 16-bit and 1-bit kernel paths (every alpha channel goes through the grey one) give
+// the outputs they always gave, on one band and on several.
+TEST(ResampleKernel, GreyAndMonoOutputsMatchGoldenHashes) {
+  TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
+  const int32_t saved = s->FMaxThreads;
+  auto big = RsRandom(257, 700, px8g, 33), small = RsRandom(120, 300, px8g, 34);
+  auto g16 = RsRandom(200, 500, px16g, 35), mono = RsRandom(300, 600, px1g, 36);
+  for (int32_t threads : {1, 3}) {
+    s->FMaxThreads = threads;
+    struct Case {
+      TResampleFilter Filter;
+      bool Down;
+      uint64_t Hash;
+    };
+    for (const Case& c : {Case{rfLanczos3, true, 9159891237533364854ull}, Case{rfLanczos3, false, 2755686197056239216ull},
+                          Case{rfTriangle, true, 11005294754129478538ull},
+                          Case{rfTriangle, false, 1333052029361078103ull}}) {
+      auto dst = c.Down ? RsNew(100, 611, px8g) : RsNew(333, 900, px8g);
+      ResampleGray8(c.Down ? big.get() : small.get(), dst.get(), c.Filter, nullptr);
+      EXPECT_EQ(RsPixelHash(dst.get()), c.Hash) << static_cast<int>(c.Filter) << c.Down << " " << threads;
+    }
+    auto d16 = RsNew(90, 333, px16g);
+    ResampleGray16(g16.get(), d16.get(), rfLanczos3);
+    EXPECT_EQ(RsPixelHash(d16.get()), 3670252557418078700ull) << threads;
+    auto dm = RsNew(150, 290, px24RGB);
+    ResampleMono(mono.get(), dm.get(), rfBell);
+    EXPECT_EQ(RsPixelHash(dm.get()), 7460451170036182529ull) << threads;
+  }
+  s->FMaxThreads = saved;
+}
+
 struct ProgressLog {
   std::mutex Lock;
   std::vector<int> Values;
