@@ -5,7 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
 
 #include <wand/MagickWand.h>
 
@@ -25,9 +30,24 @@ inline void ReportCodecTimes(benchmark::State& State, const CodecTimes& T, const
   State.counters["magick_ratio"] = T.Ours / T.Magick;
 }
 
-// The main() of the programs that time MagickWand: it is set up before the run and torn down after.
-inline int BenchMagickMain(int argc, char** argv) {
+// A new wand holding the px24RGB picture's pixels (its alpha left out).
+inline MagickWand* BenchMagickWand(TPXBitmap* B) {
+  const int32_t w = B->Width(), h = B->Height();
+  std::vector<uint8_t> bgr(size_t(w) * h * 3);
+  for (int32_t y = 0; y < h; ++y) std::memcpy(&bgr[size_t(y) * w * 3], B->Scanline(y), size_t(w) * 3);
+  MagickWand* wand = NewMagickWand();
+  MagickConstituteImage(wand, size_t(w), size_t(h), "BGR", CharPixel, bgr.data());
+  return wand;
+}
+
+// The main() of the programs that time MagickWand: it is set up before the run, on one thread,
+// and torn down after; Prepare (if any) runs before the first benchmark.
+inline int BenchMagickMain(int argc, char** argv, void (*Prepare)() = nullptr) {
+  BenchSameHugePages(argv);
+  if (Prepare) Prepare();
   MagickWandGenesis();
+  // Our codecs run on one thread: so does ImageMagick here.
+  MagickSetResourceLimit(ThreadResource, 1);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -22,6 +22,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/hypxutils.h"
 #include "core/hypxutils_startup.h"
 #include "core/pxxBitmaps.h"
 #include "platform/rtl/Startup.h"
@@ -57,6 +58,16 @@ struct OursAndPeerTimes {
     State.counters["ratio"] = Ours / Peer;
   }
 };
+
+// Size bytes from the library's own block allocator, the one our pictures come from (huge pages
+// at picture sizes). A peer that needs new memory on every call takes it here, so both sides
+// pay the same page faults; a peer that can reuse its buffer allocates it once, outside the
+// timing, as ours reuse their bitmaps.
+inline TPXBlockPtr BenchBlock(size_t Size) {
+  TPXBlockPtr p(static_cast<uint8_t*>(AllocHeapBlock(static_cast<int64_t>(Size))));
+  if (!p) std::abort();
+  return p;
+}
 
 inline constexpr const char* kBenchConvert = "/usr/bin/convert";
 inline constexpr const char* kBenchVips = "/usr/bin/vips";
@@ -151,6 +162,38 @@ inline void TimePythonScript(benchmark::State& state, const std::string& script,
   }
 }
 
+// The seconds a Python script prints (it times the peer's call alone), args after the script on
+// its command line; negative where python3 or Pillow is missing or the script failed.
+inline double PythonScriptSeconds(const std::string& script, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{kBenchPython, "-c", script};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const std::string timeFile = BenchTempFile("time.txt");
+  if (RunProgram(argv, timeFile) != 0) return -1;
+  std::ifstream t(timeFile);
+  double s = -1;
+  t >> s;
+  return s;
+}
+
+// Each iteration runs Ours (which returns its own seconds), then the script (which prints the
+// peer's); the iteration's time is ours, and ratio = ours / peer over the fastest call of each.
+template <class Ours>
+void TimeOursAgainstScript(benchmark::State& state, Ours&& O, const std::string& script,
+                           const std::vector<std::string>& args, const std::string& PeerName) {
+  OursAndPeerTimes t;
+  for (auto _ : state) {
+    const double ours = O();
+    const double peer = PythonScriptSeconds(script, args);
+    if (peer < 0) {
+      state.SkipWithError("python3 with Pillow not available");
+      return;
+    }
+    t.Add(0, ours, ours + peer);
+    state.SetIterationTime(ours);
+  }
+  t.Report(state, PeerName);
+}
+
 // A w x h px24RGB test picture: red and green ramps across and down with a little noise from
 // seed, blue a checker of xCell x yCell cells.
 inline std::unique_ptr<TPXBitmap> BenchGradientPicture(int32_t w, int32_t h, uint32_t seed, int32_t xCell,
@@ -221,9 +264,31 @@ void TimeOursAgainstPeer(benchmark::State& state, const char* ratio, Ours ours, 
   state.counters[ratio] = tOurs / tPeer;
 }
 
+// Our pictures' memory is advised for transparent huge pages; malloc's is not, so a peer that
+// allocates per call would pay a page fault per 4 KB that ours avoids. glibc's malloc.hugetlb=1
+// gives every malloc'd block the same advice. glibc reads its tunables at start-up, so the
+// program runs itself again once with the tunable set; where that fails it carries on as is.
+inline void BenchSameHugePages(char** argv) {
+  const char* t = std::getenv("GLIBC_TUNABLES");
+  if (t && std::string(t).find("glibc.malloc.hugetlb=1") != std::string::npos) return;
+  const std::string v = t && *t ? std::string(t) + ":glibc.malloc.hugetlb=1" : "glibc.malloc.hugetlb=1";
+  setenv("GLIBC_TUNABLES", v.c_str(), 1);
+  execv("/proc/self/exe", argv);
+}
+
+// The main() of the programs that do not start the library.
+inline int BenchPlainMain(int argc, char** argv) {
+  BenchSameHugePages(argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
 // The main() of the programs that start the library: registerUnits (if any) runs between the
 // run-time start and the static initialisation.
 inline int BenchMain(int argc, char** argv, void (*registerUnits)() = nullptr) {
+  BenchSameHugePages(argv);
   RtlStartup();
   if (registerUnits) registerUnits();
   StaticInitialize();

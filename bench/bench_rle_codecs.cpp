@@ -1,7 +1,10 @@
 // Decoding of run-length coded pictures of 8000 x 6000: an RLE8 BMP, an RLE Targa at depth 24
 // and an 8-bit PCX, each made once by our own writer from a picture of flat bands and noisy
 // stretches (so both runs and literals matter). ImageMagick's MagickWand decodes the same bytes
-// from memory in the same run: ratio = ours / MagickWand (the goal is below 1.0).
+// from memory in the same run: ratio = ours / MagickWand (the goal is below 1.0). Each side's
+// whole decode is timed, into a new picture on every call (ours a new bitmap, MagickWand its
+// pixel cache, whose malloc'd memory gets huge pages as ours does: see BenchSameHugePages); the
+// exported pixel buffer is allocated once and reused. MagickWand runs its own threads.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

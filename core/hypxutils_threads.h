@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,12 @@ class TPXThreadPool : public TObject {
 
   std::vector<std::unique_ptr<TPXExecutor>> Executors;  // added and not yet joined
 };
+
+// Splits Count items into at most Bands contiguous bands (the first Count mod Bands one item
+// longer) and runs Work(First, Number, Main) for each: band 0 on the calling thread (Main true;
+// report progress from there), the others on threads of their own; returns when all are done
+// and raises the first exception of any.
+void RunBandsOnPool(int32_t Count, int32_t Bands, const std::function<void(int32_t, int32_t, bool)>& Work);
 
 // Number of units for a Width x Height picture: 1 below the settings' FMultiThreadMinPixels,
 // else min(FMaxThreads, GetProcessorCoreCount), never below 1.

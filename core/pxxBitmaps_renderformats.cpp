@@ -14,6 +14,7 @@
 #endif
 
 #include "core/hypxutils.h"
+#include "core/hypxutils_threads.h"
 #include "core/pxcolorspace.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
@@ -484,34 +485,66 @@ void TPXBitmap::Render24RGBBlended(TPXBitmap* Dest, int32_t Transparency, bool U
   const uint8_t* arow = nullptr;
   if (!adjusted) {
     // Each row's source pixels and alpha values as runs (gathered through the maps unless they
-    // already are one), then one vector pass over the run.
+    // already are one), then one vector pass over the run. Large spans run in bands of rows on
+    // the thread pool; a band never starts on a row whose source row repeats the one above, so
+    // the rows RowReuse copies are the same as in one pass.
     const int32_t n = S.Count();
     const bool run = S.Contiguous();
-    std::vector<int16_t> scratch;
-    std::vector<uint8_t> pixels(run ? 0 : static_cast<size_t>(n) * 3), alphas(run ? 0 : static_cast<size_t>(n));
     const int32_t* cols = S.Cols.data();
-    // The source row last gathered into pixels and alphas: a repeated source row is not gathered
-    // again (the gathered runs depend on the source alone).
-    int32_t gatheredSy = -1;
     const TGatherPlan gather(cols, run ? 0 : n, Width());
-    WalkRows(this, Dest, S, RowReuse, [&](const uint8_t* s, int32_t sy, uint8_t* d, int32_t) {
-      const uint8_t* a = alpha ? alpha->Scanline(sy) : nullptr;
-      if (alpha && !a) return false;
-      const uint8_t* t = s + static_cast<int64_t>(cols[0]) * 3;
-      const uint8_t* ta = a ? a + cols[0] : nullptr;
-      if (!run) {
-        if (sy != gatheredSy) {
-          gather.Run(s, pixels.data());
-          if (a)
-            for (int32_t i = 0; i < n; ++i) alphas[static_cast<size_t>(i)] = a[cols[i]];
-          gatheredSy = sy;
+    auto band = [&](const TRenderSpan& B) {
+      std::vector<int16_t> scratch;
+      std::vector<uint8_t> pixels(run ? 0 : static_cast<size_t>(n) * 3), alphas(run ? 0 : static_cast<size_t>(n));
+      // The source row last gathered into pixels and alphas: a repeated source row is not
+      // gathered again (the gathered runs depend on the source alone).
+      int32_t gatheredSy = -1;
+      WalkRows(this, Dest, B, RowReuse, [&](const uint8_t* s, int32_t sy, uint8_t* d, int32_t) {
+        const uint8_t* a = alpha ? alpha->Scanline(sy) : nullptr;
+        if (alpha && !a) return false;
+        const uint8_t* t = s + static_cast<int64_t>(cols[0]) * 3;
+        const uint8_t* ta = a ? a + cols[0] : nullptr;
+        if (!run) {
+          if (sy != gatheredSy) {
+            gather.Run(s, pixels.data());
+            if (a)
+              for (int32_t i = 0; i < n; ++i) alphas[static_cast<size_t>(i)] = a[cols[i]];
+            gatheredSy = sy;
+          }
+          t = pixels.data();
+          ta = a ? alphas.data() : nullptr;
         }
-        t = pixels.data();
-        ta = a ? alphas.data() : nullptr;
-      }
-      BlendRun(d, t, ta, W, n, scratch);
-      return true;
-    });
+        BlendRun(d, t, ta, W, n, scratch);
+        return true;
+      });
+    };
+    const int32_t rows = S.Y2 - S.Y1 + 1;
+    const bool shared = IsVirtual() || Dest->IsVirtual() || (alpha && alpha->IsVirtual());
+    const int32_t bands = shared ? 1 : ChooseThreadCount(n, rows);
+    if (bands <= 1) {
+      band(S);
+      return;
+    }
+    // Band starts: even shares moved down past rows that repeat their source row.
+    std::vector<int32_t> starts{0};
+    for (int32_t k = 1; k < bands; ++k) {
+      int32_t at = static_cast<int32_t>(int64_t{rows} * k / bands);
+      while (at < rows && S.Rows[static_cast<size_t>(at)] == S.Rows[static_cast<size_t>(at - 1)]) ++at;
+      if (at < rows && at > starts.back()) starts.push_back(at);
+    }
+    starts.push_back(rows);
+    RunBandsOnPool(static_cast<int32_t>(starts.size()) - 1, static_cast<int32_t>(starts.size()) - 1,
+                   [&](int32_t First, int32_t Number, bool) {
+                     for (int32_t k = First; k < First + Number; ++k) {
+                       TRenderSpan b;
+                       b.X1 = S.X1;
+                       b.X2 = S.X2;
+                       b.Y1 = S.Y1 + starts[static_cast<size_t>(k)];
+                       b.Y2 = S.Y1 + starts[static_cast<size_t>(k) + 1] - 1;
+                       b.Rows.assign(S.Rows.begin() + starts[static_cast<size_t>(k)],
+                                     S.Rows.begin() + starts[static_cast<size_t>(k) + 1]);
+                       band(b);
+                     }
+                   });
     return;
   }
   TChannelTables C;

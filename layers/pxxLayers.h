@@ -480,7 +480,8 @@ struct TPXBlendLayerOptions {
   bool CropToA = false;
 };
 // Composes B over A (and Mask over B) into Dest, a px24RGB picture with alpha covering both
-// layers (or A's box). A and B keep their pictures.
+// layers (or A's box). A and B keep their pictures, unless Dest is A's own picture: then A takes
+// the result (composed in place when it has A's box and A's picture is px24RGB).
 void BlendLayerPair(TPXLayer* A, TPXLayer* B, TPXBitmap* Dest, const TPXBlendLayerOptions& Options);
 
 // ---------------------------------------------------------------------------------------------

@@ -28,45 +28,8 @@
 // ---------------------------------------------------------------------------------------------
 // Bands on the thread pool
 
-namespace {
-
-class TBandExecutor : public TPXExecutor {
- public:
-  TBandExecutor(bool Threaded, const std::function<void(int32_t, int32_t, bool)>& Work, int32_t First,
-                int32_t Number, bool Main)
-      : TPXExecutor(Threaded), work_(Work), first_(First), number_(Number), main_(Main) {}
-  void Execute() override { work_(first_, number_, main_); }
-
- private:
-  const std::function<void(int32_t, int32_t, bool)>& work_;
-  int32_t first_, number_;
-  bool main_;
-};
-
-}  // namespace
-
 void RunProcBands(int32_t Count, int32_t Bands, const std::function<void(int32_t, int32_t, bool)>& Work) {
-  if (Count <= 0) return;
-  Bands = std::clamp(Bands, 1, Count);
-  if (Bands == 1) {
-    Work(0, Count, true);
-    return;
-  }
-  const int32_t size = Count / Bands, extra = Count % Bands;
-  auto first = [&](int32_t k) { return k * size + std::min(k, extra); };
-  TPXThreadPool pool;
-  for (int32_t k = 1; k < Bands; ++k)
-    pool.Add(std::make_unique<TBandExecutor>(true, Work, first(k), first(k + 1) - first(k), false));
-  // Band 0 runs here, so that progress reaches the caller on its own thread; the pool joins the
-  // others before an exception of this band leaves.
-  std::exception_ptr failure;
-  try {
-    Work(0, first(1), true);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  pool.WaitAll();
-  if (failure) std::rethrow_exception(failure);
+  RunBandsOnPool(Count, Bands, Work);
 }
 
 // ---------------------------------------------------------------------------------------------

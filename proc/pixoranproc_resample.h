@@ -1,6 +1,6 @@
 // The processing engine's resamplers: the size rule, the bitmap-to-bitmap entry that routes by
-// filter and pixel format, the nearest stretch, the kernel resampler with its threaded
-// horizontal pass, the fast linear, projection and 1-bit paths, the area-sampling resampler and
+// filter and pixel format, the nearest stretch, the kernel resampler whose two passes run in
+// bands of destination rows, the fast linear, projection and 1-bit paths, the area-sampling resampler and
 // speckle removal. Filters 14-17 (the imaging component's scaler modes) are served by the
 // library's own paths of the same kind: 14 nearest, 15 and 17 bilinear area, 16 bicubic area.
 //
@@ -75,7 +75,8 @@ using TPXContributorList = std::vector<TPXContributor>;
 // The contributor lists of one axis from SrcSize to DstSize for a kernel filter (1..8); a list
 // whose every weight rounds to 0 gets finer weights of the same kernel.
 std::vector<TPXContributorList> BuildContributors(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter);
-// Rows of the horizontal pass per band: (first row, row count); the last band takes the rest.
+// Destination rows of the kernel path per band: (first row, row count); the last band takes the
+// rest.
 std::vector<std::pair<int32_t, int32_t>> ResampleBands(int32_t Rows, int32_t Bands);
 // The band count for a px24RGB source: 1 for file-stored or virtual storage, else
 // ChooseThreadCount.

@@ -1,7 +1,8 @@
-// The kernel resampler: eight kernels, contributor lists, the 24-bit path whose horizontal pass
-// runs in bands on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
+// The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
+// together in bands of destination rows on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
 // ResampleBitmap, ResampleGray8, ResampleGray16 and ResampleMono.
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,10 @@
 #include "platform/rtl/SysUtils.h"
 #include "proc/pixoranproc_resample.h"
 #include "proc/pixoranproc_resample_impl.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The release build's -O2 keeps GCC's vectorizer to trivial loops; the weighting loops of the
 // vertical pass are worth its full cost model.
@@ -90,6 +95,7 @@ struct TAxis {
   std::vector<uint64_t> Magic;  // exact division for 8-bit sums, 0 where it does not apply
   std::vector<int32_t> First;   // the first index of a list of consecutive indices, else -1
   int32_t Count = 0;
+  bool Narrow = true;  // every weight fits 16 bits
 };
 
 TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs256, int64_t MaxV) {
@@ -104,6 +110,7 @@ TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs
       a.Weight.push_back(c.Weight);
       total += c.Weight;
       sumAbs += std::abs(static_cast<int64_t>(c.Weight));
+      a.Narrow = a.Narrow && c.Weight >= INT16_MIN && c.Weight <= INT16_MAX;
     }
     a.Start.push_back(static_cast<int32_t>(a.Index.size()));
     bool consecutive = !l.empty();
@@ -136,9 +143,41 @@ inline int64_t DivClamp(int64_t acc, int32_t total, uint64_t magic, int64_t MaxV
   return q > MaxV ? MaxV : q;
 }
 
-// One row through the horizontal lists: NC channels per pixel, samples of type T.
+#if defined(__SSE2__)
+// The three sums of N consecutive 3-byte pixels from P with 16-bit weights W: two taps per
+// multiply-add of 16-bit lanes (blue, green, red and the next pixel's first byte, which gets
+// its own sum and is dropped). Reads a byte past the last tap's pixel. Integer sums: the same
+// values as one tap at a time.
+inline void HorizontalTaps3Sse2(const uint8_t* P, const int32_t* W, int32_t N, int32_t& A0, int32_t& A1,
+                                int32_t& A2) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i acc = _mm_setzero_si128();
+  int32_t k = 0;
+  for (; k + 2 <= N; k += 2, P += 6) {
+    uint32_t v0, v1;
+    std::memcpy(&v0, P, 4);
+    std::memcpy(&v1, P + 3, 4);
+    const __m128i x = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v0)), _mm_cvtsi32_si128(static_cast<int>(v1))), zero);
+    const __m128i w = _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(W[k]) & 0xFFFF) |
+                                                      (static_cast<uint32_t>(W[k + 1]) << 16)));
+    acc = _mm_add_epi32(acc, _mm_madd_epi16(x, w));
+  }
+  alignas(16) int32_t sums[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(sums), acc);
+  A0 = sums[0], A1 = sums[1], A2 = sums[2];
+  if (k < N) {
+    A0 += W[k] * P[0];
+    A1 += W[k] * P[1];
+    A2 += W[k] * P[2];
+  }
+}
+#endif
+
+// One row through the horizontal lists: NC channels per pixel, samples of type T. SrcCount is
+// the row's pixel count (the vector path must not read past the last pixel).
 template <typename T, int NC, typename TAcc>
-void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV) {
+void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcCount = 0) {
   const int32_t* start = ax.Start.data();
   const int32_t* idx = ax.Index.data();
   const int32_t* wt = ax.Weight.data();
@@ -149,10 +188,20 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV) {
       // Consecutive source pixels (every list away from the edges): one running pointer.
       const T* p = s + static_cast<int64_t>(first) * NC;
       const int32_t* w = wt + start[x];
-      const int32_t n = start[x + 1] - start[x];
+      int32_t n = start[x + 1] - start[x];
       if constexpr (NC == 3) {
         // Three running sums in registers (GCC at -O2 leaves a channel loop over memory).
         TAcc a0 = 0, a1 = 0, a2 = 0;
+#if defined(__SSE2__)
+        if constexpr (sizeof(T) == 1 && sizeof(TAcc) == 4) {
+          if (ax.Narrow && first + n < SrcCount) {
+            int32_t b0, b1, b2;
+            HorizontalTaps3Sse2(p, w, n, b0, b1, b2);
+            a0 = b0, a1 = b1, a2 = b2;
+            n = 0;
+          }
+        }
+#endif
         for (int32_t k = 0; k < n; ++k, p += 3) {
           const TAcc wk = w[k];
           a0 += wk * static_cast<TAcc>(p[0]);
@@ -199,76 +248,150 @@ PX_RESAMPLE_VECTORIZE void VerticalRow(const TAxis& ax, int32_t y, int32_t Rows,
   for (int64_t i = 0; i < Samples; ++i) d[i] = static_cast<T>(DivClamp(acc[i], total, magic, MaxV));
 }
 
-// --- the threaded horizontal pass of the 24-bit path --------------------------------------------
+// --- the banded 24-bit path -----------------------------------------------------------------
 
-struct THorizParams {
-  int32_t Bands = 1;
-  const TAxis* Axis = nullptr;
+// Destination rows per chunk: a chunk's horizontal pass covers just the source rows its
+// vertical lists reach, so no intermediate of the whole source height is ever held.
+constexpr int32_t kKernelChunkRows = 32;
+
+// The horizontal pass's rows Lo .. Hi of one band. Moving on to the next chunk keeps the rows
+// both chunks need (the kernel's support), so no row is computed twice in a band.
+template <typename T>
+class TChunkRows {
+ public:
+  explicit TChunkRows(size_t Stride) : stride_(Stride) {}
+  // The source rows the lists of destination rows First .. End - 1 reach (the vertical pass
+  // clamps indices the same way).
+  static void Reach(const TAxis& Vert, int32_t First, int32_t End, int32_t Rows, int32_t& Lo, int32_t& Hi) {
+    Lo = Rows - 1, Hi = 0;
+    for (int32_t k = Vert.Start[static_cast<size_t>(First)]; k < Vert.Start[static_cast<size_t>(End)]; ++k) {
+      const int32_t r = std::clamp(Vert.Index[static_cast<size_t>(k)], 0, Rows - 1);
+      Lo = std::min(Lo, r);
+      Hi = std::max(Hi, r);
+    }
+    if (Lo > Hi) Lo = Hi = 0;
+  }
+  // Holds rows Lo .. Hi afterwards; Compute(r, Row) fills a row not already held.
+  template <class F>
+  void Cover(int32_t Lo, int32_t Hi, F&& Compute) {
+    int32_t keepFrom = Lo, keepTo = std::min(Hi, hi_);
+    if (lo_ > Lo || keepTo < keepFrom) keepTo = keepFrom - 1;  // nothing reusable
+    const size_t need = static_cast<size_t>(Hi - Lo + 1) * stride_;
+    if (keepTo >= keepFrom) {
+      std::memmove(buf_.data(), Row(keepFrom), static_cast<size_t>(keepTo - keepFrom + 1) * stride_ * sizeof(T));
+    }
+    if (buf_.size() < need) buf_.resize(need);
+    lo_ = Lo;
+    hi_ = Hi;
+    for (int32_t r = keepTo + 1; r <= Hi; ++r) Compute(r, Row(r));
+  }
+  T* Row(int32_t R) { return buf_.data() + static_cast<size_t>(R - lo_) * stride_; }
+
+ private:
+  size_t stride_;
+  std::vector<T> buf_;
+  int32_t lo_ = 0, hi_ = -1;
+};
+
+struct TKernelParams {
+  const TAxis* Horiz = nullptr;
+  const TAxis* Vert = nullptr;
   TPXBitmap* Source = nullptr;
-  TPXWorkBitmap* Work = nullptr;
-  double ProgressFactor = 0;
+  TPXBitmap* Dest = nullptr;
   const TPXProgressEvent* OnProgress = nullptr;
   TObject* Sender = nullptr;
 };
 
-class TResampleHorizThread : public TPXExecutor {
+// Both passes for the destination rows FirstRow .. FirstRow + RowCount - 1, chunk by chunk.
+class TResampleBandThread : public TPXExecutor {
  public:
-  TResampleHorizThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const THorizParams& P)
+  TResampleBandThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const TKernelParams& P)
       : TPXExecutor(Threaded), first_(FirstRow), rows_(RowCount), band_(Band), p_(P) {}
 
   void Execute() override {
     TRsProgress progress(*p_.OnProgress, p_.Sender);
-    for (int32_t y = first_; y < first_ + rows_; ++y) {
-      const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(y));
-      uint8_t* d = p_.Work->GetScanline(y);
-      if (s && d) HorizontalRow<uint8_t, 3, int32_t>(s, d, *p_.Axis, 255);
-      if (band_ == 0) progress.Report(RsTrunc((p_.Bands * static_cast<double>(y) + 1) * p_.ProgressFactor));
+    const TAxis& hx = *p_.Horiz;
+    const TAxis& vy = *p_.Vert;
+    const int32_t sH = p_.Source->Height();
+    const size_t stride = static_cast<size_t>(hx.Count) * 3;
+    TChunkRows<uint8_t> work(stride);
+    std::vector<int32_t> acc(stride);
+    const int32_t end = first_ + rows_;
+    // Band 0 reports its own share, from 0 to just below 100.
+    const double factor = 100 / (rows_ + 0.01);
+    if (band_ == 0) progress.Report(0);
+    for (int32_t c = first_; c < end; c += kKernelChunkRows) {
+      const int32_t e = std::min(end, c + kKernelChunkRows);
+      int32_t lo, hi;
+      TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
+      work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
+        if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
+          HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
+        else
+          std::memset(d, 0, stride);
+      });
+      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
+      for (int32_t y = c; y < e; ++y) {
+        if (uint8_t* d = p_.Dest->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
+        if (band_ == 0) progress.Report(RsTrunc((y - first_ + 1) * factor));
+      }
     }
   }
 
  private:
   int32_t first_, rows_, band_;
-  THorizParams p_;
+  TKernelParams p_;
 };
 
 // --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
 
-// Both passes in the caller's thread through an intermediate of dW x sH samples; a 1-bit source
-// reads 255 for a set bit, and GreyToRGB writes each result into three bytes.
+// Both passes, in bands of destination rows on the thread pool (as the 24-bit path), chunk by
+// chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
+// for a set bit, and GreyToRGB writes each result into three bytes.
 template <typename T>
-void KernelSingle(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource,
-                  bool GreyToRGB) {
+void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource, bool GreyToRGB) {
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
   const int64_t maxV = sizeof(T) == 1 ? 255 : 65535;
   const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), false, maxV);
-  std::vector<T> work(static_cast<size_t>(dW) * static_cast<size_t>(sH));
-  std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0);
-  for (int32_t y = 0; y < sH; ++y) {
-    const uint8_t* row = Src->Scanline(y);
-    if (!row) continue;
-    const T* s = reinterpret_cast<const T*>(row);
-    if (MonoSource) {
-      for (int32_t x = 0; x < sW; ++x) expanded[static_cast<size_t>(x)] = GetPixelBit(row, x) ? 255 : 0;
-      s = expanded.data();
-    }
-    T* d = work.data() + static_cast<size_t>(y) * static_cast<size_t>(dW);
-    HorizontalRow<T, 1, int64_t>(s, d, hx, maxV);
-  }
   const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, maxV);
-  std::vector<int64_t> acc(static_cast<size_t>(dW));
-  std::vector<T> line(static_cast<size_t>(dW));
-  auto workRow = [&](int32_t r) { return work.data() + static_cast<size_t>(r) * static_cast<size_t>(dW); };
-  for (int32_t y = 0; y < dH; ++y) {
-    uint8_t* out = Dst->Scanline(y);
-    if (!out) continue;
-    if (GreyToRGB) {
-      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, line.data(), maxV);
-      for (int32_t x = 0; x < dW; ++x)
-        out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = static_cast<uint8_t>(line[static_cast<size_t>(x)]);
-    } else {
-      VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, reinterpret_cast<T*>(out), maxV);
+  const size_t stride = static_cast<size_t>(dW);
+  // Destination rows of computed or shared storage are reached through shared state: one band.
+  const int32_t bands = Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : ResampleBandCount(Src);
+  RunBandsOnPool(dH, bands, [&](int32_t First, int32_t Count, bool) {
+    TChunkRows<T> work(stride);
+    std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0), line(stride);
+    std::vector<int64_t> acc(stride);
+    for (int32_t c = First; c < First + Count; c += kKernelChunkRows) {
+      const int32_t e = std::min(First + Count, c + kKernelChunkRows);
+      int32_t lo, hi;
+      TChunkRows<T>::Reach(vy, c, e, sH, lo, hi);
+      work.Cover(lo, hi, [&](int32_t y, T* d) {
+        const uint8_t* row = Src->Scanline(y);
+        if (!row) {
+          std::fill_n(d, stride, T{0});
+          return;
+        }
+        const T* s = reinterpret_cast<const T*>(row);
+        if (MonoSource) {
+          for (int32_t x = 0; x < sW; ++x) expanded[static_cast<size_t>(x)] = GetPixelBit(row, x) ? 255 : 0;
+          s = expanded.data();
+        }
+        HorizontalRow<T, 1, int64_t>(s, d, hx, maxV);
+      });
+      auto workRow = [&](int32_t r) { return static_cast<const T*>(work.Row(r)); };
+      for (int32_t y = c; y < e; ++y) {
+        uint8_t* out = Dst->Scanline(y);
+        if (!out) continue;
+        if (GreyToRGB) {
+          VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, line.data(), maxV);
+          for (int32_t x = 0; x < dW; ++x)
+            out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = static_cast<uint8_t>(line[static_cast<size_t>(x)]);
+        } else {
+          VerticalRow<T, int64_t>(vy, y, sH, dW, workRow, acc, reinterpret_cast<T*>(out), maxV);
+        }
+      }
     }
-  }
+  });
 }
 
 // The settings' default filter as the kernel path can serve it.
@@ -338,33 +461,22 @@ void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, co
   if (!RsUsable(Src) || !RsUsable(Dst) || !RsIsKernel(Filter) || Src->PixelFormat() != px24RGB) return;
   EnsureFormat(Dst, px24RGB);
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
-  const double t = 100 / (sH + dH + 0.5);
-  TPXWorkBitmap work(dW, sH, 24);
-  {
-    const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
-    THorizParams p;
-    p.Axis = &hx;
-    p.Source = Src;
-    p.Work = &work;
-    p.ProgressFactor = t;
-    p.OnProgress = &OnProgress;
-    p.Sender = Sender;
-    const auto bands = ResampleBands(sH, Bands);
-    p.Bands = static_cast<int32_t>(bands.size());
-    TPXThreadPool pool;
-    for (size_t k = 0; k < bands.size(); ++k)
-      pool.Add(std::make_unique<TResampleHorizThread>(bands.size() > 1, bands[k].first, bands[k].second,
-                                                      static_cast<int32_t>(k), p));
-    pool.WaitAll();
-  }
+  const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
   const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, 255);
-  std::vector<int32_t> acc(static_cast<size_t>(dW) * 3);
-  TRsProgress progress(OnProgress, Sender);
-  auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.GetScanline(r)); };
-  for (int32_t y = 0; y < dH; ++y) {
-    if (uint8_t* d = Dst->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, int64_t{dW} * 3, workRow, acc, d, 255);
-    progress.Report(RsTrunc((sH + static_cast<double>(y) + 1) * t));
-  }
+  TKernelParams p;
+  p.Horiz = &hx;
+  p.Vert = &vy;
+  p.Source = Src;
+  p.Dest = Dst;
+  p.OnProgress = &OnProgress;
+  p.Sender = Sender;
+  // Destination rows of computed or shared storage are reached through shared state: one band.
+  const auto bands = ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands);
+  TPXThreadPool pool;
+  for (size_t k = 0; k < bands.size(); ++k)
+    pool.Add(std::make_unique<TResampleBandThread>(bands.size() > 1, bands[k].first, bands[k].second,
+                                                   static_cast<int32_t>(k), p));
+  pool.WaitAll();
 }
 
 void ResampleBitmap(TPXBitmap* Src, TPXBitmap* Dst, TPXBitmap* SrcAlpha, TResampleFilter Filter,
@@ -448,7 +560,7 @@ void ResampleGray(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, TPXPix
     FillFromFirstPixel(Src, Dst);
     return;
   }
-  KernelSingle<Sample>(Src, Dst, Filter, false, false);
+  KernelBanded<Sample>(Src, Dst, Filter, false, false);
 }
 
 }  // namespace
@@ -483,5 +595,5 @@ void ResampleMono(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter) {
     FillFromFirstPixel(Src, Dst);
     return;
   }
-  KernelSingle<uint8_t>(Src, Dst, Filter, true, true);
+  KernelBanded<uint8_t>(Src, Dst, Filter, true, true);
 }

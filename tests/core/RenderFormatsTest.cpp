@@ -302,6 +302,42 @@ TEST(RenderFormats, RowReuseGivesTheSamePicture) {
     }
 }
 
+// The blended 24-bit render in bands of rows on several threads gives the one-pass picture,
+// also where RowReuse copies repeated rows over a destination that is not uniform.
+TEST(RenderFormats, BlendedBandsGiveTheOnePassPicture) {
+  constexpr int32_t W = 600, H = 400, DH = 601;
+  auto src = TPXBitmap::CreateAllocated(W, H, px24RGB);
+  TPXBitmap* a = src->GetAlphaChannel();
+  uint32_t seed = 5;
+  auto next = [&] { return static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
+  for (int32_t y = 0; y < H; ++y)
+    for (int32_t x = 0; x < W; ++x) {
+      for (int k = 0; k < 3; ++k) src->Scanline(y)[3 * x + k] = next();
+      a->Scanline(y)[x] = next();
+    }
+  a->FFull = 0;
+  auto back = TPXBitmap::CreateAllocated(W, DH, px24RGB);
+  for (int32_t y = 0; y < DH; ++y)
+    for (int32_t i = 0; i < 3 * W; ++i) back->Scanline(y)[i] = next();
+  TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
+  const int32_t saved = settings->FMaxThreads;
+  for (const bool reuse : {false, true})
+    for (const int32_t dh : {H, DH}) {  // 1:1, and rows repeated by the stretch
+      auto render = [&](int32_t Threads) {
+        settings->FMaxThreads = Threads;
+        auto d = TPXBitmap::CreateCopy(back.get());
+        TPXIntegerArray cols, rows;
+        src->RenderToPXBitmapEx(d.get(), cols, rows, nullptr, 0, 0, W, dh, 0, 0, W, H, true, reuse, 255, rfNone, true,
+                                pxboNormal, 1.0);
+        return d;
+      };
+      auto one = render(1), four = render(4);
+      for (int32_t y = 0; y < DH; ++y)
+        ASSERT_EQ(std::memcmp(one->Scanline(y), four->Scanline(y), 3 * W), 0) << reuse << " " << dh << " " << y;
+    }
+  settings->FMaxThreads = saved;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Main road: a px24RGB picture with a faded alpha channel, a px1g and a px8g picture rendered fit
 // into a px24RGB back buffer held by a platform bitmap, over a chessboard. The reference takes

@@ -176,6 +176,18 @@ class LayerMergeTest : public ::testing::Test {
     l->SetPosY(Y);
     return l;
   }
+  // The options of the formula tests: background 0x204060 and, WithMask, a grey random mask
+  // layer of W x H at X, Y whose picture goes into Pm.
+  TPXBlendLayerOptions MaskOptions(bool WithMask, Pic& Pm, int32_t W, int32_t H, int32_t X, int32_t Y) {
+    TPXBlendLayerOptions options;
+    options.Background = TColor(0x204060);
+    if (WithMask) {
+      Pm = RandomPic(rng, W, H, false);
+      for (TRGB& px : Pm.Px) px.g = px.b = px.r;  // grey: the mask value is any channel
+      options.Mask = Layer(Pm, X, Y);
+    }
+    return options;
+  }
   TPXImageLayer* Solid(int32_t W, int32_t H, TRGB C, int32_t X = 0, int32_t Y = 0) {
     Pic p;
     p.W = W;
@@ -227,13 +239,7 @@ TEST_F(LayerMergeTest, EqualsTheFormulaOverManyRandomPixels) {
     b->SetOpacity(c.OpacityB);
     b->SetOperation(c.Operation);
     Pic pm;
-    TPXBlendLayerOptions options;
-    options.Background = TColor(0x204060);
-    if (c.WithMask) {
-      pm = RandomPic(rng, 40, 30, false);
-      for (TRGB& px : pm.Px) px.g = px.b = px.r;  // grey: the mask value is any channel
-      options.Mask = Layer(pm, 50, 20);
-    }
+    const TPXBlendLayerOptions options = MaskOptions(c.WithMask, pm, 40, 30, 50, 20);
     TPXBitmap dest;
     BlendLayerPair(a, b, &dest, options);
 
@@ -241,6 +247,40 @@ TEST_F(LayerMergeTest, EqualsTheFormulaOverManyRandomPixels) {
     const Side sb{&pb, 30, 0, true, c.TransB, c.OpacityB};
     const Side sm{&pm, 50, 20};
     ExpectSame(FromBitmap(&dest), Reference(sa, sb, c.WithMask ? &sm : nullptr, c.Operation, TRGB{0x20, 0x40, 0x60}));
+  }
+}
+
+// A's own picture as Dest: in place where the result has A's box (B inside it), through a
+// scratch picture otherwise; the result is the formula's either way, and B is left alone.
+TEST_F(LayerMergeTest, IntoAsOwnPictureEqualsTheFormula) {
+  struct Case {
+    bool AlphaA, Runs;
+    double OpacityB;
+    uint8_t Operation;
+    bool WithMask;
+    int32_t BX, BY;  // B's place: inside A's box, or reaching past it
+  };
+  const Case cases[] = {
+      {false, true, 1.0, 0, false, 10, 4},  {true, true, 1.0, 0, false, 10, 4},  {false, false, 1.0, 0, true, 3, 2},
+      {true, false, 0.6, 0, false, 10, 4},  {false, false, 1.0, 15, false, 0, 0}, {true, true, 1.0, 0, false, 50, 30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "alpha " << c.AlphaA << " at " << c.BX << "," << c.BY);
+    owner.Layers.clear();
+    const Pic pa = RandomPic(rng, 97, 61, c.AlphaA), pb = RandomPic(rng, 70, 50, true, c.Runs);
+    TPXImageLayer* a = Layer(pa);
+    TPXImageLayer* b = Layer(pb, c.BX, c.BY);
+    b->SetOpacity(c.OpacityB);
+    b->SetOperation(c.Operation);
+    Pic pm;
+    const TPXBlendLayerOptions options = MaskOptions(c.WithMask, pm, 60, 40, 5, 3);
+    BlendLayerPair(a, b, a->Bitmap(), options);
+    const Side sa{&pa};
+    const Side sb{&pb, c.BX, c.BY, true, 255, c.OpacityB};
+    const Side sm{&pm, 5, 3};
+    ExpectSame(FromBitmap(a->Bitmap()),
+               Reference(sa, sb, c.WithMask ? &sm : nullptr, c.Operation, TRGB{0x20, 0x40, 0x60}));
+    ExpectSame(FromBitmap(b->Bitmap()), pb);
   }
 }
 

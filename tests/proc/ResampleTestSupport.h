@@ -32,6 +32,18 @@ inline std::unique_ptr<TPXBitmap> RsRandom(int w, int h, TPXPixelFormat f, uint3
   return b;
 }
 
+// FNV-1a over the pixel bytes of every row (padding left out): a golden value of a routine's
+// whole output.
+inline uint64_t RsPixelHash(TPXBitmap* b) {
+  uint64_t h = 1469598103934665603ull;
+  const int64_t used = (static_cast<int64_t>(b->Width()) * b->BitCount() + 7) / 8;
+  for (int y = 0; y < b->Height(); ++y) {
+    const uint8_t* row = b->Scanline(y);
+    for (int64_t i = 0; i < used; ++i) h = (h ^ row[i]) * 1099511628211ull;
+  }
+  return h;
+}
+
 // A px8g bitmap from rows of values.
 inline std::unique_ptr<TPXBitmap> RsGray(const std::vector<std::vector<int>>& rows) {
   auto b = RsNew(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), px8g);
