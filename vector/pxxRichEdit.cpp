@@ -4,24 +4,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gdi/WinGdi.h"
 #include "platform/rtl/SysUtils.h"
 
 PX_CLASS_INFO(TPXTextAttributes, TPersistent)
 PX_CLASS_INFO(TPXParaAttributes, TPersistent)
 
 namespace {
-
-// a x b / c rounded, in 64 bits; -1 when c is 0.
-int32_t MulDiv(int64_t A, int64_t B, int64_t C) {
-  if (C == 0) return -1;
-  int64_t p = A * B;
-  const bool negative = (p < 0) != (C < 0);
-  p = p < 0 ? -p : p;
-  const int64_t c = C < 0 ? -C : C;
-  int64_t q = (p + c / 2) / c;
-  if (negative) q = -q;
-  return static_cast<int32_t>(std::clamp<int64_t>(q, INT32_MIN, INT32_MAX));
-}
 
 enum : BYTE { DEFAULT_PITCH_RE = 0, FIXED_PITCH_RE = 1, VARIABLE_PITCH_RE = 2 };
 
