@@ -4,7 +4,7 @@
 // when small, writes back, and what was written reads again to the same size. Writing back is
 // bounded to small pictures: the writer's paths (every depth, run-length coding, the palette
 // reduction of a picture read as 24-bit) depend on the parameters and the pixel format, not on the
-// size, and reducing a picture of a million pixels would make each run take seconds.
+// size, while reducing and coding a picture of up to a million pixels made each run long.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
