@@ -286,12 +286,14 @@ inline int BenchPlainMain(int argc, char** argv) {
 }
 
 // The main() of the programs that start the library: registerUnits (if any) runs between the
-// run-time start and the static initialisation.
-inline int BenchMain(int argc, char** argv, void (*registerUnits)() = nullptr) {
+// run-time start and the static initialisation, prepare (if any) after it, before the first
+// benchmark.
+inline int BenchMain(int argc, char** argv, void (*registerUnits)() = nullptr, void (*prepare)() = nullptr) {
   BenchSameHugePages(argv);
   RtlStartup();
   if (registerUnits) registerUnits();
   StaticInitialize();
+  if (prepare) prepare();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

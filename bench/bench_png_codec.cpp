@@ -38,8 +38,8 @@ constexpr int32_t kHeight = 3000;
 constexpr int kLevel = 5;
 
 // Ours and the libpng loop run on this thread alone, so their time is the thread's processor
-// time, which other work on a busy machine disturbs less than the wall clock. MagickWand runs
-// threads of its own and gets the wall clock.
+// time, which other work on a busy machine disturbs less than the wall clock. MagickWand (held
+// to one thread by BenchMagickMain) gets the wall clock.
 struct ThreadClock {
   using time_point = double;
   static double now() {

@@ -1,7 +1,10 @@
 // Arbitrary bytes as a BMP for the codec's reader, from the start and behind other data, plain
 // and native, with and without the file header, full and preview-only: the reader never raises;
-// a preview never touches the bitmap; an accepted picture has the size its parameters give and
-// writes back, and what was written reads again to the same size.
+// a preview never touches the bitmap; an accepted picture has the size its parameters give and,
+// when small, writes back, and what was written reads again to the same size. Writing back is
+// bounded to small pictures: the writer's paths (every depth, run-length coding, the palette
+// reduction of a picture read as 24-bit) depend on the parameters and the pixel format, not on the
+// size, while reducing and coding a picture of up to a million pixels made each run long.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +17,8 @@
 #include "fuzz/FuzzCodecSupport.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes.h"
+
+constexpr int64_t kMaxWriteBack = int64_t{1} << 14;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TCustomMemoryStream stream(Data, static_cast<int64_t>(Size));
@@ -43,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (flag || bitmap.IsEmpty()) continue;
     Check(bitmap.Width() == params.Width && bitmap.Height() == params.Height);
     if (mask) Check(mask->Width() == bitmap.Width() && mask->Height() == bitmap.Height());
-    if (int64_t{bitmap.Width()} * bitmap.Height() > (int64_t{1} << 20)) continue;
+    if (int64_t{bitmap.Width()} * bitmap.Height() > kMaxWriteBack) continue;
     TMemoryStream out;
     TPXAbortFlag writeFlag{false};
     TPXProgressRecord writeProgress;

@@ -3,6 +3,7 @@
 // 164-byte attributes of the next mark, 6 a named block of the current mark).
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -148,8 +149,9 @@ void TPXImagingAnnot::SaveToBuffer(std::vector<uint8_t>& D) const {
   auto named = [&](int32_t Type, const char* Name, const std::string& Data) {
     Put32(D, Type);
     Put32(D, 12);
+    // an eight-byte name field, zero-padded (the names are shorter)
     char name[8] = {};
-    std::strncpy(name, Name, 8);
+    std::memcpy(name, Name, std::min<size_t>(std::strlen(Name), 8));
     D.insert(D.end(), name, name + 8);
     Put32(D, int32_t(Data.size()));
     D.insert(D.end(), Data.begin(), Data.end());

@@ -203,13 +203,16 @@ TEST(IOProtocol, SeekThroughAMultiPageView) {
 // Web loads
 
 // Python's HTTP server on a port the system chooses; the server names it in its first line of
-// output, which is also the sign that it accepts connections.
+// output, which is also the sign that it accepts connections. The system's interpreter is started
+// by its path, as the other tests do, not whatever "python3" the PATH finds first.
+constexpr const char* kPython = "/usr/bin/python3";
+
 class WebServer {
  public:
   explicit WebServer(const std::string& Root) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> args = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", Root};
+    std::vector<std::string> args = {kPython, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", Root};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -217,7 +220,7 @@ class WebServer {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "python3", &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, kPython, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&fa);
     close(out[1]);
     // "Serving HTTP on 127.0.0.1 port N (...)": read up to the end of that line (or of the output,
@@ -244,7 +247,7 @@ class WebServer {
 };
 
 TEST(IOProtocol, LoadFromURL) {
-  if (!ToolExists("/usr/bin/python3")) GTEST_SKIP() << "python3 missing";
+  if (!ToolExists(kPython)) GTEST_SKIP() << "python3 missing";
   FakeBmp fake;
   ScopedRow row(pxftBMP, fake.Row());
   TestTempDir dir;
