@@ -748,53 +748,28 @@ TEST(TiffRead, RefusedPages) {
     const char* Name;
     Page P;
   };
-  std::vector<Case> cases;
   Page base;
   base.Strips = {std::string(16, 'x')};
-  {
+  // The base page with one change.
+  auto with = [&base](auto Change) {
     Page p = base;
-    p.Photometric = 3;
-    cases.push_back({"palette without a colour map", p});
-  }
-  {
-    Page p = base;
-    p.Bits = {3};
-    cases.push_back({"3-bit grey", p});
-  }
-  {
-    Page p = base;
-    p.Photometric = 4;
-    cases.push_back({"transparency mask", p});
-  }
-  {
-    Page p = base;
-    p.Bits = {32};
-    cases.push_back({"32-bit integer grey", p});
-  }
-  {
-    Page p = base;
-    p.Compression = 12345;
-    cases.push_back({"unknown compression", p});
-  }
-  {
-    Page p = base;
-    p.W = 60000;
-    p.H = 60000;
-    cases.push_back({"size its data cannot fill", p});
-  }
-  {
-    Page p = base;
-    p.Strips = {};
-    cases.push_back({"no strips", p});
-  }
-  {
-    Page p = base;
-    p.W = 4;
-    p.H = 8;
-    p.Compression = 32773;
-    p.Strips = {Bytes({0xFD, 1, 0xFD, 2})};  // two rows of eight
-    cases.push_back({"data end early", p});
-  }
+    Change(p);
+    return p;
+  };
+  const std::vector<Case> cases = {
+      {"palette without a colour map", with([](Page& p) { p.Photometric = 3; })},
+      {"3-bit grey", with([](Page& p) { p.Bits = {3}; })},
+      {"transparency mask", with([](Page& p) { p.Photometric = 4; })},
+      {"32-bit integer grey", with([](Page& p) { p.Bits = {32}; })},
+      {"unknown compression", with([](Page& p) { p.Compression = 12345; })},
+      {"size its data cannot fill", with([](Page& p) { p.W = 60000, p.H = 60000; })},
+      {"no strips", with([](Page& p) { p.Strips = {}; })},
+      {"data end early", with([](Page& p) {
+         p.W = 4, p.H = 8;
+         p.Compression = 32773;
+         p.Strips = {Bytes({0xFD, 1, 0xFD, 2})};  // two rows of eight
+       })},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_TRUE(Read(Tiff(c.P)).Aborting);

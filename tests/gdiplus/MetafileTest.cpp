@@ -38,6 +38,16 @@ class Metafile : public ::testing::Test {
     return mf;
   }
 
+  // The metafile drawn over the whole surface through a graphics on the surface's DC.
+  static void DrawWhole(GpMetafile* mf, TSurface& surface) {
+    HDC dc = CreateSurfaceDC(&surface);
+    GpGraphics* g = nullptr;
+    ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+    EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, REAL(surface.Width()), REAL(surface.Height())), Ok);
+    GdipDeleteGraphics(g);
+    DeleteDC(dc);
+  }
+
   ULONG_PTR token_ = 0;
 };
 
@@ -99,12 +109,7 @@ TEST_F(Metafile, PlainWmfIsSizedByItsDrawing) {
   EXPECT_GT(h.Width, 0);
   EXPECT_GT(h.Height, 0);
   TSurface surface(40, 20, 32, false);
-  HDC dc = CreateSurfaceDC(&surface);
-  GpGraphics* g = nullptr;
-  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
-  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
-  GdipDeleteGraphics(g);
-  DeleteDC(dc);
+  ASSERT_NO_FATAL_FAILURE(DrawWhole(mf, surface));
   EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
   GdipDisposeImage(mf);
 }
@@ -118,12 +123,7 @@ TEST_F(Metafile, HeaderClaimingAHugeRecordReadsAsItsRecordsAre) {
   GpMetafile* mf = FromBytes(wmf, status);
   ASSERT_EQ(status, Ok);
   TSurface surface(40, 20, 32, false);
-  HDC dc = CreateSurfaceDC(&surface);
-  GpGraphics* g = nullptr;
-  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
-  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
-  GdipDeleteGraphics(g);
-  DeleteDC(dc);
+  ASSERT_NO_FATAL_FAILURE(DrawWhole(mf, surface));
   EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
   GdipDisposeImage(mf);
 }
@@ -216,12 +216,7 @@ TEST_F(Metafile, EmfFieldsOutsideTheirRecordsAreRefusedOrDropped) {
   GpMetafile* mf = FromBytes(dropped, status);
   ASSERT_EQ(status, Ok);
   TSurface surface(40, 20, 32, false);
-  HDC dc = CreateSurfaceDC(&surface);
-  GpGraphics* g = nullptr;
-  ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
-  EXPECT_EQ(GdipDrawImageRect(g, mf, 0, 0, 40, 20), Ok);
-  GdipDeleteGraphics(g);
-  DeleteDC(dc);
+  ASSERT_NO_FATAL_FAILURE(DrawWhole(mf, surface));
   EXPECT_EQ(surface.GetPixel(20, 10) & 0xFFFFFF, kRed);
   GdipDisposeImage(mf);
 }
