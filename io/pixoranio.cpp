@@ -52,6 +52,8 @@ struct TViewFactories {
   TPXTemporaryVectorViewFactory VectorView;
   TPXReadLayersHeaderProc ReadLayersHeader;
   TPXAcquireObjectsFactory AcquireObjects;
+  TPXMediaReaderFactory MediaReader;
+  TPXWiaFactory Wia;
 };
 TViewFactories& Factories() {
   static TViewFactories factories;
@@ -74,6 +76,14 @@ bool ReadLayersStreamHeader(TStream* Stream, TPXBitmap* Thumbnail, TPXLayersStre
 void SetAcquireObjectsFactory(TPXAcquireObjectsFactory Factory) { Factories().AcquireObjects = std::move(Factory); }
 TPXAcquireObjects CreateAcquireObjects(TComponent* Owner) {
   return Factories().AcquireObjects ? Factories().AcquireObjects(Owner) : TPXAcquireObjects{};
+}
+void SetMediaReaderFactory(TPXMediaReaderFactory Factory) { Factories().MediaReader = std::move(Factory); }
+std::unique_ptr<IPXIOMediaReader> CreateMediaReader() {
+  return Factories().MediaReader ? Factories().MediaReader() : nullptr;
+}
+void SetWiaFactory(TPXWiaFactory Factory) { Factories().Wia = std::move(Factory); }
+std::unique_ptr<IPXIOWia> CreateWia(TComponent* Owner, TPXWiaProgress Progress) {
+  return Factories().Wia ? Factories().Wia(Owner, std::move(Progress)) : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

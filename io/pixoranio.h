@@ -39,6 +39,7 @@
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SyncObjs.h"
+#include "platform/video/VideoFile.h"
 
 class TImage;
 class TPixoranIO;
@@ -54,7 +55,8 @@ using enum TPXDialogsMeasureUnit;
 
 PX_EVENT_TYPE(TPXDoPreviewsEvent, void(TObject* Sender, bool& Handled));
 PX_EVENT_TYPE(TPXIOPreviewEvent, void(TObject* Sender, TObject* PreviewForm));
-PX_EVENT_TYPE(TPXAcquireBitmapEvent, void(TObject* Sender, TPXBitmap* Bitmap, bool& Handled));
+// An acquired image with its resolution; Handled: the handler took the image.
+PX_EVENT_TYPE(TPXAcquireBitmapEvent, void(TObject* Sender, TPXBitmap* Bitmap, int32_t DpiX, int32_t DpiY, bool& Handled));
 PX_EVENT_TYPE(TPXPrintPageEvent, void(TObject* Sender, TCanvas* Canvas, int32_t PageNumber, bool& Continue));
 
 // Print and contact-sheet settings: kept with the component, read by nothing here.
@@ -91,13 +93,18 @@ class TIOPrintPreviewParams : public TObject {
   uint8_t MaxiDlgMaximized = 1;
 };
 
-// The AVI reading state (and a writing state nothing opens). No AVI library on this platform:
-// the handles stay empty.
+// What the AVI reader uses of the video stream's information.
+struct TPXAviStreamInfo {
+  int64_t Length = 0;  // frames
+  uint32_t Rate = 0;   // frames per second = Rate / Scale
+  uint32_t Scale = 0;
+};
+
+// The AVI reading state: the open file's frame reader and its stream information (and a writing
+// state nothing opens).
 struct TPXAviState {
-  void* FileHandle = nullptr;
-  void* StreamHandle = nullptr;
-  void* FrameReader = nullptr;
-  std::vector<uint8_t> StreamInfo;
+  std::unique_ptr<TVideoFile> FrameReader;
+  TPXAviStreamInfo StreamInfo;
   void* WriteFile = nullptr;
   void* WriteStream = nullptr;
   int32_t WriteFrameCount = 0;
@@ -380,6 +387,37 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   bool LoadFromFilePDF(const std::string& FileName, int32_t Width, int32_t Height, const std::string& Password);
   bool LoadFromStreamPDF(TStream* Stream, int32_t Width, int32_t Height, const std::string& Password);
 
+  // --- video and acquisition sources (pixoranio_video.cpp) -----------------------------------
+  // Opens the first video stream of an AVI (or other video) file: answers its frame count, 0 on
+  // failure (Aborting set). An open file is closed first.
+  int32_t OpenAVIFile(const std::string& FileName);
+  // Frame FrameIndex (0 <= index < frame count) of the open file as px24RGB; one DoFinishWork.
+  bool LoadFromAVI(int32_t FrameIndex);
+  void CloseAVIFile();
+  // Opens a media file for frames through the media reader: answers its frame count, 0 on
+  // failure (Aborting set). An open media file is closed first.
+  int32_t OpenMediaFile(const std::string& FileName);
+  // Frame FrameIndex of the open media file; false (picture unchanged) outside the frames or when
+  // no frame was decoded.
+  bool LoadFromMediaFile(int32_t FrameIndex);
+  void CloseMediaFile();
+  bool IsMediaFileOpen() const { return FDirectShow != nullptr; }
+  // The capture object, made on first use; with a view attached it notifies the view's window.
+  virtual IPXIOMediaReader* GetDirectShow();
+  // The view's window was made again: the capture object notifies the new one.
+  void RebindNotifyWindows();
+  // An acquisition object delivers an image: unless OnAcquireBitmap handles it, the working
+  // bitmap becomes a copy of Bitmap, and IOParams is pointed at the component's parameters.
+  virtual void AcquireImageSink(TPXBitmap* Bitmap, TIOParams*& IOParams, int32_t DpiX, int32_t DpiY);
+  virtual void DoAcquireBitmap(TPXBitmap* ABitmap, int32_t DpiX, int32_t DpiY, bool& Handled);
+  // Acquisition state 0, then OnAcquireClose.
+  virtual void DoAcquireClose();
+  int32_t AcquisitionState() const { return FAcquisitionState; }
+  // The WIA object, made on first use (owned).
+  virtual IPXIOWia* GetWia();
+  // The WIA object's progress: OnProgress with per; true while not aborting.
+  bool WiaProgress(int32_t per);
+
   // --- threads (pixoranio_thread.cpp) --------------------------------------------------------
   // Whether the calling thread is one of the component's workers.
   bool IsIOThread();
@@ -467,6 +505,9 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   // The picture the writer of Type gets: the working bitmap, or Converted holding a converted
   // copy (the caller's picture keeps its format and alpha).
   TPXBitmap* BitmapForWriter(TPXFileType Type, bool ToStream, std::unique_ptr<TPXBitmap>& Converted);
+  // LoadFromFile's AVI (Type 15) and media-file branches: one frame (Params.ImageIndex), one
+  // DoFinishWork, the frame read's result.
+  bool LoadVideoFrame(const std::string& FileName, TPXFileType FileType, TPXFileType Type);
   // The layers-file header read into Params; true when it was one.
   bool ReadLayersHeaderToParams(TStream* Stream);
   // A plug-in entry's reader into the working bitmap, from Stream or, when Stream is null, from
@@ -503,9 +544,10 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   bool FAutoAdjustDPI = false;
   bool FFilteredAdjustDPI = false;
   TPXAviState FAvi;
-  std::unique_ptr<TObject> FDirectShow;      // media-file reader; none on this platform
+  std::unique_ptr<IPXIOMediaReader> FDirectShow;  // the open media file's reader
   double FFrameDuration = 0;
-  int32_t FFrameTimeStep = 0;
+  int64_t FFrameTimeStep = 0;                // the seek distance of one frame
+  int32_t FMediaFrameCount = 0;              // frames of the open media file
   std::unique_ptr<TObject> FPSWriter;        // nothing opens them
   std::unique_ptr<TObject> FPDFBuilder;
   std::vector<TPXIOThread*> FThreads;        // registered workers (they free themselves)
@@ -513,8 +555,8 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   TCriticalSection FThreadsLock;             // guards FThreads and the event's reset and set
   bool FWicFastLoading = false;
   int32_t FAcquisitionState = 0;
-  std::unique_ptr<TObject> FWia;
-  std::unique_ptr<TObject> FCapture;
+  std::unique_ptr<IPXIOWia> FWia;
+  std::unique_ptr<IPXIOMediaReader> FCapture;
   std::unique_ptr<TObject> FMediaFoundation;
   uint8_t FColorReductionMode = 1;
   std::unique_ptr<TIOPrintPreviewParams> FPrintPreviewParams;

@@ -129,14 +129,15 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
     DoFinishWork();
     return false;
   };
-  // No video or media source on this platform.
-  if (type == pxftAVI) return unavailable();
+  if (type == pxftAVI) return LoadVideoFrame(FileName, FileType, type);
   if (type == pxftSVG) {
     if (FileFormatByType(8214)) type = 8214;
     else if (FileFormatByType(4118)) type = 4118;
   }
   TPXFileFormatInfo* entry = FileFormatByType(type);
-  if (!entry) return unavailable();  // media names included: no media reader here
+  if (!entry && ExtensionInFilter(ExtractFileExtLower(FileName, true), "*.MPE;*.MPG;*.MPEG;*.WMV"))
+    return LoadVideoFrame(FileName, FileType, type);
+  if (!entry) return unavailable();
 
   if (entry->InternalFormat) {
     const TLoadRoute* route = FindRoute(kLoadRoutes, type);
@@ -180,6 +181,53 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
   FAborting = true;
   ForgetLoadedFile(GetParams());
   return ReadWithPlugin(entry, nullptr, FileName);
+}
+
+bool TPixoranIO::LoadVideoFrame(const std::string& FileName, TPXFileType FileType, TPXFileType Type) {
+  // The whole read (open, frame, close) runs on the worker: the file must stay open for it.
+  if (IsAsync()) {
+    StartIOThread(static_cast<TPXIOFileTypeBoolFunc>(&TPixoranIO::LoadFromFile), FileName, FileType);
+    return false;
+  }
+  TPXIOOperation operation(this);
+  TIOParams* p = GetParams();
+  const int32_t index = p->ImageIndex;
+  if (Type == pxftAVI) {
+    OpenAVIFile(FileName);
+    if (FAborting) {
+      DoFinishWork();
+      return false;
+    }
+    const bool result = LoadFromAVI(index);  // reports the end of the work
+    CloseAVIFile();
+    if (result) {
+      p->FileName = FileName;
+      p->FileType = pxftAVI;
+    }
+    return result;
+  }
+  OpenMediaFile(FileName);
+  if (FAborting) {
+    DoFinishWork();
+    return false;
+  }
+  bool result = false;
+  try {
+    result = LoadFromMediaFile(index);
+  } catch (...) {
+    CloseMediaFile();
+    FAborting = true;
+    DoFinishWork();
+    throw;
+  }
+  CloseMediaFile();
+  if (result) {
+    p->FileName = FileName;
+    p->FileType = ExtractFileExtLower(FileName, true) == ".wmv" ? pxftWMV : pxftMPEG;
+  }
+  FAborting = !result;
+  DoFinishWork();
+  return result;
 }
 
 bool TPixoranIO::LoadFromFileByExtension(const std::string& FileName, bool RetryWithContent) {

@@ -6,6 +6,7 @@
 
 #include "core/hypxutils_streams.h"
 #include "core/pxwords.h"
+#include "io/pixoranio.h"
 #include "io/pixoranio_sniff.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -359,8 +360,13 @@ int32_t GetGifFrameCountOfFile(std::string_view FileName) {
 int32_t GetImageCountOfFile(std::string_view FileName) {
   switch (const TPXFileType type = FindFileFormat(FileName, 2)) {
     case pxftUnknown:
-    case pxftAVI:
-      return 0;  // media files: no video source on this platform yet
+    case pxftAVI: {
+      // Videos: the frame count a media-file reader finds (0 when it cannot open the file).
+      auto io = std::make_unique<TPixoranIO>(nullptr);
+      const int32_t count = io->OpenMediaFile(std::string(FileName));
+      io->CloseMediaFile();
+      return count;
+    }
     case pxftTIFF:
       return GetTiffPageCountOfFile(FileName);
     case pxftGIF:

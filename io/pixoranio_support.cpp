@@ -10,6 +10,7 @@
 #include "io/pxicc.h"
 #include "io/pxopensavedlg.h"
 #include "io/pxxBitmaps_params.h"
+#include "platform/video/VideoFile.h"
 
 namespace {
 
@@ -77,8 +78,10 @@ void DoneIOSupport() {
   TearDownStep(2, [] { FreeCmykProfiles(); });
   TearDownStep(3, [] { FreeIOPlugins(); });
   TearDownStep(4, [] { FreeFileFormats(); });
-  // The platform's AVI file library does not exist here; only the flag is kept.
-  TearDownStep(5, [&] { s.AviStarted = false; });
+  TearDownStep(5, [&] {
+    if (s.AviStarted) AVIFileExit();
+    s.AviStarted = false;
+  });
   TearDownStep(6, [] { FreeWinInet(); });
   TearDownStep(7, [&] {
     if (s.AcquisitionLogName.empty()) return;

@@ -1,8 +1,9 @@
 // What the I/O component (TPixoranIO) asks of the objects above the I/O layer: the view it is
 // attached to (bitmap, change registration, background, update and change notifications, the
 // UI-thread queue, layers, layers files), vector views, the multi-page navigation of Seek, and
-// the acquisition objects. The view and vector subsystems implement these interfaces and
-// register their factories at start-up; tests use fakes. Nothing here includes a view header.
+// the acquisition objects, the media-file reader and the WIA object. The view, vector and
+// acquisition subsystems implement these interfaces and register their factories at start-up;
+// tests use fakes. Nothing here includes a header of those subsystems.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/hypxdefs.h"
+#include "platform/gdi/WinGdi.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Types.h"
 
@@ -25,6 +27,10 @@ class IPXIOView;
 inline constexpr uint32_t PXMSG_IO_DONE = 0x0400 + 7000;
 inline constexpr uint32_t PXMSG_IO_PROGRESS = 0x0400 + 7003;
 inline constexpr uint32_t PXMSG_IO_FINISHWORK = 0x0400 + 7004;
+// Messages of the capture object to the attached view's window: a new frame (lParam the object),
+// a graph event.
+inline constexpr uint32_t PXMSG_DSHOW_FRAME = 0x0400 + 7001;
+inline constexpr uint32_t PXMSG_DSHOW_EVENT = 0x0400 + 7002;
 
 // Codes of the bitmap-change callback: the view's bitmap was replaced, the view goes away, the
 // image changed, a layer was selected or deselected.
@@ -86,6 +92,9 @@ class IPXIOView {
 
   // The component behind the view, for free notifications (never nil).
   virtual TComponent* ViewComponent() = 0;
+  // The view's window handle (nil while it has no window); it changes when the window is made
+  // again.
+  virtual HWND WindowHandle() { return nullptr; }
 
   // --- kind ---------------------------------------------------------------------------------
   virtual TPXHostKind HostKind() { return pxhkPlainView; }
@@ -216,3 +225,50 @@ using TPXAcquireObjectsFactory = std::function<TPXAcquireObjects(TComponent* Own
 void SetAcquireObjectsFactory(TPXAcquireObjectsFactory Factory);
 // The objects for Owner; all nil without a factory.
 TPXAcquireObjects CreateAcquireObjects(TComponent* Owner);
+
+// ---------------------------------------------------------------------------------------------
+// The media-file reader (the playback object of the acquisition subsystem) as the component
+// uses it for single frames of video files and as its capture object. Time formats: 1 frames,
+// 5 media time (100-ns units).
+
+class IPXIOMediaReader {
+ public:
+  virtual ~IPXIOMediaReader() = default;
+  // Configuration before Connect: the media file to play and whether frames are grabbed.
+  virtual void SetSourceFileName(const std::string& FileName) = 0;
+  virtual void SetGrabFrames(bool Value) = 0;
+  virtual void Connect() = 0;
+  virtual void Disconnect() = 0;
+  virtual bool GetConnected() = 0;
+  virtual void Pause() = 0;
+  virtual void SetTimeFormat(int32_t Code) = 0;
+  virtual int32_t GetTimeFormat() = 0;
+  // In the current time format; 0 without a file.
+  virtual int64_t GetDuration() = 0;
+  // 100-ns units.
+  virtual int64_t GetAverageTimePerFrame() = 0;
+  // In the current time format.
+  virtual void SetPosition(int64_t Position) = 0;
+  virtual void GetCurrentVideoFormat(int32_t& Width, int32_t& Height, std::string& FormatName) = 0;
+  // The current frame into Bitmap (px24RGB); false when there is none (Bitmap unchanged).
+  virtual bool GetSample(TPXBitmap* Bitmap, bool ResizeBack) = 0;
+  virtual void SetNotifyWindow(HWND Window, uint32_t FrameMessage, uint32_t EventMessage) = 0;
+  virtual HWND NotifyWindow() = 0;
+};
+
+using TPXMediaReaderFactory = std::function<std::unique_ptr<IPXIOMediaReader>()>;
+void SetMediaReaderFactory(TPXMediaReaderFactory Factory);
+// A new reader; nil while no acquisition subsystem has registered.
+std::unique_ptr<IPXIOMediaReader> CreateMediaReader();
+
+// The WIA object. Progress: the component's forwarder (per cent in, "go on" out).
+class IPXIOWia {
+ public:
+  virtual ~IPXIOWia() = default;
+};
+
+using TPXWiaProgress = std::function<bool(int32_t Percent)>;
+using TPXWiaFactory = std::function<std::unique_ptr<IPXIOWia>(TComponent* Owner, TPXWiaProgress Progress)>;
+void SetWiaFactory(TPXWiaFactory Factory);
+// A new WIA object for Owner; nil while no acquisition subsystem has registered.
+std::unique_ptr<IPXIOWia> CreateWia(TComponent* Owner, TPXWiaProgress Progress);

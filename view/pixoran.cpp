@@ -4,6 +4,7 @@
 #include "core/pxcanvas.h"
 #include "io/pixoranio_support.h"
 #include "layers/pxxLayers.h"
+#include "mview/pxds.h"
 #include "proc/pixoranproc.h"
 #include "vector/pxtextc.h"
 #include "words/pxwords.h"
@@ -23,5 +24,6 @@ void RegisterImageLibrary() {
   RegisterLayerUnit();
   RegisterViewUnit();
   RegisterTextControlUnit();
+  RegisterAcquisitionUnit();
   RegisterWordLanguages();
 }

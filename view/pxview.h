@@ -73,6 +73,8 @@ class TPXView : public TCustomControl, public IPXProcessingHost {
 
   // --- IPXIOView --------------------------------------------------------------------------------
   TComponent* ViewComponent() override { return this; }
+  // The window while the view sits in one (made on demand), else nil.
+  HWND WindowHandle() override { return HasParentWindow() ? Handle() : nullptr; }
   bool HasParentWindow() override;
   void PostIOMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
   void QueueToUIThread(std::function<void()> Call) override;

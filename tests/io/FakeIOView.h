@@ -23,6 +23,7 @@ class FakeIOView : public IPXIOView {
   }
 
   TComponent* ViewComponent() override { return component_.get(); }
+  HWND WindowHandle() override { return window; }
   TPXHostKind HostKind() override {
     return thumbnailView ? pxhkThumbnailView : layerView ? pxhkLayerView : pxhkPlainView;
   }
@@ -92,6 +93,7 @@ class FakeIOView : public IPXIOView {
     return result;
   }
 
+  HWND window = nullptr;
   bool layerView = true;
   bool thumbnailView = false;
   bool parentWindow = false;

@@ -7,6 +7,7 @@
 #include "core/pxsettings.h"
 #include "io/pixoranio_support.h"
 #include "io/pixoranio_web.h"
+#include "platform/video/VideoFile.h"
 
 namespace {
 
@@ -65,8 +66,12 @@ TEST_F(Support, StepsRunInOrder) {
   SetIOSupportStepObserver(&RecordStep);
   g_scratch_freed = false;
   SetLayerScratchRelease(&FreeScratch);
+  // An AVI file was opened: the video library is let go of once.
+  AVIFileInit();
   SetAviLibraryStarted(true);
+  const int32_t users = AVIFileUsers();
   DoneIOSupport();
+  EXPECT_EQ(AVIFileUsers(), users - 1);
   EXPECT_EQ(g_steps, (std::vector<std::string>{"D1", "D2", "D3", "D4", "D5", "D6", "D7", "D8"}));
   EXPECT_TRUE(g_scratch_freed);
   EXPECT_EQ(GlobalSettingsInstance()->FFileFormats, nullptr);
@@ -99,7 +104,11 @@ TEST_F(Support, StepsRunInOrder) {
 TEST_F(Support, TearDownNeverRaises) {
   SetLayerScratchRelease(&FailingScratch);
   SetAcquisitionLog("acquire.log", std::make_unique<TMemoryStream>());
+  // No AVI file was opened: the video library is not let go of.
+  SetAviLibraryStarted(false);
+  const int32_t users = AVIFileUsers();
   EXPECT_NO_THROW(DoneIOSupport());
+  EXPECT_EQ(AVIFileUsers(), users);
   // The steps after the failing one still ran.
   EXPECT_EQ(FileFormatCount(), 0);
   EXPECT_FALSE(WinInetLoaded());
