@@ -18,39 +18,20 @@
 #include "io/pxxBitmaps_params.h"
 #include "mview/pxds.h"
 #include "mview/pxwia.h"
-#include "platform/rtl/Process.h"
 #include "platform/video/VideoFile.h"
 #include "tests/common/TestSupport.h"
+#include "tests/common/TestVideos.h"
 #include "tests/io/FakeIOView.h"
 
 namespace {
 
-constexpr int kW = 64, kH = 48, kFrames = 12;
-// Frame k is this colour (red, green, blue).
-constexpr uint8_t kColours[kFrames][3] = {{255, 0, 0},   {0, 255, 0},    {0, 0, 255},    {255, 255, 0},
-                                          {0, 255, 255}, {255, 0, 255},  {128, 128, 128}, {255, 255, 255},
-                                          {0, 0, 0},     {200, 100, 50}, {50, 100, 200}, {100, 200, 50}};
-
-// Runs ffmpeg on raw RGB frames fed to its standard input.
-bool MakeVideo(const std::string& Raw, int Width, int Height, const std::vector<std::string>& Codec,
-               const std::string& Out) {
-  std::vector<std::string> args = {"-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s",
-                                   std::to_string(Width) + "x" + std::to_string(Height), "-r", "25", "-i", "-"};
-  args.insert(args.end(), Codec.begin(), Codec.end());
-  args.push_back(Out);
-  TRunOptions options;
-  options.Input = Raw;
-  const TRunResult r = RunProgram("ffmpeg", args, options);
-  return r.Exited && r.ExitCode == 0;
-}
+constexpr int kW = 64, kH = 48, kFrames = kVideoFrames;
 
 class VideoSources : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TestTempDir();
-    std::string raw;
-    for (const auto& c : kColours)
-      for (int i = 0; i < kW * kH; ++i) raw.append(reinterpret_cast<const char*>(c), 3);
+    const std::string raw = FlatColourFrames(kW, kH);
     made_ = MakeVideo(raw, kW, kH, {"-c:v", "ffv1"}, File("a.avi")) &&
             MakeVideo(raw, kW, kH, {"-c:v", "mpeg2video", "-q:v", "2"}, File("a.mpg")) &&
             MakeVideo(raw, kW, kH, {"-c:v", "wmv2", "-q:v", "2"}, File("a.wmv")) &&
@@ -80,13 +61,7 @@ class VideoSources : public ::testing::Test {
 
   // The mean absolute difference of the picture from frame k's colour (the bitmap holds BGR).
   double Difference(TPXBitmap* B, int k) {
-    double sum = 0;
-    for (int y = 0; y < B->Height(); ++y) {
-      const uint8_t* row = B->Scanline(y);
-      for (int x = 0; x < B->Width(); ++x)
-        for (int c = 0; c < 3; ++c) sum += std::abs(int(row[x * 3 + c]) - int(kColours[k][2 - c]));
-    }
-    return sum / (B->Width() * B->Height() * 3.0);
+    return DifferenceFromColour(B->Width(), B->Height(), [B](int y) { return B->Scanline(y); }, k);
   }
 
   static TestTempDir* dir_;
