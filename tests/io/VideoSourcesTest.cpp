@@ -33,7 +33,7 @@ class VideoSources : public ::testing::Test {
     dir_ = new TestTempDir();
     const std::string raw = FlatColourFrames(kW, kH);
     made_ = MakeVideo(raw, kW, kH, {"-c:v", "ffv1"}, File("a.avi")) &&
-            MakeVideo(raw, kW, kH, {"-c:v", "mpeg2video", "-q:v", "2"}, File("a.mpg")) &&
+            MakeVideo(raw, kW, kH, {"-c:v", "mpeg2video", "-q:v", "2", "-bf", "2"}, File("a.mpg")) &&
             MakeVideo(raw, kW, kH, {"-c:v", "wmv2", "-q:v", "2"}, File("a.wmv")) &&
             MakeVideo(std::string(16400 * 2 * 3, '\x40'), 16400, 2, {"-c:v", "rawvideo"}, File("wide.avi"));
     // An AVI cut after its header, a text file named as videos.
