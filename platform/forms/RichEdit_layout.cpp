@@ -105,8 +105,9 @@ double TRichEditDocument::UsedWidth() const {
     const QTextLayout* l = b.layout();
     if (!l) continue;
     for (int i = 0; i < l->lineCount(); ++i) {
+      // The end of the line's text where it is drawn, alignment included.
       const QTextLine line = l->lineAt(i);
-      w = std::max(w, l->position().x() + line.x() + line.naturalTextWidth());
+      w = std::max(w, l->position().x() + line.cursorToX(line.textStart() + line.textLength()));
     }
   }
   return w;
@@ -161,12 +162,9 @@ void TRichEditDocument::Draw(HDC DC, double X, double Y, double ScaleX, double S
   if (!dc || Clip.IsEmpty() || !(ScaleX > 0) || !(ScaleY > 0)) return;
   const QTextDocument& d = FImpl->Doc;
   // The logical clip in device pixels, inside what the DC may touch.
-  // Only the part the text covers: the clip within the document's extent.
-  const TRect extent(static_cast<int32_t>(std::floor(X)), static_cast<int32_t>(std::floor(Y)),
-                     static_cast<int32_t>(std::ceil(X + (UsedWidth() + 2) * ScaleX)),
-                     static_cast<int32_t>(std::ceil(Y + (LayoutHeight() + 1) * ScaleY)));
-  TRect area = GdiLPtoDPRect(*dc, TRect(std::max(Clip.Left, extent.Left), std::max(Clip.Top, extent.Top),
-                                        std::min(Clip.Right, extent.Right), std::min(Clip.Bottom, extent.Bottom)));
+  // Only the rows the text covers.
+  const int32_t top = static_cast<int32_t>(std::floor(Y)), bottom = static_cast<int32_t>(std::ceil(Y + (LayoutHeight() + 1) * ScaleY));
+  TRect area = GdiLPtoDPRect(*dc, TRect(Clip.Left, std::max(Clip.Top, top), Clip.Right, std::min(Clip.Bottom, bottom)));
   const TRect box = dc->ClipBox();
   area = TRect(std::max(area.Left, box.Left), std::max(area.Top, box.Top), std::min(area.Right, box.Right),
                std::min(area.Bottom, box.Bottom));

@@ -245,6 +245,12 @@ TEST_F(RichEditForm, TypedTextAndTheSelectionArePainted) {
   for (int32_t x = 1; x < end.X; ++x) selected += Pixel(e_, x, 2) == highlight;
   EXPECT_GT(selected, end.X / 3);
   EXPECT_EQ(e_->GetSelection(), (CHARRANGE{0, 4}));
+  // Centred, the whole word is drawn around the middle: the selection spans its width.
+  Key('E', {ssCtrl});
+  const TPoint a = e_->PosFromChar(0), b = e_->PosFromChar(4);
+  EXPECT_NEAR((a.X + b.X) / 2.0, e_->ClientWidth() / 2.0, 3);
+  EXPECT_EQ(Pixel(e_, b.X - 2, 2), highlight);
+  EXPECT_EQ(Pixel(e_, 5, 2), RGB(255, 255, 255));
 }
 
 TEST_F(RichEditForm, PaintToDCAlignsAndZooms) {
