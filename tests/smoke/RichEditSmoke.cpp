@@ -5,13 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "core/hypxutils_startup.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
-#include "platform/rtl/Startup.h"
+#include "tests/smoke/LibrarySmoke.h"
 #include "tests/smoke/SmokeSupport.h"
 #include "vector/pxxRichEdit.h"
-#include "view/pixoran.h"
 
 namespace {
 
@@ -64,13 +62,5 @@ int Run(const std::string& shot) {
 
 int main(int argc, char** argv) {
   const std::string shot = argc > 1 ? argv[1] : "richedit_smoke.png";
-  RtlStartup();
-  FormsStartup();
-  RegisterImageLibrary();
-  StaticInitialize();
-  int rc = Run(shot);
-  StaticFinalize();
-  FormsShutdown();
-  RtlShutdown();
-  return rc;
+  return RunWithLibrary([&] { return Run(shot); });
 }
