@@ -3,29 +3,27 @@
 // TPXRichEdit::PaintToDC at zoom 1, 2 and 4 into a 32-bit surface against
 // QTextDocument::drawContents of the same document into a QImage of the same size at the same
 // scale. Both sides run on this thread, one after the other in each iteration; the reported time
-// is ours, the counter ratio = peer time / our time.
+// is ours, ratio = ours / peer over the fastest call of each.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 #include <QPainter>
 #include <QTextDocument>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "bench/BenchFormsMain.h"
+#include "bench/BenchSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/RichEdit.h"
 #include "platform/forms/RichEditInternal.h"
 #include "platform/gdi/Surface.h"
 #include "platform/gdi/WinGdi.h"
-#include "platform/rtl/Startup.h"
 #include "vector/pxxRichEdit.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // About two pages of text in 40 paragraphs, with 200 runs of changing fonts, sizes, colours and
 // styles.
@@ -62,12 +60,6 @@ struct TBenchEdit {
 };
 TBenchEdit* GEdit = nullptr;
 
-void Report(benchmark::State& state, double ours, double peer) {
-  state.counters["ours_us"] = ours / static_cast<double>(state.iterations()) * 1e6;
-  state.counters["peer_us"] = peer / static_cast<double>(state.iterations()) * 1e6;
-  state.counters["ratio"] = peer / ours;
-}
-
 // The peer's document: the same paragraphs and runs built in a QTextDocument.
 void BuildPeer(QTextDocument& Q, const std::string& Rtf) {
   TRichDocument d;
@@ -82,18 +74,18 @@ void BM_RtfRead(benchmark::State& state) {
   const QString html = source.toHtml();
   TRichEditDocument doc;
   QTextDocument peerDoc;
-  double ours = 0, peer = 0;
+  OursAndPeerTimes times;
   for (auto _ : state) {
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     peerDoc.setHtml(html);
-    const auto b = Clock::now();
+    const auto b = BenchClock::now();
     doc.LoadRtf(rtf);
-    const auto c = Clock::now();
-    peer += Seconds(a, b);
-    ours += Seconds(b, c);
-    state.SetIterationTime(Seconds(b, c));
+    const auto c = BenchClock::now();
+    // The peer ran first: ours is the first span, the peer's the second.
+    times.Add(0, BenchSeconds(b, c), BenchSeconds(b, c) + BenchSeconds(a, b));
+    state.SetIterationTime(BenchSeconds(b, c));
   }
-  Report(state, ours, peer);
+  times.Report(state, "qt");
 }
 
 void BM_RtfWrite(benchmark::State& state) {
@@ -102,20 +94,19 @@ void BM_RtfWrite(benchmark::State& state) {
   doc.LoadRtf(rtf);
   QTextDocument peerDoc;
   BuildPeer(peerDoc, rtf);
-  double ours = 0, peer = 0;
+  OursAndPeerTimes times;
   size_t sink = 0;
   for (auto _ : state) {
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     sink += static_cast<size_t>(peerDoc.toHtml().size());
-    const auto b = Clock::now();
+    const auto b = BenchClock::now();
     sink += doc.SaveRtf().size();
-    const auto c = Clock::now();
-    peer += Seconds(a, b);
-    ours += Seconds(b, c);
-    state.SetIterationTime(Seconds(b, c));
+    const auto c = BenchClock::now();
+    times.Add(0, BenchSeconds(b, c), BenchSeconds(b, c) + BenchSeconds(a, b));
+    state.SetIterationTime(BenchSeconds(b, c));
   }
   benchmark::DoNotOptimize(sink);
-  Report(state, ours, peer);
+  times.Report(state, "qt");
 }
 
 // Both draw the document into a 600 x 800 pixel area at the zoom, laid out in 600 / zoom.
@@ -130,24 +121,23 @@ void BM_PaintToDC(benchmark::State& state) {
   peerDoc.setDocumentMargin(0);
   BuildPeer(peerDoc, TwoPages());
   peerDoc.setTextWidth(kW / zoom);
-  double ours = 0, peer = 0;
+  OursAndPeerTimes times;
   for (auto _ : state) {
-    const auto a = Clock::now();
+    const auto a = BenchClock::now();
     {
       QPainter p(&image);
       p.scale(zoom, zoom);
       peerDoc.drawContents(&p, QRectF(0, 0, kW / zoom, kH / zoom));
     }
-    const auto b = Clock::now();
+    const auto b = BenchClock::now();
     GEdit->Edit->PaintToDC(dc, TRect(0, 0, kW, kH), 0, 0, zoom, zoom);
-    const auto c = Clock::now();
+    const auto c = BenchClock::now();
     SetMapMode(dc, MM_TEXT);
-    peer += Seconds(a, b);
-    ours += Seconds(b, c);
-    state.SetIterationTime(Seconds(b, c));
+    times.Add(0, BenchSeconds(b, c), BenchSeconds(b, c) + BenchSeconds(a, b));
+    state.SetIterationTime(BenchSeconds(b, c));
   }
   DeleteDC(dc);
-  Report(state, ours, peer);
+  times.Report(state, "qt");
 }
 
 BENCHMARK(BM_RtfRead)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -156,19 +146,4 @@ BENCHMARK(BM_PaintToDC)->Arg(1)->Arg(2)->Arg(4)->ArgName("zoom")->UseManualTime(
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  RtlStartup();
-  FormsStartup();
-  benchmark::Initialize(&argc, argv);
-  {
-    TBenchEdit edit;
-    GEdit = &edit;
-    benchmark::RunSpecifiedBenchmarks();
-    GEdit = nullptr;
-  }
-  benchmark::Shutdown();
-  FormsShutdown();
-  RtlShutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return BenchFormsMain(argc, argv, GEdit); }
