@@ -8,6 +8,7 @@
 
 #include "platform/forms/Messages.h"
 #include "platform/forms/RichEdit.h"
+#include "platform/forms/RichEditControl.h"
 #include "platform/gdi/Graphics.h"
 
 // What the attribute objects need of their edit: its window, its messages, the screen's vertical
@@ -118,4 +119,151 @@ class TPXParaAttributes : public TPersistent {
   // Writes one indent given in points as twips.
   void WriteTwips(DWORD Mask, LONG PARAFORMAT2::*Field, int32_t Points);
   IPXRichFormatHost* FEdit;
+};
+
+// ---- the rich edit
+
+enum class TPXToolbarPosition : uint8_t { pxpAbove, pxpBelow };
+using enum TPXToolbarPosition;
+enum class TPXRichToolbarButton : uint8_t { pxrbAlignment, pxrbBullets };
+using enum TPXRichToolbarButton;
+using TPXRichToolbarButtons = TSet<TPXRichToolbarButton>;
+
+// Settings of the floating tool bar every rich edit carries.
+class TPXRichAutoToolbar : public TPersistent {
+  PX_CLASS(TPXRichAutoToolbar)
+ public:
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value) { FEnabled = Value; }
+  TPXToolbarPosition Position() const { return FPosition; }
+  void SetPosition(TPXToolbarPosition Value) { FPosition = Value; }
+  bool WideToolbar() const { return FWideToolbar; }
+  void SetWideToolbar(bool Value) { FWideToolbar = Value; }
+  TPXRichToolbarButtons ExcludedButtons() const { return FExcludedButtons; }
+  void SetExcludedButtons(TPXRichToolbarButtons Value) { FExcludedButtons = Value; }
+  void Assign(TPersistent* Source) override;
+
+ private:
+  bool FEnabled = false;
+  TPXToolbarPosition FPosition = pxpAbove;
+  bool FWideToolbar = false;
+  TPXRichToolbarButtons FExcludedButtons;
+};
+
+enum class TPXLanguageOption : uint8_t { rlAutoKeyboard, rlAutoFont, rlImeCancelComplete, rlImeAlwaysSendNotify };
+using enum TPXLanguageOption;
+using TPXLanguageOptions = TSet<TPXLanguageOption>;
+
+PX_EVENT_TYPE(TPXUrlClickEvent, void(TObject* Sender, const std::string& URLText, TMouseButton Button));
+PX_EVENT_TYPE(TPXUrlHoverEvent, void(TObject* Sender, const std::string& URLText));
+
+// The rich edit level of this process's rich edit (computed at the first construction).
+int32_t RichEditLevel();
+
+class TPXRichEdit : public TCustomRichEdit, public IPXRichFormatHost {
+  PX_CLASS(TPXRichEdit)
+ public:
+  explicit TPXRichEdit(TComponent* AOwner);
+  ~TPXRichEdit() override;
+
+  TPXRichAutoToolbar* AutoToolbar() const { return FAutoToolbar.get(); }
+  void SetAutoToolbar(TPXRichAutoToolbar* Value);
+  bool KeyboardShortcuts() const { return FKeyboardShortcuts; }
+  void SetKeyboardShortcuts(bool Value) { FKeyboardShortcuts = Value; }
+  bool AllowGutterSelection() const { return FAllowGutterSelection; }
+  void SetAllowGutterSelection(bool Value);
+  bool AutoURLDetect();
+  void SetAutoURLDetect(bool Value);
+  bool HideScrollBars() const { return FHideScrollBars; }
+  void SetHideScrollBars(bool Value);
+  TPXLanguageOptions LanguageOptions();
+  void SetLanguageOptions(TPXLanguageOptions Value);
+  bool OLEDragDrop() const { return FOLEDragDrop; }
+  void SetOLEDragDrop(bool Value);
+  // The whole content as RTF; an empty value clears the text.
+  std::string GetRTFText();
+  void SetRTFText(const std::string& Value);
+  int32_t UndoLimit() const { return FUndoLimit; }
+  void SetUndoLimit(int32_t Value);
+  bool WordSelection();
+  void SetWordSelection(bool Value);
+  // Per cent; 100 below rich edit level 3 or without a window.
+  int32_t Zoom();
+  void SetZoom(int32_t Value);
+
+  TPXTextAttributes* DefAttributes() const { return FDefAttributes.get(); }
+  TPXTextAttributes* SelAttributes() const { return FSelAttributes.get(); }
+  TPXTextAttributes* WordAttributes() const { return FWordAttributes.get(); }
+  TPXParaAttributes* Paragraph() const { return FParagraph.get(); }
+
+  const TPXUrlClickEvent& OnURLClick() const { return FOnURLClick; }
+  void SetOnURLClick(const TPXUrlClickEvent& Value) { FOnURLClick = Value; }
+  const TPXUrlHoverEvent& OnURLHover() const { return FOnURLHover; }
+  void SetOnURLHover(const TPXUrlHoverEvent& Value) { FOnURLHover = Value; }
+
+  CHARRANGE GetSelection();
+  void SetSelection(int32_t Start, int32_t End, bool Scroll);
+  // The characters First..Last (UTF-8).
+  std::string GetTextRange(int32_t First, int32_t Last);
+  TPoint PosFromChar(int32_t Index);
+  bool CanUndo();
+  bool CanRedo();
+  bool CanPaste();
+  void Redo();
+  void Clear();
+
+  // The font dialog preset from SelAttributes, placed at the screen point (X, Y) when it is not
+  // (0, 0); on confirmation SelAttributes takes its font.
+  bool ExecuteFontDialog(int32_t X, int32_t Y);
+  // The colour dialog preset with the selection's colour; the chosen colour is written back.
+  bool SelectTextColor(int32_t X, int32_t Y);
+
+  // Draws the text into Rect of DC (device pixels; empty: the client area) aligned by HAlign
+  // and VAlign (0 left or top, 1 centre, 2 right or bottom), scaled by the zooms. With a zoom
+  // other than 1 the DC is left in MM_ANISOTROPIC mapping.
+  void PaintToDC(HDC DC, TRect Rect, int32_t HAlign, uint8_t VAlign, double ZoomX, double ZoomY);
+  // The largest right end of a line laid out without wrapping, plus 1.
+  int32_t GetUnwrappedWidth();
+  // The height of Edit's text laid out at Width pixels of DC (a scratch DC without one); below
+  // 1 the lines do not wrap.
+  static int32_t MeasureRichTextHeight(TPXRichEdit* Edit, HDC DC, int32_t Width);
+
+  // IPXRichFormatHost
+  bool RichHandleAllocated() const override { return HandleAllocated(); }
+  void RichEnsureHandle() override { HandleNeeded(); }
+  LRESULT RichPerform(UINT Msg, WPARAM W, LPARAM L) override { return Perform(Msg, W, L); }
+  int32_t RichScreenPixelsPerInchY() const override { return FScreenPPIY; }
+  bool RichUseRightToLeftAlignment() const override;
+  void RichEnableAdvancedTypography() override;
+
+  void DefaultHandler(TMessage& Message) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyPress(char16_t& Key) override;
+  void CNNotify(TWMNotify& Message) override;
+  void CMFontChanged(TWMNoParams& Message) override;
+
+ private:
+  // Formats the text into the twips rectangle Rc of DC (drawing or only measuring), answering
+  // the rectangle used.
+  TRect FormatRange(HDC DC, const TRect& Rc, bool Draw);
+  std::unique_ptr<TPXRichAutoToolbar> FAutoToolbar;
+  std::unique_ptr<TPXTextAttributes> FDefAttributes, FSelAttributes, FWordAttributes;
+  std::unique_ptr<TPXParaAttributes> FParagraph;
+  bool FKeyboardShortcuts = true;
+  bool FAllowGutterSelection = true;
+  bool FAutoURLDetect = true;
+  bool FHideScrollBars = true;
+  TPXLanguageOptions FLanguageOptions{rlAutoFont};
+  bool FOLEDragDrop = true;
+  int32_t FUndoLimit = 100;
+  bool FWordSelection = true;
+  int32_t FScreenPPIX = 96, FScreenPPIY = 96;
+  CHARRANGE FLinkRange{-1, -1};
+  int32_t FLinkButton = -1;
+  TPXUrlClickEvent FOnURLClick;
+  TPXUrlHoverEvent FOnURLHover;
 };

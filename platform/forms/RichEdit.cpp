@@ -2,6 +2,8 @@
 // (pixels at 96 dpi, fractions kept), so twips read back as written.
 #include "platform/forms/RichEdit.h"
 
+#include "platform/forms/RichEditInternal.h"
+
 #include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -93,6 +95,8 @@ TRichParaFormat FromQ(const QTextBlockFormat& Q) {
   return p;
 }
 
+}  // namespace
+
 // Text units of the document: U+2029 ends a paragraph, U+2028 is a line break.
 QString DocumentText(std::u16string_view T) {
   QString q = ToQ(T);
@@ -102,7 +106,6 @@ QString DocumentText(std::u16string_view T) {
   return q;
 }
 
-}  // namespace
 
 void SetFaceName(CHARFORMAT2& Format, std::string_view Name) {
   size_t n = std::min<size_t>(Name.size(), LF_FACESIZE_RE - 1);
@@ -111,26 +114,6 @@ void SetFaceName(CHARFORMAT2& Format, std::string_view Name) {
   std::memset(Format.szFaceName, 0, sizeof Format.szFaceName);
   std::memcpy(Format.szFaceName, Name.data(), n);
 }
-
-struct TRichEditDocument::TImpl {
-  QTextDocument Doc;
-  TRichCharFormat Default;
-  QTextCursor Cursor{&Doc};
-  int32_t UndoLimit = 100;
-  bool HasInsertFormat = false;
-  QTextCharFormat InsertFormat;
-
-  void ApplyDefault() {
-    QFont f(QString::fromStdString(Default.FaceName));
-    f.setPointSizeF(Default.Twips / 20.0);
-    Doc.setDefaultFont(f);
-  }
-  int32_t Length() const { return std::max(0, Doc.characterCount() - 1); }
-  // Before an undoable edit: with a limit of 1 only the newest edit can be undone.
-  void BeforeEdit() {
-    if (UndoLimit == 1) Doc.clearUndoRedoStacks(QTextDocument::UndoAndRedoStacks);
-  }
-};
 
 TRichEditDocument::TRichEditDocument() : FImpl(std::make_unique<TImpl>()) {
   EnsureGuiApplication();
@@ -141,8 +124,7 @@ TRichEditDocument::TRichEditDocument() : FImpl(std::make_unique<TImpl>()) {
 
 TRichEditDocument::~TRichEditDocument() = default;
 
-void TRichEditDocument::SetDocument(const TRichDocument& Doc) {
-  QTextDocument& d = FImpl->Doc;
+void FillRichDocument(QTextDocument& d, const TRichDocument& Doc) {
   d.clear();
   QTextCursor c(&d);
   c.beginEditBlock();
@@ -153,14 +135,10 @@ void TRichEditDocument::SetDocument(const TRichDocument& Doc) {
     for (const TRichRun& r : para.Runs) c.insertText(DocumentText(r.Text), ToQ(r.Format));
   }
   c.endEditBlock();
-  d.clearUndoRedoStacks();
-  FImpl->Cursor = QTextCursor(&d);
-  FImpl->HasInsertFormat = false;
 }
 
-TRichDocument TRichEditDocument::Document() const {
+TRichDocument ReadRichDocument(const QTextDocument& d, const TRichCharFormat& Default) {
   TRichDocument out;
-  const QTextDocument& d = FImpl->Doc;
   for (QTextBlock b = d.begin(); b.isValid(); b = b.next()) {
     TRichParagraph para;
     para.Format = FromQ(b.blockFormat());
@@ -169,7 +147,7 @@ TRichDocument TRichEditDocument::Document() const {
       if (!frag.isValid()) continue;
       QString t = frag.text();
       t.replace(QChar(0x2028), QChar(u'\v'));
-      TRichRun run{FromQ(t), FromQ(frag.charFormat(), FImpl->Default)};
+      TRichRun run{FromQ(t), FromQ(frag.charFormat(), Default)};
       if (!para.Runs.empty() && para.Runs.back().Format == run.Format) para.Runs.back().Text += run.Text;
       else para.Runs.push_back(std::move(run));
     }
@@ -180,6 +158,17 @@ TRichDocument TRichEditDocument::Document() const {
     out.Paragraphs.clear();
   return out;
 }
+
+void TRichEditDocument::SetDocument(const TRichDocument& Doc) {
+  QTextDocument& d = FImpl->Doc;
+  FillRichDocument(d, Doc);
+  d.clearUndoRedoStacks();
+  d.setModified(false);
+  FImpl->Cursor = QTextCursor(&d);
+  FImpl->HasInsertFormat = false;
+}
+
+TRichDocument TRichEditDocument::Document() const { return ReadRichDocument(FImpl->Doc, FImpl->Default); }
 
 bool TRichEditDocument::LoadRtf(std::string_view Rtf) {
   TRichDocument doc;
@@ -471,6 +460,7 @@ int32_t TRichEditDocument::SetUndoLimit(int32_t Limit) {
 }
 
 bool TRichEditDocument::CanUndo() const { return FImpl->Doc.isUndoAvailable(); }
+void TRichEditDocument::ClearUndo() { FImpl->Doc.clearUndoRedoStacks(); }
 bool TRichEditDocument::CanRedo() const { return FImpl->Doc.isRedoAvailable(); }
 
 void TRichEditDocument::Undo() {

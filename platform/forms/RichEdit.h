@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/forms/RichTextDoc.h"
 #include "platform/gdi/WinGdi.h"
@@ -107,7 +108,23 @@ static_assert(sizeof(PARAFORMAT2) == 188);
 struct CHARRANGE {
   LONG cpMin = 0;
   LONG cpMax = 0;
+  bool operator==(const CHARRANGE&) const = default;
 };
+
+// How the document is drawn: the selection in the highlight colours and links underlined.
+struct TRichDrawOptions {
+  bool ShowSelection = false;
+  COLORREF SelectionBack = 0;
+  COLORREF SelectionText = 0xFFFFFF;
+  std::vector<CHARRANGE> Links;
+  COLORREF LinkColor = 0xFF0000;
+  // The colour of automatic text.
+  COLORREF WindowText = 0;
+};
+
+// Moves of a position by the document's layout.
+enum class TRichMove : uint8_t { CharLeft, CharRight, WordLeft, WordRight, LineStart, LineEnd, LineUp, LineDown,
+                                 DocStart, DocEnd, WordStart, WordEnd };
 
 // The document of a rich edit: text, formats, a selection and the undo steps.
 class TRichEditDocument {
@@ -148,10 +165,33 @@ class TRichEditDocument {
   DWORD GetParaFormat(PARAFORMAT2& Format) const;
   bool SetParaFormat(const PARAFORMAT2& Format);
 
+  // The selection as RTF, and RTF inserted in place of the selection (False when it is no RTF).
+  std::string SelectionRtf() const;
+  bool InsertRtf(std::string_view Rtf);
+  bool Modified() const;
+  void SetModified(bool Value);
+
+  // ---- layout, in pixels of a 96 dpi device
+  // Lines wrap at Width (the first line's indent and margins inside); Width <= 0 wraps nothing.
+  void SetLayoutWidth(double Width);
+  // The height of all lines, and the largest right end of a line's text.
+  double LayoutHeight() const;
+  double UsedWidth() const;
+  // Where the caret at Pos stands: top left and height.
+  void CaretRect(int32_t Pos, double& X, double& Y, double& Height) const;
+  // The position nearest to a point.
+  int32_t HitTest(double X, double Y) const;
+  int32_t Move(int32_t Pos, TRichMove How) const;
+  // Draws the document with its top left at logical (X, Y) of DC, scaled by (ScaleX, ScaleY)
+  // under the DC's mapping, inside the logical rectangle Clip; the background is left alone.
+  void Draw(HDC DC, double X, double Y, double ScaleX, double ScaleY, const TRect& Clip,
+            const TRichDrawOptions& Options) const;
+
   // ---- undo
   // Answers the limit kept (0 turns undo off).
   int32_t SetUndoLimit(int32_t Limit);
   bool CanUndo() const;
+  void ClearUndo();
   bool CanRedo() const;
   void Undo();
   void Redo();

@@ -7,13 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "core/hypxutils_startup.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
-#include "platform/rtl/Startup.h"
 #include "platform/rtl/SysUtils.h"
-#include "view/pixoran.h"
 #include "vector/pxtextc.h"
+#include "tests/smoke/LibrarySmoke.h"
 #include "tests/smoke/SmokeSupport.h"
 
 namespace {
@@ -67,13 +65,5 @@ int Run(const std::string& shot) {
 
 int main(int argc, char** argv) {
   const std::string shot = argc > 1 ? argv[1] : "textcontrol_smoke.png";
-  RtlStartup();
-  FormsStartup();
-  RegisterImageLibrary();
-  StaticInitialize();
-  int rc = Run(shot);
-  StaticFinalize();
-  FormsShutdown();
-  RtlShutdown();
-  return rc;
+  return RunWithLibrary([&] { return Run(shot); });
 }
