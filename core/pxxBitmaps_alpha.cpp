@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/pxxBitmaps.h"
+#include "core/pxxBitmaps_alpha.h"
 
 TPXBitmap* TPXBitmap::GetAlphaChannel() {
   if (FIsAlphaChannel) return nullptr;
@@ -64,27 +65,33 @@ bool MergeHasSSSE3() {
   return has;
 }
 
+// For sixteen pixels (48 colour bytes): the shuffles that give each colour byte its pixel's alpha
+// byte, and the background byte under each colour byte widened to 16 bits, in the order the
+// low and high unpacking of each 16-byte block gives them.
+struct TMergeTables {
+  alignas(16) uint8_t Spread[3][16];
+  alignas(16) uint16_t BgLo[3][8];
+  alignas(16) uint16_t BgHi[3][8];
+  explicit TMergeTables(const TRGB Bg) {
+    const uint8_t channel[3] = {Bg.b, Bg.g, Bg.r};
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < 16; ++i) Spread[k][i] = static_cast<uint8_t>((16 * k + i) / 3);
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < 8; ++i) {
+        BgLo[k][i] = channel[(16 * k + i) % 3];
+        BgHi[k][i] = channel[(16 * k + 8 + i) % 3];
+      }
+  }
+};
+
 // Sixteen pixels (48 bytes) at a time: each pixel's alpha spread over its three bytes by a
 // shuffle, then for every byte floor(d * A / 256) as the high half of (d * 128) * (A * 2), exact
 // for |d| <= 255. Answers the pixels done.
 __attribute__((target("ssse3"))) int32_t MergeAlphaRowSSSE3(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg,
                                                            int32_t N) {
-  const __m128i spread[3] = {_mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5),
-                             _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10),
-                             _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15)};
-  alignas(16) uint8_t pattern[48];
-  for (int i = 0; i < 48; i += 3) {
-    pattern[i] = Bg.b;
-    pattern[i + 1] = Bg.g;
-    pattern[i + 2] = Bg.r;
-  }
+  const TMergeTables t(Bg);
   const __m128i zero = _mm_setzero_si128();
-  __m128i bgLo[3], bgHi[3];
-  for (int k = 0; k < 3; ++k) {
-    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern + 16 * k));
-    bgLo[k] = _mm_unpacklo_epi8(b, zero);
-    bgHi[k] = _mm_unpackhi_epi8(b, zero);
-  }
+  auto load = [](const void* P) { return _mm_load_si128(static_cast<const __m128i*>(P)); };
   auto half = [](__m128i v16, __m128i b16, __m128i a16) {
     const __m128i d = _mm_slli_epi16(_mm_sub_epi16(v16, b16), 7);
     return _mm_add_epi16(b16, _mm_mulhi_epi16(d, _mm_slli_epi16(a16, 1)));
@@ -95,21 +102,69 @@ __attribute__((target("ssse3"))) int32_t MergeAlphaRowSSSE3(uint8_t* Px, const u
     uint8_t* p = Px + 3 * static_cast<int64_t>(x);
     for (int k = 0; k < 3; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const __m128i s = _mm_shuffle_epi8(a, spread[k]);
-      const __m128i lo = half(_mm_unpacklo_epi8(v, zero), bgLo[k], _mm_unpacklo_epi8(s, zero));
-      const __m128i hi = half(_mm_unpackhi_epi8(v, zero), bgHi[k], _mm_unpackhi_epi8(s, zero));
+      const __m128i s = _mm_shuffle_epi8(a, load(t.Spread[k]));
+      const __m128i lo = half(_mm_unpacklo_epi8(v, zero), load(t.BgLo[k]), _mm_unpacklo_epi8(s, zero));
+      const __m128i hi = half(_mm_unpackhi_epi8(v, zero), load(t.BgHi[k]), _mm_unpackhi_epi8(s, zero));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), _mm_packus_epi16(lo, hi));
+    }
+  }
+  return x;
+}
+
+bool MergeHasAVX2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+// b + floor((v - b) * A / 256) for sixteen 16-bit samples, as in MergeAlphaRowSSSE3.
+__attribute__((target("avx2"))) inline __m256i MergeHalfAVX2(__m256i V16, __m256i B16, __m256i A16) {
+  const __m256i d = _mm256_slli_epi16(_mm256_sub_epi16(V16, B16), 7);
+  return _mm256_add_epi16(B16, _mm256_mulhi_epi16(d, _mm256_slli_epi16(A16, 1)));
+}
+
+// Sixteen bytes repeated in both 128-bit lanes.
+__attribute__((target("avx2"))) inline __m256i MergeBroadcastAVX2(const void* P) {
+  return _mm256_broadcastsi128_si256(_mm_load_si128(static_cast<const __m128i*>(P)));
+}
+
+// As MergeAlphaRowSSSE3 with two groups of sixteen pixels side by side, one in each 128-bit lane:
+// lane 0 holds pixels x .. x + 15, lane 1 pixels x + 16 .. x + 31. Answers the pixels done.
+__attribute__((target("avx2"))) int32_t MergeAlphaRowAVX2(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg,
+                                                         int32_t N) {
+  const TMergeTables t(Bg);
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i spread[3], bgLo[3], bgHi[3];
+  for (int k = 0; k < 3; ++k) {
+    spread[k] = MergeBroadcastAVX2(t.Spread[k]);
+    bgLo[k] = MergeBroadcastAVX2(t.BgLo[k]);
+    bgHi[k] = MergeBroadcastAVX2(t.BgHi[k]);
+  }
+  int32_t x = 0;
+  for (; x + 32 <= N; x += 32) {
+    const __m256i a = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(Alpha + x + 16),
+                                          reinterpret_cast<const __m128i*>(Alpha + x));
+    uint8_t* p = Px + 3 * static_cast<int64_t>(x);
+    for (int k = 0; k < 3; ++k) {
+      const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
+                                            reinterpret_cast<const __m128i*>(p + 16 * k));
+      const __m256i s = _mm256_shuffle_epi8(a, spread[k]);
+      const __m256i lo = MergeHalfAVX2(_mm256_unpacklo_epi8(v, zero), bgLo[k], _mm256_unpacklo_epi8(s, zero));
+      const __m256i hi = MergeHalfAVX2(_mm256_unpackhi_epi8(v, zero), bgHi[k], _mm256_unpackhi_epi8(s, zero));
+      _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
+                           _mm256_packus_epi16(lo, hi));
     }
   }
   return x;
 }
 #endif
 
-// One row of MergeAlphaWithColor: v := b + floor((v - b) * A / 256) for N pixels of three bytes.
+}  // namespace
+
 void MergeAlphaRow(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg, int32_t N) {
   int32_t x = 0;
 #ifdef PX_MERGE_ALPHA_SSSE3
-  if (MergeHasSSSE3()) x = MergeAlphaRowSSSE3(Px, Alpha, Bg, N);
+  if (MergeHasAVX2()) x = MergeAlphaRowAVX2(Px, Alpha, Bg, N);
+  if (MergeHasSSSE3()) x += MergeAlphaRowSSSE3(Px + 3 * static_cast<int64_t>(x), Alpha + x, Bg, N - x);
 #endif
   // In 32-bit integers as ((v - b) * (A * 1024)) >> 18: an opaque channel above the background
   // comes out one lower, which flattening relies on.
@@ -121,8 +176,6 @@ void MergeAlphaRow(uint8_t* Px, const uint8_t* Alpha, const TRGB Bg, int32_t N) 
     px[2] = static_cast<uint8_t>(br + (((px[2] - br) * k) >> 18));
   }
 }
-
-}  // namespace
 
 // v := b + floor((v - b) * A / 256) for every channel of every pixel.
 void TPXBitmap::MergeAlphaWithColor(TColor BackgroundColor) {

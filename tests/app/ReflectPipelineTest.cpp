@@ -514,4 +514,118 @@ TEST_F(ReflectPipelineTest, BlackAndWhiteByEitherPath) {
   }
 }
 
+// The reflection layer's complete state after an open and after option changes, pinned as a
+// 64-bit FNV-1a hash of its format, size, colour and alpha bytes, the alpha's opaque mark and the
+// view's alpha switch and current layer. Sizes with odd widths and heights exercise the
+// sixteen-pixel loops' tails; sources with varied alpha, opaque alpha and none.
+class ReflectPinnedTest : public ReflectPipelineTest {
+ protected:
+  static void Mix(uint64_t& H, const void* Data, size_t N) {
+    const auto* p = static_cast<const uint8_t*>(Data);
+    for (size_t i = 0; i < N; ++i) H = (H ^ p[i]) * 0x100000001B3ULL;
+  }
+  static void Mix(uint64_t& H, int64_t V) { Mix(H, &V, sizeof V); }
+
+  static uint64_t StateHash(TPixoran& V, int32_t R) {
+    uint64_t h = 0xCBF29CE484222325ULL;
+    TPXBitmap* b = V.Layers(R)->GetBitmap();
+    Mix(h, static_cast<int64_t>(b->PixelFormat()));
+    Mix(h, b->Width());
+    Mix(h, b->Height());
+    const std::vector<uint8_t> px = Pixels(b);
+    Mix(h, px.data(), px.size());
+    Mix(h, b->HasAlphaChannel() ? b->PeekAlphaChannel()->FFull + 1 : 0);
+    Mix(h, V.EnableAlphaChannel());
+    Mix(h, V.LayersCurrent());
+    return h;
+  }
+};
+
+TEST_F(ReflectPinnedTest, ReflectionBytesArePinned) {
+  enum AlphaKind { Varied, Opaque, NoAlpha };
+  struct Case {
+    int32_t W, H, Position, Size, A, B;
+    AlphaKind Alpha;
+    bool Keep;
+    TColor Background;
+    uint64_t Open, Change, Remove;  // after the open, a track-bar change, remove-alpha toggled
+  } cases[] = {
+      {37, 23, ReflectBottom, 80, 230, 10, Varied, true, 0xFFFFFF,
+       0xC4C437FFCDC92248ULL, 0x3F2094352014D1AEULL, 0x98169D66CF31711AULL},
+      {37, 23, ReflectBottom, 80, 230, 10, Varied, false, 0xFFFFFF,
+       0xC6AEE4441123DD63ULL, 0x98169D66CF31711AULL, 0x3F2094352014D1AEULL},
+      {37, 23, ReflectTop, 55, 255, 0, Varied, false, 0x302010,
+       0x9B30782C61314134ULL, 0x7BE539BED7CAC66BULL, 0xB06789D53D312A2CULL},
+      {37, 23, ReflectLeft, 37, 200, 90, Varied, true, 0x000000,
+       0x0AD8FECB3CE81651ULL, 0x3901C79A548DF41FULL, 0xC1B93D1A5CEBD4D5ULL},
+      {37, 23, ReflectRight, 100, 128, 128, Varied, false, 0x0000FF,
+       0x123F8360192A4DC4ULL, 0xF1B4F0C206F97643ULL, 0x2984D4DA7BF9BE62ULL},
+      {33, 17, ReflectRight, 100, 255, 255, Opaque, true, 0xFFFFFF,
+       0x689ECA13021676FDULL, 0x768D3FD6E6E80895ULL, 0xCEC4ECFFBC582397ULL},
+      {33, 17, ReflectTop, 100, 255, 255, Opaque, true, 0xFFFFFF,
+       0x615FAF9CA28BA14DULL, 0xE338720B7BAAB214ULL, 0x9881BD516FF46704ULL},
+      {33, 17, ReflectBottom, 0, 255, 0, Opaque, false, 0x808080,
+       0xD0DBF12D050BB432ULL, 0xF4182DA7B95CDD2CULL, 0x2EB74440843D9E97ULL},
+      {19, 40, ReflectLeft, 0, 180, 20, NoAlpha, true, 0xFFFFFF,
+       0x2A62E3A2D6E451BAULL, 0x2A683459F577951AULL, 0x7F7C8AA7EF8FE13AULL},
+      {19, 40, ReflectBottom, 64, 255, 0, NoAlpha, false, 0x00FF00,
+       0x5EAFC3556EC152EFULL, 0x95CB8C4F4A1A5CCFULL, 0x6F7FFA8CBB21B2CEULL},
+      {1, 1, ReflectRight, 50, 255, 0, Varied, false, 0xFFFFFF,
+       0x55C7983C6CF134D1ULL, 0x55C7983C6CF134D1ULL, 0x28F9B4E95BBF54CFULL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.W << "x" << c.H << " position " << c.Position << " size " << c.Size
+                                    << " alpha " << c.Alpha << (c.Keep ? " keep" : " remove"));
+    auto picture = MakePicture(c.W, c.H, Distinct);
+    if (c.Alpha == Varied) {
+      for (int32_t y = 0; y < c.H; ++y)
+        for (int32_t x = 0; x < c.W; ++x) picture->SetAlpha(x, y, static_cast<uint8_t>((x * 29 + y * 13) % 7 == 0 ? 0 : x * 11 + y * 7));
+    } else if (c.Alpha == Opaque) {
+      picture->GetAlphaChannel()->Fill(255);
+    }
+    auto S = NewSourceView(*picture);
+    auto V = NewDisplayView();
+    TReflectionParams p = Params(c.Position, c.Keep);
+    p.Size = c.Size;
+    p.AlphaBegin = c.A;
+    p.AlphaEnd = c.B;
+    p.Background = c.Background;
+    BuildReflection(*V, *S, p);
+    const uint64_t open = StateHash(*V, 1);
+    p.Size = c.Size == 100 ? 63 : c.Size + 7;
+    RebuildReflectionLayer(*V, *S, p);
+    const uint64_t change = StateHash(*V, 1);
+    p.KeepAlpha = !p.KeepAlpha;
+    RebuildForBackground(*V, *S, p);
+    const uint64_t remove = StateHash(*V, 1);
+    EXPECT_EQ(open, c.Open);
+    EXPECT_EQ(change, c.Change);
+    EXPECT_EQ(remove, c.Remove);
+  }
+}
+
+// The undo copy a change stores is the reflection before the change: undoing brings it back,
+// whichever way the reflection is mirrored and whether the alpha is kept or flattened.
+TEST_F(ReflectPinnedTest, UndoBringsBackThePreviousReflection) {
+  auto picture = MakePicture(21, 13, Distinct, [](int32_t x, int32_t y) { return static_cast<uint8_t>(x * 12 + y); });
+  auto S = NewSourceView(*picture);
+  for (int32_t pos : {ReflectLeft, ReflectBottom}) {
+    for (bool keep : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "position " << pos << (keep ? " keep" : " remove"));
+      auto V = NewDisplayView();
+      V->Proc()->SetAutoUndo(true);
+      TReflectionParams p = Params(pos, keep);
+      p.Size = 60;
+      BuildReflection(*V, *S, p);
+      const std::vector<uint8_t> before = Pixels(V->Layers(1)->GetBitmap());
+      p.Size = 30;
+      RebuildReflectionLayer(*V, *S, p);
+      ASSERT_NE(Pixels(V->Layers(1)->GetBitmap()), before);
+      ASSERT_TRUE(V->Proc()->CanUndo());
+      V->Proc()->Undo(true);
+      EXPECT_EQ(Pixels(V->Layers(1)->GetBitmap()), before);
+    }
+  }
+}
+
 }  // namespace

@@ -167,31 +167,34 @@ TEST_F(BitmapAlphaCopy, MergeWithBackgroundFloorsTowardTheBackground) {
 }
 
 // Every channel value under every alpha value: v := b + floor((v - b) * A / 256), each channel
-// against its own background byte, in rows long enough for the wide path and its tail.
+// against its own background byte, in rows long enough for both wide paths and the tail, the
+// alpha differing from pixel to pixel.
 TEST_F(BitmapAlphaCopy, MergeAlphaWithColorOverEveryValueAndAlpha) {
   for (TColor background : {TColor(0x00C81E64), TColor(clWhite), TColor(clBlack)}) {
     const TRGB bg = TColorToRGB(background);
     TPXBitmap b;
-    ASSERT_TRUE(b.Allocate(257, 256, px24RGB));  // row y: alpha y; pixel x: value x (257: 0 again)
+    // Pixel x of row y: value x (mod 256), alpha x * 37 + y (mod 256); 305 = 9 * 32 + 16 + 1.
+    ASSERT_TRUE(b.Allocate(305, 256, px24RGB));
+    auto alphaOf = [](int32_t x, int32_t y) { return (x * 37 + y) & 255; };
     for (int32_t y = 0; y < 256; ++y) {
-      for (int32_t x = 0; x < 257; ++x) {
+      for (int32_t x = 0; x < 305; ++x) {
         Row(b, y)[3 * x] = static_cast<uint8_t>(x);
         Row(b, y)[3 * x + 1] = static_cast<uint8_t>(255 - x);
         Row(b, y)[3 * x + 2] = static_cast<uint8_t>(x * 7);
-        Row(*b.GetAlphaChannel(), y)[x] = static_cast<uint8_t>(y);
+        Row(*b.GetAlphaChannel(), y)[x] = static_cast<uint8_t>(alphaOf(x, y));
       }
     }
     b.MergeAlphaWithColor(background);
     int32_t wrong = 0;
     for (int32_t y = 0; y < 256; ++y)
-      for (int32_t x = 0; x < 257; ++x) {
+      for (int32_t x = 0; x < 305; ++x) {
         const int32_t v[3] = {x & 255, 255 - (x & 255), (x * 7) & 255}, bgs[3] = {bg.b, bg.g, bg.r};
         for (int c = 0; c < 3; ++c) {
-          const int32_t d = (v[c] - bgs[c]) * y;
+          const int32_t d = (v[c] - bgs[c]) * alphaOf(x, y);
           const int32_t floorDiv = d >= 0 ? d / 256 : -((-d + 255) / 256);
           wrong += Row(b, y)[3 * x + c] != bgs[c] + floorDiv;
         }
-        wrong += Row(*b.PeekAlphaChannel(), y)[x] != y;
+        wrong += Row(*b.PeekAlphaChannel(), y)[x] != alphaOf(x, y);
       }
     EXPECT_EQ(wrong, 0) << std::hex << background;
   }
