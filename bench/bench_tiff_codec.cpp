@@ -3,7 +3,8 @@
 // predictor, deflate with the predictor, PackBits, 256 x 256 deflate tiles) against libtiff's
 // TIFFReadEncodedStrip / TIFFReadEncodedTile plus the same RGB-to-BGR copy into the rows of a
 // bitmap. Writing: EncodeTiffStream (none, LZW with the predictor, deflate) against libtiff's
-// TIFFWriteEncodedStrip with the same compression, predictor (LZW only), level and strips. Times are thread
+// TIFFWriteEncodedStrip with the same compression, predictor (LZW only), level and strips (a
+// deflate page is one strip, which both compress in one libdeflate call). Times are thread
 // processor time; ratio = ours / libtiff over the fastest call of each (the goal is at most
 // 1.1). read_overhead_mb is the most heap our reader held beyond the bitmap while decoding.
 #include <benchmark/benchmark.h>

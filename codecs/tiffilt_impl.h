@@ -18,6 +18,10 @@ class TIOParams;
 
 namespace tiffilt_detail {
 
+// A deflate page of at most this many bytes is compressed in one call by libdeflate, much faster
+// than zlib's streaming; a larger one streams through zlib so that memory stays flat.
+extern int64_t WholeDeflateLimit;
+
 // How a decoded row becomes pixels; chosen once per page.
 enum class TConvert {
   None,       // no branch takes the layout: the page is refused

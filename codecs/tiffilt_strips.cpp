@@ -112,7 +112,7 @@ TBlock StripBlock(TTIFFReaderContext& C, uint64_t Offset, uint64_t Count) {
 class TRowDecoder {
  public:
   TRowDecoder(TTIFFReaderContext& C, TBlock Data, int32_t Width, bool PerPlane, int32_t RowCount)
-      : FC(C), FBlock(std::move(Data)), FWidth(Width), FPerPlane(PerPlane), FRowCount(RowCount) {
+      : FC(C), FBlock(std::move(Data)), FWidth(Width), FRowCount(RowCount) {
     FRowLength = C.RowLength(Width, PerPlane);
     if (C.Branch == TConvert::YCbCr21) FRowLength = (int64_t(Width) + 1) / 2 * 4;
     FSamples = PerPlane ? 1 : C.SamplesPerPixel;
@@ -322,7 +322,6 @@ class TRowDecoder {
   TTIFFReaderContext& FC;
   TBlock FBlock;
   int32_t FWidth;
-  bool FPerPlane;
   int32_t FRowCount;
   int32_t FSamples = 1;
   int64_t FRowLength = 0;

@@ -3,9 +3,11 @@
 // TIFF group of the parameters; a one-sample bitmap keeps its own layout. Layout of a page:
 // strips, then (at an even position) the directory, then its out-of-line values and
 // sub-directories. Every offset counts from the start of the TIFF data.
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
@@ -122,7 +124,9 @@ struct TWriter {
 
   void Decide(TPXBitmap* Bitmap);
   void WriteStrips();
-  void RowOf(int32_t Y, std::vector<uint8_t>& Out);
+  bool DeflateWhole();
+  int64_t RowBytes() const;
+  void RowOf(int32_t Y, uint8_t* Out);
   void WriteJpeg();
   void AddPageTags();
 };
@@ -316,23 +320,51 @@ void TWriter::Decide(TPXBitmap* Bitmap) {
   P->TIFF_Photometric = PhotometricCode == 7 ? 7 : PhotometricCode;
 }
 
-void TWriter::RowOf(int32_t Y, std::vector<uint8_t>& Out) {
+int64_t TWriter::RowBytes() const {
+  return (int64_t(W->Width()) * (Samples + (WithAlpha ? 1 : 0)) * Bits + 7) / 8;
+}
+
+// Row Y as the file holds it, in RowBytes() bytes at Out.
+void TWriter::RowOf(int32_t Y, uint8_t* Out) {
   const int32_t w = W->Width();
   const TPXPixelFormat f = W->PixelFormat();
   const int32_t total = Samples + (WithAlpha ? 1 : 0);
-  const int64_t len = (int64_t(w) * total * Bits + 7) / 8;
-  Out.assign(size_t(len), 0);
+  const int64_t len = RowBytes();
   const uint8_t* in = W->Scanline(Y);
+  const TRGB* rgb = reinterpret_cast<const TRGB*>(in);
+  const uint8_t* alpha = WithAlpha ? Source->AlphaChannel()->Scanline(Y) : nullptr;
+  // The common case, plain 8-bit RGB, in a loop of its own.
+  if (f == px24RGB && total == 3 && Bits == 8 && PhotometricCode == 2) {
+    // B, G, R and the next pixel's first byte, read as one little-endian word, byte-swapped and
+    // shifted give R, G, B and a 0 that the next pixel overwrites; the last pixel goes by bytes.
+    int32_t x = 0;
+    if constexpr (std::endian::native == std::endian::little)
+      for (; x + 1 < w; ++x) {
+        uint32_t v;
+        std::memcpy(&v, in + size_t(x) * 3, 4);
+        v = __builtin_bswap32(v) >> 8;
+        std::memcpy(Out + size_t(x) * 3, &v, 4);
+      }
+    for (; x < w; ++x) {
+      Out[size_t(x) * 3] = rgb[x].r;
+      Out[size_t(x) * 3 + 1] = rgb[x].g;
+      Out[size_t(x) * 3 + 2] = rgb[x].b;
+    }
+    if (Predictor == 2)
+      for (int64_t k = len - 1; k >= total; --k) Out[k] = uint8_t(Out[k] - Out[k - total]);
+    return;
+  }
+  std::memset(Out, 0, size_t(len));
   switch (f) {
     case px1g:
-      std::memcpy(Out.data(), in, size_t(len));
+      std::memcpy(Out, in, size_t(len));
       if (Compression >= 2 && Compression <= 4)
-        for (auto& b : Out) b = uint8_t(~b);
+        for (int64_t k = 0; k < len; ++k) Out[k] = uint8_t(~Out[k]);
       break;
     case px8p:
     case px8g:
       if (Bits == 8) {
-        std::memcpy(Out.data(), in, size_t(w));
+        std::memcpy(Out, in, size_t(w));
       } else if (Bits == 16) {
         for (int32_t x = 0; x < w; ++x) {
           const uint16_t v = uint16_t(in[x] * 257);
@@ -341,33 +373,33 @@ void TWriter::RowOf(int32_t Y, std::vector<uint8_t>& Out) {
       } else {
         std::vector<uint8_t> v(static_cast<size_t>(w));
         for (int32_t x = 0; x < w; ++x) v[size_t(x)] = f == px8g ? uint8_t(in[x] >> (8 - Bits)) : in[x];
-        Pack(v.data(), w, Bits, Out.data());
+        Pack(v.data(), w, Bits, Out);
       }
       break;
     case px16g: {
       const auto* g = reinterpret_cast<const uint16_t*>(in);
       if (Bits == 16) {
-        std::memcpy(Out.data(), in, size_t(w) * 2);
+        std::memcpy(Out, in, size_t(w) * 2);
       } else {
         std::vector<uint8_t> v(static_cast<size_t>(w));
         for (int32_t x = 0; x < w; ++x) v[size_t(x)] = uint8_t(g[x] >> 8);
         if (Bits == 8)
-          std::memcpy(Out.data(), v.data(), size_t(w));
+          std::memcpy(Out, v.data(), size_t(w));
         else {
           for (auto& b : v) b = uint8_t(b >> (8 - Bits));
-          Pack(v.data(), w, Bits, Out.data());
+          Pack(v.data(), w, Bits, Out);
         }
       }
       break;
     }
     case px32f:
-      std::memcpy(Out.data(), in, size_t(w) * 4);
+      std::memcpy(Out, in, size_t(w) * 4);
       break;
     case pxRGB48:
-      std::memcpy(Out.data(), in, size_t(w) * 6);
+      std::memcpy(Out, in, size_t(w) * 6);
       break;
     case pxCMYK: {
-      const uint8_t* a = WithAlpha ? Source->AlphaChannel()->Scanline(Y) : nullptr;
+      const uint8_t* a = alpha;
       for (int32_t x = 0; x < w; ++x) {
         uint8_t* o = &Out[size_t(x) * size_t(total)];
         for (int k = 0; k < 4; ++k) o[k] = uint8_t(255 - in[size_t(x) * 4 + size_t(k)]);
@@ -377,7 +409,7 @@ void TWriter::RowOf(int32_t Y, std::vector<uint8_t>& Out) {
     }
     case px24RGB: {
       const auto* rgb = reinterpret_cast<const TRGB*>(in);
-      const uint8_t* a = WithAlpha ? Source->AlphaChannel()->Scanline(Y) : nullptr;
+      const uint8_t* a = alpha;
       if (PhotometricCode == 5) {
         std::vector<TCMYK> c(static_cast<size_t>(w));
         TPXConvertColorRowsProc hook = GlobalSettingsInstance()->FConvertColorRows;
@@ -392,19 +424,19 @@ void TWriter::RowOf(int32_t Y, std::vector<uint8_t>& Out) {
         }
       } else if (PhotometricCode == 7) {
         TPXConvertColorRowsProc hook = GlobalSettingsInstance()->FConvertColorRows;
-        if (hook) hook(rgb, iccfBGR, Out.data(), P, w, iccfLab);
+        if (hook) hook(rgb, iccfBGR, Out, P, w, iccfLab);
       } else if (PhotometricCode == 1 || PhotometricCode == 3) {
         std::vector<uint8_t> v(static_cast<size_t>(w));
         for (int32_t x = 0; x < w; ++x) v[size_t(x)] = uint8_t(Quantizer ? Quantizer->RGBToIndex(rgb[x]) : rgb[x].g);
         if (Bits == 8)
-          std::memcpy(Out.data(), v.data(), size_t(w));
+          std::memcpy(Out, v.data(), size_t(w));
         else if (Bits == 16)
           for (int32_t x = 0; x < w; ++x) {
             const uint16_t g = uint16_t(v[size_t(x)] * 257);
             std::memcpy(&Out[size_t(x) * 2], &g, 2);
           }
         else
-          Pack(v.data(), w, Bits, Out.data());
+          Pack(v.data(), w, Bits, Out);
       } else {
         for (int32_t x = 0; x < w; ++x) {
           uint8_t* o = &Out[size_t(x) * size_t(total)];
@@ -502,6 +534,39 @@ class TStripCoder {
 
 }  // namespace
 
+namespace tiffilt_detail {
+int64_t WholeDeflateLimit = int64_t{256} << 20;
+}  // namespace tiffilt_detail
+
+bool TWriter::DeflateWhole() {
+  const int32_t h = W->Height();
+  const int64_t len = RowBytes(), raw = len * h;
+  if (raw <= 0 || raw > WholeDeflateLimit) return false;
+  const int32_t zl = P->TIFF_ZipLevel;
+  std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> coder(
+      libdeflate_alloc_compressor(zl == 0 ? 1 : zl == 2 ? 9 : 6), &libdeflate_free_compressor);
+  if (!coder) return false;
+  const size_t bound = libdeflate_zlib_compress_bound(coder.get(), size_t(raw));
+  std::unique_ptr<uint8_t[]> in, out;
+  try {
+    in = std::make_unique_for_overwrite<uint8_t[]>(size_t(raw));
+    out = std::make_unique_for_overwrite<uint8_t[]>(bound);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (int32_t y = 0; y < h && !*Aborting; ++y) {
+    if (Progress->Event) Progress->Event(Progress->Sender, pxcodecs_detail::PerCentOf(*Progress, y));
+    RowOf(y, in.get() + len * y);
+  }
+  if (*Aborting) return true;
+  const size_t n = libdeflate_zlib_compress(coder.get(), in.get(), size_t(raw), out.get(), bound);
+  if (n == 0) return false;  // cannot happen within the bound
+  StripOffsets.push_back(uint32_t(Rel()));
+  Put(out.get(), int64_t(n));
+  StripCounts.push_back(uint32_t(Rel() - StripOffsets.back()));
+  return true;
+}
+
 void TWriter::WriteStrips() {
   const int32_t w = W->Width(), h = W->Height();
   int32_t strips = 1;
@@ -514,14 +579,15 @@ void TWriter::WriteStrips() {
     RowsPerStrip = std::max(h / strips, 1);
   }
   Progress->PerCentPerUnit = 100.0 / double(std::max(h, 1));
-  std::vector<uint8_t> row;
+  if (Compression == 32946 && DeflateWhole()) return;
+  std::vector<uint8_t> row(static_cast<size_t>(RowBytes()));
   for (int32_t first = 0; first < h && !*Aborting; first += RowsPerStrip) {
     StripOffsets.push_back(uint32_t(Rel()));
     {
       TStripCoder coder(*this);
       for (int32_t y = first; y < std::min(h, first + RowsPerStrip) && !*Aborting; ++y) {
         if (Progress->Event) Progress->Event(Progress->Sender, pxcodecs_detail::PerCentOf(*Progress, y));
-        RowOf(y, row);
+        RowOf(y, row.data());
         coder.Row(row, w);
       }
       if (!*Aborting) coder.Finish(w);

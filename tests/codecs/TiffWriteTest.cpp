@@ -2,6 +2,7 @@
 // the tag structure without a bitmap and the caller's bitmap left alone.
 #include <gtest/gtest.h>
 
+#include "codecs/tiffilt_impl.h"
 #include "io/pxtiffifd.h"
 #include "tests/codecs/TiffTestSupport.h"
 
@@ -94,6 +95,7 @@ TEST(TiffWrite, LayoutRequestsReadBackByUsAndLibtiff) {
     int WantPhotometric, WantSamples, WantBits, WantCompression, WantPredictor;
     bool WantColorMap;
     bool Lossy = false;  // quantized, fewer bits or JPEG: only the two readers are compared
+    bool Streamed = false;  // deflate through zlib's streaming, as pages too big to compress whole
   };
   const Case cases[] = {
       {"few colours as palette", Pic::FewColours, 0, 1, 8, 3, 1, 8, 1, 0, true},
@@ -108,6 +110,8 @@ TEST(TiffWrite, LayoutRequestsReadBackByUsAndLibtiff) {
       {"many colours Group 4 at 8 bits", Pic::Many, 4, 1, 8, 3, 1, 8, 1, 0, true, true},
       {"RGB PackBits", Pic::Many, 8, 3, 8, 2, 3, 8, 32773, 0, false},
       {"RGB deflate", Pic::Many, 9, 3, 8, 2, 3, 8, 32946, 0, false},
+      {"RGB deflate streamed", Pic::Many, 9, 3, 8, 2, 3, 8, 32946, 0, false, false, true},
+      {"RGBA deflate streamed", Pic::Alpha, 9, 3, 8, 2, 4, 8, 32946, 0, false, false, true},
       {"RGB JPEG", Pic::Smooth, 7, 3, 8, 6, 3, 8, 7, 0, false, true},
       {"px8g at 8 bits", Pic::Grey8, 0, 3, 8, 1, 1, 8, 1, 0, false},
       {"px8g at 4 bits", Pic::Grey8, 0, 1, 4, 1, 1, 4, 1, 0, false, true},
@@ -132,7 +136,10 @@ TEST(TiffWrite, LayoutRequestsReadBackByUsAndLibtiff) {
     p.BitsPerSample = c.B;
     p.TIFF_FillOrder = 1;
     bool aborted = false;
+    const int64_t limit = tiffilt_detail::WholeDeflateLimit;
+    if (c.Streamed) tiffilt_detail::WholeDeflateLimit = 0;
     const std::string bytes = Encode(pic.get(), p, aborted);
+    tiffilt_detail::WholeDeflateLimit = limit;
     ASSERT_FALSE(aborted);
     // The caller's picture is unchanged.
     ASSERT_EQ(pic->PixelFormat(), before.PixelFormat());
