@@ -4,15 +4,17 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/hypxutils.h"
 #include "core/pxcanvas.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
-#include "core/pxxBitmaps_access.h"
 #include "io/pixoranio.h"
 #include "io/pxopensavedlg.h"
 #include "io/pxxBitmaps_params.h"
+#include "platform/gdiplus/GdiPlusObjects.h"
+#include "platform/gdiplus/Metafile.h"
 #include "platform/gdiplus/MetafileGraphic.h"
 
 namespace {
@@ -83,48 +85,50 @@ bool TPixoranIO::ImportMetafileCore(TPXMetafile* Metafile, int32_t Width, int32_
     return false;
   }
   if ((Width == 0 && Height == 0) || !PrepareBitmap({})) return false;
-  TIOParams* p = GetParams();
-  p->ClearMetadata(0);
   int32_t w = 0, h = 0;
   MetafileSize(Metafile->GetWidth(), Metafile->GetHeight(), Width, Height, w, h);
-  TPXBitmap drawn;
-  if (!drawn.Allocate(w, h, px32RGB)) {
+  // The drawing at W x H, premultiplied, transparent where nothing is drawn.
+  std::vector<uint32_t> drawn;
+  if (!Metafile->Image() || !GpRasterizeMetafile(Metafile->Image()->Data(), w, h, drawn)) {
     FAborting = true;
     return false;
   }
+  TIOParams* p = GetParams();
+  p->ClearMetadata(0);
   SetMetafileParams(p, !Metafile->IsWMF(), w, h);
   p->SetImageCount(1);
 
+  // The drawing over the key colour (Transparent) or the background, in one pass into the
+  // 24-bit picture; with Transparent the pixels left in the key colour become the background at
+  // alpha 0 and every other pixel is opaque.
   const TRGB back = TColorToRGB(Background());
   const TRGB key{253, 254, 255};  // red 255, green 254, blue 253
-  const TRGB fill = Transparent ? key : back;
-  drawn.FillRGBA(uint32_t(fill.b) | (uint32_t(fill.g) << 8) | (uint32_t(fill.r) << 16));
-  if (TPXCanvas* canvas = drawn.GetPXCanvas()) {
-    canvas->SetInterpolationMode(3);
-    canvas->SetSmoothingMode(3);
-    canvas->DrawMetafile(Metafile, 0, 0, w, h);
+  const TRGB under = Transparent ? key : back;
+  FBitmap->RemoveAlphaChannel(false, 0);
+  if (!FBitmap->Allocate(w, h, px24RGB)) {
+    FAborting = true;
+    return false;
   }
-  {
-    TPXAccessModeScope mode(&drawn, pxamRead | pxamWrite);
-    for (int32_t y = 0; y < h; ++y) {
-      uint8_t* r = drawn.Scanline(y);
-      for (int32_t x = 0; x < w; ++x, r += 4) {
-        if (!Transparent) continue;
-        if (r[0] == key.b && r[1] == key.g && r[2] == key.r) {
-          r[0] = back.b;
-          r[1] = back.g;
-          r[2] = back.r;
-          r[3] = 0;
-        } else {
-          r[3] = 255;
-        }
+  TPXBitmap* alpha = Transparent ? FBitmap->GetAlphaChannel() : nullptr;
+  const auto over = [](uint32_t Src, uint8_t Dst, uint32_t Left) {
+    return uint8_t(Src + (Dst * Left + 127) / 255);
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    const uint32_t* src = drawn.data() + size_t(y) * size_t(w);
+    TRGB* row = reinterpret_cast<TRGB*>(FBitmap->Scanline(y));
+    uint8_t* a = alpha ? alpha->Scanline(y) : nullptr;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t s = src[x], left = 255 - (s >> 24);
+      TRGB c{over(s & 0xFF, under.b, left), over((s >> 8) & 0xFF, under.g, left), over((s >> 16) & 0xFF, under.r, left)};
+      if (a) {
+        const bool keyed = c == key;
+        a[x] = keyed ? 0 : 255;
+        if (keyed) c = back;
       }
+      row[x] = c;
     }
   }
-  if (Transparent) drawn.SyncAlpha32(true, false);
-  else drawn.RemoveAlphaChannel(false, 0);
-  drawn.SetPixelFormat(px24RGB);
-  FBitmap->Assign(&drawn);
+  if (alpha) FBitmap->UpdateFull();
   UpdateAttached();
   ClearModified(false);
   return !FAborting;
