@@ -106,11 +106,10 @@ void ReadExifDirectories(const TPXTIFFIFDReader& E, const TPXTIFFIFDReader& G, c
     const int32_t vi = G.FindTag(0);
     if (vi >= 0) {
       std::string v;
-      for (uint64_t k = 0; k < std::min<uint64_t>(G.GetTagCount(vi), 8); ++k) {
-        const uint64_t item = G.ReadTagItem(vi, k);
-        if (item == 0) break;  // the text ends at its first NUL
-        if (!v.empty()) v += '.';
-        v += std::to_string(item);
+      // Four bytes, zeros included: "2.2.0.0", and "0.0.0.0" still marks a GPS directory.
+      for (uint64_t k = 0; k < std::min<uint64_t>(G.GetTagCount(vi), 4); ++k) {
+        if (k > 0) v += '.';
+        v += std::to_string(G.ReadTagItem(vi, k) & 0xFF);
       }
       P->EXIF_GPSVersionID = v;
     } else {
@@ -324,8 +323,10 @@ void WriteExifDirectory(TPXTIFFIFDWriter& Page, TMemoryStream& Data, TIOParams* 
         default: return P->EXIF_ExposureIndex;
       }
     }() : P->*t.Field;
+    // The APEX shutter speed, brightness and exposure bias are signed in EXIF.
+    const uint16_t type = t.Tag == 37377 || t.Tag == 37379 || t.Tag == 37380 ? ttSRational : ttRational;
     if (t.Setter)
-      e.WriteRational(&ev, t.Tag, &marked, Err, v);
+      e.WriteRational(&ev, t.Tag, &marked, Err, v, type);
     else if (v != -1)
       e.WriteRational(&ev, t.Tag, nullptr, Err, v);
   }

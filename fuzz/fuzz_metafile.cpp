@@ -1,16 +1,30 @@
 // Arbitrary bytes as a Windows metafile, read with the converters in this process: the checks in
 // front of them must keep every fault out of them (in the program they run in a helper process
 // besides). A metafile that is read has a sane size and draws into a small box; the bytes the
-// checks hand on pass the checks again unchanged.
+// checks hand on pass the checks again unchanged. The same bytes then go through the I/O
+// component's import and header read: an import that answers False leaves the picture as it
+// was, one that answers True gives the size asked for.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "core/hypxutils_streams.h"
+#include "core/pxxBitmaps.h"
+#include "fuzz/FuzzSupport.h"
+#include "io/pixoranio.h"
 #include "platform/gdiplus/GdiPlusObjects.h"
 #include "platform/gdiplus/Metafile.h"
 #include "platform/gdiplus/metafile/MetafileConvert.h"
+#include "platform/rtl/Startup.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  RtlStartup();
+  GpSetMetafileConverter(GpConvertInProcess);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   std::vector<uint8_t> prepared, again;
@@ -19,12 +33,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     std::abort();
   MetafileHeader header;
   std::string svg;
-  if (!GpReadMetafile(Data, Size, header, svg, GpConvertInProcess)) return 0;
-  if (header.Width <= 0 || header.Height <= 0 || svg.empty()) std::abort();
-  GpImageData image;
-  image.Metafile = true;
-  image.Storage.assign(svg.begin(), svg.end());
-  std::vector<uint32_t> pixels;
-  GpRasterizeMetafile(image, 32, 32, pixels);
+  if (GpReadMetafile(Data, Size, header, svg, GpConvertInProcess)) {
+    if (header.Width <= 0 || header.Height <= 0 || svg.empty()) std::abort();
+    GpImageData image;
+    image.Metafile = true;
+    image.Storage.assign(svg.begin(), svg.end());
+    std::vector<uint32_t> pixels;
+    GpRasterizeMetafile(image, 32, 32, pixels);
+  }
+
+  TPixoranIO io(nullptr);
+  TPXBitmap* bitmap = io.WorkingBitmap();
+  bitmap->Allocate(3, 2, px24RGB);
+  TPXMemStream stream(Data, static_cast<int32_t>(Size));
+  if (io.ImportMetafileFromStream(&stream, 48, 32, (Size & 1) != 0)) {
+    Check(bitmap->Width() == 48 && bitmap->Height() == 32 && bitmap->PixelFormat() == px24RGB, __LINE__);
+  } else {
+    Check(bitmap->Width() == 3 && bitmap->Height() == 2, __LINE__);
+  }
+  TPXMemStream header2(Data, static_cast<int32_t>(Size));
+  if (io.ParamsFromStream(&header2, (Size & 2) ? pxftEMF : pxftWMF))
+    Check(io.Params()->Width > 0 && io.Params()->Height > 0, __LINE__);
   return 0;
 }

@@ -42,6 +42,8 @@
 #include "platform/video/VideoFile.h"
 
 class TImage;
+class TMetafile;
+class TPXMetafile;
 class TPixoranIO;
 class TPXIOThread;
 
@@ -142,6 +144,10 @@ using TPXIOStreamTypeBoolFunc = bool (TPixoranIO::*)(TStream* Stream, TPXFileTyp
 using TPXIOFrameBoolFunc = bool (TPixoranIO::*)(int32_t Frame);
 using TPXIOMetafileBoolFunc = bool (TPixoranIO::*)(const std::string& FileName, int32_t Width, int32_t Height,
                                                   bool Transparency);
+
+// The message with which a reader says that the optional companion library is missing or too
+// old; header reads pass it on to their caller.
+std::string CompanionLibraryMessage();
 
 // Holds a component's operation lock (re-entrant) for its lifetime.
 class TPXIOOperation {
@@ -288,6 +294,26 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   virtual bool ParamsFromBuffer(const void* Buffer, int32_t BufferSize, TPXFileType FileType);
   bool ReadParams(const std::string& FileName, TStream* Stream, TPXFileType FileType);
   // [end of addition]
+
+  // --- metafiles and the open prompt (pixoranio_metafile.cpp) --------------------------------
+  // The size a metafile of the natural size is drawn at for a wanted size (a side <= 0 follows
+  // the other one; both <= 0 keep the natural size), within the settings' FMetafileMaxSize; a
+  // natural side of 0 gives 0 x 0.
+  static void MetafileSize(int32_t NaturalWidth, int32_t NaturalHeight, int32_t WantedWidth, int32_t WantedHeight,
+                           int32_t& Width, int32_t& Height);
+  // Rasterise a WMF or EMF into the working bitmap (24-bit; with Transparent the undrawn pixels
+  // get alpha 0). The loads call them with -1, -1, True.
+  bool ImportMetafile(const std::string& FileName, int32_t Width, int32_t Height, bool Transparent);
+  bool ImportMetafileFromStream(TStream* Stream, int32_t Width, int32_t Height, bool Transparent);
+  // The class library's metafile drawn through a canvas (no OnFinishWork); its size is set to
+  // the one drawn.
+  bool ImportTMetafile(TMetafile* Metafile, int32_t Width, int32_t Height, bool Transparent);
+  // Prompts for a file to open (the library's open dialog, or the platform's one when the
+  // settings' FUseStandardOpenDialog is set); "" when cancelled.
+  std::string ExecuteOpenDialog(const std::string& InitialDir, const std::string& InitialFileName,
+                                bool AlwaysAnimate, int32_t FilterIndex, const std::string& ExtendedFilters,
+                                const std::string& Title, const std::string& Filter, int32_t FilterDefault,
+                                int32_t LimitToFileType, TPXShowFormats ShowFormats);
   // Text forms: 0 constant-array source text, 1 hexadecimal byte list, 2 Base64, 3 character
   // picture. Nothing is written after an empty or failed encoding or for another form (Aborting
   // is then set); SaveToText leaves no file in that case.
@@ -508,6 +534,10 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   // LoadFromFile's AVI (Type 15) and media-file branches: one frame (Params.ImageIndex), one
   // DoFinishWork, the frame read's result.
   bool LoadVideoFrame(const std::string& FileName, TPXFileType FileType, TPXFileType Type);
+
+  // The metafile import on an opened metafile; the metafile header read of ReadParams.
+  bool ImportMetafileCore(TPXMetafile* Metafile, int32_t Width, int32_t Height, bool Transparent);
+  bool ReadMetafileHeader(TStream* Stream);
   // The layers-file header read into Params; true when it was one.
   bool ReadLayersHeaderToParams(TStream* Stream);
   // A plug-in entry's reader into the working bitmap, from Stream or, when Stream is null, from

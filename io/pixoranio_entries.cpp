@@ -151,7 +151,7 @@ bool TPixoranIO::LoadFromFile(const std::string& FileName, TPXFileType FileType)
         return async || !FAborting;
       case pxftWMF:
       case pxftEMF:
-        return unavailable();  // no metafile reader on this platform
+        return ImportMetafile(FileName, -1, -1, true);
       case pxftPXV:
       case pxftALL:
         return LoadFromFileVect(FileName, type);
@@ -284,7 +284,7 @@ bool TPixoranIO::LoadFromStream(TStream* Stream, TPXFileType FileType) {
         return async || !FAborting;
       case pxftWMF:
       case pxftEMF:
-        return unavailable();
+        return ImportMetafileFromStream(Stream, -1, -1, true);
       case pxftPXV:
       case pxftALL:
         return LoadFromStreamVect(Stream, type);
@@ -397,7 +397,9 @@ bool TPixoranIO::ReadParams(const std::string& FileName, TStream* Stream, TPXFil
     std::unique_ptr<TPXMask> mask;
     const TPXFormatRow* row = FormatRow(type);
     const TPXFileFormatInfo* entry = FileFormatByType(type);
-    if (type == pxftPXN) {
+    if (type == pxftWMF || type == pxftEMF) {
+      result = ReadMetafileHeader(&buffered);
+    } else if (type == pxftPXN) {
       result = ReadLayersHeaderToParams(&buffered);
     } else if (type == pxftPSD && PsdLayeredCoders().Decode) {
       PsdLayeredCoders().Decode(&buffered, &scratch, p, progress, nullptr);
@@ -409,6 +411,16 @@ bool TPixoranIO::ReadParams(const std::string& FileName, TStream* Stream, TPXFil
     } else {
       result = false;  // no reader for the type
     }
+  } catch (const Exception& e) {
+    // The companion library's message reaches the caller (after the one OnFinishWork), so that
+    // it can tell the user what is missing; any other failure is a failed read.
+    if (e.Message() == CompanionLibraryMessage()) {
+      p->FileType = pxftUnknown;
+      DoFinishWork();
+      throw;
+    }
+    p->FileType = pxftUnknown;
+    result = false;
   } catch (...) {
     p->FileType = pxftUnknown;
     result = false;

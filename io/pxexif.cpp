@@ -290,6 +290,21 @@ struct THeaderTest {
 
 }  // namespace
 
+namespace {
+
+// Whether one of the 16 bytes at P is 'E', 'I' or 'M' (the first byte of "Exif", "II", "MM").
+bool AnySignatureStart(const uint8_t* P) {
+  using TBytes16 = uint8_t __attribute__((vector_size(16)));
+  TBytes16 v;
+  std::memcpy(&v, P, sizeof(v));
+  const auto hit = (v == 'E') | (v == 'I') | (v == 'M');
+  uint64_t half[2];
+  std::memcpy(half, &hit, sizeof(half));
+  return (half[0] | half[1]) != 0;
+}
+
+}  // namespace
+
 int64_t FindExifTiffHeader(TStream* Stream) {
   if (!Stream) return -1;
   TPositionGuard guard(Stream);
@@ -311,6 +326,9 @@ int64_t FindExifTiffHeader(TStream* Stream) {
     const int64_t limit = last ? got : got - kFindOverlap;
     const uint8_t* b = buffer.data();
     for (int64_t i = 0; i < limit; ++i) {
+      // Sixteen bytes none of which can start a signature are passed over at once.
+      while (i + 16 <= limit && !AnySignatureStart(b + i)) i += 16;
+      if (i >= limit) break;
       const uint8_t c = b[i];
       if (c == 'E') {
         if (i + 5 <= got && std::memcmp(b + i, "Exif\0", 5) == 0) {

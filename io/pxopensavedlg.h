@@ -54,6 +54,21 @@ class TOpenPixoranDialog : public TOpenDialog {
   const std::string& ExtraFilter() const { return extra_filter_; }
   void SetExtraFilter(const std::string& Value) { extra_filter_ = Value; }
 
+  // Plays animations and videos in the preview without waiting for the play button; setting
+  // it also sets ShowAllFrames.
+  bool AlwaysAnimate() const { return always_animate_; }
+  void SetAlwaysAnimate(bool Value) {
+    always_animate_ = Value;
+    if (Value) show_all_frames_ = true;
+  }
+  bool ShowAllFrames() const { return show_all_frames_; }
+  void SetShowAllFrames(bool Value) { show_all_frames_ = Value; }
+  // Handed to the preview's I/O component.
+  bool AutoAdjustDPI() const { return auto_adjust_dpi_; }
+  void SetAutoAdjustDPI(bool Value) { auto_adjust_dpi_ = Value; }
+  bool FilteredAdjustDPI() const { return filtered_adjust_dpi_; }
+  void SetFilteredAdjustDPI(bool Value) { filtered_adjust_dpi_ = Value; }
+
   // The frame of a multi-frame file the user picked in the preview (0: the first).
   int32_t SelectedFrame() const { return selected_frame_; }
 
@@ -96,6 +111,10 @@ class TOpenPixoranDialog : public TOpenDialog {
   std::string extra_filter_;
   std::string own_default_ext_;  // DefaultExt as the caller set it, while the dialog shows
   bool executing_ = false;
+  bool always_animate_ = false;
+  bool show_all_frames_ = false;
+  bool auto_adjust_dpi_ = false;
+  bool filtered_adjust_dpi_ = false;
   TPanel* info_panel_ = nullptr;
   TPanel* picture_panel_ = nullptr;
   TCheckBox* preview_check_ = nullptr;

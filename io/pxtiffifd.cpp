@@ -396,9 +396,9 @@ void TPXTIFFIFDWriter::AddInlineBytes(uint16_t Tag, const std::string& Text) {
 }
 
 void TPXTIFFIFDWriter::WriteRational(TStream* Stream, uint16_t Tag, const std::vector<uint16_t>* Wanted,
-                                     bool& ErrorFlag, double Value) {
+                                     bool& ErrorFlag, double Value, uint16_t Type) {
   if (!IsWanted(Wanted, Tag)) return;
-  AddEntry(Tag, ttRational, 1, uint32_t(AlignStreamToWord(Stream, ErrorFlag)));
+  AddEntry(Tag, Type, 1, uint32_t(AlignStreamToWord(Stream, ErrorFlag)));
   WriteFraction(Stream, ErrorFlag, Value);
 }
 

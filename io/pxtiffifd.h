@@ -143,8 +143,9 @@ class TPXTIFFIFDWriter {
   void AddInlineBytes(uint16_t Tag, const std::string& Text);
 
   // The out-of-line writers align Stream to an even position and record it as the entry's value.
+  // Type is ttRational or ttSRational (the fraction's bits are the same for both).
   void WriteRational(TStream* Stream, uint16_t Tag, const std::vector<uint16_t>* Wanted, bool& ErrorFlag,
-                     double Value);
+                     double Value, uint16_t Type = ttRational);
   void WriteRationalArray(TStream* Stream, uint16_t Tag, bool& ErrorFlag, int32_t LastIndex, const double* Values);
   // Nothing for an empty text; up to 4 bytes inline; longer ones with their NUL.
   void WriteAscii(TStream* Stream, uint16_t Tag, bool& ErrorFlag, const std::string& Text);

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -202,10 +204,12 @@ bool GpRasterizeMetafile(const GpImageData& Image, int32_t Width, int32_t Height
 
 namespace {
 
+std::atomic<GpMetafileConverter> g_converter{GpConvertInHelper};
+
 GpStatus MakeMetafile(const std::vector<uint8_t>& bytes, GpMetafile** metafile) {
   MetafileHeader header;
   std::string svg;
-  if (!GpReadMetafile(bytes.data(), bytes.size(), header, svg)) return GenericError;
+  if (!GpReadMetafile(bytes.data(), bytes.size(), header, svg, g_converter.load())) return GenericError;
   auto data = std::make_unique<GpImageData>();
   data->Metafile = true;
   data->Width = header.Width;
@@ -233,6 +237,8 @@ bool ReadRest(TStream* stream, std::vector<uint8_t>& bytes) {
 }
 
 }  // namespace
+
+void GpSetMetafileConverter(GpMetafileConverter Convert) { g_converter = Convert ? Convert : GpConvertInHelper; }
 
 GpStatus GdipCreateMetafileFromFile(const std::string& fileName, GpMetafile** metafile) {
   if (!metafile) return InvalidParameter;

@@ -29,6 +29,10 @@ bool GpConvertInHelper(const std::vector<std::string>& Args, const std::vector<u
 bool GpConvertInProcess(const std::vector<std::string>& Args, const std::vector<uint8_t>& Prepared,
                         TPxMetafileSvg& Out);
 
+// The converter the library's metafile entries use (nil: the helper process). The fuzz target
+// sets GpConvertInProcess, so that the converters run under the sanitizers.
+void GpSetMetafileConverter(GpMetafileConverter Convert);
+
 // Reads the metafile in Data: fills Header (type, size in bytes, bounds in pixels, resolution)
 // and Svg (the drawing). False, with Header zeroed, when the bytes are not a metafile the
 // converters can read.

@@ -109,7 +109,7 @@ TEST(ExifBlock, EntriesOfSingleFields) {
       {"exposure bias -0.5", [](TIOParams& p) { p.SetExifExposureBiasValue(-0.5); }, 34665, 37380,
        [](const auto& e, const Bytes&) {
          ASSERT_TRUE(e);
-         EXPECT_EQ(e->Type, 5);
+         EXPECT_EQ(e->Type, 10);  // SRATIONAL
          EXPECT_EQ(int32_t(LE(e->Data, 0, 4)), -1);
          EXPECT_EQ(LE(e->Data, 4, 4), 2u);
        }},
@@ -148,7 +148,7 @@ void FillGroup(TIOParams& w) {
   w.EXIF_XPTitle = "Titl\xC3\xA9";
   w.EXIF_Rating = 3;
   w.SetExifOrientation(1);
-  w.EXIF_GPSVersionID = "2.2";  // read back up to its first zero byte
+  w.EXIF_GPSVersionID = "2.2";  // written as the bytes 2, 2, 0, 0
   w.EXIF_GPSLatitudeRef = "N";
   w.EXIF_GPSLatitude = {48, 51, 29.25};
   w.EXIF_GPSLongitudeRef = "E";
@@ -175,7 +175,7 @@ void ExpectGroup(const TIOParams& r) {
   EXPECT_EQ(r.EXIF_UserComment, "Gr\xC3\xBC\xC3\x9F");
   EXPECT_EQ(r.EXIF_XPTitle, "Titl\xC3\xA9");
   EXPECT_EQ(r.EXIF_Rating, 3);
-  EXPECT_EQ(r.EXIF_GPSVersionID, "2.2");
+  EXPECT_EQ(r.EXIF_GPSVersionID, "2.2.0.0");
   EXPECT_EQ(r.EXIF_GPSLatitudeRef, "N");
   EXPECT_NEAR(r.EXIF_GPSLatitude[2], 29.25, 5e-9);
   EXPECT_NEAR(r.EXIF_GPSLongitude[2], 40.125, 5e-9);

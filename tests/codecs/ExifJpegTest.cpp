@@ -386,6 +386,27 @@ TEST(ExifJpeg, OraclesReadWhatWeWrite) {
   w.EXIF_GPSDateStamp = "2026:01:02";
   w.EXIF_InteropIndex = "R98";
   w.EXIF_InteropVersion = "0100";
+  w.SetExifExposureProgram(3);
+  w.SetExifMeteringMode(5);
+  w.SetExifLightSource(4);
+  w.SetExifShutterSpeedValue(7.97);
+  w.SetExifApertureValue(4.5);
+  w.SetExifBrightnessValue(-1.5);
+  w.SetExifMaxApertureValue(2.97);
+  w.SetExifColorSpace(1);
+  w.SetExifPixelXDimension(96);
+  w.SetExifPixelYDimension(64);
+  w.EXIF_FocalLengthIn35mmFilm = 36;
+  w.EXIF_WhiteBalance = 1;
+  w.EXIF_SceneCaptureType = 2;
+  w.EXIF_SubsecTime = "42";
+  w.EXIF_XPTitle = "Sea front";
+  w.EXIF_Rating = 4;
+  w.EXIF_LensMake = "Lens Maker";
+  w.EXIF_BodySerialNumber = "SN 123";
+  w.EXIF_CameraOwnerName = "Owner";
+  w.EXIF_GPSSatellites = "7";
+  w.EXIF_GPSMapDatum = "WGS-84";
   TPXBitmap* thumb = w.CreateExifThumbnail();
   thumb->Assign(Gradient(64, 48).get());
   auto bmp = Gradient(96, 64);
@@ -403,13 +424,20 @@ TEST(ExifJpeg, OraclesReadWhatWeWrite) {
                          TText{"ExifVersion", "0231"}, TText{"ImageUniqueID", "ABC123"}, TText{"LensModel", "Lens 50"},
                          TText{"UserComment", "note"}, TText{"GPSLatitudeRef", "N"}, TText{"GPSLongitudeRef", "W"},
                          TText{"GPSDateStamp", "2026:01:02"}, TText{"InteropIndex", "R98"},
-                         TText{"InteropVersion", "0100"}, TText{"GPSVersionID", "2 2 0 0"}})
+                         TText{"InteropVersion", "0100"}, TText{"GPSVersionID", "2 2 0 0"},
+                         TText{"SubSecTime", "42"}, TText{"XPTitle", "Sea front"}, TText{"LensMake", "Lens Maker"},
+                         TText{"SerialNumber", "SN 123"}, TText{"OwnerName", "Owner"}, TText{"GPSSatellites", "7"},
+                         TText{"GPSMapDatum", "WGS-84"}, TText{"ExposureProgram", "3"}, TText{"MeteringMode", "5"},
+                         TText{"LightSource", "4"}, TText{"ColorSpace", "1"}, TText{"ExifImageWidth", "96"},
+                         TText{"ExifImageHeight", "64"}, TText{"FocalLengthIn35mmFormat", "36"},
+                         TText{"WhiteBalance", "1"}, TText{"SceneCaptureType", "2"}, TText{"Rating", "4"}})
     EXPECT_EQ(t[x.Tag].is_string() ? t[x.Tag].get<std::string>() : t[x.Tag].dump(), x.Value) << x.Tag;
   struct TNumber {
     const char* Tag;
     double Value;
   };
-  for (const TNumber& x : {TNumber{"ExposureTime", 1.0 / 125}, TNumber{"FNumber", 4}, TNumber{"ExposureCompensation", -0.5},
+  EXPECT_EQ(t["ExposureCompensation"], -0.5);  // signed, as EXIF defines it
+  for (const TNumber& x : {TNumber{"ExposureTime", 1.0 / 125}, TNumber{"FNumber", 4},
                            TNumber{"FocalLength", 24}, TNumber{"Flash", 9}, TNumber{"ISO", 800},
                            TNumber{"GPSLatitude", 51 + 30 / 60.0 + 15.5 / 3600}, TNumber{"GPSLongitude", 7 / 60.0 + 39.25 / 3600},
                            TNumber{"GPSAltitude", 12.75}, TNumber{"GPSAltitudeRef", 1}}) {
@@ -425,7 +453,11 @@ TEST(ExifJpeg, OraclesReadWhatWeWrite) {
   for (const TKey& k : {TKey{"Exif.Image.Make", "Quill"}, TKey{"Exif.Photo.FNumber", "4/1"},
                         TKey{"Exif.Photo.ExposureTime", "1/125"},
                         TKey{"Exif.GPSInfo.GPSLatitude", "51/1 30/1 31/2"}, TKey{"Exif.GPSInfo.GPSAltitude", "51/4"},
-                        TKey{"Exif.Iop.InteroperabilityIndex", "R98"}, TKey{"Exif.Photo.ISOSpeedRatings", "800"}}) {
+                        TKey{"Exif.Iop.InteroperabilityIndex", "R98"}, TKey{"Exif.Photo.ISOSpeedRatings", "800"},
+                        TKey{"Exif.Photo.ExposureBiasValue", "-1/2"}, TKey{"Exif.GPSInfo.GPSVersionID", "2 2 0 0"},
+                        TKey{"Exif.Photo.ShutterSpeedValue", "797/100"}, TKey{"Exif.Photo.ApertureValue", "9/2"},
+                        TKey{"Exif.Photo.BrightnessValue", "-3/2"}, TKey{"Exif.Photo.MaxApertureValue", "297/100"},
+                        TKey{"Exif.Photo.ColorSpace", "1"}, TKey{"Exif.Photo.PixelXDimension", "96"}}) {
     ASSERT_EQ(RunTool({kExiv2, "-pv", "-K", k.Key, file}, dir.File("exiv2.txt")), 0) << k.Key;
     const std::string e = ReadText(dir.File("exiv2.txt"));
     EXPECT_NE(e.find(std::string(" ") + k.Value + "\n"), std::string::npos) << k.Key << ": " << e;

@@ -171,7 +171,7 @@ TEST(TiffExif, EveryTagRoundTrips) {
   EXPECT_NEAR(r.EXIF_YCbCrCoefficients[2], 0.6, 5e-9);
   EXPECT_NEAR(r.EXIF_ReferenceBlackWhite[5], 80, 5e-9);
   EXPECT_EQ(r.EXIF_YCbCrPositioning, 2);
-  EXPECT_EQ(r.EXIF_GPSVersionID, "2.3");
+  EXPECT_EQ(r.EXIF_GPSVersionID, "2.3.0.0");
   for (auto f : {&TIOParams::EXIF_GPSLatitudeRef, &TIOParams::EXIF_GPSLongitudeRef, &TIOParams::EXIF_GPSAltitudeRef,
                  &TIOParams::EXIF_GPSSatellites, &TIOParams::EXIF_GPSStatus, &TIOParams::EXIF_GPSMeasureMode,
                  &TIOParams::EXIF_GPSSpeedRef, &TIOParams::EXIF_GPSMapDatum, &TIOParams::EXIF_GPSDestLatitudeRef,
@@ -232,17 +232,30 @@ TEST(TiffExif, EdgeCases) {
     EXPECT_EQ(r.EXIF_UserComment, c.WantText);
     EXPECT_EQ(r.EXIF_GPSVersionID, "2.2.0.0");
   }
-  TIOParams w;
-  w.EXIF_GPSVersionID = "2.2";
-  const std::string bytes = WriteBlock(w);
-  auto s = codectest::StreamOf(bytes);
-  TPXTIFFIFDReader gps = SubDirectory(*s, 34853);
-  std::vector<uint8_t> v;
-  gps.ReadBytes(0, v);
-  EXPECT_EQ(v, (std::vector<uint8_t>{2, 2, 0, 0}));
-  TIOParams r;
-  ReadBlock(bytes, r);
-  EXPECT_EQ(r.EXIF_GPSVersionID, "2.2");
+  // The version is four bytes, zeros included: a zero version still marks a GPS directory that a
+  // second save keeps.
+  for (const auto& [text, want, back] :
+       {std::tuple<const char*, std::vector<uint8_t>, const char*>{"2.2", {2, 2, 0, 0}, "2.2.0.0"},
+        {"0.0.0.0", {0, 0, 0, 0}, "0.0.0.0"}}) {
+    SCOPED_TRACE(text);
+    TIOParams w;
+    w.EXIF_GPSVersionID = text;
+    w.EXIF_GPSLatitudeRef = "S";
+    w.EXIF_GPSLatitude = {1, 2, 3};
+    const std::string bytes = WriteBlock(w);
+    auto s = codectest::StreamOf(bytes);
+    TPXTIFFIFDReader gps = SubDirectory(*s, 34853);
+    std::vector<uint8_t> v;
+    gps.ReadBytes(0, v);
+    EXPECT_EQ(v, want);
+    TIOParams r;
+    ReadBlock(bytes, r);
+    EXPECT_EQ(r.EXIF_GPSVersionID, back);
+    TIOParams again;
+    ReadBlock(WriteBlock(r), again);
+    EXPECT_EQ(again.EXIF_GPSLatitudeRef, "S");
+    EXPECT_EQ(again.EXIF_GPSLatitude[2], 3);
+  }
 }
 
 TEST(TiffExif, MakerNoteModes) {

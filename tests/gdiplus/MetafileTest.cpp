@@ -12,6 +12,9 @@
 #include "platform/gdi/WinGdi.h"
 #include "platform/gdiplus/GdiPlus.h"
 #include "platform/gdiplus/Metafile.h"
+#include "platform/gdiplus/MetafileGraphic.h"
+#include "platform/gdi/Graphics.h"
+#include <cstring>
 #include "platform/rtl/Classes.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gdiplus/MetafileBytes.h"
@@ -58,8 +61,8 @@ struct TCase {
 };
 
 TEST_F(Metafile, ReadsHeaderAndDrawsTheRectangleScaled) {
-  const TCase cases[] = {{"wmf", metafile_bytes::RedRectWmf, MetafileTypeWmfPlaceable},
-                         {"emf", metafile_bytes::RedRectEmf, MetafileTypeEmf}};
+  const TCase cases[] = {{"wmf", [] { return metafile_bytes::RedRectWmf(); }, MetafileTypeWmfPlaceable},
+                         {"emf", [] { return metafile_bytes::RedRectEmf(); }, MetafileTypeEmf}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     const std::vector<uint8_t> bytes = c.Build();
@@ -241,3 +244,59 @@ TEST_F(Metafile, TheHelperProcessConvertsAsTheConvertersDo) {
 }
 
 }  // namespace
+
+// The class library's TMetafile over the same reader: size, kind, drawing on a canvas, the bytes
+// kept for saving, and refused data.
+TEST_F(Metafile, ClassLibraryMetafile) {
+  TestTempDir dir;
+  for (const TCase& c : {TCase{"wmf", [] { return metafile_bytes::RedRectWmf(); }, MetafileTypeWmfPlaceable},
+                         TCase{"emf", [] { return metafile_bytes::RedRectEmf(); }, MetafileTypeEmf}}) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<uint8_t> bytes = c.Build();
+    const std::string name = dir.File(std::string("m.") + c.Name);
+    {
+      TMemoryStream s;
+      s.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+      s.SaveToFile(name);
+    }
+    TMetafile m;
+    EXPECT_TRUE(m.Empty());
+    m.LoadFromFile(name);
+    EXPECT_FALSE(m.Empty());
+    EXPECT_EQ(m.Width(), 100);
+    EXPECT_EQ(m.Height(), 50);
+    EXPECT_EQ(m.Enhanced(), c.Type == MetafileTypeEmf);
+
+    // By stream, and drawn at twice the size on a bitmap's canvas.
+    TMemoryStream s;
+    s.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    s.SetPosition(0);
+    EXPECT_TRUE(m.CanLoadFromStream(&s));
+    EXPECT_EQ(s.Position(), 0);
+    TMetafile n;
+    n.LoadFromStream(&s);
+    TBitmap target;
+    target.SetPixelFormat(pf24bit);
+    target.SetSize(200, 100);
+    target.Canvas()->Brush()->SetColor(clWhite);
+    target.Canvas()->FillRect(TRect{0, 0, 200, 100});
+    target.Canvas()->StretchDraw(TRect{0, 0, 200, 100}, &n);
+    EXPECT_EQ(target.Canvas()->Pixels(100, 50), TColor(kRed));
+    EXPECT_EQ(target.Canvas()->Pixels(10, 10), TColor(kWhite));
+    EXPECT_EQ(target.Canvas()->Pixels(190, 90), TColor(kWhite));
+
+    // The bytes loaded are the bytes saved.
+    TMemoryStream saved;
+    n.SaveToStream(&saved);
+    ASSERT_EQ(saved.Size(), static_cast<int64_t>(bytes.size()));
+    EXPECT_EQ(std::memcmp(saved.Memory(), bytes.data(), bytes.size()), 0);
+  }
+  TMemoryStream junk;
+  junk.WriteBuffer("no metafile here, only words", 28);
+  junk.SetPosition(0);
+  TMetafile m;
+  EXPECT_FALSE(m.CanLoadFromStream(&junk));
+  EXPECT_THROW(m.LoadFromStream(&junk), EInvalidGraphic);
+  EXPECT_TRUE(m.Empty());
+  EXPECT_EQ(m.Width(), 0);
+}

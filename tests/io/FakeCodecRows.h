@@ -32,6 +32,7 @@ struct FakeCodecLog {
   bool ThrowOnEncode = false;
   bool AbortAfterBytes = false;  // the writer writes a few bytes, then sets the abort flag
   bool ThrowOnDecode = false;
+  std::string DecodeMessage;  // the message of ThrowOnDecode (empty: "decoder failed")
   int32_t ReportedPages = 0;  // what the reader answers (0: 1)
   int32_t DecodeDpi = 1;      // the reader's resolution (below 2 asks for the default)
 };
@@ -94,7 +95,7 @@ inline int32_t FakeDecode(char Tag, TStream* Stream, TPXBitmap* Bitmap, TIOParam
   FakeCodecLog& log = FakeLog();
   ++log.Decodes;
   log.PreviewOnly = PreviewOnly;
-  if (log.ThrowOnDecode) throw EPXException("decoder failed");
+  if (log.ThrowOnDecode) throw EPXException(log.DecodeMessage.empty() ? "decoder failed" : log.DecodeMessage);
   const auto fail = [&] {
     if (Progress.Aborting) *Progress.Aborting = true;
     return 0;

@@ -109,8 +109,9 @@ TEST_F(Entries, LoadFromFileEdgeCases) {
   EXPECT_FALSE(c.io->Aborting());
   EXPECT_EQ(c.finished, 1);
 
-  // Type 0 reads the content; a picture read as a video, and a built-in entry without a file
-  // reader, fail: Aborting, one OnFinishWork, the picture untouched.
+  // Type 0 reads the content; a picture read as a video, a built-in entry without a file reader
+  // and a metafile type on bytes that are no metafile fail: Aborting, one OnFinishWork, the
+  // picture untouched.
   Component d;
   const std::string png = dir_.File("x.bin");
   WriteFake(png, 'P', 2, 5);
