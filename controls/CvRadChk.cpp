@@ -212,8 +212,13 @@ void TCvCustomGlyphButton::DrawGlyphImage(TCanvas* ACanvas) {
     glyph_cache_->SetSize(w, h);
     BuildGlyph(glyph_cache_.get());
     glyph_key_ = key;
+    glyph_drawn_.reset();
   }
   TBitmap& glyph = *glyph_cache_;
+  if (!Transparent() && glyph_drawn_ && glyph_drawn_mask_ == win_mask_color_) {
+    ACanvas->Draw(at.Left, at.Top, glyph_drawn_.get());
+    return;
+  }
   TBitmap composed;
   composed.SetSize(w, h);
   if (Transparent()) {
@@ -233,6 +238,11 @@ void TCvCustomGlyphButton::DrawGlyphImage(TCanvas* ACanvas) {
   }
   if (Transparent()) FinishTransparentGlyph(&final);
   ACanvas->Draw(at.Left, at.Top, &final);
+  if (!Transparent()) {
+    glyph_drawn_ = std::make_unique<TBitmap>();
+    glyph_drawn_->Assign(&final);
+    glyph_drawn_mask_ = win_mask_color_;
+  }
 }
 
 std::vector<int64_t> TCvCustomGlyphButton::GlyphKey() {

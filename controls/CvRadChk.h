@@ -138,6 +138,10 @@ class TCvCustomGlyphButton : public TCvCustomButton, public ICvFramingClient {
   bool mouse_press_ = false;
   std::unique_ptr<TBitmap> glyph_cache_;  // the last glyph built, for glyph_key_
   std::vector<int64_t> glyph_key_;
+  // The glyph as drawn on an opaque control (it then depends on nothing but glyph_key_ and the
+  // mask colour it was drawn with), kept so that repaints only copy it.
+  std::unique_ptr<TBitmap> glyph_drawn_;
+  TColor glyph_drawn_mask_ = clNone;
   uint64_t strip_version_ = 0;
   std::unique_ptr<TBitmap> off_;  // the off-screen picture of the last paint
 };

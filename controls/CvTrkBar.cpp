@@ -371,9 +371,17 @@ void TCvTrackBar::DrawSelection(TCanvas* ACanvas) {
   const TRect t = track_rect_;
   const bool horizontal = orientation_ == orHorizontal;
   const int64_t len = horizontal ? t.Width() : t.Height();
-  // The product in integers, the division in floating point, halves to even.
+  // The product over the range, halves to even: in integers, exactly, where the range is positive.
   auto at = [&](int32_t v) {
-    return static_cast<int32_t>(Round(static_cast<long double>(len * (int64_t{v} - min_)) / Range()));
+    const int64_t num = len * (int64_t{v} - min_), den = Range();
+    if (den <= 0) return static_cast<int32_t>(Round(static_cast<long double>(num) / den));
+    int64_t q = num / den, r = num % den;
+    if (r < 0) {
+      r += den;
+      --q;
+    }
+    if (2 * r > den || (2 * r == den && (q & 1))) ++q;
+    return static_cast<int32_t>(q);
   };
   const int32_t a = at(sel_start_);
   const int32_t b = std::max(at(sel_end_), a);

@@ -26,14 +26,8 @@ TRect ClientInSurface(const TWindowData* W) {
   return Bounds(W->Client.Left - W->Frame.Left, W->Client.Top - W->Frame.Top, W->Client.Width(), W->Client.Height());
 }
 
-void AddUpdate(TWindowData* W, HRGN rgn, bool erase) {
-  HRGN clipped = CreateRectRgnIndirect(ClientBounds(W));
-  CombineRgn(clipped, clipped, rgn, RGN_AND);
-  TRect box;
-  if (GetRgnBox(clipped, &box) == NULLREGION) {
-    DeleteObject(clipped);
-    return;
-  }
+// Adds a region already inside the client area to the update region, taking it over.
+void MergeUpdate(TWindowData* W, HRGN clipped, bool erase) {
   if (!W->Update) {
     W->Update = clipped;
   } else {
@@ -42,6 +36,17 @@ void AddUpdate(TWindowData* W, HRGN rgn, bool erase) {
   }
   if (erase) W->EraseNeeded = true;
   WakeEventLoop();
+}
+
+void AddUpdate(TWindowData* W, HRGN rgn, bool erase) {
+  HRGN clipped = CreateRectRgnIndirect(ClientBounds(W));
+  CombineRgn(clipped, clipped, rgn, RGN_AND);
+  TRect box;
+  if (GetRgnBox(clipped, &box) == NULLREGION) {
+    DeleteObject(clipped);
+    return;
+  }
+  MergeUpdate(W, clipped, erase);
 }
 
 bool g_began_paint = false;
@@ -77,7 +82,14 @@ BOOL InvalidateRect(HWND wnd, const TRect* rect, BOOL erase) {
   }
   TWindowData* w = WindowData(wnd);
   if (!w) return 0;
-  HRGN rgn = CreateRectRgnIndirect(rect ? *rect : ClientBounds(w));
+  const TRect r = rect ? *rect : ClientBounds(w);
+  if (r.Left <= r.Right && r.Top <= r.Bottom) {
+    // A rectangle is clipped as a rectangle: a region is made only for what is added.
+    TRect clipped;
+    if (IntersectRect(clipped, r, ClientBounds(w))) MergeUpdate(w, CreateRectRgnIndirect(clipped), erase != 0);
+    return 1;
+  }
+  HRGN rgn = CreateRectRgnIndirect(r);
   AddUpdate(w, rgn, erase != 0);
   DeleteObject(rgn);
   return 1;

@@ -127,7 +127,14 @@ namespace {
 // The record of a live handle; one being destroyed only when EvenDestroying. The table keeps the
 // record alive until RemoveRecord.
 TWindowData* FindRecord(HWND wnd, bool EvenDestroying) {
-  const std::shared_ptr<TWindowData> d = Table().Records.Find(reinterpret_cast<uintptr_t>(wnd));
+  const auto h = reinterpret_cast<uintptr_t>(wnd);
+  if (IsUIThread()) {
+    // Records are removed on the UI thread only, so its own lookups need no share of ownership
+    // (nor the table's lock, which every message and paint would otherwise take).
+    TWindowData* d = Table().Records.FindUnowned(h);
+    return d && (!d->Destroying || EvenDestroying) ? d : nullptr;
+  }
+  const std::shared_ptr<TWindowData> d = Table().Records.Find(h);
   if (!d || (d->Destroying && !EvenDestroying)) return nullptr;
   return d.get();
 }

@@ -71,6 +71,22 @@ void WidenRgb24(const uint8_t* s, uint8_t* d, int32_t n) {
   }
 }
 
+// n pixels of a 1-bit row from pixel x on, as c0 for 0 bits and c1 for 1 bits: eight a step once
+// x reaches a byte boundary.
+void ExpandMono(const uint8_t* row, int32_t x, int32_t n, uint32_t c0, uint32_t c1, uint32_t* out) {
+  int32_t i = 0;
+  for (; i < n && ((x + i) & 7); ++i) out[i] = (row[(x + i) >> 3] >> (7 - ((x + i) & 7))) & 1 ? c1 : c0;
+  const GdiPixel4 v0 = {c0, c0, c0, c0}, diff = v0 ^ GdiPixel4{c1, c1, c1, c1};
+  const GdiPixel4 high = {0x80, 0x40, 0x20, 0x10}, low = {8, 4, 2, 1};
+  for (const uint8_t* p = row + ((x + i) >> 3); i + 8 <= n; i += 8, ++p) {
+    const uint32_t b = *p;
+    const GdiPixel4 bits = {b, b, b, b};
+    *reinterpret_cast<GdiPixel4*>(out + i) = v0 ^ (diff & reinterpret_cast<GdiPixel4>((bits & high) != 0));
+    *reinterpret_cast<GdiPixel4*>(out + i + 4) = v0 ^ (diff & reinterpret_cast<GdiPixel4>((bits & low) != 0));
+  }
+  for (; i < n; ++i) out[i] = (row[(x + i) >> 3] >> (7 - ((x + i) & 7))) & 1 ? c1 : c0;
+}
+
 // Source pixel values -> destination pixel values.
 class Converter {
  public:
@@ -110,6 +126,13 @@ class Converter {
     }
   }
   bool IsIdentity() const { return mode_ == Identity; }
+  // A monochrome source drawn in colour: the values of its 0 and 1 bits.
+  bool MonoColors(uint32_t& c0, uint32_t& c1) const {
+    if (mode_ != Lut || lut_.size() != 2 || src_.BitCount() != 1) return false;
+    c0 = lut_[0];
+    c1 = lut_[1];
+    return true;
+  }
   uint32_t One(uint32_t v) {
     switch (mode_) {
       case Identity: return v;
@@ -145,6 +168,11 @@ class Converter {
       case Lut: {
         const uint32_t* lut = lut_.data();
         const size_t size = lut_.size();
+        if (size == 2) {  // monochrome: a select per pixel
+          const uint32_t c0 = lut[0], c1 = lut[1];
+          for (int32_t i = 0; i < n; ++i) out[i] = in[i] == 0 ? c0 : in[i] == 1 ? c1 : 0;
+          return;
+        }
         for (int32_t i = 0; i < n; ++i) out[i] = in[i] < size ? lut[in[i]] : 0;
         return;
       }
@@ -381,6 +409,8 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
     const int32_t vx0 = std::max(vis.Left, -dxs), vx1 = std::min(vis.Right, ss->Width() - dxs);
     if (vx1 <= vx0) return true;
     const bool inPlace = conv->IsIdentity() && ss->BitCount() == 32;
+    uint32_t c0 = 0, c1 = 0;
+    const bool mono = conv->MonoColors(c0, c1);
     std::vector<uint32_t> buf(inPlace ? 0 : static_cast<size_t>(vx1 - vx0));
     GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
       const int32_t sy = y + dys;
@@ -390,22 +420,68 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
       const uint32_t* __restrict g;  // another surface or the row buffer: never the destination
       if (inPlace) {
         g = reinterpret_cast<const uint32_t*>(ss->Row(sy)) + (a + dxs);
+      } else if (mono) {
+        ExpandMono(ss->Row(sy), a + dxs, n, c0, c1, buf.data());
+        g = buf.data();
       } else {
         GdiReadRow(*ss, sy, a + dxs, n, buf.data());
         conv->Row(buf.data(), buf.data(), n);
         g = buf.data();
       }
       uint32_t* __restrict d = reinterpret_cast<uint32_t*>(ds.Row(y)) + a;
-      switch (op.rop) {
-        case 0xCC: std::memcpy(d, g, static_cast<size_t>(n) * 4); break;
-        case 0x88: for (int32_t k = 0; k < n; ++k) d[k] &= g[k]; break;
-        case 0x66: for (int32_t k = 0; k < n; ++k) d[k] ^= g[k]; break;
-        case 0xEE: for (int32_t k = 0; k < n; ++k) d[k] |= g[k]; break;
-        default: for (int32_t k = 0; k < n; ++k) d[k] = g[k] & ~d[k]; break;
-      }
+      if (op.rop == 0xCC) std::memcpy(d, g, static_cast<size_t>(n) * 4);
+      else GdiRopRow32(op.rop, d, g, n);
     });
     return true;
   }
+  const bool plainCopy = anyS && op.rop == 0xCC && !op.mask && !op.transparent;
+
+  // Same size, same format, plain copy: rows are copied as bytes.
+  const bool direct = plainCopy && conv->IsIdentity() && ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg &&
+                      ay.dstNeg == ay.srcNeg && ss->BitCount() >= 8;
+  if (direct) {
+    const int32_t bpp = ss->BitCount() == 15 ? 2 : ss->BitCount() / 8;
+    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;  // source = destination + offset
+    const int32_t vx0 = std::max(vis.Left, -dxs), vx1 = std::min(vis.Right, ss->Width() - dxs);
+    if (vx1 <= vx0) return true;
+    // Whole rows of equally laid out surfaces are one block.
+    const auto& clip = dc.ClipRects();
+    if (clip.size() == 1 && dxs == 0 && vis.Left == 0 && vis.Right == ds.Width() && ss->Width() == ds.Width() &&
+        ds.Stride() == ss->Stride() && ds.Stride() > 0 && vis.Top + dys >= 0 && vis.Bottom + dys <= ss->Height() &&
+        clip[0].Left <= vis.Left && clip[0].Right >= vis.Right && clip[0].Top <= vis.Top &&
+        clip[0].Bottom >= vis.Bottom) {
+      std::memcpy(ds.Row(vis.Top), ss->Row(vis.Top + dys), static_cast<size_t>(ds.Stride()) * vis.Height());
+      return true;
+    }
+    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
+      const int32_t sy = y + dys;
+      if (sy < 0 || sy >= ss->Height()) return;
+      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1);
+      if (b <= a) return;
+      std::memcpy(ds.Row(y) + static_cast<size_t>(a) * bpp, ss->Row(sy) + static_cast<size_t>(a + dxs) * bpp,
+                  static_cast<size_t>(b - a) * bpp);
+    });
+    return true;
+  }
+
+  // Same size, plain copy of 24-bit colour onto 32-bit colour (a back buffer onto a window):
+  // the rows widen byte-wise, as the general path's value & 0xFFFFFF would.
+  const bool widen = plainCopy && !s.mono && !dc.MonoDDB() && ss->BitCount() == 24 && dbits == 32 &&
+                     ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg && ay.dstNeg == ay.srcNeg;
+  if (widen) {
+    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;
+    const int32_t vx0 = std::max(vis.Left, -dxs), vx1 = std::min(vis.Right, ss->Width() - dxs);
+    if (vx1 <= vx0) return true;
+    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
+      const int32_t sy = y + dys;
+      if (sy < 0 || sy >= ss->Height()) return;
+      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1);
+      if (b <= a) return;
+      WidenRgb24(ss->Row(sy) + static_cast<size_t>(a + dxs) * 3, ds.Row(y) + static_cast<size_t>(a) * 4, b - a);
+    });
+    return true;
+  }
+
   const bool shrinkAndOr = anyS && !tmp.get() && (op.stretchMode == BLACKONWHITE || op.stretchMode == WHITEONBLACK) &&
                            (ax.sn > ax.n || ay.sn > ay.n) && !op.transparent;
   const bool orMode = op.stretchMode == WHITEONBLACK;
@@ -443,49 +519,6 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
       pat.kind = GdiPaint::Solid;
       pat.value = 0;
     }
-  }
-  const bool plainCopy = anyS && op.rop == 0xCC && !op.mask && !op.transparent;
-
-  // Same size, same format, plain copy: rows are copied as bytes.
-  const bool direct = plainCopy && conv->IsIdentity() && ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg &&
-                      ay.dstNeg == ay.srcNeg && ss->BitCount() >= 8;
-  if (direct) {
-    const int32_t bpp = ss->BitCount() == 15 ? 2 : ss->BitCount() / 8;
-    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;  // source = destination + offset
-    // Whole rows of equally laid out surfaces are one block.
-    const auto& clip = dc.ClipRects();
-    if (clip.size() == 1 && dxs == 0 && vis.Left == 0 && vis.Right == ds.Width() && ss->Width() == ds.Width() &&
-        ds.Stride() == ss->Stride() && ds.Stride() > 0 && vis.Top + dys >= 0 && vis.Bottom + dys <= ss->Height() &&
-        clip[0].Left <= vis.Left && clip[0].Right >= vis.Right && clip[0].Top <= vis.Top &&
-        clip[0].Bottom >= vis.Bottom) {
-      std::memcpy(ds.Row(vis.Top), ss->Row(vis.Top + dys), static_cast<size_t>(ds.Stride()) * vis.Height());
-      return true;
-    }
-    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
-      const int32_t sy = y + dys;
-      if (sy < 0 || sy >= ss->Height()) return;
-      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1);
-      if (b <= a) return;
-      std::memcpy(ds.Row(y) + static_cast<size_t>(a) * bpp, ss->Row(sy) + static_cast<size_t>(a + dxs) * bpp,
-                  static_cast<size_t>(b - a) * bpp);
-    });
-    return true;
-  }
-
-  // Same size, plain copy of 24-bit colour onto 32-bit colour (a back buffer onto a window):
-  // the rows widen byte-wise, as the general path's value & 0xFFFFFF would.
-  const bool widen = plainCopy && !s.mono && !dc.MonoDDB() && ss->BitCount() == 24 && dbits == 32 &&
-                     ax.n == ax.sn && ay.n == ay.sn && ax.dstNeg == ax.srcNeg && ay.dstNeg == ay.srcNeg;
-  if (widen) {
-    const int32_t dxs = sxA.s0 - ax.d0, dys = syA.s0 - ay.d0;
-    GdiForEachClipSpan(dc, vis, [&](int32_t y, int32_t x0, int32_t x1) {
-      const int32_t sy = y + dys;
-      if (sy < 0 || sy >= ss->Height()) return;
-      const int32_t a = std::max(x0, vx0), b = std::min(x1, vx1);
-      if (b <= a) return;
-      WidenRgb24(ss->Row(sy) + static_cast<size_t>(a + dxs) * 3, ds.Row(y) + static_cast<size_t>(a) * 4, b - a);
-    });
-    return true;
   }
 
   std::vector<uint32_t> srow, conv1, gathered(static_cast<size_t>(vw)), drow(static_cast<size_t>(vw)), acc;
@@ -560,14 +593,7 @@ bool RunBlit(GdiDC& dc, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Sr
     // as one tight loop over the row.
     if (anyS && !anyP && !op.mask && !op.transparent &&
         (op.rop == 0x88 || op.rop == 0x66 || op.rop == 0xEE || op.rop == 0x44)) {
-      uint32_t* d = drow.data();
-      const uint32_t* g = gathered.data();
-      switch (op.rop) {
-        case 0x88: for (int32_t k = 0; k < n; ++k) d[k] &= g[k]; break;
-        case 0x66: for (int32_t k = 0; k < n; ++k) d[k] ^= g[k]; break;
-        case 0xEE: for (int32_t k = 0; k < n; ++k) d[k] |= g[k]; break;
-        default: for (int32_t k = 0; k < n; ++k) d[k] = g[k] & ~d[k]; break;
-      }
+      GdiRopRow32(op.rop, drow.data(), gathered.data(), n);
       GdiWriteRow(ds, y, x0, n, drow.data());
       return;
     }

@@ -148,25 +148,29 @@ BOOL DrawFocusRect(HDC hdc, const TRect& lr) {
   // Every other pixel of the one-pixel frame, counted from the top-left corner, has its colour
   // bits inverted; each frame pixel is visited once, so a second call restores the frame.
   const uint32_t flip = s.BitCount() == 32 ? 0x00FFFFFFu : GdiPixelMask(s);
-  auto dot = [&](int32_t x, int32_t y) {
-    if (((x - r.Left) + (y - r.Top)) & 1) return;
-    GdiForEachClipRun(*dc, y, x, x + 1, [&](int32_t a, int32_t) {
-      uint32_t v;
-      GdiReadRow(s, y, a, 1, &v);
-      v ^= flip;
-      GdiWriteRow(s, y, a, 1, &v);
+  // The frame pixels of row y from x0 to x1 (right excluded), through the clip.
+  auto dots = [&](int32_t y, int32_t x0, int32_t x1) {
+    GdiForEachClipRun(*dc, y, x0, x1, [&](int32_t a, int32_t b) {
+      for (int32_t x = a + (((a - r.Left) + (y - r.Top)) & 1); x < b; x += 2) {
+        if (s.BitCount() == 32) {
+          reinterpret_cast<uint32_t*>(s.Row(y))[x] ^= flip;
+          continue;
+        }
+        uint32_t v;
+        GdiReadRow(s, y, x, 1, &v);
+        v ^= flip;
+        GdiWriteRow(s, y, x, 1, &v);
+      }
     });
   };
   const TRect box = dc->ClipBox();
   const int32_t xa = std::max(r.Left, box.Left - 1), xb = std::min(r.Right, box.Right + 1);
   const int32_t ya = std::max(r.Top, box.Top - 1), yb = std::min(r.Bottom, box.Bottom + 1);
-  for (int32_t x = xa; x < xb; ++x) {
-    dot(x, r.Top);
-    if (r.Bottom - 1 > r.Top) dot(x, r.Bottom - 1);
-  }
+  dots(r.Top, xa, xb);
+  if (r.Bottom - 1 > r.Top) dots(r.Bottom - 1, xa, xb);
   for (int32_t y = std::max(ya, r.Top + 1); y < std::min(yb, r.Bottom - 1); ++y) {
-    dot(r.Left, y);
-    if (r.Right - 1 > r.Left) dot(r.Right - 1, y);
+    dots(y, r.Left, r.Left + 1);
+    if (r.Right - 1 > r.Left) dots(y, r.Right - 1, r.Right);
   }
   return 1;
 }

@@ -92,6 +92,23 @@ int64_t PaintThin(GdiDC& dc, const GdiPenSetup& ps, const std::vector<TPoint>& p
   RunPainter rp(dc);
   for (size_t i = 0; i + 1 < pts.size(); ++i) {
     const TPoint a = pts[i], b = pts[i + 1];
+    if (ps.dashes.empty() && (a.X == b.X || a.Y == b.Y) && a != b) {
+      // A solid horizontal or vertical segment is a rectangle one pixel across: the pixels from
+      // a up to b, b left out, each painted once as the walk would.
+      rp.Flush();
+      const auto from = [](int64_t p, int64_t q) { return p <= q ? p : q + 1; };
+      const auto to = [](int64_t p, int64_t q) { return p <= q ? q : p + 1; };
+      const bool across = a.Y == b.Y;
+      const int64_t l = std::max<int64_t>(across ? from(a.X, b.X) : a.X, box.Left);
+      const int64_t t = std::max<int64_t>(across ? a.Y : from(a.Y, b.Y), box.Top);
+      const int64_t r = std::min<int64_t>(across ? to(a.X, b.X) : int64_t(a.X) + 1, box.Right);
+      const int64_t bt = std::min<int64_t>(across ? int64_t(a.Y) + 1 : to(a.Y, b.Y), box.Bottom);
+      if (l < r && t < bt)
+        GdiPaintRect(dc, ps.pen, TRect(static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
+                                       static_cast<int32_t>(bt)));
+      phase += GdiLineSteps(a.X, a.Y, b.X, b.Y);
+      continue;
+    }
     GdiWalkLine(a.X, a.Y, b.X, b.Y, box, [&](int32_t x, int32_t y, int64_t k) {
       const bool on = GdiDashOn(ps.dashes, period, phase + k);
       rp.Put(x, y, on ? &ps.pen : &ps.gap);

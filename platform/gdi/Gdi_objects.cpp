@@ -254,10 +254,12 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
       return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(r));
     }
   }
-  // Deletion happens under the selection lock too, so the object found here stays until selected.
+  // Deletion happens under the selection lock too, so the object found here stays until selected
+  // (and the table's own lock is not needed).
   std::lock_guard<std::mutex> g(GdiSelectionLock());
-  const auto o = Table().Find(Id(obj));
-  if (!o || o->kind == GdiKind::Region) return nullptr;
+  GdiObject* found = Table().FindUnowned(Id(obj));
+  if (!found || found->kind == GdiKind::Region) return nullptr;
+  const std::shared_ptr<GdiObject> o = found->shared_from_this();
   auto swap = [&](auto& current, auto& handle, auto typed) -> HGDIOBJ {
     HGDIOBJ old = handle;
     Release(current.get());

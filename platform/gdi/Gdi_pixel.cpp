@@ -297,21 +297,28 @@ void GdiPaintRun(GdiDC& dc, const GdiPaint& p, int32_t y, int32_t x0, int32_t x1
   const int32_t bpp = s.BitCount();
   if (p.kind == GdiPaint::Solid && p.rop2 == R2_COPYPEN) {
     if (bpp == 32) {
-      // Copies from a block of the value: the library's memcpy beats a scalar store loop.
+      uint32_t* row = reinterpret_cast<uint32_t*>(s.Row(y)) + x0;
+      const int32_t n = x1 - x0;
+      if (n < 256) {
+        GdiFill32(row, n, p.value);
+        return;
+      }
+      // Long rows copy from a block of the value: the library's memcpy stores wider than the
+      // fill above. The block is filled as far as rows have needed it.
       thread_local uint32_t block[kChunk];
       thread_local uint32_t blockValue = 0;
-      thread_local bool blockValid = false;
-      if (!blockValid || blockValue != p.value) {
-        std::fill_n(block, kChunk, p.value);
+      thread_local int32_t blockFilled = 0;
+      const int32_t need = std::min(kChunk, n);
+      if (blockValue != p.value) {
         blockValue = p.value;
-        blockValid = true;
+        blockFilled = 0;
       }
-      uint8_t* row = s.Row(y) + static_cast<size_t>(x0) * 4;
-      for (int32_t x = x0; x < x1; x += kChunk) {
-        const int32_t n = std::min(kChunk, x1 - x);
-        std::memcpy(row, block, static_cast<size_t>(n) * 4);
-        row += static_cast<size_t>(n) * 4;
+      if (blockFilled < need) {
+        GdiFill32(block, need, p.value);
+        blockFilled = need;
       }
+      for (int32_t x = 0; x < n; x += kChunk)
+        std::memcpy(row + x, block, static_cast<size_t>(std::min(kChunk, n - x)) * 4);
       return;
     }
     if (bpp == 8) {

@@ -1,5 +1,9 @@
 // Fonts, pens and brushes, their published properties, and the small conversions they share.
+#include <array>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
 
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/Graphics_internal.h"
@@ -100,8 +104,100 @@ int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator) {
 
 PX_CLASS_INFO(TGraphicsObject, TPersistent)
 
+namespace {
+
+// The handles of plain pens and brushes, shared by the objects that ask for the same one (as the
+// class library's resource manager shares them): a canvas whose colours change back and forth
+// selects kept handles instead of making and deleting one at every change. A handle no object
+// uses any more is kept for later, up to kUnused of them; the longest unused goes first.
+std::atomic<bool> g_shared_handles_gone{false};  // set when the list went at exit
+
+class TSharedHandles {
+ public:
+  TSharedHandles() = default;
+  TSharedHandles(const TSharedHandles&) = delete;
+  TSharedHandles& operator=(const TSharedHandles&) = delete;
+  // Objects destroyed later at exit keep their handles to the end.
+  ~TSharedHandles() { g_shared_handles_gone = true; }
+
+  HGDIOBJ Acquire(const std::array<int64_t, 4>& Key, const std::function<HGDIOBJ()>& Make) {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = by_key_.find(Key);
+    if (it == by_key_.end()) {
+      HGDIOBJ h = Make();
+      if (!h) return nullptr;
+      it = by_key_.emplace(Key, Entry{h, 0, 0}).first;
+      by_handle_[h] = Key;
+    }
+    Entry& e = it->second;
+    if (e.Users++ == 0 && e.Unused) {
+      unused_.erase(e.Unused);
+      e.Unused = 0;
+    }
+    return e.Handle;
+  }
+
+  // False when the handle is not a shared one.
+  bool Release(HGDIOBJ Handle) {
+    HGDIOBJ doomed = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      auto h = by_handle_.find(Handle);
+      if (h == by_handle_.end()) return false;
+      Entry& e = by_key_[h->second];
+      if (e.Users > 0 && --e.Users == 0) {
+        e.Unused = ++clock_;
+        unused_[e.Unused] = h->second;
+        if (unused_.size() > kUnused) {
+          const auto oldest = unused_.begin();
+          const auto k = by_key_.find(oldest->second);
+          doomed = k->second.Handle;
+          by_handle_.erase(doomed);
+          by_key_.erase(k);
+          unused_.erase(oldest);
+        }
+      }
+    }
+    // A handle still selected somewhere is refused by DeleteObject and lives on there.
+    if (doomed) DeleteObject(doomed);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kUnused = 64;
+  struct Entry {
+    HGDIOBJ Handle;
+    int32_t Users;
+    uint64_t Unused;  // when it became unused (0 while used): its place in unused_
+  };
+  std::mutex lock_;
+  std::map<std::array<int64_t, 4>, Entry> by_key_;
+  std::map<HGDIOBJ, std::array<int64_t, 4>> by_handle_;
+  std::map<uint64_t, std::array<int64_t, 4>> unused_;  // oldest first
+  uint64_t clock_ = 0;
+};
+
+TSharedHandles& SharedHandles() {
+  static TSharedHandles handles;
+  return handles;
+}
+
+// The handle made from Key (made by Make when no object holds one for it), shared with the other
+// pens or brushes of the same Key.
+HGDIOBJ SharedHandle(const std::array<int64_t, 4>& Key, const std::function<HGDIOBJ()>& Make) {
+  if (g_shared_handles_gone) return Make();
+  return SharedHandles().Acquire(Key, Make);
+}
+
+// An object's handle goes: a shared one back to the list, its own deleted.
+void DropHandle(HGDIOBJ Handle) {
+  if (g_shared_handles_gone || !SharedHandles().Release(Handle)) DeleteObject(Handle);
+}
+
+}  // namespace
+
 TGraphicsObject::~TGraphicsObject() {
-  if (handle_) DeleteObject(handle_);
+  if (handle_) DropHandle(handle_);
 }
 
 void TGraphicsObject::Changed() {
@@ -112,7 +208,7 @@ void TGraphicsObject::HandleChanged() {
   HGDIOBJ old = handle_;
   handle_ = nullptr;
   Changed();
-  if (old) DeleteObject(old);
+  if (old) DropHandle(old);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -310,7 +406,7 @@ HPEN TPen::Handle() {
         lp.lopnStyle = static_cast<UINT>(kStyles[static_cast<size_t>(style_)]);
         lp.lopnWidth = {width_, 0};
         lp.lopnColor = color;
-        handle_ = CreatePenIndirect(lp);
+        handle_ = SharedHandle({1, lp.lopnStyle, width_, color}, [&lp] { return CreatePenIndirect(lp); });
         break;
       }
     }
@@ -379,7 +475,8 @@ HBRUSH TBrush::Handle() {
           lb.lbHatch = static_cast<ULONG_PTR>(static_cast<int32_t>(style_) - static_cast<int32_t>(bsHorizontal));
           break;
       }
-      handle_ = CreateBrushIndirect(lb);
+      handle_ = SharedHandle({2, lb.lbStyle, static_cast<int64_t>(lb.lbStyle == BS_HATCHED ? lb.lbHatch : 0), color},
+                             [&lb] { return CreateBrushIndirect(lb); });
     }
   }
   return static_cast<HBRUSH>(handle_);

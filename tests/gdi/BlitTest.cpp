@@ -277,3 +277,36 @@ TEST(GdiBlit, TwentyFourToThirtyTwoBitRowsWidenExactly) {
     }
   }
 }
+
+TEST(GdiBlit, MonochromeSourcesAtEveryBitOffsetAndWidth) {
+  // A 40-pixel monochrome row pattern drawn in colour from each bit offset of a byte and at widths
+  // past two bytes, as a copy and AND-ed onto a filled destination: each pixel follows its own bit.
+  constexpr int32_t kW = 40, kH = 2;
+  uint8_t bits[kH][6] = {};  // rows padded to 16 bits
+  auto bit = [](int32_t x, int32_t y) { return ((x * 7 + y * 3) % 5 + (x % 3 == 0)) % 2 == 1; };
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x)
+      if (bit(x, y)) bits[y][x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+  MemDC mono(CreateBitmap(kW, kH, 1, 1, bits));
+  for (DWORD rop : {SRCCOPY, SRCAND}) {
+    for (int32_t sx = 0; sx < 9; ++sx) {
+      for (int32_t w = 1; w <= 25; w += 3) {
+        TestCanvas dst(w + 2, kH);
+        dst.Clear(0x00FFFF);
+        SetTextColor(dst.dc(), 0x0000FF);  // 0 bits
+        SetBkColor(dst.dc(), 0x00FF00);    // 1 bits
+        ASSERT_TRUE(BitBlt(dst.dc(), 1, 0, w, kH, mono.dc(), sx, 0, rop));
+        for (int32_t y = 0; y < kH; ++y) {
+          for (int32_t x = 0; x < w + 2; ++x) {
+            COLORREF want = 0x00FFFF;
+            if (x >= 1 && x <= w) {
+              const COLORREF src = bit(sx + x - 1, y) ? 0x00FF00 : 0x0000FF;
+              want = rop == SRCCOPY ? src : (src & 0x00FFFF);
+            }
+            ASSERT_EQ(dst.At(x, y), want) << "rop " << rop << " sx " << sx << " w " << w << " x " << x << " y " << y;
+          }
+        }
+      }
+    }
+  }
+}

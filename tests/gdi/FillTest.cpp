@@ -184,6 +184,15 @@ TEST(GdiFill, FocusRectIsDottedAndTwiceRestores) {
   // A one-pixel-wide rectangle still toggles each pixel once.
   DrawFocusRect(c.dc(), TRect(2, 0, 3, 5));
   EXPECT_EQ(c.Map(), Rows({"..#...", "......", "..#...", "......", "..#..."}));
+  // The clip hides part of the frame; the dots keep their places.
+  TestCanvas d(9, 6);
+  HRGN clip = CreateRectRgn(0, 0, 9, 6), hole = CreateRectRgn(3, 0, 5, 2);
+  CombineRgn(clip, clip, hole, RGN_DIFF);
+  SelectClipRgn(d.dc(), clip);
+  DeleteObject(hole);
+  DeleteObject(clip);
+  DrawFocusRect(d.dc(), TRect(0, 0, 9, 6));
+  EXPECT_EQ(d.Map(), Rows({"#.#...#.#", ".........", "#.......#", ".........", "#.......#", ".#.#.#.#."}));
 }
 
 TEST(GdiFill, GradientFillRectUsesSixteenBitChannels) {

@@ -151,6 +151,41 @@ TEST(GraphicsObjects, PenAndBrushHandlesDescribeTheirProperties) {
   EXPECT_EQ(b.Style(), bsSolid);
 }
 
+TEST(GraphicsObjects, PlainPensAndBrushesShareHandlesThatOutliveEachUser) {
+  auto a = std::make_unique<TBrush>();
+  a->SetColor(clRed);
+  TBrush b;
+  b.SetColor(clRed);
+  const HBRUSH red = b.Handle();
+  EXPECT_EQ(a->Handle(), red);
+  a.reset();  // b keeps the handle
+  LOGBRUSH lb;
+  ASSERT_EQ(GetObject(red, sizeof lb, &lb), static_cast<int32_t>(sizeof lb));
+  EXPECT_EQ(lb.lbColor, 0x0000FFu);
+  b.SetColor(clBlue);
+  ASSERT_EQ(GetObject(b.Handle(), sizeof lb, &lb), static_cast<int32_t>(sizeof lb));
+  EXPECT_EQ(lb.lbColor, 0xFF0000u);
+  // A handle still selected when the list lets it go is refused by DeleteObject and stays usable
+  // there; the many colours of a gradient never fail to get a handle.
+  TestCanvas c(4, 1);
+  TPen p;
+  p.SetColor(clLime);
+  SelectObject(c.dc(), p.Handle());
+  p.SetColor(clBlack);
+  for (int32_t i = 0; i < 300; ++i) {
+    TBrush t;
+    t.SetColor(static_cast<TColor>(RGB(i & 255, i >> 8, 7)));
+    ASSERT_NE(t.Handle(), nullptr) << i;
+    TPen q;
+    q.SetColor(static_cast<TColor>(RGB(i & 255, i >> 8, 9)));
+    ASSERT_NE(q.Handle(), nullptr) << i;
+  }
+  MoveToEx(c.dc(), 0, 0, nullptr);
+  LineTo(c.dc(), 4, 0);
+  EXPECT_EQ(c.Map(), Rows({"gggg"}));
+  SelectObject(c.dc(), GetStockObject(BLACK_PEN));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Canvas
 
@@ -319,10 +354,20 @@ TEST(GraphicsCanvas, ChangeEventsAndObjectsLeaveTheDeviceContext) {
   EXPECT_EQ(GetCurrentObject(a.surface.dc(), OBJ_PEN), pen);
   a.canvas.Refresh();
   EXPECT_NE(GetCurrentObject(a.surface.dc(), OBJ_PEN), pen);
-  // A pen changed while selected is deselected first, so its old handle really goes.
+  // A pen changed while selected is deselected first, so its old handle really goes: it waits
+  // among the unused shared handles and is deleted once enough others came and went, which
+  // DeleteObject refuses for a handle still selected.
+  a.canvas.Pen()->SetColor(static_cast<TColor>(RGB(1, 2, 3)));  // a pen no other object holds
   a.canvas.Rectangle(0, 0, 4, 4);
+  const HPEN used = a.canvas.Pen()->Handle();
   a.canvas.Pen()->SetColor(clRed);
-  EXPECT_EQ(GetObjectType(pen), 0u);
+  EXPECT_NE(GetCurrentObject(a.surface.dc(), OBJ_PEN), used);
+  for (int32_t i = 0; i < 200; ++i) {
+    TPen other;
+    other.SetColor(static_cast<TColor>(RGB(i, 200, 100)));
+    ASSERT_NE(other.Handle(), nullptr);
+  }
+  EXPECT_EQ(GetObjectType(used), 0u);
 }
 
 TEST(GraphicsCanvas, PixelsAndClipRect) {

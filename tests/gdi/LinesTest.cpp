@@ -187,3 +187,31 @@ TEST(GdiLines, BezierEndsAtItsLastPoint) {
   EXPECT_EQ(c.At(10, 9), 0u);
   EXPECT_FALSE(PolyBezier(c.dc(), pts, 3));
 }
+
+TEST(GdiLines, AxisLinesPaintTheWalkedPixelsOnceThroughTheClip) {
+  // Horizontal and vertical segments in both directions, partly outside the surface and across a
+  // hole in the clip, drawn with R2_XORPEN: every pixel LineDDA walks that the clip shows turns
+  // black exactly once, and nothing else changes.
+  struct Case {
+    int32_t x1, y1, x2, y2;
+  } cases[] = {{1, 3, 9, 3}, {9, 3, 1, 3}, {4, 0, 4, 8}, {4, 8, 4, 0}, {-5, 5, 20, 5}, {20, 6, -5, 6},
+               {6, -4, 6, 30}, {7, 30, 7, -4}, {2, 9, 3, 9}, {3, 9, 2, 9}};
+  for (const Case& k : cases) {
+    TestCanvas c(10, 10);
+    HRGN clip = CreateRectRgn(0, 0, 10, 10);
+    HRGN hole = CreateRectRgn(3, 2, 7, 7);
+    CombineRgn(clip, clip, hole, RGN_DIFF);
+    SelectClipRgn(c.dc(), clip);
+    SetROP2(c.dc(), R2_XORPEN);
+    SelectObject(c.dc(), GetStockObject(WHITE_PEN));
+    MoveToEx(c.dc(), k.x1, k.y1, nullptr);
+    ASSERT_TRUE(LineTo(c.dc(), k.x2, k.y2));
+    std::string want;  // the rows as Map gives them
+    for (int32_t y = 0; y < 10; ++y) want += std::string(10, '.') + '\n';
+    for (const auto& [x, y] : Walk(k.x1, k.y1, k.x2, k.y2))
+      if (x >= 0 && x < 10 && y >= 0 && y < 10 && PtInRegion(clip, x, y)) want[static_cast<size_t>(y * 11 + x)] = '#';
+    EXPECT_EQ(c.Map(), want) << k.x1 << "," << k.y1 << " -> " << k.x2 << "," << k.y2;
+    DeleteObject(hole);
+    DeleteObject(clip);
+  }
+}
