@@ -1,8 +1,12 @@
 // TPXVirtualImageList: the image cache.
 #include "io/pxxBitmaps_cache.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 
@@ -24,8 +28,9 @@ int64_t RowBytes(int32_t Width, int32_t BitsPerPixel) {
 // Collects consecutive pieces of a block and writes them to the store in large runs.
 class TBlockSink {
  public:
-  TBlockSink(uint8_t* Memory, TPXFileBuffer* Store, int64_t Position)
-      : memory_(Memory), store_(Store), position_(Position) {}
+  using TWrite = std::function<void(const void* Data, int64_t Position, int64_t Size)>;
+  TBlockSink(uint8_t* Memory, TWrite Store, int64_t Position)
+      : memory_(Memory), store_(std::move(Store)), position_(Position) {}
   ~TBlockSink() = default;
   void Put(const void* Data, int64_t Count) {
     if (memory_) {
@@ -35,7 +40,7 @@ class TBlockSink {
     }
     if (Count >= kRun) {
       Flush();
-      store_->Write(Data, position_ + offset_, Count);
+      store_(Data, position_ + offset_, Count);
       offset_ += Count;
       return;
     }
@@ -53,7 +58,7 @@ class TBlockSink {
   }
   void Flush() {
     if (memory_ || buffer_.empty()) return;
-    store_->Write(buffer_.data(), position_ + offset_, static_cast<int64_t>(buffer_.size()));
+    store_(buffer_.data(), position_ + offset_, static_cast<int64_t>(buffer_.size()));
     offset_ += static_cast<int64_t>(buffer_.size());
     buffer_.clear();
   }
@@ -61,7 +66,7 @@ class TBlockSink {
  private:
   static constexpr int64_t kRun = 1 << 20;
   uint8_t* memory_;
-  TPXFileBuffer* store_;
+  TWrite store_;
   int64_t position_;
   int64_t offset_ = 0;
   std::vector<uint8_t> buffer_;
@@ -275,7 +280,7 @@ bool TPXVirtualImageList::MapImage(TPXVirtualImageRecord* Record, uint8_t Mode) 
 void TPXVirtualImageList::UnmapImage(TPXVirtualImageRecord* Record, bool WriteBack) {
   if (!Record->Memory) return;
   if (WriteBack && (Record->AccessMode & pxamWrite) && !Record->Deleted)
-    FFileBuffer->Write(Record->Memory.get(), Record->Position, Record->Size);
+    WriteStore(Record->Memory.get(), Record->Position, Record->Size);
   DropMapping(Record);
 }
 
@@ -304,7 +309,12 @@ void TPXVirtualImageList::Retire(TPXVirtualImageRecord* Record) {
 // Block layout
 
 void TPXVirtualImageList::WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap, uint8_t* Block) {
-  TBlockSink sink(Block, FFileBuffer.get(), Record->Position);
+  struct TSource {
+    const TPXBitmap*& Field;
+    ~TSource() { Field = nullptr; }
+  } source{FWriteSource};
+  FWriteSource = Bitmap;
+  TBlockSink sink(Block, [this](const void* D, int64_t P, int64_t N) { WriteStore(D, P, N); }, Record->Position);
   const int64_t rowLen = RowBytes(Record->Width, Record->BitsPerPixel);
   PutRows(sink, Bitmap, Record->Height, rowLen);
   if (Record->PixelFormat == px8p) {
@@ -327,14 +337,55 @@ void TPXVirtualImageList::WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* B
   sink.Flush();
 }
 
+void TPXVirtualImageList::WriteStore(const void* Data, int64_t Position, int64_t Size) {
+  DetachViews(Position, Size);
+  FFileBuffer->Write(Data, Position, Size);
+}
+
+void TPXVirtualImageList::DetachViews(int64_t Position, int64_t Size) {
+  for (auto& h : FHandedOut) {
+    TFileView* v = h.View.get();
+    if (!v || v->Size == 0 || h.Bitmap.get() == FWriteSource) continue;
+    if (v->Position >= Position + Size || Position >= v->Position + v->Size) continue;
+    // The bitmap takes its own copy; the mapping stays for pointers handed out from it.
+    auto own = TPXBitmap::CreateCopy(h.Bitmap.get());
+    own->MoveStorageTo(h.Bitmap.get());
+    v->Size = 0;
+  }
+}
+
+TPXVirtualImageList::TFileView::~TFileView() {
+  if (Base) ::munmap(Base, Length);
+}
+
+std::unique_ptr<TPXVirtualImageList::TFileView> TPXVirtualImageList::MapFileView(TPXVirtualImageRecord* Record) {
+  auto* file = dynamic_cast<TPXTemporaryFileStream*>(FFileBuffer->Stream.get());
+  if (!file || file->Size() < Record->Position + Record->Size) return nullptr;
+  static const int64_t page = ::sysconf(_SC_PAGESIZE);
+  const int64_t start = Record->Position / page * page;
+  auto view = std::make_unique<TFileView>();
+  view->Length = static_cast<size_t>(Record->Position + Record->Size - start);
+  void* p = ::mmap(nullptr, view->Length, PROT_READ | PROT_WRITE, MAP_PRIVATE, file->Handle(), start);
+  if (p == MAP_FAILED) return nullptr;
+  view->Base = p;
+  view->Data = static_cast<uint8_t*>(p) + (Record->Position - start);
+  view->Position = Record->Position;
+  view->Size = Record->Size;
+  return view;
+}
+
 void TPXVirtualImageList::ReadBlock(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap) {
   if (Bitmap->PixelFormat() != Record->PixelFormat || Bitmap->Width() != Record->Width ||
       Bitmap->Height() != Record->Height) {
     if (!Bitmap->Allocate(Record->Width, Record->Height, Record->PixelFormat)) return;
   }
-  const int64_t rowLen = RowBytes(Record->Width, Record->BitsPerPixel);
-  GetRows(Block, Bitmap, Record->Height, rowLen);
-  Block += rowLen * Record->Height;
+  GetRows(Block, Bitmap, Record->Height, RowBytes(Record->Width, Record->BitsPerPixel));
+  ReadTail(Record, Block, Bitmap);
+}
+
+// The palette and alpha after the rows of Block.
+void TPXVirtualImageList::ReadTail(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap) {
+  Block += RowBytes(Record->Width, Record->BitsPerPixel) * Record->Height;
   if (Record->PixelFormat == px8p) {
     TRGB* palette = Bitmap->GetPalette();
     if (palette && Bitmap->GetPaletteLength() >= 256) std::memcpy(palette, Block, kPaletteBytes);
@@ -452,12 +503,27 @@ TPXBitmap* TPXVirtualImageList::GetBitmap(TPXVirtualImage Record) {
     Record->InUse = 1;
     return h->Bitmap.get();
   }
-  if (!MapImage(Record, pxamRead)) return nullptr;
-  auto bitmap = std::make_unique<TPXBitmap>();
-  ReadBlock(Record, Record->Memory.get(), bitmap.get());
+  // A picture that is not in memory is handed out over a private mapping of its block: its
+  // rows already are the bitmap's bottom-up rows, and nothing is read until it is used.
+  std::unique_ptr<TFileView> view = Record->Memory ? nullptr : MapFileView(Record);
+  auto bitmap = std::make_unique<TPXBitmap>();  // freed before the mapping on every path
+  if (view) {
+    uint8_t* block = view->Data;
+    bitmap->AttachMemory(block, Record->Width, Record->Height, Record->PixelFormat, true, false);
+    if (bitmap->RowLen() != RowBytes(Record->Width, Record->BitsPerPixel)) {
+      bitmap = std::make_unique<TPXBitmap>();  // before the mapping goes
+      view.reset();
+    } else {
+      ReadTail(Record, block, bitmap.get());
+    }
+  }
+  if (!view) {
+    if (!MapImage(Record, pxamRead)) return nullptr;
+    ReadBlock(Record, Record->Memory.get(), bitmap.get());
+  }
   if (bitmap->Width() != Record->Width || bitmap->Height() != Record->Height) return nullptr;
   auto* result = bitmap.get();
-  FHandedOut.push_back({Record, std::move(bitmap), 1});
+  FHandedOut.push_back({Record, std::move(view), std::move(bitmap), 1});
   Record->InUse = 1;
   return result;
 }
@@ -712,7 +778,7 @@ void TPXVirtualImageList::SaveToStream(TStream* Stream) {
   // Write every mapped block back; pinned ones stay mapped.
   for (auto* r : std::vector<TPXVirtualImageRecord*>(FMappedImages)) {
     if (r->BlockPins > 0) {
-      if (r->AccessMode & pxamWrite) FFileBuffer->Write(r->Memory.get(), r->Position, r->Size);
+      if (r->AccessMode & pxamWrite) WriteStore(r->Memory.get(), r->Position, r->Size);
     } else {
       UnmapImage(r, true);
     }

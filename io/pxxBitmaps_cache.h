@@ -139,8 +139,22 @@ class TPXVirtualImageList : public TObject {
   int64_t FGrowStep = DefaultGrowStep;
   int32_t FMaxMapped = 10;
   int32_t FMappedCount = 0;
+  // A private (copy-on-write) mapping of a block of the file store that a handed-out bitmap
+  // uses as its pixel rows; unmapped when the hand-out ends.
+  struct TFileView {
+    TFileView() = default;
+    TFileView(const TFileView&) = delete;
+    TFileView& operator=(const TFileView&) = delete;
+    ~TFileView();
+    void* Base = nullptr;
+    size_t Length = 0;
+    uint8_t* Data = nullptr;  // the block inside the mapping
+    int64_t Position = 0;  // the store range the rows come from; Size 0 once detached
+    int64_t Size = 0;
+  };
   struct THandedOut {
     TPXVirtualImageRecord* Record;
+    std::unique_ptr<TFileView> View;  // declared before the bitmap: outlives it
     std::unique_ptr<TPXBitmap> Bitmap;
     int32_t Count;
   };
@@ -163,7 +177,15 @@ class TPXVirtualImageList : public TObject {
   void DropMapping(TPXVirtualImageRecord* Record);
   THandedOut* FindHandedOut(const TPXVirtualImageRecord* Record);
   void WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap, uint8_t* Block);
+  // Every store write goes here: hand-outs over that range first take their own copy of the
+  // pixels (except Source's, whose own content is what gets written).
+  void WriteStore(const void* Data, int64_t Position, int64_t Size);
+  void DetachViews(int64_t Position, int64_t Size);
+  // A bitmap over a private mapping of the record's block; nil when that cannot be had.
+  std::unique_ptr<TFileView> MapFileView(TPXVirtualImageRecord* Record);
+  const TPXBitmap* FWriteSource = nullptr;
   void ReadBlock(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
+  void ReadTail(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
   void DoUpdateImage(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap);
   void DoCopyToBitmap(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap);
   void DoReleaseHandedOut(size_t Index, bool Save);

@@ -132,14 +132,17 @@ TEST_P(ImageCache, AtMostElevenBlocksAreMappedAndHandedOutBitmapsAreShared) {
     auto bmp = RandomBitmap(8, 8, px24RGB, false, Kind::Plain, 10 + i);
     images.push_back(cache_.AddBitmapDirect(bmp.get()));
   }
+  bool reversed;
   for (int round = 0; round < 2; ++round)
     for (auto* r : images) {
-      cache_.ReleaseBitmap(cache_.GetBitmap(r), false);
+      ASSERT_NE(cache_.GetImageRows(r, reversed), nullptr);
+      cache_.ReleaseImageMemory(r);
       EXPECT_LE(cache_.MappedCount(), 11);
     }
   EXPECT_EQ(cache_.MappedCount(), 11);
   cache_.SetMaxMapped(3);
-  cache_.ReleaseBitmap(cache_.GetBitmap(images[0]), false);
+  cache_.GetImageRows(images[0], reversed);
+  cache_.ReleaseImageMemory(images[0]);
   EXPECT_LE(cache_.MappedCount(), 4);
 
   TPXBitmap* first = cache_.GetBitmap(images[5]);
@@ -252,6 +255,42 @@ TEST_P(ImageCache, MemoryGivenOutStaysValidUntilReleased) {
   cache_.ReleaseBitmap(handed, true);  // the picture is gone: nothing saved
   EXPECT_TRUE(cache_.FHandedOut.empty());
   cache_.ReleaseImageMemory(r);  // unknown by now: ignored
+}
+
+// A handed-out bitmap is a snapshot: writes to the store over its block (the block reused after
+// deletion, the picture updated from another bitmap) leave it as it was, changes made to it
+// included.
+TEST_P(ImageCache, HandedOutBitmapsKeepTheirPixelsWhateverHappensToTheStore) {
+  auto a = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 61);
+  auto b = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 62);
+  auto* ra = cache_.AddBitmapDirect(a.get());
+  cache_.AddBitmapDirect(b.get());
+  TPXBitmap* handed = cache_.GetBitmap(ra);
+  ASSERT_NE(handed, nullptr);
+  ExpectSamePicture(a.get(), handed);
+  handed->Scanline(39)[0] ^= 0xFF;
+  a->Scanline(39)[0] ^= 0xFF;
+  // The picture rewritten from another bitmap, and written back to the store.
+  TPXBitmap* again = cache_.GetBitmap(ra);
+  EXPECT_EQ(again, handed);
+  cache_.UpdateImage(ra, b.get());
+  TMemoryStream ms;
+  cache_.SaveToStream(&ms);
+  ExpectSamePicture(a.get(), handed);
+  // Saving the handed-out bitmap while it is still held writes its own pixels.
+  cache_.ReleaseBitmap(handed, true);
+  ExpectSamePicture(a.get(), handed);
+  TPXBitmap stored;
+  cache_.CopyToBitmap(ra, &stored);
+  ExpectSamePicture(a.get(), &stored);
+  // Deleted, and its block taken by a new picture.
+  const int64_t pos = ra->Position;
+  cache_.DeleteImage(ra);
+  auto* rc = cache_.AddBitmapDirect(b.get());
+  EXPECT_EQ(rc->Position, pos);
+  ExpectSamePicture(a.get(), handed);
+  cache_.ReleaseBitmap(handed, false);
+  EXPECT_TRUE(cache_.FHandedOut.empty());
 }
 
 // --- stream form -------------------------------------------------------------------------------
