@@ -451,7 +451,7 @@ void TPXCustomMultiBitmap::EnsureLoaded(int32_t Index) {
       if (!bitmap) throw EPXException("Load Error");
       StoreLoaded(Index, bitmap.get(), FKeepParams ? &params : nullptr);
     }
-  } catch (const std::exception&) {
+  } catch (...) {
     // The entry simply stays without pixels.
   }
 }

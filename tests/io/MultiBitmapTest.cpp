@@ -101,6 +101,30 @@ TEST_F(MultiBitmap, LoadsLazilyAndCountsTinyPicturesAsLoadErrors) {
   EXPECT_EQ(MessageOf<EPXException>([&] { m_.FlipImage(1, pxfdHorizontal); }), "Cannot access image");
 }
 
+// A container with an outside source: entries with a page index get their pictures from it.
+class TSourcedMultiBitmap : public TPXMultiBitmap {
+ public:
+  bool HasImageSource() override { return true; }
+  void GetImageFromSource(int32_t, TIOParams* Params, std::unique_ptr<TPXBitmap>& Bitmap,
+                          int32_t SourceIndex) override {
+    if (SourceIndex == 0) return;  // nothing to deliver
+    Bitmap = Filled(SourceIndex, 2, 0x0A0B0C);
+    if (Params) Params->JPEG_Quality = 11;
+  }
+};
+
+TEST(MultiBitmapSource, LazyLoadsAskTheSourceForEntriesWithAPage) {
+  TSourcedMultiBitmap m;
+  for (int32_t page : {4, 0}) {
+    const int32_t i = m.AppendImage();
+    m.GetImageInfo(i)->ImageIndex = page;
+  }
+  EXPECT_EQ(m.GetImageWidth(0), 4);
+  EXPECT_EQ(m.GetParams(0)->JPEG_Quality, 11);
+  EXPECT_EQ(m.GetImageWidth(1), 0);
+  EXPECT_EQ(m.GetImageInfo(1)->Image, nullptr);
+}
+
 TEST_F(MultiBitmap, SavingReleasesRewriteAndOperationsAlwaysGiveTheBitmapBack) {
   m_.AppendImage(Filled(8, 8, 0x000000).get());
   TPXBitmap* a = m_.GetBitmap(0);
