@@ -1,11 +1,15 @@
 // The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
-// together in bands of destination rows on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
-// ResampleBitmap, ResampleGray8, ResampleGray16 and ResampleMono.
+// together on units of destination rows that its workers take from a queue, the grey, 16-bit
+// and 1-bit kernel paths (in row bands) and the routing of ResampleBitmap, ResampleGray8,
+// ResampleGray16 and ResampleMono.
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -364,6 +368,8 @@ class TChunkRows {
     for (int32_t r = keepTo + 1; r <= Hi; ++r) Compute(r, Row(r));
   }
   T* Row(int32_t R) { return buf_.data() + static_cast<size_t>(R - lo_) * stride_; }
+  // Room for Rows rows at once, so covering chunk after chunk never reallocates.
+  void Reserve(int32_t Rows) { buf_.reserve(static_cast<size_t>(Rows) * stride_); }
 
  private:
   size_t stride_;
@@ -380,19 +386,53 @@ struct TKernelParams {
   TObject* Sender = nullptr;
 };
 
-// Both passes for the destination rows FirstRow .. FirstRow + RowCount - 1, chunk by chunk.
+// The destination rows in units of whole chunks, handed out one at a time: a worker that the
+// system holds back leaves its share to the others instead of keeping them waiting. Every row
+// is computed the same way whichever worker takes it.
+struct TKernelUnits {
+  int32_t Rows = 0, UnitRows = 0, Units = 0;
+  int32_t MostRows = 0;  // the most source rows one chunk reaches
+  std::atomic<int32_t> Next{0}, Done{0};
+  std::atomic<bool> Failed{false};
+  std::mutex Lock;
+  std::condition_variable Finished;
+
+  void RowsDone(int32_t N, int32_t& Total) {
+    Total = Done.fetch_add(N) + N;
+    if (Total == Rows) Notify();
+  }
+  void Notify() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Finished.notify_all();
+  }
+};
+
+// Both passes for the units a worker takes, chunk by chunk. Worker 0 reports progress over all
+// rows, from 0 to just below 100, the last value once every row is done.
 class TResampleBandThread : public TPXExecutor {
  public:
-  TResampleBandThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const TKernelParams& P)
-      : TPXExecutor(Threaded), first_(FirstRow), rows_(RowCount), band_(Band), p_(P) {}
+  TResampleBandThread(bool Threaded, int32_t Band, const TKernelParams& P, TKernelUnits& Units)
+      : TPXExecutor(Threaded), band_(Band), p_(P), units_(Units) {}
 
   void Execute() override {
+    try {
+      Work();
+    } catch (...) {
+      units_.Failed = true;
+      units_.Notify();
+      throw;
+    }
+  }
+
+ private:
+  void Work() {
     TRsProgress progress(*p_.OnProgress, p_.Sender);
     const TAxis& hx = *p_.Horiz;
     const TAxis& vy = *p_.Vert;
     const int32_t sH = p_.Source->Height();
     const size_t stride = static_cast<size_t>(hx.Count) * 3;
     TChunkRows<uint8_t> work(stride);
+    work.Reserve(units_.MostRows);
     std::vector<int32_t> acc(stride);
     std::vector<const uint8_t*> rows;
 #if defined(__SSE2__)
@@ -400,44 +440,56 @@ class TResampleBandThread : public TPXExecutor {
 #else
     constexpr bool fast = false;
 #endif
-    const int32_t end = first_ + rows_;
-    // Band 0 reports its own share, from 0 to just below 100.
-    const double factor = 100 / (rows_ + 0.01);
+    const double factor = 100 / (units_.Rows + 0.01);
     if (band_ == 0) progress.Report(0);
-    for (int32_t c = first_; c < end; c += kKernelChunkRows) {
-      const int32_t e = std::min(end, c + kKernelChunkRows);
-      int32_t lo, hi;
-      TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
-      work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
-        if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
-          HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
-        else
-          std::memset(d, 0, stride);
-      });
-      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
-      for (int32_t y = c; y < e; ++y) {
-        uint8_t* d = p_.Dest->Scanline(y);
-        if (d && fast) {
+    for (;;) {
+      if (units_.Failed) return;
+      const int32_t unit = units_.Next.fetch_add(1);
+      if (unit >= units_.Units) break;
+      const int32_t first = unit * units_.UnitRows, end = std::min(units_.Rows, first + units_.UnitRows);
+      for (int32_t c = first; c < end; c += kKernelChunkRows) {
+        const int32_t e = std::min(end, c + kKernelChunkRows);
+        int32_t lo, hi;
+        TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
+        work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
+          if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
+            HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
+          else
+            std::memset(d, 0, stride);
+        });
+        auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
+        for (int32_t y = c; y < e; ++y) {
+          uint8_t* d = p_.Dest->Scanline(y);
+          if (d && fast) {
 #if defined(__SSE2__)
-          const size_t k0 = static_cast<size_t>(vy.Start[static_cast<size_t>(y)]);
-          const int32_t n = vy.Start[static_cast<size_t>(y) + 1] - static_cast<int32_t>(k0);
-          rows.clear();
-          for (int32_t k = 0; k < n; ++k)
-            rows.push_back(workRow(std::clamp(vy.Index[k0 + static_cast<size_t>(k)], 0, sH - 1)));
-          VerticalRow8Avx2(rows.data(), vy.Weight.data() + k0, n, static_cast<int64_t>(stride),
-                           vy.Total[static_cast<size_t>(y)], vy.Magic[static_cast<size_t>(y)], d);
+            const size_t k0 = static_cast<size_t>(vy.Start[static_cast<size_t>(y)]);
+            const int32_t n = vy.Start[static_cast<size_t>(y) + 1] - static_cast<int32_t>(k0);
+            rows.clear();
+            for (int32_t k = 0; k < n; ++k)
+              rows.push_back(workRow(std::clamp(vy.Index[k0 + static_cast<size_t>(k)], 0, sH - 1)));
+            VerticalRow8Avx2(rows.data(), vy.Weight.data() + k0, n, static_cast<int64_t>(stride),
+                             vy.Total[static_cast<size_t>(y)], vy.Magic[static_cast<size_t>(y)], d);
 #endif
-        } else if (d) {
-          VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
+          } else if (d) {
+            VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
+          }
+          int32_t done;
+          units_.RowsDone(1, done);
+          if (band_ == 0 && done < units_.Rows) progress.Report(RsTrunc(done * factor));
         }
-        if (band_ == 0) progress.Report(RsTrunc((y - first_ + 1) * factor));
       }
     }
+    if (band_ != 0) return;
+    {
+      std::unique_lock<std::mutex> lock(units_.Lock);
+      units_.Finished.wait(lock, [&] { return units_.Failed || units_.Done == units_.Rows; });
+    }
+    if (!units_.Failed) progress.Report(RsTrunc(units_.Rows * factor));
   }
 
- private:
-  int32_t first_, rows_, band_;
+  int32_t band_;
   TKernelParams p_;
+  TKernelUnits& units_;
 };
 
 // --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
@@ -568,11 +620,28 @@ void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, co
   p.OnProgress = &OnProgress;
   p.Sender = Sender;
   // Destination rows of computed or shared storage are reached through shared state: one band.
-  const auto bands = ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands);
+  const int32_t workers = static_cast<int32_t>(ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands).size());
+  // About four units per worker, each of whole chunks.
+  TKernelUnits units;
+  units.Rows = dH;
+  const int32_t perUnit = (dH + 4 * workers - 1) / (4 * workers);
+  units.UnitRows = std::max(1, (perUnit + kKernelChunkRows - 1) / kKernelChunkRows) * kKernelChunkRows;
+  units.Units = (dH + units.UnitRows - 1) / units.UnitRows;
+  for (int32_t c = 0; c < dH; c += kKernelChunkRows) {
+    int32_t lo, hi;
+    TChunkRows<uint8_t>::Reach(vy, c, std::min(dH, c + kKernelChunkRows), sH, lo, hi);
+    units.MostRows = std::max(units.MostRows, hi - lo + 1);
+  }
   TPXThreadPool pool;
-  for (size_t k = 0; k < bands.size(); ++k)
-    pool.Add(std::make_unique<TResampleBandThread>(bands.size() > 1, bands[k].first, bands[k].second,
-                                                   static_cast<int32_t>(k), p));
+  try {
+    for (int32_t k = 0; k < workers; ++k)
+      pool.Add(std::make_unique<TResampleBandThread>(workers > 1, k, p, units));
+  } catch (...) {
+    // A worker that could not start leaves its rows undone: release the one waiting for them.
+    units.Failed = true;
+    units.Notify();
+    throw;
+  }
   pool.WaitAll();
 }
 
