@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "core/hypxutils.h"
 #include "core/pxxBitmaps.h"
@@ -106,31 +107,58 @@ void RemoveChromaKey(TPXBitmap* Bitmap, TPXMask* Mask, int32_t MinSaturation, TR
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   TPXBitmap* alpha = Mask ? nullptr : Bitmap->GetAlphaChannel();
   if (!Mask && !alpha) return;
+  // u^k of every hue distance (0 .. 360), as the per-pixel pow gave it.
+  std::vector<double> weightOf(361);
+  for (int32_t dh = 0; dh <= 360; ++dh) {
+    const double u = 1.0 - dh / 180.0;
+    weightOf[static_cast<size_t>(dh)] = u > 0 ? std::pow(u, k) : 0;
+  }
+  // What happens to a pixel depends on its colour alone: the decisions of recent colours are
+  // kept in a small table indexed by a hash of the colour.
+  enum : uint8_t { kKeep, kKey, kRecolour };
+  struct TDecision {
+    uint32_t Colour = 0xFFFFFFFF;  // packed colour, or no colour yet
+    uint8_t Action = kKeep;
+    TRGB Out;
+  };
+  constexpr uint32_t kCacheBits = 12;
+  std::vector<TDecision> cache(size_t{1} << kCacheBits);
+  auto decide = [&](const TRGB& C) -> const TDecision& {
+    const auto packed = static_cast<uint32_t>(Pack(C));
+    TDecision& e = cache[(packed * 2654435761u) >> (32 - kCacheBits)];
+    if (e.Colour == packed) return e;
+    e.Colour = packed;
+    double cb, cr;
+    ChromaOf(C.r, C.g, C.b, cb, cr);
+    const double d = ChromaDistance(cb, cr, kcb, kcr);
+    int32_t hh, ss, vv;
+    RGBToHSV(hh, ss, vv, packed);
+    e.Action = kKeep;
+    if (d <= threshold && ss >= MinSaturation) {
+      e.Action = kKey;
+    } else if (EdgeMode > 0 && 1.0 - std::abs(hh - kh) / 180.0 > 0) {
+      const double wgt = weightOf[static_cast<size_t>(std::abs(hh - kh))] * ss * m;
+      const int32_t cut = static_cast<int32_t>(wgt);  // wgt lies within 0 .. 3 x 99
+      HSVToRGB(e.Out, hh, std::max(ss - cut, 0), vv);
+      e.Action = kRecolour;
+    }
+    return e;
+  };
   for (int32_t y = 0; y < h; ++y) {
     auto* p = reinterpret_cast<TRGB*>(Bitmap->Scanline(y));
     uint8_t* a = alpha ? alpha->Scanline(y) : nullptr;
     for (int32_t x = 0; x < w; ++x) {
-      double cb, cr;
-      ChromaOf(p[x].r, p[x].g, p[x].b, cb, cr);
-      const double d = ChromaDistance(cb, cr, kcb, kcr);
-      int32_t hh, ss, vv;
-      RGBToHSV(hh, ss, vv, static_cast<uint32_t>(Pack(p[x])));
-      const bool key = d <= threshold && ss >= MinSaturation;
+      const TDecision& e = decide(p[x]);
       if (Mask) {
-        if (key != InvertMask) Mask->SetPixel(x, y, MaskValue);
+        if ((e.Action == kKey) != InvertMask) Mask->SetPixel(x, y, MaskValue);
         continue;
       }
-      if (key) {
+      if (e.Action == kKey) {
         p[x] = TRGB{};
         a[x] = 0;
-      } else if (EdgeMode > 0) {
-        const double u = 1.0 - std::abs(hh - kh) / 180.0;
-        if (u > 0) {
-          const double wgt = std::pow(u, k) * ss * m;
-          const int32_t cut = static_cast<int32_t>(wgt);  // wgt lies within 0 .. 3 x 99
-          HSVToRGB(p[x], hh, std::max(ss - cut, 0), vv);
-          a[x] = 255;
-        }
+      } else if (e.Action == kRecolour) {
+        p[x] = e.Out;
+        a[x] = 255;
       }
     }
     if (OnProgress) OnProgress(Sender, static_cast<int32_t>(static_cast<double>(y) / h * 100));

@@ -35,13 +35,17 @@ HGLOBAL _CopyBitmaptoDIBEx(TPXBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2
   const int64_t rowLen = RowByteLength(width, bits, 32);
   const int64_t size = 44 + table + rowLen * height;
   AppendDebugLog("_CopyBitmaptoDIBEx: allocate " + std::to_string(size) + " bytes");
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE | GMEM_ZEROINIT, static_cast<size_t>(size));
+  // Byte rows are written whole (pixels, then their padding zeroed), so only the header, the
+  // table and 1-bit rows need the block cleared first.
+  const UINT zero = bits == 1 ? static_cast<UINT>(GMEM_ZEROINIT) : 0u;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE | zero, static_cast<size_t>(size));
   if (!block) return nullptr;
   auto* p = static_cast<uint8_t*>(GlobalLock(block));
   if (!p) {
     GlobalFree(block);
     return nullptr;
   }
+  std::memset(p, 0, static_cast<size_t>(44 + table));
   BITMAPINFOHEADER h;
   h.biSize = 40;
   h.biWidth = width;
@@ -75,9 +79,13 @@ HGLOBAL _CopyBitmaptoDIBEx(TPXBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2
   const int32_t srcRowLen = static_cast<int32_t>(Bitmap->RowLen());
   for (int32_t y = Y2 - 1; y >= Y1; --y, row += rowLen) {
     const uint8_t* s = Bitmap->Scanline(y);
-    if (!s) continue;
-    if (bits == 1) CopyBits(row, s, 0, X1, width, srcRowLen);
-    else std::memcpy(row, s + static_cast<int64_t>(X1) * (bits / 8), static_cast<size_t>(width) * (bits / 8));
+    if (bits == 1) {
+      if (s) CopyBits(row, s, 0, X1, width, srcRowLen);
+      continue;
+    }
+    const size_t used = s ? static_cast<size_t>(width) * (bits / 8) : 0;
+    if (s) std::memcpy(row, s + static_cast<int64_t>(X1) * (bits / 8), used);
+    std::memset(row + used, 0, static_cast<size_t>(rowLen) - used);
   }
   GlobalUnlock(block);
   return block;

@@ -182,6 +182,16 @@ void ConvertPackedYuv(const TDIBInfo& I, TPXBitmap* Bitmap) {
   for (int32_t k = 0; k < h; ++k) {
     const uint8_t* s = I.Rows.data() + rowBytes * k;
     uint8_t* d = Bitmap->Scanline(topDown ? k : h - 1 - k);
+    if (I.Yuv == TYuv::YUY2) {
+      // The common capture layout, with the integer conversion inlined.
+      int32_t x = 0;
+      for (; x + 2 <= w; x += 2, s += 4, d += 6) {
+        YuvInt(s[0], s[1], s[3], d);
+        YuvInt(s[2], s[1], s[3], d + 3);
+      }
+      if (x < w) YuvInt(s[0], s[1], s[3], d);
+      continue;
+    }
     // Y of each pixel of the group and the chroma pair of each pixel.
     int32_t Y[8], U[8], V[8];
     for (int32_t x = 0; x < w; x += gp, s += gb) {
@@ -287,6 +297,9 @@ bool ConvertRGB(const TDIBInfo& I, TPXBitmap* Bitmap) {
   const TChannel red = ChannelOf(I.Masks[0]), green = ChannelOf(I.Masks[1]), blue = ChannelOf(I.Masks[2]);
   const bool flip = I.BitCount == 1 && I.FirstEntryRed == 255;
   const int32_t used1 = (w + 7) / 8;
+  uint32_t palette32[256];
+  for (int k = 0; k < 256; ++k)
+    palette32[k] = I.Palette[k].b | uint32_t{I.Palette[k].g} << 8 | uint32_t{I.Palette[k].r} << 16;
   for (int32_t k = 0; k < h; ++k) {
     const uint8_t* s = I.Rows.data() + rowBytes * k;
     uint8_t* d = Bitmap->Scanline(I.TopDown ? k : h - 1 - k);
@@ -302,9 +315,14 @@ bool ConvertRGB(const TDIBInfo& I, TPXBitmap* Bitmap) {
           reinterpret_cast<TRGB*>(d)[x] = I.Palette[(x & 1) ? (b & 15) : (b >> 4)];
         }
         break;
-      case 8:
-        for (int32_t x = 0; x < w; ++x) reinterpret_cast<TRGB*>(d)[x] = I.Palette[s[x]];
+      case 8: {
+        // Four-byte stores, each pixel's fourth byte overwritten by the next; the last pixel
+        // of the row is stored as three bytes.
+        int32_t x = 0;
+        for (; x + 1 < w; ++x) std::memcpy(d + 3 * x, &palette32[s[x]], 4);
+        reinterpret_cast<TRGB*>(d)[x] = I.Palette[s[x]];
         break;
+      }
       case 16:
         for (int32_t x = 0; x < w; ++x) {
           const uint32_t v = Le16(s + 2 * x);

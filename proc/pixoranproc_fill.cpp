@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/pxwords.h"
 #include "core/pxxBitmaps.h"
@@ -232,33 +236,88 @@ void MagicWandFill(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t T
   }
 }
 
+namespace {
+
+// Calls Run(first, last) for every maximal run of pixels of a px24RGB row within Range.
+template <class TRun>
+void SimilarRuns24(const uint8_t* Row, int32_t W, const TColourRange& Range, TRun&& Run) {
+  int32_t start = -1;
+  int32_t x = 0;
+  auto pixel = [&](int32_t X) {
+    const uint8_t* p = Row + 3 * static_cast<size_t>(X);
+    if (Range.Holds(p[0], p[1], p[2])) {
+      if (start < 0) start = X;
+    } else if (start >= 0) {
+      Run(start, X - 1);
+      start = -1;
+    }
+  };
+#if defined(__SSE2__)
+  // Sixteen pixels (48 bytes) at a time: each byte against its channel's bounds, the three
+  // 16-bit byte masks joined; blocks all in or all out need no per-pixel work.
+  alignas(16) uint8_t lo[48], hi[48];
+  for (int k = 0; k < 48; ++k) {
+    lo[k] = static_cast<uint8_t>(Range.Lo[k % 3]);
+    hi[k] = static_cast<uint8_t>(Range.Lo[k % 3] + static_cast<int32_t>(Range.Span[k % 3]));
+  }
+  __m128i vlo[3], vhi[3];
+  for (int k = 0; k < 3; ++k) {
+    vlo[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(lo + 16 * k));
+    vhi[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(hi + 16 * k));
+  }
+  const __m128i zero = _mm_setzero_si128();
+  constexpr uint64_t kAll = (uint64_t{1} << 48) - 1;
+  for (; x + 16 <= W; x += 16) {
+    const uint8_t* at = Row + 3 * static_cast<size_t>(x);
+    _mm_prefetch(reinterpret_cast<const char*>(at) + 2048, _MM_HINT_T0);
+    auto inside = [&](int k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * k));
+      const __m128i out = _mm_or_si128(_mm_subs_epu8(vlo[k], v), _mm_subs_epu8(v, vhi[k]));
+      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(out, zero))));
+    };
+    const uint64_t m = inside(0) | inside(1) << 16 | inside(2) << 32;
+    if (m == kAll) {
+      if (start < 0) start = x;
+    } else if ((m & (m >> 1) & (m >> 2) & 0x249249249249ull) == 0) {
+      if (start >= 0) {
+        Run(start, x - 1);
+        start = -1;
+      }
+    } else {
+      for (int32_t i = x; i < x + 16; ++i) pixel(i);
+    }
+  }
+#endif
+  for (; x < W; ++x) pixel(x);
+  if (start >= 0) Run(start, W - 1);
+}
+
+}  // namespace
+
 void MagicWandGlobal(TPXBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, TPXMask* Mask, int32_t MaskValue,
                      int32_t SampleSize) {
   if (!Bitmap || !Mask || Tolerance < 0) return;
   const int32_t w = Bitmap->Width(), h = Bitmap->Height();
   if (X < 0 || Y < 0 || X >= w || Y >= h) return;
   const TColourRange range(MagicWandSeedColor(Bitmap, X, Y, SampleSize), Tolerance);
-  auto scan = [&](auto& reader) {
-    for (int32_t y = 0; y < h; ++y) {
-      const uint8_t* row = reader.Row(y);
-      int32_t x = 0;
-      while (x < w) {
-        if (!reader.Similar(row, y, x)) {
-          ++x;
-          continue;
-        }
-        const int32_t start = x;
-        while (x < w && reader.Similar(row, y, x)) ++x;
-        Mask->FillSpan(MaskValue, start, x - 1, y);
-      }
-    }
-  };
   if (Bitmap->PixelFormat() == px24RGB) {
-    TReader24 reader(Bitmap, range);
-    scan(reader);
-  } else {
-    TReaderAny reader(Bitmap, range);
-    scan(reader);
+    for (int32_t y = 0; y < h; ++y)
+      SimilarRuns24(Bitmap->Scanline(y), w, range,
+                    [&](int32_t First, int32_t Last) { Mask->FillSpan(MaskValue, First, Last, y); });
+    return;
+  }
+  TReaderAny reader(Bitmap, range);
+  for (int32_t y = 0; y < h; ++y) {
+    int32_t x = 0;
+    while (x < w) {
+      if (!reader.Similar(nullptr, y, x)) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < w && reader.Similar(nullptr, y, x)) ++x;
+      Mask->FillSpan(MaskValue, start, x - 1, y);
+    }
   }
 }
 
@@ -344,19 +403,46 @@ class TOutlineWalker {
     FVisited[Slot(CX, CY, bit)] |= bit;
   }
   // The boundary cell nearest to the corner (1, 1) of the boundary cells' box (the region's box
-  // has a pixel on its left and top edges), the first in row order on ties.
+  // has a pixel on its left and top edges), the first in row order on ties. The nearest cell of
+  // a cell row is its leftmost boundary cell, found from the leftmost region pixel of the pixel
+  // rows the cell row touches, so the search reads pixel rows rather than every cell.
   bool FindStart(int64_t& X, int64_t& Y) const {
-    int64_t best = INT64_MAX;
-    for (int64_t cy = 1; cy < FCellsH && (cy - 1) * (cy - 1) <= best; ++cy)
-      for (int64_t cx = 1; cx < FCellsW; ++cx) {
-        const int64_t d = (cx - 1) * (cx - 1) + (cy - 1) * (cy - 1);
-        if (d >= best) break;
-        if (Boundary(cx, cy)) {
-          best = d;
-          X = cx;
-          Y = cy;
-        }
+    std::vector<int64_t> leftmost(static_cast<size_t>(FH), -2);  // -2: not looked up yet, -1: empty row
+    auto leftOf = [&](int64_t Py) -> int64_t {
+      int64_t& l = leftmost[static_cast<size_t>(Py)];
+      if (l == -2) {
+        l = -1;
+        const uint8_t* row = FRegion.data() + Py * FRowBytes;
+        for (int64_t i = 0; i < FRowBytes; ++i)
+          if (row[i]) {
+            const int64_t px = 8 * i + std::countl_zero(row[i]);
+            l = px < FW ? px : -1;
+            break;
+          }
       }
+      return l;
+    };
+    int64_t best = INT64_MAX;
+    for (int64_t cy = 1; cy < FCellsH && (cy - 1) * (cy - 1) <= best; ++cy) {
+      // Left of the row's first inside cell, or under or over the first inside cell of the pixel
+      // row next to it where this cell row is that pixel row's neighbour.
+      int64_t cx = INT64_MAX;
+      const int64_t py = PixelOf(cy);
+      if (py >= 0 && py < FH)
+        if (const int64_t l = leftOf(py); l >= 0) cx = 4 * l + 1;
+      for (const int64_t ny : {cy - 1, cy + 1}) {
+        const int64_t pn = PixelOf(ny);
+        if (pn == py || pn < 0 || pn >= FH || ny < 0 || ny >= FCellsH) continue;
+        if (const int64_t l = leftOf(pn); l >= 0) cx = std::min(cx, 4 * l + 2);
+      }
+      if (cx == INT64_MAX || cx < 1) continue;
+      const int64_t d = (cx - 1) * (cx - 1) + (cy - 1) * (cy - 1);
+      if (d < best) {
+        best = d;
+        X = cx;
+        Y = cy;
+      }
+    }
     return best != INT64_MAX;
   }
 
@@ -392,11 +478,19 @@ void TraceMagicWand(TPXBitmap* Bitmap, int32_t X, int32_t Y, bool Grow, int32_t 
   const int32_t bw = box.X2 - box.X1 + 1, bh = box.Y2 - box.Y1 + 1;
   const size_t rowBytes = (static_cast<size_t>(bw) + 7) / 8;
   std::vector<uint8_t> region(rowBytes * static_cast<size_t>(bh), 0);
+  // Bits X1 .. X2 of each row, moved to the byte boundary a byte at a time.
+  const int32_t shift = box.X1 & 7;
+  const size_t first = static_cast<size_t>(box.X1) >> 3, lastByte = static_cast<size_t>(box.X2) >> 3;
+  const uint8_t tail = static_cast<uint8_t>(0xFF00 >> (((bw - 1) & 7) + 1));
   for (int32_t y = 0; y < bh; ++y) {
     const uint8_t* row = bits.Row(box.Y1 + y);
     uint8_t* out = region.data() + rowBytes * static_cast<size_t>(y);
-    for (int32_t x = 0; x < bw; ++x)
-      if (TFillBits::Test(row, box.X1 + x)) TFillBits::Set(out, x);
+    for (size_t i = 0; i < rowBytes; ++i) {
+      const size_t at = first + i;
+      const uint32_t next = at + 1 <= lastByte ? row[at + 1] : 0;
+      out[i] = static_cast<uint8_t>((static_cast<uint32_t>(row[at]) << shift | next >> (8 - shift)) & 0xFF);
+    }
+    out[rowBytes - 1] &= tail;
   }
   if (Grow) {
     // Rows of the grown region: each row ORed with its neighbours, then widened by one pixel.

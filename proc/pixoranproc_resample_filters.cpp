@@ -1,11 +1,15 @@
 // The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
-// together in bands of destination rows on the thread pool, the grey, 16-bit and 1-bit kernel paths and the routing of
-// ResampleBitmap, ResampleGray8, ResampleGray16 and ResampleMono.
+// together on units of destination rows that its workers take from a queue, the grey, 16-bit
+// and 1-bit kernel paths (in row bands) and the routing of ResampleBitmap, ResampleGray8,
+// ResampleGray16 and ResampleMono.
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -18,7 +22,7 @@
 #include "proc/pixoranproc_resample_impl.h"
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 // The release build's -O2 keeps GCC's vectorizer to trivial loops; the weighting loops of the
@@ -172,6 +176,47 @@ inline void HorizontalTaps3Sse2(const uint8_t* P, const int32_t* W, int32_t N, i
     A2 += W[k] * P[2];
   }
 }
+
+// The same sums four taps at a time with AVX2 (two taps in each 128-bit lane).
+__attribute__((target("avx2"))) void HorizontalTaps3Avx2(const uint8_t* P, const int32_t* W, int32_t N, int32_t& A0,
+                                                         int32_t& A1, int32_t& A2) {
+  const __m128i zero = _mm_setzero_si128();
+  auto pixels = [&](const uint8_t* Q) {
+    uint32_t v0, v1;
+    std::memcpy(&v0, Q, 4);
+    std::memcpy(&v1, Q + 3, 4);
+    return _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v0)), _mm_cvtsi32_si128(static_cast<int>(v1))), zero);
+  };
+  auto weights = [&](int32_t K) {
+    return _mm_set1_epi32(
+        static_cast<int>((static_cast<uint32_t>(W[K]) & 0xFFFF) | (static_cast<uint32_t>(W[K + 1]) << 16)));
+  };
+  __m256i acc = _mm256_setzero_si256();
+  int32_t k = 0;
+  for (; k + 4 <= N; k += 4, P += 12)
+    acc = _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_set_m128i(pixels(P + 6), pixels(P)),
+                                                  _mm256_set_m128i(weights(k + 2), weights(k))));
+  __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+  if (k + 2 <= N) {
+    sum = _mm_add_epi32(sum, _mm_madd_epi16(pixels(P), weights(k)));
+    k += 2;
+    P += 6;
+  }
+  A0 = _mm_cvtsi128_si32(sum);
+  A1 = _mm_extract_epi32(sum, 1);
+  A2 = _mm_extract_epi32(sum, 2);
+  if (k < N) {
+    A0 += W[k] * P[0];
+    A1 += W[k] * P[1];
+    A2 += W[k] * P[2];
+  }
+}
+
+bool HaveAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
 #endif
 
 // One row through the horizontal lists: NC channels per pixel, samples of type T. SrcCount is
@@ -181,6 +226,9 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcC
   const int32_t* start = ax.Start.data();
   const int32_t* idx = ax.Index.data();
   const int32_t* wt = ax.Weight.data();
+#if defined(__SSE2__)
+  const bool avx2 = HaveAvx2();
+#endif
   for (int32_t x = 0; x < ax.Count; ++x) {
     TAcc acc[NC] = {};
     const int32_t first = ax.First[static_cast<size_t>(x)];
@@ -196,7 +244,8 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcC
         if constexpr (sizeof(T) == 1 && sizeof(TAcc) == 4) {
           if (ax.Narrow && first + n < SrcCount) {
             int32_t b0, b1, b2;
-            HorizontalTaps3Sse2(p, w, n, b0, b1, b2);
+            if (avx2) HorizontalTaps3Avx2(p, w, n, b0, b1, b2);
+            else HorizontalTaps3Sse2(p, w, n, b0, b1, b2);
             a0 = b0, a1 = b1, a2 = b2;
             n = 0;
           }
@@ -248,6 +297,39 @@ PX_RESAMPLE_VECTORIZE void VerticalRow(const TAxis& ax, int32_t y, int32_t Rows,
   for (int64_t i = 0; i < Samples; ++i) d[i] = static_cast<T>(DivClamp(acc[i], total, magic, MaxV));
 }
 
+#if defined(__SSE2__)
+// The vertical pass of 8-bit samples with 16-bit weights, sixteen samples at a time with AVX2:
+// two rows per multiply-add, the sums kept in registers over all of a list's rows; integer sums,
+// so the same values as VerticalRow's.
+__attribute__((target("avx2"))) void VerticalRow8Avx2(const uint8_t* const* Rows, const int32_t* W, int32_t N,
+                                                      int64_t Samples, int32_t Total, uint64_t Magic, uint8_t* D) {
+  int64_t i = 0;
+  alignas(32) int32_t sums[16];
+  for (; i + 16 <= Samples; i += 16) {
+    __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
+    for (int32_t k = 0; k < N; k += 2) {
+      const bool pair = k + 1 < N;
+      const __m256i a = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[k] + i)));
+      const __m256i b = pair ? _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[k + 1] + i)))
+                             : _mm256_setzero_si256();
+      const __m256i w = _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(W[k]) & 0xFFFF) |
+                                                           (pair ? static_cast<uint32_t>(W[k + 1]) << 16 : 0u)));
+      lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
+      hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
+    }
+    // lo holds samples 0-3 and 8-11, hi 4-7 and 12-15.
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), _mm256_permute2x128_si256(lo, hi, 0x20));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums + 8), _mm256_permute2x128_si256(lo, hi, 0x31));
+    for (int j = 0; j < 16; ++j) D[i + j] = static_cast<uint8_t>(DivClamp(sums[j], Total, Magic, 255));
+  }
+  for (; i < Samples; ++i) {
+    int32_t acc = 0;
+    for (int32_t k = 0; k < N; ++k) acc += W[k] * static_cast<int32_t>(Rows[k][i]);
+    D[i] = static_cast<uint8_t>(DivClamp(acc, Total, Magic, 255));
+  }
+}
+#endif
+
 // --- the banded 24-bit path -----------------------------------------------------------------
 
 // Destination rows per chunk: a chunk's horizontal pass covers just the source rows its
@@ -286,6 +368,8 @@ class TChunkRows {
     for (int32_t r = keepTo + 1; r <= Hi; ++r) Compute(r, Row(r));
   }
   T* Row(int32_t R) { return buf_.data() + static_cast<size_t>(R - lo_) * stride_; }
+  // Room for Rows rows at once, so covering chunk after chunk never reallocates.
+  void Reserve(int32_t Rows) { buf_.reserve(static_cast<size_t>(Rows) * stride_); }
 
  private:
   size_t stride_;
@@ -302,45 +386,110 @@ struct TKernelParams {
   TObject* Sender = nullptr;
 };
 
-// Both passes for the destination rows FirstRow .. FirstRow + RowCount - 1, chunk by chunk.
+// The destination rows in units of whole chunks, handed out one at a time: a worker that the
+// system holds back leaves its share to the others instead of keeping them waiting. Every row
+// is computed the same way whichever worker takes it.
+struct TKernelUnits {
+  int32_t Rows = 0, UnitRows = 0, Units = 0;
+  int32_t MostRows = 0;  // the most source rows one chunk reaches
+  std::atomic<int32_t> Next{0}, Done{0};
+  std::atomic<bool> Failed{false};
+  std::mutex Lock;
+  std::condition_variable Finished;
+
+  void RowsDone(int32_t N, int32_t& Total) {
+    Total = Done.fetch_add(N) + N;
+    if (Total == Rows) Notify();
+  }
+  void Notify() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Finished.notify_all();
+  }
+};
+
+// Both passes for the units a worker takes, chunk by chunk. Worker 0 reports progress over all
+// rows, from 0 to just below 100, the last value once every row is done.
 class TResampleBandThread : public TPXExecutor {
  public:
-  TResampleBandThread(bool Threaded, int32_t FirstRow, int32_t RowCount, int32_t Band, const TKernelParams& P)
-      : TPXExecutor(Threaded), first_(FirstRow), rows_(RowCount), band_(Band), p_(P) {}
+  TResampleBandThread(bool Threaded, int32_t Band, const TKernelParams& P, TKernelUnits& Units)
+      : TPXExecutor(Threaded), band_(Band), p_(P), units_(Units) {}
 
   void Execute() override {
+    try {
+      Work();
+    } catch (...) {
+      units_.Failed = true;
+      units_.Notify();
+      throw;
+    }
+  }
+
+ private:
+  void Work() {
     TRsProgress progress(*p_.OnProgress, p_.Sender);
     const TAxis& hx = *p_.Horiz;
     const TAxis& vy = *p_.Vert;
     const int32_t sH = p_.Source->Height();
     const size_t stride = static_cast<size_t>(hx.Count) * 3;
     TChunkRows<uint8_t> work(stride);
+    work.Reserve(units_.MostRows);
     std::vector<int32_t> acc(stride);
-    const int32_t end = first_ + rows_;
-    // Band 0 reports its own share, from 0 to just below 100.
-    const double factor = 100 / (rows_ + 0.01);
+    std::vector<const uint8_t*> rows;
+#if defined(__SSE2__)
+    const bool fast = HaveAvx2() && vy.Narrow;
+#else
+    constexpr bool fast = false;
+#endif
+    const double factor = 100 / (units_.Rows + 0.01);
     if (band_ == 0) progress.Report(0);
-    for (int32_t c = first_; c < end; c += kKernelChunkRows) {
-      const int32_t e = std::min(end, c + kKernelChunkRows);
-      int32_t lo, hi;
-      TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
-      work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
-        if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
-          HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
-        else
-          std::memset(d, 0, stride);
-      });
-      auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
-      for (int32_t y = c; y < e; ++y) {
-        if (uint8_t* d = p_.Dest->Scanline(y)) VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
-        if (band_ == 0) progress.Report(RsTrunc((y - first_ + 1) * factor));
+    for (;;) {
+      if (units_.Failed) return;
+      const int32_t unit = units_.Next.fetch_add(1);
+      if (unit >= units_.Units) break;
+      const int32_t first = unit * units_.UnitRows, end = std::min(units_.Rows, first + units_.UnitRows);
+      for (int32_t c = first; c < end; c += kKernelChunkRows) {
+        const int32_t e = std::min(end, c + kKernelChunkRows);
+        int32_t lo, hi;
+        TChunkRows<uint8_t>::Reach(vy, c, e, sH, lo, hi);
+        work.Cover(lo, hi, [&](int32_t r, uint8_t* d) {
+          if (const auto* s = static_cast<const uint8_t*>(p_.Source->GetScanline(r)))
+            HorizontalRow<uint8_t, 3, int32_t>(s, d, hx, 255, p_.Source->Width());
+          else
+            std::memset(d, 0, stride);
+        });
+        auto workRow = [&](int32_t r) { return static_cast<const uint8_t*>(work.Row(r)); };
+        for (int32_t y = c; y < e; ++y) {
+          uint8_t* d = p_.Dest->Scanline(y);
+          if (d && fast) {
+#if defined(__SSE2__)
+            const size_t k0 = static_cast<size_t>(vy.Start[static_cast<size_t>(y)]);
+            const int32_t n = vy.Start[static_cast<size_t>(y) + 1] - static_cast<int32_t>(k0);
+            rows.clear();
+            for (int32_t k = 0; k < n; ++k)
+              rows.push_back(workRow(std::clamp(vy.Index[k0 + static_cast<size_t>(k)], 0, sH - 1)));
+            VerticalRow8Avx2(rows.data(), vy.Weight.data() + k0, n, static_cast<int64_t>(stride),
+                             vy.Total[static_cast<size_t>(y)], vy.Magic[static_cast<size_t>(y)], d);
+#endif
+          } else if (d) {
+            VerticalRow<uint8_t, int32_t>(vy, y, sH, static_cast<int64_t>(stride), workRow, acc, d, 255);
+          }
+          int32_t done;
+          units_.RowsDone(1, done);
+          if (band_ == 0 && done < units_.Rows) progress.Report(RsTrunc(done * factor));
+        }
       }
     }
+    if (band_ != 0) return;
+    {
+      std::unique_lock<std::mutex> lock(units_.Lock);
+      units_.Finished.wait(lock, [&] { return units_.Failed || units_.Done == units_.Rows; });
+    }
+    if (!units_.Failed) progress.Report(RsTrunc(units_.Rows * factor));
   }
 
- private:
-  int32_t first_, rows_, band_;
+  int32_t band_;
   TKernelParams p_;
+  TKernelUnits& units_;
 };
 
 // --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
@@ -471,11 +620,28 @@ void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, co
   p.OnProgress = &OnProgress;
   p.Sender = Sender;
   // Destination rows of computed or shared storage are reached through shared state: one band.
-  const auto bands = ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands);
+  const int32_t workers = static_cast<int32_t>(ResampleBands(dH, Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : Bands).size());
+  // About four units per worker, each of whole chunks.
+  TKernelUnits units;
+  units.Rows = dH;
+  const int32_t perUnit = (dH + 4 * workers - 1) / (4 * workers);
+  units.UnitRows = std::max(1, (perUnit + kKernelChunkRows - 1) / kKernelChunkRows) * kKernelChunkRows;
+  units.Units = (dH + units.UnitRows - 1) / units.UnitRows;
+  for (int32_t c = 0; c < dH; c += kKernelChunkRows) {
+    int32_t lo, hi;
+    TChunkRows<uint8_t>::Reach(vy, c, std::min(dH, c + kKernelChunkRows), sH, lo, hi);
+    units.MostRows = std::max(units.MostRows, hi - lo + 1);
+  }
   TPXThreadPool pool;
-  for (size_t k = 0; k < bands.size(); ++k)
-    pool.Add(std::make_unique<TResampleBandThread>(bands.size() > 1, bands[k].first, bands[k].second,
-                                                   static_cast<int32_t>(k), p));
+  try {
+    for (int32_t k = 0; k < workers; ++k)
+      pool.Add(std::make_unique<TResampleBandThread>(workers > 1, k, p, units));
+  } catch (...) {
+    // A worker that could not start leaves its rows undone: release the one waiting for them.
+    units.Failed = true;
+    units.Notify();
+    throw;
+  }
   pool.WaitAll();
 }
 

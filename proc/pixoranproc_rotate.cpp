@@ -14,6 +14,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "core/hypxutils.h"
 #include "core/hypxutils_threads.h"
@@ -448,6 +451,183 @@ inline void CubicPixel(const uint8_t* R0, const uint8_t* R1, const uint8_t* R2, 
   }
 }
 
+// What one smooth rotation's rows share: the source rows, sizes, background and the 32.32 fixed
+// point step along an output row.
+struct TSmoothJob {
+  const TRowTable* Src;
+  int32_t W, H, NW;
+  const uint8_t* Bg;
+  int64_t StepX, StepY;
+};
+
+template <int N>
+inline const uint8_t* SamplePixel(const TSmoothJob& J, int32_t X, int32_t Y) {
+  return static_cast<uint32_t>(X) < static_cast<uint32_t>(J.W) && static_cast<uint32_t>(Y) < static_cast<uint32_t>(J.H)
+             ? (*J.Src)[static_cast<size_t>(Y)] + N * X
+             : J.Bg;
+}
+
+// One bilinear pixel at source position (Fx, Fy), 32.32 fixed point.
+template <int N>
+inline void BilinearPixel(const TSmoothJob& J, int64_t Fx, int64_t Fy, uint8_t* D) {
+  const int32_t ix = static_cast<int32_t>(Fx >> 32), iy = static_cast<int32_t>(Fy >> 32);
+  const int32_t ux = static_cast<int32_t>((Fx >> 16) & 0xFFFF), uy = static_cast<int32_t>((Fy >> 16) & 0xFFFF);
+  if (ix < -1 || iy < -1 || ix >= J.W || iy >= J.H) {
+    std::memcpy(D, J.Bg, N);
+    return;
+  }
+  const uint8_t *p00, *p10, *p01, *p11;
+  if (ix >= 0 && iy >= 0 && ix + 1 < J.W && iy + 1 < J.H) {
+    p00 = (*J.Src)[static_cast<size_t>(iy)] + N * ix;
+    p10 = p00 + N;
+    p01 = (*J.Src)[static_cast<size_t>(iy + 1)] + N * ix;
+    p11 = p01 + N;
+  } else {
+    p00 = SamplePixel<N>(J, ix, iy), p10 = SamplePixel<N>(J, ix + 1, iy), p01 = SamplePixel<N>(J, ix, iy + 1),
+    p11 = SamplePixel<N>(J, ix + 1, iy + 1);
+  }
+  for (int c = 0; c < N; ++c) {
+    // top + (bottom - top) fy, truncated; every term is 16.16 fixed point.
+    const int32_t top = (p00[c] << 16) + (p10[c] - p00[c]) * ux;
+    const int32_t bottom = (p01[c] << 16) + (p11[c] - p01[c]) * ux;
+    D[c] = static_cast<uint8_t>(((static_cast<int64_t>(top) << 16) + static_cast<int64_t>(bottom - top) * uy) >> 32);
+  }
+}
+
+// One bicubic pixel at source position (Fx, Fy).
+template <int N>
+inline void BicubicPixel(const TSmoothJob& J, int64_t Fx, int64_t Fy, uint8_t* D) {
+  const int32_t ix = static_cast<int32_t>(Fx >> 32), iy = static_cast<int32_t>(Fy >> 32);
+  const int32_t ux = static_cast<int32_t>((Fx >> 16) & 0xFFFF), uy = static_cast<int32_t>((Fy >> 16) & 0xFFFF);
+  if (ix < -2 || iy < -2 || ix > J.W || iy > J.H) {
+    std::memcpy(D, J.Bg, N);
+    return;
+  }
+  int32_t wx[4], wy[4];
+  CubicWeights(ux, wx);
+  CubicWeights(uy, wy);
+  if (ix >= 1 && iy >= 1 && ix + 2 < J.W && iy + 2 < J.H) {
+    const size_t at = static_cast<size_t>(N) * static_cast<size_t>(ix - 1);
+    const TRowTable& src = *J.Src;
+    CubicPixel<N>(src[static_cast<size_t>(iy - 1)] + at, src[static_cast<size_t>(iy)] + at,
+                  src[static_cast<size_t>(iy + 1)] + at, src[static_cast<size_t>(iy + 2)] + at, N, wx, wy, D);
+  } else {
+    // Near the border every tap is looked up on its own; outside taps read the background.
+    uint8_t taps[4][4 * N];
+    for (int j = 0; j < 4; ++j)
+      for (int i = 0; i < 4; ++i) std::memcpy(taps[j] + N * i, SamplePixel<N>(J, ix - 1 + i, iy - 1 + j), N);
+    CubicPixel<N>(taps[0], taps[1], taps[2], taps[3], N, wx, wy, D);
+  }
+}
+
+template <int N, bool Bicubic>
+void SmoothRowScalar(const TSmoothJob& J, uint8_t* D, int64_t Fx, int64_t Fy) {
+  for (int32_t x = 0; x < J.NW; ++x, D += N, Fx += J.StepX, Fy += J.StepY) {
+    if constexpr (Bicubic) BicubicPixel<N>(J, Fx, Fy, D);
+    else BilinearPixel<N>(J, Fx, Fy, D);
+  }
+}
+
+#if defined(__x86_64__)
+// 24-bit rows with AVX2. Both interpolations are exact sums of integer products:
+//   bilinear = (sum_ij Wx_i Wy_j p_ij) >> 32 with Wx = (65536 - ux, ux), Wy = (65536 - uy, uy),
+//   which is the scalar top/bottom form multiplied out;
+//   bicubic  = (sum_ij Wx_i Wy_j p_ij + 2^31) >> 32 with the cubic weights,
+// so computing the horizontal sums in 32 bits and the vertical ones in 64 bits gives the scalar
+// loop's bytes exactly. Two source rows share a vector (one per 128-bit lane), each pixel's
+// three channels sit in the lane's first three 32-bit slots.
+
+// The three bytes of pixel I of a lane's taps, widened to 32 bits (slot 3 zero).
+__attribute__((target("avx2"), always_inline)) inline __m256i TapOf(__m256i Rows, int I) {
+  const char b = static_cast<char>(3 * I);
+  const __m128i m = _mm_setr_epi8(b, -1, -1, -1, static_cast<char>(b + 1), -1, -1, -1, static_cast<char>(b + 2), -1,
+                                  -1, -1, -1, -1, -1, -1);
+  return _mm256_shuffle_epi8(Rows, _mm256_set_m128i(m, m));
+}
+
+// sum_j Wy_j x R_j over the four 32-bit channel sums R (two lanes of two vectors, or one vector
+// for two rows), plus Round, shifted right by 32: the channels' bytes, clamped, stored.
+__attribute__((target("avx2"), always_inline)) inline void StoreVertical(const __m256i* Sums, int Vectors,
+                                                                        const int32_t* Wy, int64_t Round, uint8_t* D) {
+  __m256i acc = _mm256_set1_epi64x(Round);
+  for (int v = 0; v < Vectors; ++v) {
+    const __m256i lo = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(Sums[v]));
+    const __m256i hi = _mm256_cvtepi32_epi64(_mm256_extracti128_si256(Sums[v], 1));
+    acc = _mm256_add_epi64(acc, _mm256_mul_epi32(lo, _mm256_set1_epi64x(Wy[2 * v])));
+    acc = _mm256_add_epi64(acc, _mm256_mul_epi32(hi, _mm256_set1_epi64x(Wy[2 * v + 1])));
+  }
+  // The high 32 bits of each 64-bit sum are the arithmetic shift by 32.
+  const __m128i q = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(acc, _mm256_setr_epi32(1, 3, 5, 7, 1, 3, 5, 7)));
+  const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
+  const uint32_t v = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+  D[0] = static_cast<uint8_t>(v);
+  D[1] = static_cast<uint8_t>(v >> 8);
+  D[2] = static_cast<uint8_t>(v >> 16);
+}
+
+// Bytes (6 or 12) bytes of a row, read exactly (no byte past them).
+template <int Bytes>
+__attribute__((target("avx2"), always_inline)) inline __m128i LoadTaps(const uint8_t* P) {
+  if constexpr (Bytes == 12) {
+    int32_t tail;
+    std::memcpy(&tail, P + 8, 4);
+    return _mm_insert_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(P)), tail, 2);
+  } else {
+    int32_t head;
+    uint16_t tail;
+    std::memcpy(&head, P, 4);
+    std::memcpy(&tail, P + 4, 2);
+    return _mm_insert_epi16(_mm_cvtsi32_si128(head), tail, 2);
+  }
+}
+
+// Two rows' taps into the two lanes.
+template <int Bytes>
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadRowPair(const uint8_t* R0, const uint8_t* R1) {
+  return _mm256_set_m128i(LoadTaps<Bytes>(R1), LoadTaps<Bytes>(R0));
+}
+
+template <bool Bicubic>
+__attribute__((target("avx2"))) void SmoothRowAvx2(const TSmoothJob& J, uint8_t* D, int64_t Fx, int64_t Fy) {
+  const TRowTable& src = *J.Src;
+  for (int32_t x = 0; x < J.NW; ++x, D += 3, Fx += J.StepX, Fy += J.StepY) {
+    const int32_t ix = static_cast<int32_t>(Fx >> 32), iy = static_cast<int32_t>(Fy >> 32);
+    const int32_t ux = static_cast<int32_t>((Fx >> 16) & 0xFFFF), uy = static_cast<int32_t>((Fy >> 16) & 0xFFFF);
+    if constexpr (Bicubic) {
+      if (!(ix >= 1 && iy >= 1 && ix + 2 < J.W && iy + 2 < J.H)) {
+        BicubicPixel<3>(J, Fx, Fy, D);
+        continue;
+      }
+      int32_t wx[4], wy[4];
+      CubicWeights(ux, wx);
+      CubicWeights(uy, wy);
+      const size_t at = 3 * static_cast<size_t>(ix - 1);
+      __m256i sums[2];
+      for (int v = 0; v < 2; ++v) {
+        const __m256i rows = LoadRowPair<12>(src[static_cast<size_t>(iy - 1 + 2 * v)] + at,
+                                             src[static_cast<size_t>(iy + 2 * v)] + at);
+        __m256i s = _mm256_mullo_epi32(TapOf(rows, 0), _mm256_set1_epi32(wx[0]));
+        s = _mm256_add_epi32(s, _mm256_mullo_epi32(TapOf(rows, 1), _mm256_set1_epi32(wx[1])));
+        s = _mm256_add_epi32(s, _mm256_mullo_epi32(TapOf(rows, 2), _mm256_set1_epi32(wx[2])));
+        sums[v] = _mm256_add_epi32(s, _mm256_mullo_epi32(TapOf(rows, 3), _mm256_set1_epi32(wx[3])));
+      }
+      StoreVertical(sums, 2, wy, int64_t{1} << 31, D);
+    } else {
+      if (!(ix >= 0 && iy >= 0 && ix + 1 < J.W && iy + 1 < J.H)) {
+        BilinearPixel<3>(J, Fx, Fy, D);
+        continue;
+      }
+      const int32_t wy[2] = {65536 - uy, uy};
+      const size_t at = 3 * static_cast<size_t>(ix);
+      const __m256i rows = LoadRowPair<6>(src[static_cast<size_t>(iy)] + at, src[static_cast<size_t>(iy + 1)] + at);
+      __m256i s = _mm256_mullo_epi32(TapOf(rows, 0), _mm256_set1_epi32(65536 - ux));
+      s = _mm256_add_epi32(s, _mm256_mullo_epi32(TapOf(rows, 1), _mm256_set1_epi32(ux)));
+      StoreVertical(&s, 1, wy, 0, D);
+    }
+  }
+}
+#endif
+
 template <int N>
 void SmoothRotateInto(TPXBitmap* Source, TPXBitmap* Dest, double Angle, const uint8_t* Bg, int32_t Mode,
                       const TPXProgressEvent& OnProgress, TObject* Sender) {
@@ -470,67 +650,23 @@ void SmoothRotateInto(TPXBitmap* Source, TPXBitmap* Dest, double Angle, const ui
   const double scx = (w - 1) / 2.0, scy = (h - 1) / 2.0, dcx = (nw - 1) / 2.0, dcy = (nh - 1) / 2.0;
   // Source positions in 32.32 fixed point, stepped along each row.
   constexpr double kOne = 4294967296.0;
-  const int64_t stepX = std::llrint(cs * kOne), stepY = std::llrint(sn * kOne);
   const TRowTable src = RowTable(Source), dst = RowTable(Dest);
+  const TSmoothJob job{&src, w, h, nw, Bg, std::llrint(cs * kOne), std::llrint(sn * kOne)};
   const bool bicubic = Mode != 2;
+  using TRow = void (*)(const TSmoothJob&, uint8_t*, int64_t, int64_t);
+  TRow rowFn = bicubic ? SmoothRowScalar<N, true> : SmoothRowScalar<N, false>;
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if constexpr (N == 3)
+    if (avx2) rowFn = bicubic ? SmoothRowAvx2<true> : SmoothRowAvx2<false>;
+#endif
   int32_t last = -1;
   TPassProgress progress(OnProgress, Sender, last, false, RowPercent(nh));
 
-  auto sample = [&](int32_t x, int32_t y) -> const uint8_t* {
-    return static_cast<uint32_t>(x) < static_cast<uint32_t>(w) && static_cast<uint32_t>(y) < static_cast<uint32_t>(h)
-               ? src[static_cast<size_t>(y)] + N * x
-               : Bg;
-  };
-
   RunBands(nh, ChooseThreadCount(nw, nh), [&](int32_t y0, int32_t y1, bool caller) {
     for (int32_t y = y0; y < y1; ++y) {
-      uint8_t* d = dst[static_cast<size_t>(y)];
-      int64_t fx = std::llrint((-dcx * cs + scx - (y - dcy) * sn) * kOne);
-      int64_t fy = std::llrint((-dcx * sn + scy + (y - dcy) * cs) * kOne);
-      for (int32_t x = 0; x < nw; ++x, d += N, fx += stepX, fy += stepY) {
-        const int32_t ix = static_cast<int32_t>(fx >> 32), iy = static_cast<int32_t>(fy >> 32);
-        const int32_t ux = static_cast<int32_t>((fx >> 16) & 0xFFFF), uy = static_cast<int32_t>((fy >> 16) & 0xFFFF);
-        if (!bicubic) {
-          if (ix < -1 || iy < -1 || ix >= w || iy >= h) {
-            std::memcpy(d, Bg, N);
-            continue;
-          }
-          const uint8_t *p00, *p10, *p01, *p11;
-          if (ix >= 0 && iy >= 0 && ix + 1 < w && iy + 1 < h) {
-            p00 = src[static_cast<size_t>(iy)] + N * ix;
-            p10 = p00 + N;
-            p01 = src[static_cast<size_t>(iy + 1)] + N * ix;
-            p11 = p01 + N;
-          } else {
-            p00 = sample(ix, iy), p10 = sample(ix + 1, iy), p01 = sample(ix, iy + 1), p11 = sample(ix + 1, iy + 1);
-          }
-          for (int c = 0; c < N; ++c) {
-            // top + (bottom - top) fy, truncated; every term is 16.16 fixed point.
-            const int32_t top = (p00[c] << 16) + (p10[c] - p00[c]) * ux;
-            const int32_t bottom = (p01[c] << 16) + (p11[c] - p01[c]) * ux;
-            d[c] = static_cast<uint8_t>(((static_cast<int64_t>(top) << 16) + static_cast<int64_t>(bottom - top) * uy) >> 32);
-          }
-        } else {
-          if (ix < -2 || iy < -2 || ix > w || iy > h) {
-            std::memcpy(d, Bg, N);
-            continue;
-          }
-          int32_t wx[4], wy[4];
-          CubicWeights(ux, wx);
-          CubicWeights(uy, wy);
-          if (ix >= 1 && iy >= 1 && ix + 2 < w && iy + 2 < h) {
-            const size_t at = static_cast<size_t>(N) * static_cast<size_t>(ix - 1);
-            CubicPixel<N>(src[static_cast<size_t>(iy - 1)] + at, src[static_cast<size_t>(iy)] + at,
-                          src[static_cast<size_t>(iy + 1)] + at, src[static_cast<size_t>(iy + 2)] + at, N, wx, wy, d);
-          } else {
-            // Near the border every tap is looked up on its own; outside taps read the background.
-            uint8_t taps[4][4 * N];
-            for (int j = 0; j < 4; ++j)
-              for (int i = 0; i < 4; ++i) std::memcpy(taps[j] + N * i, sample(ix - 1 + i, iy - 1 + j), N);
-            CubicPixel<N>(taps[0], taps[1], taps[2], taps[3], N, wx, wy, d);
-          }
-        }
-      }
+      rowFn(job, dst[static_cast<size_t>(y)], std::llrint((-dcx * cs + scx - (y - dcy) * sn) * kOne),
+            std::llrint((-dcx * sn + scy + (y - dcy) * cs) * kOne));
       progress.RowDone(caller);
     }
   });

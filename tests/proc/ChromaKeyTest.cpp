@@ -171,6 +171,39 @@ TEST(ChromaKey, RemovalKeysDetintsAndMasks) {
   }
 }
 
+// The removal's exact bytes (colours, alpha and masks) over pictures of few and of many
+// colours, every edge mode, hashed: a faster loop must give the former per-pixel loop's bytes
+// (the hash was taken from it).
+TEST(ChromaKey, RemovalBytesStayTheSame) {
+  std::mt19937 rng(77);
+  uint64_t hash = 1469598103934665603ull;
+  auto mix = [&](uint8_t v) { hash = (hash ^ v) * 1099511628211ull; };
+  for (int many = 0; many < 2; ++many)
+    for (int mode = 0; mode <= 5; ++mode)
+      for (int withMask = 0; withMask < 2; ++withMask) {
+        auto b = TPXBitmap::CreateAllocated(53, 37, px24RGB);
+        for (int y = 0; y < 37; ++y)
+          for (int x = 0; x < 53; ++x) {
+            const uint32_t r = rng();
+            const TRGB c = many ? TRGB{static_cast<uint8_t>(r), static_cast<uint8_t>(r >> 8), static_cast<uint8_t>(r >> 16)}
+                                : TRGB{static_cast<uint8_t>(40 * (r % 4)), static_cast<uint8_t>(200 + r % 3 * 20),
+                                       static_cast<uint8_t>(30 * (r >> 4 & 3))};
+            b->SetPixel24(x, y, c);
+          }
+        TPXMask mask;
+        mask.AllocateBits(53, 37, 8);
+        RemoveChromaKey(b.get(), withMask ? &mask : nullptr, 10 + 5 * mode, TRGB{10, 230, 20}, 0.25 + 0.05 * mode, 0,
+                        mode, false, 200, mode % 2 == 1, {}, nullptr);
+        for (int y = 0; y < 37; ++y)
+          for (int x = 0; x < 53; ++x) {
+            const TRGB c = b->GetPixelRGB(x, y);
+            mix(c.r), mix(c.g), mix(c.b);
+            mix(withMask ? static_cast<uint8_t>(mask.GetPixel(x, y)) : b->GetAlphaChannel()->Scanline(y)[x]);
+          }
+      }
+  EXPECT_EQ(hash, 0x9b2e3905e779f63ull) << std::hex << hash;
+}
+
 TEST(ChromaKey, CleanAlphaAndFeather) {
   // A green field with one isolated non-key speck and a one-pixel key hole in a red square.
   auto make = [] {

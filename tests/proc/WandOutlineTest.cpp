@@ -138,21 +138,56 @@ TEST(WandOutline, SampleSizeSeedsWithTheAverage) {
   EXPECT_EQ(pts.front(), TPoint(0, 0));
 }
 
+// The vertex lists of many regions (random blobs and diagonal bands whose box corner lies far
+// outside them, grown and not) hashed together: any change to the walk, its start or the
+// vertices it emits changes the hash, which was taken from the straightforward cell-by-cell walk.
+TEST(WandOutline, VertexListsStayTheSame) {
+  std::mt19937 rng(29);
+  uint64_t hash = 1469598103934665603ull;
+  auto mix = [&](int32_t v) {
+    for (int k = 0; k < 4; ++k) hash = (hash ^ ((static_cast<uint32_t>(v) >> (8 * k)) & 0xFF)) * 1099511628211ull;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const int w = 20 + static_cast<int>(rng() % 90), h = 20 + static_cast<int>(rng() % 90);
+    const int period = 7 + static_cast<int>(rng() % 9);
+    const bool bands = round % 2 == 1;
+    auto b = TPXBitmap::CreateAllocated(w, h, px24RGB);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool in = bands ? ((x / 3 + y / 2) / period) % 2 == 0 && rng() % 13 != 0 : rng() % 3 != 0;
+        b->SetPixel24(x, y, in ? TRGB{200, 200, 200} : TRGB{0, 0, 0});
+      }
+    for (bool grow : {false, true}) {
+      TPXArrayOfTPoint pts;
+      TraceMagicWand(b.get(), w / 2, h / 2, grow, 0, 1, pts);
+      mix(static_cast<int32_t>(pts.size()));
+      for (const TPoint& p : pts) mix(p.X), mix(p.Y);
+    }
+  }
+  EXPECT_EQ(hash, 0xb7f897a9b670ba3dull) << std::hex << hash;
+}
+
 TEST(WandGlobal, SelectsEverySimilarPixel) {
   std::mt19937 rng(5);
-  auto b = TPXBitmap::CreateAllocated(17, 11, px24RGB);
-  for (int y = 0; y < 11; ++y)
-    for (int x = 0; x < 17; ++x)
+  // Random pixels, with long stretches of the seed's colour and of a far one in some rows, so
+  // runs start and end inside, across and at the ends of whole blocks of pixels.
+  constexpr int kW = 61, kH = 11;
+  auto b = TPXBitmap::CreateAllocated(kW, kH, px24RGB);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
       b->SetPixel24(x, y, TRGB{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())});
   const TRGB seed = b->GetPixelRGB(3, 4);
+  for (int y = 0; y < kH; y += 2)
+    for (int x = 5 + y; x < 40 + 2 * y && x < kW; ++x)
+      b->SetPixel24(x, y, y % 4 ? seed : TRGB{static_cast<uint8_t>(seed.b ^ 0x80), seed.g, seed.r});
   for (int tol : {0, 40, 120, 255}) {
     SCOPED_TRACE(tol);
     TPXMask m;
-    m.AllocateBits(17, 11, 8);
+    m.AllocateBits(kW, kH, 8);
     m.SetPixel(0, 0, 7);  // other mask pixels keep their values
     MagicWandGlobal(b.get(), 3, 4, tol, &m, 200, 1);
-    for (int y = 0; y < 11; ++y)
-      for (int x = 0; x < 17; ++x) {
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
         const TRGB c = b->GetPixelRGB(x, y);
         const bool similar = std::abs(c.r - seed.r) <= tol && std::abs(c.g - seed.g) <= tol && std::abs(c.b - seed.b) <= tol;
         const int other = (x == 0 && y == 0) ? 7 : 0;
