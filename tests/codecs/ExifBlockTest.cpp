@@ -35,7 +35,7 @@ struct TEntry {
   Bytes Data;          // the value's bytes (inline or out of line)
 };
 
-int TypeSize(uint16_t T) { return T == 3 ? 2 : T == 4 ? 4 : T == 5 ? 8 : 1; }
+int TypeSize(uint16_t T) { return T == 3 || T == 8 ? 2 : T == 4 || T == 9 ? 4 : T == 5 || T == 10 ? 8 : 1; }
 
 std::optional<TEntry> FindEntry(const Bytes& B, uint32_t IfdAt, uint16_t Tag) {
   const uint32_t n = LE(B, IfdAt, 2);
