@@ -309,11 +309,6 @@ void TPXVirtualImageList::Retire(TPXVirtualImageRecord* Record) {
 // Block layout
 
 void TPXVirtualImageList::WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap, uint8_t* Block) {
-  struct TSource {
-    const TPXBitmap*& Field;
-    ~TSource() { Field = nullptr; }
-  } source{FWriteSource};
-  FWriteSource = Bitmap;
   TBlockSink sink(Block, [this](const void* D, int64_t P, int64_t N) { WriteStore(D, P, N); }, Record->Position);
   const int64_t rowLen = RowBytes(Record->Width, Record->BitsPerPixel);
   PutRows(sink, Bitmap, Record->Height, rowLen);
@@ -338,20 +333,20 @@ void TPXVirtualImageList::WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* B
 }
 
 void TPXVirtualImageList::WriteStore(const void* Data, int64_t Position, int64_t Size) {
-  DetachViews(Position, Size);
   FFileBuffer->Write(Data, Position, Size);
 }
 
-void TPXVirtualImageList::DetachViews(int64_t Position, int64_t Size) {
+TPXVirtualImageList::TFileView* TPXVirtualImageList::ViewOf(int64_t Position, int64_t Size) {
   for (auto& h : FHandedOut) {
     TFileView* v = h.View.get();
-    if (!v || v->Size == 0 || h.Bitmap.get() == FWriteSource) continue;
-    if (v->Position >= Position + Size || Position >= v->Position + v->Size) continue;
-    // The bitmap takes its own copy; the mapping stays for pointers handed out from it.
-    auto own = TPXBitmap::CreateCopy(h.Bitmap.get());
-    own->MoveStorageTo(h.Bitmap.get());
-    v->Size = 0;
+    if (v && v->Generation == FStoreGeneration && v->Position == Position && v->Size == Size) return v;
   }
+  return nullptr;
+}
+
+void TPXVirtualImageList::FreeBlock(int64_t Position, int64_t Size) {
+  if (TFileView* v = ViewOf(Position, Size)) v->FreeOnRelease = true;
+  else FFreeBlocks.push_back({Position, Size});
 }
 
 TPXVirtualImageList::TFileView::~TFileView() {
@@ -371,6 +366,7 @@ std::unique_ptr<TPXVirtualImageList::TFileView> TPXVirtualImageList::MapFileView
   view->Data = static_cast<uint8_t*>(p) + (Record->Position - start);
   view->Position = Record->Position;
   view->Size = Record->Size;
+  view->Generation = FStoreGeneration;
   return view;
 }
 
@@ -474,6 +470,17 @@ void TPXVirtualImageList::DoUpdateImage(TPXVirtualImageRecord* Record, TPXBitmap
     Record->PixelFormat = Bitmap->PixelFormat();
     Record->HasAlpha = alpha ? 1 : 0;
     if (!MapImage(Record, pxamWrite)) return;
+  } else if (TFileView* view = ViewOf(Record->Position, Record->Size)) {
+    // A handed-out bitmap reads this block: the new content goes to a block of its own.
+    DropMapping(Record);
+    view->FreeOnRelease = true;
+    ReserveBlock(Record->Size, Record->Position);
+    if (!MapImage(Record, pxamWrite)) return;
+  } else if (Record->BlockPins > 0) {
+    // Someone reads the mapped block outside the lock: it stays as it is until let go, and the
+    // whole block is written into fresh memory.
+    DropMapping(Record);
+    if (!MapImage(Record, pxamWrite)) return;
   } else if (!MapImage(Record, pxamRead | pxamWrite)) {
     return;
   }
@@ -535,6 +542,8 @@ void TPXVirtualImageList::DoReleaseHandedOut(size_t Index, bool Save) {
   --h.Count;
   if (Save && !record->Deleted) DoUpdateImage(record, h.Bitmap.get());
   if (h.Count > 0) return;
+  if (TFileView* v = h.View.get(); v && v->FreeOnRelease && v->Generation == FStoreGeneration)
+    FFreeBlocks.push_back({v->Position, v->Size});
   FHandedOut.erase(FHandedOut.begin() + static_cast<ptrdiff_t>(Index));
   record->InUse = 0;
   ForgetIfUnused(record);
@@ -734,7 +743,7 @@ void TPXVirtualImageList::ForgetIfUnused(TPXVirtualImageRecord* Record) {
 void TPXVirtualImageList::DoDeleteImage(TPXVirtualImageRecord* Record) {
   auto it = std::find_if(FImages.begin(), FImages.end(), [Record](const auto& r) { return r.get() == Record; });
   if (it == FImages.end()) return;
-  FFreeBlocks.push_back({Record->Position, Record->Size});
+  FreeBlock(Record->Position, Record->Size);
   std::unique_ptr<TPXVirtualImageRecord> owned = std::move(*it);
   FImages.erase(it);
   Record->Deleted = true;
@@ -750,6 +759,7 @@ void TPXVirtualImageList::DoDeleteImage(TPXVirtualImageRecord* Record) {
 }
 
 void TPXVirtualImageList::ResetStore() {
+  ++FStoreGeneration;  // views of the old store keep their mapping of its (removed) file
   FStoreSize = FGrowStep;
   FNextPos = 0;
   FFreeBlocks.clear();
@@ -879,6 +889,7 @@ bool TPXVirtualImageList::LoadFromStream(TStream* Stream) {
   std::lock_guard lock(FLock);
   while (!FImages.empty()) DoDeleteImage(FImages.back().get());
   FFileBuffer = std::move(store);
+  ++FStoreGeneration;
   FFreeBlocks.clear();
   FStoreSize = storeSize;
   FNextPos = total;

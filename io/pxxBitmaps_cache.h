@@ -149,8 +149,10 @@ class TPXVirtualImageList : public TObject {
     void* Base = nullptr;
     size_t Length = 0;
     uint8_t* Data = nullptr;  // the block inside the mapping
-    int64_t Position = 0;  // the store range the rows come from; Size 0 once detached
+    int64_t Position = 0;  // the store range the rows come from
     int64_t Size = 0;
+    int64_t Generation = 0;     // of the store it maps
+    bool FreeOnRelease = false; // the range belongs to no picture any more: free it afterwards
   };
   struct THandedOut {
     TPXVirtualImageRecord* Record;
@@ -177,13 +179,15 @@ class TPXVirtualImageList : public TObject {
   void DropMapping(TPXVirtualImageRecord* Record);
   THandedOut* FindHandedOut(const TPXVirtualImageRecord* Record);
   void WriteBlock(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap, uint8_t* Block);
-  // Every store write goes here: hand-outs over that range first take their own copy of the
-  // pixels (except Source's, whose own content is what gets written).
+  // A handed-out bitmap reads its rows straight from the store, so a store range under such a
+  // view is never written while the view lives: a picture rewritten meanwhile moves to a new
+  // block, and the range goes to the free blocks only when the view is gone.
   void WriteStore(const void* Data, int64_t Position, int64_t Size);
-  void DetachViews(int64_t Position, int64_t Size);
+  TFileView* ViewOf(int64_t Position, int64_t Size);
+  void FreeBlock(int64_t Position, int64_t Size);
+  int64_t FStoreGeneration = 0;
   // A bitmap over a private mapping of the record's block; nil when that cannot be had.
   std::unique_ptr<TFileView> MapFileView(TPXVirtualImageRecord* Record);
-  const TPXBitmap* FWriteSource = nullptr;
   void ReadBlock(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
   void ReadTail(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
   void DoUpdateImage(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap);

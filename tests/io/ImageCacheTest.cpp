@@ -255,42 +255,76 @@ TEST_P(ImageCache, MemoryGivenOutStaysValidUntilReleased) {
   cache_.ReleaseBitmap(handed, true);  // the picture is gone: nothing saved
   EXPECT_TRUE(cache_.FHandedOut.empty());
   cache_.ReleaseImageMemory(r);  // unknown by now: ignored
+  // Rewritten while pinned: the pinned memory keeps what it showed, the picture takes the new.
+  auto* r2 = cache_.AddBitmap(src.get());
+  auto* pinned = static_cast<uint8_t*>(cache_.GetImageRows(r2, reversed));
+  ASSERT_NE(pinned, nullptr);
+  auto next = RandomBitmap(16, 4, px8g, true, Kind::Plain, 12);
+  cache_.UpdateImage(r2, next.get());
+  EXPECT_EQ(0, std::memcmp(pinned, src->Scanline(3), 16));
+  TPXBitmap out;
+  cache_.CopyToBitmap(r2, &out);
+  ExpectSamePicture(next.get(), &out);
+  cache_.ReleaseImageMemory(r2);
+  EXPECT_TRUE(r2->Retired.empty());
 }
 
-// A handed-out bitmap is a snapshot: writes to the store over its block (the block reused after
-// deletion, the picture updated from another bitmap) leave it as it was, changes made to it
-// included.
+// A handed-out bitmap is a snapshot whose memory never moves while it is held: the picture
+// updated from another bitmap or saved from it, written back to the store, deleted, its place
+// wanted by new pictures. In the file store its rows are the store's block, which is neither
+// rewritten nor given to another picture before the bitmap is released.
 TEST_P(ImageCache, HandedOutBitmapsKeepTheirPixelsWhateverHappensToTheStore) {
   auto a = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 61);
   auto b = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 62);
   auto* ra = cache_.AddBitmapDirect(a.get());
   cache_.AddBitmapDirect(b.get());
+  const int64_t first = ra->Position;
   TPXBitmap* handed = cache_.GetBitmap(ra);
   ASSERT_NE(handed, nullptr);
+  const uint8_t* rows = handed->Scanline(0);
+  const uint8_t* alpha = handed->PeekAlphaChannel()->Scanline(0);
   ExpectSamePicture(a.get(), handed);
   handed->Scanline(39)[0] ^= 0xFF;
   a->Scanline(39)[0] ^= 0xFF;
+  auto stillTheSame = [&] {
+    EXPECT_EQ(handed->Scanline(0), rows);
+    EXPECT_EQ(handed->PeekAlphaChannel()->Scanline(0), alpha);
+    ExpectSamePicture(a.get(), handed);
+  };
   // The picture rewritten from another bitmap, and written back to the store.
   TPXBitmap* again = cache_.GetBitmap(ra);
   EXPECT_EQ(again, handed);
   cache_.UpdateImage(ra, b.get());
   TMemoryStream ms;
   cache_.SaveToStream(&ms);
-  ExpectSamePicture(a.get(), handed);
-  // Saving the handed-out bitmap while it is still held writes its own pixels.
-  cache_.ReleaseBitmap(handed, true);
-  ExpectSamePicture(a.get(), handed);
+  stillTheSame();
   TPXBitmap stored;
   cache_.CopyToBitmap(ra, &stored);
+  ExpectSamePicture(b.get(), &stored);
+  // Saving the handed-out bitmap while it is still held writes its own pixels.
+  cache_.ReleaseBitmap(handed, true);
+  stillTheSame();
+  cache_.CopyToBitmap(ra, &stored);
   ExpectSamePicture(a.get(), &stored);
-  // Deleted, and its block taken by a new picture.
-  const int64_t pos = ra->Position;
+  // Deleted, and new pictures added: none of them takes the block the bitmap reads.
   cache_.DeleteImage(ra);
-  auto* rc = cache_.AddBitmapDirect(b.get());
-  EXPECT_EQ(rc->Position, pos);
-  ExpectSamePicture(a.get(), handed);
+  std::vector<TPXVirtualImage> added;
+  for (int i = 0; i < 4; ++i) {
+    added.push_back(cache_.AddBitmapDirect(b.get()));
+    if (GetParam()) {
+      EXPECT_NE(added.back()->Position, first);
+    }
+  }
+  cache_.SaveToStream(&ms);
+  stillTheSame();
   cache_.ReleaseBitmap(handed, false);
   EXPECT_TRUE(cache_.FHandedOut.empty());
+  // Released, its block is free again (the memory store's bitmaps are copies: at once).
+  if (GetParam()) {
+    EXPECT_EQ(cache_.AddBitmapDirect(b.get())->Position, first);
+  } else {
+    EXPECT_EQ(added.front()->Position, first);
+  }
 }
 
 // --- stream form -------------------------------------------------------------------------------
