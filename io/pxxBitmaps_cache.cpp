@@ -20,6 +20,11 @@ constexpr uint32_t kNameSeed = 0x9747B28C;
 constexpr char kSignature[] = "VIRTUALIMAGELIST";
 constexpr int32_t kSignatureLength = 16;
 constexpr int64_t kPaletteBytes = 256 * 3;
+#ifdef MADV_POPULATE_READ
+constexpr int kPopulateRead = MADV_POPULATE_READ;
+#else
+constexpr int kPopulateRead = 22;  // the kernel's number, for headers older than the kernel
+#endif
 
 int64_t RowBytes(int32_t Width, int32_t BitsPerPixel) {
   return ((static_cast<int64_t>(Width) * BitsPerPixel + 31) / 32) * 4;
@@ -257,24 +262,49 @@ bool TPXVirtualImageList::MapImage(TPXVirtualImageRecord* Record, uint8_t Mode) 
   }
   TPXBlockPtr block(static_cast<uint8_t*>(AllocBlock(false, Record->Size)));
   if (!block) return false;
-  if (Mode & pxamRead) {
-    auto* stream = FFileBuffer->Stream.get();
-    const int64_t avail = std::clamp<int64_t>(stream->Size() - Record->Position, 0, Record->Size);
-    stream->SetPosition(Record->Position);
-    int64_t done = 0;
-    while (done < avail) {
-      const auto piece = static_cast<int32_t>(std::min<int64_t>(avail - done, 1 << 30));
-      const int32_t got = stream->Read(block.get() + done, piece);
-      if (got <= 0) break;
-      done += got;
-    }
-    if (done < Record->Size) std::memset(block.get() + done, 0, static_cast<size_t>(Record->Size - done));
-  }
+  if (Mode & pxamRead) ReadStore(block.get(), Record->Position, Record->Size);
   Record->Memory = std::move(block);
   Record->AccessMode = Mode;
   ++FMappedCount;
   FMappedImages.push_back(Record);
   return true;
+}
+
+void TPXVirtualImageList::ReadStore(uint8_t* Into, int64_t Position, int64_t Size) {
+  auto* stream = FFileBuffer->Stream.get();
+  const int64_t avail = std::clamp<int64_t>(stream->Size() - Position, 0, Size);
+  stream->SetPosition(Position);
+  int64_t done = 0;
+  while (done < avail) {
+    const auto piece = static_cast<int32_t>(std::min<int64_t>(avail - done, 1 << 30));
+    const int32_t got = stream->Read(Into + done, piece);
+    if (got <= 0) break;
+    done += got;
+  }
+  if (done < Size) std::memset(Into + done, 0, static_cast<size_t>(Size - done));
+}
+
+// The smallest kept block that holds Size bytes, else a new one (nil when no memory).
+TPXVirtualImageList::TSpareBlock TPXVirtualImageList::TakeSpare(int64_t Size) {
+  auto best = FSpares.end();
+  for (auto it = FSpares.begin(); it != FSpares.end(); ++it)
+    if (it->Capacity >= Size && (best == FSpares.end() || it->Capacity < best->Capacity)) best = it;
+  if (best != FSpares.end()) {
+    TSpareBlock spare = std::move(*best);
+    FSpares.erase(best);
+    return spare;
+  }
+  return {TPXBlockPtr(static_cast<uint8_t*>(AllocBlock(false, Size))), Size};
+}
+
+// Fresh memory costs a page fault per page on first use; two blocks are kept for the next
+// hand-outs, the larger ones.
+void TPXVirtualImageList::KeepSpare(TSpareBlock Spare) {
+  if (!Spare.Block) return;
+  FSpares.push_back(std::move(Spare));
+  if (FSpares.size() > 2)
+    FSpares.erase(std::min_element(FSpares.begin(), FSpares.end(),
+                                   [](const auto& a, const auto& b) { return a.Capacity < b.Capacity; }));
 }
 
 void TPXVirtualImageList::UnmapImage(TPXVirtualImageRecord* Record, bool WriteBack) {
@@ -362,6 +392,9 @@ std::unique_ptr<TPXVirtualImageList::TFileView> TPXVirtualImageList::MapFileView
   view->Length = static_cast<size_t>(Record->Position + Record->Size - start);
   void* p = ::mmap(nullptr, view->Length, PROT_READ | PROT_WRITE, MAP_PRIVATE, file->Handle(), start);
   if (p == MAP_FAILED) return nullptr;
+  // Map every page now, in one call: a fault per 64 KB when the rows are read costs more.
+  // Without MADV_POPULATE_READ (older kernels) the pages come on first use.
+  ::madvise(p, view->Length, kPopulateRead);
   view->Base = p;
   view->Data = static_cast<uint8_t*>(p) + (Record->Position - start);
   view->Position = Record->Position;
@@ -510,27 +543,41 @@ TPXBitmap* TPXVirtualImageList::GetBitmap(TPXVirtualImage Record) {
     Record->InUse = 1;
     return h->Bitmap.get();
   }
-  // A picture that is not in memory is handed out over a private mapping of its block: its
-  // rows already are the bitmap's bottom-up rows, and nothing is read until it is used.
-  std::unique_ptr<TFileView> view = Record->Memory ? nullptr : MapFileView(Record);
-  auto bitmap = std::make_unique<TPXBitmap>();  // freed before the mapping on every path
-  if (view) {
-    uint8_t* block = view->Data;
+  // A picture that is not in memory is handed out over its block as it is stored (a copy read
+  // in one piece, or for a large block a private mapping of the file store): its rows already
+  // are the bitmap's bottom-up rows.
+  std::unique_ptr<TFileView> view;
+  TSpareBlock own;
+  if (!Record->Memory) {
+    if (Record->Size > FViewThreshold) view = MapFileView(Record);
+    if (!view) {
+      own = TakeSpare(Record->Size);
+      if (own.Block) ReadStore(own.Block.get(), Record->Position, Record->Size);
+    }
+  }
+  auto bitmap = std::make_unique<TPXBitmap>();  // freed before its memory on every path
+  if (uint8_t* block = view ? view->Data : own.Block.get()) {
     bitmap->AttachMemory(block, Record->Width, Record->Height, Record->PixelFormat, true, false);
     if (bitmap->RowLen() != RowBytes(Record->Width, Record->BitsPerPixel)) {
-      bitmap = std::make_unique<TPXBitmap>();  // before the mapping goes
+      bitmap = std::make_unique<TPXBitmap>();
       view.reset();
+      KeepSpare(std::move(own));
+      own = {};
     } else {
       ReadTail(Record, block, bitmap.get());
     }
   }
-  if (!view) {
+  if (!view && !own.Block) {
     if (!MapImage(Record, pxamRead)) return nullptr;
     ReadBlock(Record, Record->Memory.get(), bitmap.get());
   }
-  if (bitmap->Width() != Record->Width || bitmap->Height() != Record->Height) return nullptr;
+  if (bitmap->Width() != Record->Width || bitmap->Height() != Record->Height) {
+    bitmap.reset();
+    KeepSpare(std::move(own));
+    return nullptr;
+  }
   auto* result = bitmap.get();
-  FHandedOut.push_back({Record, std::move(view), std::move(bitmap), 1});
+  FHandedOut.push_back({Record, std::move(view), std::move(own), std::move(bitmap), 1});
   Record->InUse = 1;
   return result;
 }
@@ -544,6 +591,8 @@ void TPXVirtualImageList::DoReleaseHandedOut(size_t Index, bool Save) {
   if (h.Count > 0) return;
   if (TFileView* v = h.View.get(); v && v->FreeOnRelease && v->Generation == FStoreGeneration)
     FFreeBlocks.push_back({v->Position, v->Size});
+  h.Bitmap.reset();
+  KeepSpare(std::move(h.Own));
   FHandedOut.erase(FHandedOut.begin() + static_cast<ptrdiff_t>(Index));
   record->InUse = 0;
   ForgetIfUnused(record);
@@ -759,6 +808,7 @@ void TPXVirtualImageList::DoDeleteImage(TPXVirtualImageRecord* Record) {
 }
 
 void TPXVirtualImageList::ResetStore() {
+  FSpares.clear();
   ++FStoreGeneration;  // views of the old store keep their mapping of its (removed) file
   FStoreSize = FGrowStep;
   FNextPos = 0;

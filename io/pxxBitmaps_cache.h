@@ -154,13 +154,23 @@ class TPXVirtualImageList : public TObject {
     int64_t Generation = 0;     // of the store it maps
     bool FreeOnRelease = false; // the range belongs to no picture any more: free it afterwards
   };
+  // A block of memory kept for reuse, Capacity bytes.
+  struct TSpareBlock {
+    TPXBlockPtr Block;
+    int64_t Capacity = 0;
+  };
   struct THandedOut {
     TPXVirtualImageRecord* Record;
-    std::unique_ptr<TFileView> View;  // declared before the bitmap: outlives it
+    std::unique_ptr<TFileView> View;  // declared before the bitmap: outlive it
+    TSpareBlock Own;                  // the rows read from the store, when not a view
     std::unique_ptr<TPXBitmap> Bitmap;
     int32_t Count;
   };
   std::vector<THandedOut> FHandedOut;
+  // Pictures up to this block size are handed out over their own copy of the block, read in one
+  // piece into memory kept from earlier hand-outs; larger ones over a private mapping of the
+  // file store, which spares the copy (beyond about 16 MB the cheaper way).
+  int64_t FViewThreshold = int64_t{16} << 20;
   int64_t FLastRequest = 0;
   std::string FPrefix;
   TCriticalSection FLock;
@@ -188,6 +198,11 @@ class TPXVirtualImageList : public TObject {
   int64_t FStoreGeneration = 0;
   // A bitmap over a private mapping of the record's block; nil when that cannot be had.
   std::unique_ptr<TFileView> MapFileView(TPXVirtualImageRecord* Record);
+  // Size bytes of the store from Position into Into; what lies past the store's end reads as 0.
+  void ReadStore(uint8_t* Into, int64_t Position, int64_t Size);
+  TSpareBlock TakeSpare(int64_t Size);
+  void KeepSpare(TSpareBlock Spare);
+  std::vector<TSpareBlock> FSpares;  // at most two
   void ReadBlock(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
   void ReadTail(TPXVirtualImageRecord* Record, const uint8_t* Block, TPXBitmap* Bitmap);
   void DoUpdateImage(TPXVirtualImageRecord* Record, TPXBitmap* Bitmap);

@@ -176,10 +176,14 @@ TEST_P(ImageCache, EveryFormatRoundTripsFromEveryStorageKind) {
         out.GetAlphaChannel();
         cache_.CopyToBitmap(r, &out);
         ExpectSamePicture(src.get(), &out);
-        TPXBitmap* handed = cache_.GetBitmap(r);
-        ASSERT_NE(handed, nullptr);
-        ExpectSamePicture(src.get(), handed);
-        cache_.ReleaseBitmap(handed, false);
+        // Handed out over a copy of the block and over the store itself.
+        for (int64_t threshold : {int64_t{1} << 20, int64_t{0}}) {
+          cache_.FViewThreshold = threshold;
+          TPXBitmap* handed = cache_.GetBitmap(r);
+          ASSERT_NE(handed, nullptr);
+          ExpectSamePicture(src.get(), handed);
+          cache_.ReleaseBitmap(handed, false);
+        }
       }
 }
 
@@ -271,9 +275,11 @@ TEST_P(ImageCache, MemoryGivenOutStaysValidUntilReleased) {
 
 // A handed-out bitmap is a snapshot whose memory never moves while it is held: the picture
 // updated from another bitmap or saved from it, written back to the store, deleted, its place
-// wanted by new pictures. In the file store its rows are the store's block, which is neither
-// rewritten nor given to another picture before the bitmap is released.
+// wanted by new pictures. Handed out over the file store itself (as large pictures are), its
+// rows are the store's block, which is neither rewritten nor given to another picture before
+// the bitmap is released.
 TEST_P(ImageCache, HandedOutBitmapsKeepTheirPixelsWhateverHappensToTheStore) {
+  cache_.FViewThreshold = 0;
   auto a = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 61);
   auto b = RandomBitmap(64, 40, px24RGB, true, Kind::Plain, 62);
   auto* ra = cache_.AddBitmapDirect(a.get());
@@ -423,6 +429,7 @@ TEST_P(ImageCache, RefusedStreamsLeaveTheCacheAsItWas) {
 
 // A loader thread takes bitmaps and rows while this thread adds and deletes pictures.
 TEST_P(ImageCache, LoaderThreadAndUserThreadShareTheCache) {
+  cache_.FViewThreshold = 0;  // the file store hands out views of itself
   auto seedPicture = RandomBitmap(24, 16, px24RGB, true, Kind::Plain, 51);
   for (int i = 0; i < 6; ++i) cache_.AddBitmap(seedPicture.get());
   cache_.SetMaxMapped(2);
