@@ -607,6 +607,7 @@ class TPixoranIO : public TComponent, public IPXParamsOwnerIO {
   void ForgetView();
   void NewOwnBitmap();
   void FreeOwnedBitmap();
+  int32_t ReadAviFrame(int32_t FrameIndex);
   // Registers Thread in the list (resetting the event) and starts it; it frees itself.
   void LaunchIOThread(TThread::Ptr<TPXIOThread> Thread);
 };

@@ -65,20 +65,16 @@ bool TPixoranIO::LoadFromAVI(int32_t FrameIndex) {
   }
   bool result = false;
   try {
-    const std::vector<uint8_t> frame = FAvi.FrameReader->ReadFrameDIB(FrameIndex);
     p->SetImageCount(static_cast<int32_t>(std::min<int64_t>(FAvi.StreamInfo.Length, std::numeric_limits<int32_t>::max())));
     p->AVI_FrameDelay = 1000.0 * FAvi.StreamInfo.Scale / FAvi.StreamInfo.Rate;
-    TPXDibbitmap dib;
-    const int32_t bitCount =
-        frame.empty() ? 0 : CopyDIBToDibBitmap(frame.data(), &dib, {}, true, frame.size());
+    const int32_t bitCount = ReadAviFrame(FrameIndex);
     if (bitCount > 0) {
-      FBitmap->CopyFromDibbitmap(&dib);
       BitsAndSamplesFromBitCount(bitCount, false, p->BitsPerSample, p->SamplesPerPixel);
       const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
       p->SetDpiX(s ? s->FDefaultDPIX : 300);
       p->SetDpiY(s ? s->FDefaultDPIY : 300);
-      p->Width = p->OriginalWidth = dib.Width();
-      p->Height = p->OriginalHeight = dib.Height();
+      p->Width = p->OriginalWidth = FBitmap->Width();
+      p->Height = p->OriginalHeight = FBitmap->Height();
       p->FreeColorMap();
       UpdateAttached();
       ClearModified(false);
@@ -93,6 +89,33 @@ bool TPixoranIO::LoadFromAVI(int32_t FrameIndex) {
   }
   DoFinishWork();
   return result;
+}
+
+// Frame FrameIndex of the open AVI file into the picture; its bit count, 0 (the picture as it
+// was) when the frame cannot be read. The frame is decoded first and converted straight into
+// the picture's rows when they are one block; other storage takes it through a 24-bit DIB.
+int32_t TPixoranIO::ReadAviFrame(int32_t FrameIndex) {
+  TVideoFile* reader = FAvi.FrameReader.get();
+  if (!reader->DecodeFrame(FrameIndex)) return 0;
+  const int32_t w = reader->Width(), h = reader->Height();
+  if (FBitmap->Location() != pxFile && FBitmap->Allocate(w, h, px24RGB)) {
+    uint8_t* buffer = FBitmap->GetPixelBuffer();
+    const int64_t span = (h - 1) * FBitmap->RowLen();
+    uint8_t* top = FBitmap->Scanline(0);
+    uint8_t* bottom = FBitmap->Scanline(h - 1);
+    if (buffer && top == buffer + (top > bottom ? span : 0) && bottom == buffer + (top > bottom ? 0 : span)) {
+      const bool bottomUp = top > bottom;
+      if (!reader->ReadFrame(FrameIndex, 24, bottom, bottomUp ? FBitmap->RowLen() : -FBitmap->RowLen())) return 0;
+      FBitmap->FFull = 0;
+      FBitmap->DoChange();
+      return 24;
+    }
+  }
+  const std::vector<uint8_t> frame = reader->ReadFrameDIB(FrameIndex);
+  TPXDibbitmap dib;
+  const int32_t bitCount = frame.empty() ? 0 : CopyDIBToDibBitmap(frame.data(), &dib, {}, true, frame.size());
+  if (bitCount > 0) FBitmap->CopyFromDibbitmap(&dib);
+  return bitCount;
 }
 
 void TPixoranIO::CloseAVIFile() {

@@ -352,7 +352,8 @@ bool TVideoFile::SeekBefore(int64_t Index, int64_t Backoff) {
 bool TVideoFile::DecodeTo(int64_t Index) {
   TState& s = *FState;
   if (s.HaveFrame && s.FrameNumber == Index) return true;
-  const bool forward = s.HaveFrame && s.FrameNumber < Index && Index - s.FrameNumber <= kForwardDecode && !s.Ended;
+  const bool forward = s.HaveFrame && s.FrameNumber < Index && Index - s.FrameNumber <= kForwardDecode && !s.Ended &&
+                       !KeyFrameAfter(s.FrameNumber, Index);
   int64_t backoff = 0;
   bool fromStart = false;
   if (!forward) {
@@ -411,6 +412,23 @@ bool TVideoFile::DecodeTo(int64_t Index) {
   }
 }
 
+// Whether decoding can start afresh past frame From and still reach frame To, so that a seek
+// beats decoding the frames in between: every frame of an intra-only codec is such a start,
+// else a key frame of the container's index after From.
+bool TVideoFile::KeyFrameAfter(int64_t From, int64_t To) {
+  TState& s = *FState;
+  if (To - From <= 1) return false;
+  const AVCodecDescriptor* codec = avcodec_descriptor_get(s.Decoder->codec_id);
+  if (codec && (codec->props & AV_CODEC_PROP_INTRA_ONLY)) return true;
+  if (s.FirstTime == AV_NOPTS_VALUE || s.FrameTime <= 0) return false;
+  const auto timeOf = [&](int64_t Frame) {
+    return s.FirstTime + static_cast<int64_t>(std::floor(static_cast<double>(Frame) * s.FrameTime));
+  };
+  const AVIndexEntry* key =
+      avformat_index_get_entry_from_timestamp(s.Format->streams[s.StreamIndex], timeOf(To), AVSEEK_FLAG_BACKWARD);
+  return key && key->timestamp > timeOf(From);
+}
+
 int64_t TVideoFile::MeasureTimePerFrame() {
   TState& s = *FState;
   if (!SeekBefore(0, 0)) return 0;
@@ -434,12 +452,17 @@ int64_t TVideoFile::FrameIndexAt(int64_t Time) const {
   return static_cast<int64_t>(std::floor(frames + 0.5L));
 }
 
+bool TVideoFile::DecodeFrame(int64_t Index) {
+  if (Index < 0 || (FFrameCount > 0 && Index >= FFrameCount)) return false;
+  return DecodeTo(Index);
+}
+
 bool TVideoFile::ReadFrame(int64_t Index, int32_t BitCount, uint8_t* Bits, int64_t Stride) {
   TState& s = *FState;
-  if (Index < 0 || !Bits || (BitCount != 24 && BitCount != 32)) return false;
-  if (FFrameCount > 0 && Index >= FFrameCount) return false;
-  if (Stride < VideoDibRowBytes(FWidth, BitCount)) return false;
-  if (!DecodeTo(Index)) return false;
+  if (!Bits || (BitCount != 24 && BitCount != 32)) return false;
+  if ((Stride < 0 ? -Stride : Stride) < VideoDibRowBytes(FWidth, BitCount) || Stride > INT32_MAX || Stride < -INT32_MAX)
+    return false;
+  if (!DecodeFrame(Index)) return false;
   const AVFrame* f = s.Frame;
   if (f->width <= 0 || f->height <= 0 || f->width > PXVideoMaxSide || f->height > PXVideoMaxSide) return false;
   const AVPixelFormat dest = BitCount == 24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0;

@@ -51,10 +51,15 @@ class TVideoFile {
   // The container's short name ("avi", "mpeg", "asf"...).
   const std::string& FormatName() const { return FFormatName; }
 
-  // Decodes frame Index (0 the first; frame i is the one shown at i frame times) into Bits:
-  // Height() rows of Width() pixels bottom-up, Stride bytes apart, 24-bit (blue, green, red) or
-  // 32-bit (blue, green, red, 0) by BitCount. False (Bits untouched or partly written) when the
-  // index lies outside the video, the frame cannot be decoded or BitCount is neither.
+  // Decodes frame Index (0 the first; frame i is the one shown at i frame times) and keeps it,
+  // so that ReadFrame of that index only converts it. False when the index lies outside the
+  // video or the frame cannot be decoded.
+  bool DecodeFrame(int64_t Index);
+  // Decodes frame Index into Bits: Height() rows of Width() pixels bottom-up (the last row
+  // first), Stride bytes apart (negative: the rows run top-down from the end), 24-bit (blue,
+  // green, red) or 32-bit (blue, green, red, 0) by BitCount. False (Bits untouched or partly
+  // written) when the index lies outside the video, the frame cannot be decoded or BitCount is
+  // neither.
   bool ReadFrame(int64_t Index, int32_t BitCount, uint8_t* Bits, int64_t Stride);
   // The frame starting nearest to Time (100-ns units from the first frame's start).
   int64_t FrameIndexAt(int64_t Time) const;
@@ -69,6 +74,7 @@ class TVideoFile {
   // it. Leaves the frame in the state's frame.
   bool DecodeTo(int64_t Index);
   bool SeekBefore(int64_t Index, int64_t Backoff);
+  bool KeyFrameAfter(int64_t From, int64_t To);
   // The next decoded frame and its number; false at the end or on an error.
   bool NextFrame(int64_t& Number);
   bool ScanDuration();
