@@ -14,15 +14,17 @@
 #include "core/pxxBitmaps.h"
 #include "fuzz/FuzzSupport.h"
 #include "io/pixoranio.h"
-#include "platform/gdiplus/GdiPlusObjects.h"
-#include "platform/gdiplus/Metafile.h"
+#include "platform/gdiplus/GdiPlusMetafile.h"
 #include "platform/gdiplus/metafile/MetafileConvert.h"
 #include "platform/rtl/Startup.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   RtlStartup();
-  GpSetMetafileConverter(GpConvertInProcess);
+  GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  GdiplusStartup(&token, &input, nullptr);
+  GdipSetMetafileConversionInProcess(true);
   return 0;
 }
 
@@ -31,15 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (PxPrepareEmf(Data, Size, prepared) &&
       (!PxPrepareEmf(prepared.data(), prepared.size(), again) || again != prepared))
     std::abort();
-  MetafileHeader header;
-  std::string svg;
-  if (GpReadMetafile(Data, Size, header, svg, GpConvertInProcess)) {
-    if (header.Width <= 0 || header.Height <= 0 || svg.empty()) std::abort();
-    GpImageData image;
-    image.Metafile = true;
-    image.Storage.assign(svg.begin(), svg.end());
-    std::vector<uint32_t> pixels;
-    GpRasterizeMetafile(image, 32, 32, pixels);
+  {
+    TPXMemStream bytes(Data, static_cast<int32_t>(Size));
+    GpMetafile* metafile = nullptr;
+    if (GdipCreateMetafileFromStream(&bytes, &metafile) == Ok) {
+      MetafileHeader header;
+      if (GdipGetMetafileHeaderFromMetafile(metafile, &header) != Ok || header.Width <= 0 || header.Height <= 0)
+        std::abort();
+      std::vector<uint32_t> pixels;
+      GdipRasterizeMetafile(metafile, 32, 32, pixels);
+      GdipDisposeImage(metafile);
+    }
   }
 
   TPixoranIO io(nullptr);

@@ -13,8 +13,7 @@
 #include "io/pixoranio.h"
 #include "io/pxopensavedlg.h"
 #include "io/pxxBitmaps_params.h"
-#include "platform/gdiplus/GdiPlusObjects.h"
-#include "platform/gdiplus/Metafile.h"
+#include "platform/gdiplus/GdiPlusMetafile.h"
 #include "platform/gdiplus/MetafileGraphic.h"
 
 namespace {
@@ -89,7 +88,7 @@ bool TPixoranIO::ImportMetafileCore(TPXMetafile* Metafile, int32_t Width, int32_
   MetafileSize(Metafile->GetWidth(), Metafile->GetHeight(), Width, Height, w, h);
   // The drawing at W x H, premultiplied, transparent where nothing is drawn.
   std::vector<uint32_t> drawn;
-  if (!Metafile->Image() || !GpRasterizeMetafile(Metafile->Image()->Data(), w, h, drawn)) {
+  if (GdipRasterizeMetafile(Metafile->Image(), w, h, drawn) != Ok) {
     FAborting = true;
     return false;
   }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/gdiplus/GdiPlusMetafile.h"
 #include "platform/gdiplus/GdiPlusObjects.h"
 #include "platform/gdiplus/metafile/MetafileConvert.h"
 #include "platform/rtl/Classes.h"
@@ -271,6 +272,20 @@ GpStatus GdipCreateMetafileFromStream(TStream* stream, GpMetafile** metafile) {
     return OutOfMemory;
   }
   return MakeMetafile(bytes, metafile);
+}
+
+GpStatus GdipRasterizeMetafile(GpImage* image, int32_t width, int32_t height, std::vector<uint32_t>& pixels) {
+  pixels.clear();
+  if (!image || !image->Data().Metafile || width < 1 || height < 1) return InvalidParameter;
+  try {
+    return GpRasterizeMetafile(image->Data(), width, height, pixels) ? Ok : GenericError;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory;
+  }
+}
+
+void GdipSetMetafileConversionInProcess(bool inProcess) {
+  GpSetMetafileConverter(inProcess ? GpConvertInProcess : GpConvertInHelper);
 }
 
 GpStatus GdipGetMetafileHeaderFromMetafile(GpMetafile* metafile, MetafileHeader* header) {

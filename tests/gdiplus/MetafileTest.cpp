@@ -11,6 +11,7 @@
 
 #include "platform/gdi/WinGdi.h"
 #include "platform/gdiplus/GdiPlus.h"
+#include "platform/gdiplus/GdiPlusMetafile.h"
 #include "platform/gdiplus/Metafile.h"
 #include "platform/gdiplus/MetafileGraphic.h"
 #include "platform/gdi/Graphics.h"
@@ -95,8 +96,25 @@ TEST_F(Metafile, ReadsHeaderAndDrawsTheRectangleScaled) {
     EXPECT_EQ(surface.GetPixel(165, 50), kWhite);
     EXPECT_EQ(surface.GetPixel(100, 15), kWhite);
     EXPECT_EQ(surface.GetPixel(100, 85), kWhite);
+
+    // Drawn straight into pixels at half the size: the rectangle (10, 5)-(40, 20), opaque red,
+    // nothing around it.
+    std::vector<uint32_t> pixels;
+    ASSERT_EQ(GdipRasterizeMetafile(mf, 50, 25, pixels), Ok);
+    ASSERT_EQ(pixels.size(), 50u * 25u);
+    EXPECT_EQ(pixels[12 * 50 + 25], 0xFFFF0000u);
+    EXPECT_EQ(pixels[2 * 50 + 2], 0u);
+    EXPECT_EQ(pixels[12 * 50 + 47], 0u);
+    EXPECT_EQ(GdipRasterizeMetafile(mf, 0, 25, pixels), InvalidParameter);
+    EXPECT_TRUE(pixels.empty());
     EXPECT_EQ(GdipDisposeImage(mf), Ok);
   }
+  GpBitmap* bitmap = nullptr;
+  ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat32bppARGB, nullptr, &bitmap), Ok);
+  std::vector<uint32_t> pixels;
+  EXPECT_EQ(GdipRasterizeMetafile(bitmap, 4, 4, pixels), InvalidParameter);
+  EXPECT_EQ(GdipRasterizeMetafile(nullptr, 4, 4, pixels), InvalidParameter);
+  GdipDisposeImage(bitmap);
 }
 
 // Without the placeable header the picture is the bounds of what it draws.
