@@ -10,6 +10,7 @@
 #include "core/hypxutils.h"
 #include "core/pxcanvas.h"
 #include "core/pxsettings.h"
+#include "core/pxwords.h"
 #include "core/pxxBitmaps.h"
 #include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers.h"
@@ -497,3 +498,43 @@ void FormatBoxArea(const TRect& Box, TPXUnits Units, bool Ellipse, double DpiX, 
 }
 
 bool IsZeroDPoint(const TDPoint& P) { return P.X == 0 && P.Y == 0; }
+
+void DrawLineEndShapeItem(TCanvas* Canvas, const TRect& Rect, bool Enabled, TPXLineEndShape Kind, TColor PenColor,
+                          TColor BrushColor, bool ShowText) {
+  if (!Canvas) return;
+  Canvas->FillRect(Rect);
+  const int32_t width = Rect.Right - Rect.Left, height = Rect.Bottom - Rect.Top;
+  const int32_t a = std::min(2 * height, width - 10);
+  std::string caption;
+  switch (Kind) {
+    case 0: caption = GetLanguageWord(707); break;
+    case 1: caption = GetLanguageWord(748); break;
+    case 2: caption = GetLanguageWord(749); break;
+    case 3: caption = GetLanguageWord(750); break;
+    case 4: caption = GetLanguageWord(748) + " 2"; break;
+    case 5: caption = GetLanguageWord(751); break;
+    case 6: caption = GetLanguageWord(752); break;
+    case 7: caption = GetLanguageWord(753); break;
+    default: break;
+  }
+  if (!Enabled) {
+    PenColor = clGrayText;
+    BrushColor = clGrayText;
+    Canvas->Font()->SetColor(clGrayText);
+  }
+  const int32_t y = Rect.Top + height / 2;
+  const int32_t x0 = Rect.Left + 6;
+  int32_t x1 = ShowText ? Rect.Left + a - 4 : Rect.Right - 6;
+  if (Kind == 2 || Kind == 3) x1 -= a / 4;
+  if (ShowText) Canvas->TextOut(Rect.Left + a + 4, Rect.Top + (height - Canvas->TextHeight(caption)) / 2, caption);
+  TPXCanvas canvas(Canvas, true, true);
+  canvas.Pen()->SetStyle(psSolid);
+  canvas.Pen()->SetColor(PenColor);
+  canvas.Pen()->SetWidth(1);
+  canvas.Brush()->SetStyle(bsSolid);
+  canvas.Brush()->SetColor(BrushColor);
+  canvas.MoveTo(x0, y);
+  canvas.LineTo(x1, y);
+  TPXLineEndShapeRecord outline;
+  DrawLineEndShape(&canvas, x0, y, x1, y, Kind, a / 2 - 2, 1, 1, outline);
+}

@@ -10,7 +10,10 @@
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers_draw.h"
+#include "core/pxwords.h"
+#include "platform/gdi/Graphics.h"
 
 namespace {
 
@@ -223,4 +226,28 @@ TEST(LayerDraw, TextBoxOverflowPlacementAndMeasuring) {
   EXPECT_EQ(Painted(*blank), 0);
   box("A long text that cannot fit", 60, 0, 0, 0, 0);
   EXPECT_GT(Painted(*blank), 0);
+}
+
+TEST(LayerDraw, ListItemsOfEndShapesAndShapes) {
+  const char* captions[] = {"None", "Arrow", "Circle", "Diamond", "Arrow", "Reverse Arrow", "Bar", "Dot"};
+  const uint16_t words[] = {707, 748, 749, 750, 748, 751, 752, 753};
+  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(GetLanguageWord(words[i]), captions[i]);
+
+  TBitmap bitmap;
+  bitmap.SetSize(200, 20);
+  TCanvas* c = bitmap.Canvas();
+  c->Brush()->SetColor(clWhite);
+  // Without caption the sample line runs to Right - 6 and the arrow's tip ends there.
+  DrawLineEndShapeItem(c, TRect(0, 0, 200, 20), true, 1, clBlack, clBlack, false);
+  EXPECT_NE(c->Pixels(190, 10) & 0xFFFFFF, clWhite & 0xFFFFFF);  // inside the arrow head
+  EXPECT_EQ(c->Pixels(190, 2) & 0xFFFFFF, 0xFFFFFF);
+  EXPECT_EQ(c->Pixels(197, 10) & 0xFFFFFF, 0xFFFFFF);
+
+  // A shape picker item: the shape (a square here) at the left, filled with the colour.
+  c->Brush()->SetColor(clWhite);
+  DrawShapeListItem(c, TRect(0, 0, 200, 20), true, pxshRectangle, clRed, false);
+  EXPECT_EQ(c->Pixels(10, 10) & 0xFFFFFF, clRed);
+  c->Brush()->SetColor(clWhite);
+  DrawShapeListItem(c, TRect(0, 0, 200, 20), false, pxshRectangle, clRed, false);
+  EXPECT_EQ(c->Pixels(10, 10) & 0xFFFFFF, 0x808080);  // clGrayText
 }
