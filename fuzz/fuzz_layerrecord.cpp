@@ -1,6 +1,6 @@
-// Arbitrary bytes as an image-layer record and as a layer of the older per-view layout: reading
-// raises only the library's exceptions and never reads outside the data; an accepted record
-// writes back and reads again.
+// Arbitrary bytes as an image-layer or shape-layer record and as a layer of the older per-view
+// layout: reading raises only the library's exceptions and never reads outside the data; an
+// accepted record writes back and reads again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxLayers_shape.h"
 #include "platform/rtl/Classes.h"
 #include "tests/layers/FakeLayerOwner.h"
 
@@ -19,7 +20,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   FakeLayerOwner owner;
   auto* layer = owner.Add(std::make_unique<TPXImageLayer>(&owner, TPXBitmap::CreateAllocated(2, 2, px24RGB)));
   TCustomMemoryStream stream(body, bodySize);
-  if ((mode & 1) == 0) {
+  if ((mode & 3) == 2) {
+    auto* shape = owner.Add(std::make_unique<TPXShapeLayer>(&owner));
+    bool ok = true;
+    try {
+      shape->LoadFromStream(&stream);
+    } catch (const Exception&) {
+      ok = false;
+    }
+    if (ok) {
+      if (stream.Position() != shape->RecordSize() || shape->Shape() >= 100) std::abort();
+      TMemoryStream again;
+      shape->SaveToStream(&again, false, -2);
+      again.SetPosition(0);
+      TPXShapeLayer copy(&owner);
+      copy.LoadFromStream(&again);
+      if (again.Position() != again.Size()) std::abort();
+    }
+  } else if ((mode & 1) == 0) {
     bool ok = true;
     try {
       layer->LoadFromStream(&stream);
