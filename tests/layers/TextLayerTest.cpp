@@ -606,3 +606,29 @@ TEST(TextLayerKind, RegisteredCopiedSwappedAndItsFeatures) {
   star.SetBorderShape(4);
   EXPECT_FALSE(star.SupportsFeature(8));
 }
+
+// The size layout: a text needing only a few pixels gets the 10 x 10 minimum; growing only never
+// makes the box smaller; the top-left corner stays.
+TEST(TextLayer, SizeToFitKeepsTheMinimumAndGrowOnlyNeverShrinks) {
+  TPXTextLayer l(nullptr);
+  l.Font()->SetHeight(-2);
+  l.SetText(".");
+  l.SetPosX(40);
+  l.SetPosY(30);
+  l.SizeToFit(false);
+  EXPECT_EQ(l.GetWidth(), 10);
+  EXPECT_EQ(l.GetHeight(), 10);
+  EXPECT_EQ(l.GetPosX(), 40);
+  EXPECT_EQ(l.GetPosY(), 30);
+  EXPECT_EQ(l.TextFontHeight(), 0) << "no font height after a size layout";
+  l.SetWidth(300);
+  l.SetHeight(200);
+  l.SizeToFit(true);
+  EXPECT_EQ(l.GetWidth(), 300);
+  EXPECT_EQ(l.GetHeight(), 200);
+  l.Font()->SetSize(40);
+  l.SetText("A much longer line of text");
+  l.SizeToFit(true);
+  EXPECT_GT(l.GetWidth(), 300) << "it grows to the text";
+  EXPECT_EQ(l.GetHeight(), 200);
+}
