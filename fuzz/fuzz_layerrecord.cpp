@@ -1,6 +1,6 @@
-// Arbitrary bytes as an image-layer or shape-layer record and as a layer of the older per-view
-// layout: reading raises only the library's exceptions and never reads outside the data; an
-// accepted record writes back and reads again.
+// Arbitrary bytes as an image-, shape- or text-layer record, as a layer of the older per-view
+// layout and as text-layer property lines: reading raises only the library's exceptions and
+// never reads outside the data; an accepted record writes back and reads again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,15 +8,65 @@
 
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_shape.h"
+#include "layers/pxxLayers_text.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/Classes_lists.h"
+#include "platform/rtl/SysUtils.h"
 #include "tests/layers/FakeLayerOwner.h"
+
+namespace {
+
+// A text-layer record: refused with the library's exceptions, or read whole and written back
+// to a record that reads again to the same bytes.
+void FuzzTextRecord(const uint8_t* Body, int64_t BodySize) {
+  TCustomMemoryStream stream(Body, BodySize);
+  TPXTextLayer layer(nullptr);
+  try {
+    layer.LoadFromStream(&stream);
+  } catch (const Exception&) {
+    return;
+  }
+  if (stream.Position() != layer.RecordSize()) std::abort();
+  TMemoryStream again;
+  layer.SaveToStream(&again, false, -1);
+  again.SetPosition(0);
+  TPXTextLayer copy(nullptr);
+  copy.LoadFromStream(&again);
+  if (again.Position() != again.Size()) std::abort();
+}
+
+// Property lines of the text kind, applied and written back. Keys that lay text out (rich text,
+// sizing to fit) are left out: they need the window layer, which this target does not start.
+void FuzzTextProperties(const uint8_t* Body, int64_t BodySize) {
+  TStringList lines;
+  lines.SetText(std::string(reinterpret_cast<const char*>(Body), static_cast<size_t>(BodySize)));
+  TPXTextLayer layer(nullptr);
+  for (int32_t i = 0; i < lines.Count(); ++i) {
+    const std::string key = LowerCase(lines.Names(i));
+    if (key.find("richtext") != std::string::npos || key.find("size") != std::string::npos) continue;
+    SetLayerPropertyByKey(&layer, lines.Names(i), lines.ValueFromIndex(i));
+  }
+  TStringList out;
+  LayerPropertiesToStrings(&layer, &out);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 2) return 0;
   const uint8_t mode = Data[0];
   const uint8_t* body = Data + 1;
   const int64_t bodySize = static_cast<int64_t>(Size) - 1;
+  if ((mode & 0x0F) == 0x0C) {
+    FuzzTextRecord(body, bodySize);
+    return 0;
+  }
+  if ((mode & 0x0F) == 0x08) {
+    FuzzTextProperties(body, bodySize);
+    return 0;
+  }
   FakeLayerOwner owner;
   auto* layer = owner.Add(std::make_unique<TPXImageLayer>(&owner, TPXBitmap::CreateAllocated(2, 2, px24RGB)));
   TCustomMemoryStream stream(body, bodySize);

@@ -41,6 +41,7 @@
 #include "layers/pxxLayers_owner.h"
 #include "platform/rtl/Types.h"
 
+class TFont;
 class TPXBitmap;
 class TStream;
 class TStrings;
@@ -124,6 +125,11 @@ class TPXLayer : public TObject {
   // -2 raw, else a file type); other kinds ignore them.
   virtual void SaveToStream(TStream* Stream, bool ExcludeImage, int32_t Format);
   virtual void UpdateGeometry() {}
+  // The font of the kinds that show text (text, line and angle layers); nil for the others.
+  virtual TFont* LayerFont() const { return nullptr; }
+  // Font commands 3 (horizontal alignment) and 4 (vertical layout) of the kinds that place text;
+  // the others ignore them.
+  virtual void ApplyTextPlacement(uint8_t /*Action*/, int32_t /*Value*/) {}
 
   // --- identity and state -------------------------------------------------------------------
   TPXLayerKind Kind() const { return FKind; }

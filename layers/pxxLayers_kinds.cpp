@@ -44,6 +44,7 @@ void RegisterLayerKinds() {
   // line, polyline, angle
 
   // text
+  RegisterLayerKind(pxlkText, &NewTextLayer);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -37,3 +37,10 @@ std::string LayerColorToText(TColor Value);
 std::string LayerBoolToText(bool Value);
 // Appends "PXLP_" + Name, the list's name-value separator and Value.
 void AddLayerProperty(TStrings* Lines, const char* Name, const std::string& Value);
+
+// Font commands of the kinds that show text (text, line and angle layers; the others ignore
+// them): 0 font size := Value; 1 font size := max(1, size + Value); 2 the font dialog on the
+// layer's font (only for a layer with an owner), whose choice replaces it; 3 horizontal and
+// 4 vertical placement := Value, as the kind places text; 5 toggles style Value (0 bold,
+// 1 italic, 2 underline, 3 strike-out).
+void ApplyFontAction(TPXLayer* Layer, uint8_t Action, int32_t Value);

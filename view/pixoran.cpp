@@ -7,6 +7,7 @@
 #include "mview/pxds.h"
 #include "proc/pixoranproc.h"
 #include "vector/pxtextc.h"
+#include "vector/pxxRichEdit_layer.h"
 #include "words/pxwords.h"
 
 PX_CLASS_INFO(TPixoran, TPixoranView)
@@ -24,6 +25,7 @@ void RegisterImageLibrary() {
   RegisterLayerUnit();
   RegisterViewUnit();
   RegisterTextControlUnit();
+  RegisterRichEditLayerUnit();
   RegisterAcquisitionUnit();
   RegisterWordLanguages();
 }
