@@ -37,6 +37,7 @@
 
 class TPXBitmap;
 class TStream;
+class TStrings;
 
 // The layer kinds; fixed by the class.
 enum class TPXLayerKind : uint8_t {
@@ -391,6 +392,7 @@ class TPXLayer : public TObject {
   friend void ReadLegacyLayer(TPXLayer* Layer, TStream* Stream, int32_t Version, int32_t Compression);
   friend void SwapLayerContents(TPXLayer* L, TPXLayer* R);
   friend bool SetLayerPropertyValue(TPXLayer* Layer, const std::string& Key, const std::string& Value);
+  friend void LayerPropertiesToStrings(TPXLayer* Layer, TStrings* Lines);
   friend class TPXImageLayer;
 };
 

@@ -54,7 +54,70 @@ bool ToColor(const std::string& Value, TColor& Result) {
   return true;
 }
 
+// A colour as its name, else "$" and eight hexadecimal digits.
+std::string ColorText(TColor Value) {
+  std::string name;
+  if (TIntToIdent ident = FindIntToIdent(TypeInfo_TColor()); ident && ident(Value, name)) return name;
+  return Format("$%.8X", static_cast<uint32_t>(Value));
+}
+
+std::string BoolText(bool Value) { return Value ? "True" : "False"; }
+
 }  // namespace
+
+void LayerPropertiesToStrings(TPXLayer* L, TStrings* Lines) {
+  if (!Lines) return;
+  Lines->BeginUpdate();
+  Lines->Clear();
+  if (L) {
+    auto add = [&](const char* Key, const std::string& Value) { Lines->Add(std::string("PXLP_") + Key + "=" + Value); };
+    add("Width", IntToStr(L->GetWidth()));
+    add("Height", IntToStr(L->GetHeight()));
+    add("PosX", IntToStr(L->GetPosX()));
+    add("PosY", IntToStr(L->GetPosY()));
+    add("Visible", BoolText(L->Visible()));
+    add("VisibleBox", BoolText(L->VisibleBox()));
+    add("Selectable", BoolText(L->Selectable()));
+    add("Transparency", IntToStr(L->Transparency()));
+    add("Opacity", FloatToStr(L->Opacity()));
+    add("FillOpacity", FloatToStr(L->FillOpacity()));
+    add("Cropped", BoolText(L->Cropped()));
+    add("Locked", BoolText(L->Locked()));
+    add("Operation", IntToStr(L->Operation()));
+    add("Name", L->Name());
+    add("IsMask", BoolText(L->IsMask()));
+    add("MaskInverted", BoolText(L->MaskInverted()));
+    add("DrawOuter", BoolText(L->DrawOuter()));
+    add("AlphaEdgeFeathering", IntToStr(L->AlphaEdgeFeathering()));
+    add("GroupIndex", IntToStr(L->GroupIndex()));
+    add("Selected", BoolText(L->Selected()));
+    add("AspectRatioLocked", BoolText(L->AspectRatioLocked()));
+    add("BorderColor", ColorText(L->FBorderColor));
+    add("BorderWidth", IntToStr(L->FBorderWidth));
+    add("FillColor", ColorText(L->FFillColor));
+    add("FillColor2", ColorText(L->FillColor2()));
+    add("FillGradient", IntToStr(L->FillGradient()));
+    add("AntiAlias", BoolText(L->AntiAlias()));
+    add("Rotate", FloatToStr(L->Rotate()));
+    const bool image = dynamic_cast<TPXImageLayer*>(L) != nullptr;
+    if (image) {
+      add("RotateCenterX", FloatToStr(L->RotateCenterX()));
+      add("RotateCenterY", FloatToStr(L->RotateCenterY()));
+    }
+    const TPXVSoftShadow* shadow = L->SoftShadow();
+    add("SoftShadowEnabled", BoolText(shadow->Enabled != 0));
+    add("SoftShadowRadius", FloatToStr(shadow->Radius));
+    add("SoftShadowOffsetX", IntToStr(shadow->OffsetX));
+    add("SoftShadowOffsetY", IntToStr(shadow->OffsetY));
+    add("SoftShadowIntensity", IntToStr(shadow->Intensity));
+    add("SoftShadowColor", ColorText(RGBToTColor(shadow->Color.r, shadow->Color.g, shadow->Color.b)));
+    if (image) {
+      add("ImageResampleFilter", IntToStr(static_cast<int32_t>(L->ImageResampleFilter())));
+      add("ImageUseResampleFilter", BoolText(L->ImageUseResampleFilter()));
+    }
+  }
+  Lines->EndUpdate();
+}
 
 bool SetLayerPropertyValue(TPXLayer* L, const std::string& Key, const std::string& Value) {
   int32_t i = 0;

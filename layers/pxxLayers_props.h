@@ -8,6 +8,9 @@
 class TPXLayer;
 class TStrings;
 
+// Clears Lines and writes one key=value line per property of the layer's kind: the common
+// keys from PXLP_Width to PXLP_Rotate, the soft shadow, then the kind's own.
+void LayerPropertiesToStrings(TPXLayer* Layer, TStrings* Lines);
 // Applies every key=value line of Lines to Layer, in order (a line without the list's
 // name-value separator does nothing).
 void LayerPropertiesFromStrings(TPXLayer* Layer, TStrings* Lines);
