@@ -362,6 +362,9 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   void GetLayersRect(bool SelectedOnly, bool ExcludeBackground, int32_t& X, int32_t& Y, int32_t& Width,
                      int32_t& Height);
   TPXLayerOptions LayerOptions() override { return FLayerOptions; }
+  // What rotating a text layer turns: 0 the layer, 1 only its border shape, 2 both.
+  uint8_t TextLayerRotateMode() const { return FTextLayerRotateMode; }
+  void SetTextLayerRotateMode(uint8_t Value) { FTextLayerRotateMode = Value; }
   void SetLayerOptions(TPXLayerOptions Value);
   TPXFastDrawing LayersFastDrawing() const { return FLayersFastDrawing; }
   void SetLayersFastDrawing(TPXFastDrawing Value) { FLayersFastDrawing = Value; }
@@ -693,6 +696,7 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   bool FSelectableEnforced = true;
   bool FModified = false;
   TPXLayerOptions FLayerOptions;
+  uint8_t FTextLayerRotateMode = 0;
   TPXFastDrawing FLayersFastDrawing = pxfDelayed;
 
   // --- selection state --------------------------------------------------------------------

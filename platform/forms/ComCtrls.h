@@ -106,3 +106,7 @@ class TToolBar : public TCustomControl {
   bool FArranging = false;
 };
 
+
+// Registers the tool bar, the up-down, track bar, page control, link label, bitmap button, memo
+// and paint box with the form loader (FormsStartup calls it).
+void ComCtrlsRegisterClasses();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Mask.h"
@@ -62,6 +63,7 @@ void FormsStartup() {
   StdCtrlsRegisterClasses();
   ExtCtrlsRegisterClasses();
   MaskRegisterClasses();
+  ComCtrlsRegisterClasses();
   RegisterDialogClasses();
   ActnListRegisterClasses();
   TheScreen() = std::make_unique<TScreen>(nullptr);

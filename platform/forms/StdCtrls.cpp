@@ -415,6 +415,11 @@ void TButton::WMGetDlgCode(TWMGetDlgCode& Message) {
   Message.Result = DLGC_BUTTON | (active_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
 }
 
+void TButton::PaintContent(TCanvas* ACanvas, TRect R, bool IsPushed) {
+  if (IsPushed) R.Offset(1, 1);
+  DrawCaption(ACanvas, R, DT_CENTER | DT_VCENTER | DT_SINGLELINE, Enabled());
+}
+
 void TButton::Paint() {
   TCanvas* canvas = Canvas();
   HDC dc = canvas->Handle();
@@ -438,9 +443,7 @@ void TButton::Paint() {
     TRect face = r;
     DrawFrameControl(dc, face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
   }
-  TRect text = r;
-  if (pushed) text.Offset(1, 1);
-  DrawCaption(canvas, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE, Enabled());
+  PaintContent(canvas, r, pushed);
   if (focused) {
     TRect focus = r;
     focus.Inflate(-3, -3);

@@ -179,6 +179,8 @@ class TButton : public TButtonControl {
  protected:
   void CreateParams(TCreateParams& Params) override;
   void Paint() override;
+  // Draws what the face shows (the caption) inside the frame R, shifted when pushed.
+  virtual void PaintContent(TCanvas* ACanvas, TRect R, bool IsPushed);
   void ButtonClicked() override { Click(); }
   void CMDialogKey(TWMKey& Message) override;
   void CMDialogChar(TWMKey& Message) override;
@@ -333,6 +335,12 @@ class TCustomEdit : public TWinControl {
   int32_t Anchor() const { return anchor_; }
   // The character position nearest to a client x coordinate.
   int32_t CharFromX(int32_t X);
+  // Keep the caret in view and put the system caret at it (a multi-line descendant lays out
+  // its own lines).
+  virtual void ScrollToCaret();
+  virtual void UpdateCaret();
+  // Whether the edit window has created its caret (it has the focus).
+  bool HasCaret() const { return has_caret_; }
 
  private:
   struct Snapshot {
@@ -353,8 +361,6 @@ class TCustomEdit : public TWinControl {
   int32_t TextOrigin(const std::vector<int32_t>& offsets, const TRect& area) const;
   // The top of the text line in the client area (and line_height_).
   int32_t TextTop();
-  void ScrollToCaret();
-  void UpdateCaret();
   void DoUndo();
   void DoCut();
   void DoCopy();
