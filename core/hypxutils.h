@@ -492,6 +492,9 @@ void EllipsePointF(const TDPoint& Centre, TDPoint& P, double Angle, double Radiu
 // Where the line through the rectangle's centre at Angle meets its border; (-1, -1) twice for an
 // empty rectangle.
 void LineEndsInRectAtAngle(const TRect& Rect, int32_t Angle, TPoint& P1, TPoint& P2);
+// The truncated bounding size of the box with corners (X1, Y1) and (X2, Y2) turned by Angle
+// degrees.
+void RotatedExtent(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Angle, TPoint& Size);
 
 void PolygonCentroid(const TDPoint* Points, int32_t Count, TDPoint& Centroid);
 // Extremes of the coordinates (markers skipped for the maxima); all 0 for no points.

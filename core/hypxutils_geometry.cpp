@@ -379,6 +379,13 @@ void EllipsePointF(const TDPoint& Centre, TDPoint& P, double Angle, double Radiu
   P.Y = Centre.Y + t.s * RadiusY;
 }
 
+void RotatedExtent(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Angle, TPoint& Size) {
+  const double w = double(X1) - X2, h = double(Y1) - Y2;
+  const double a = -Angle * kPi / 180;
+  const double c = std::cos(a), s = std::sin(a);
+  Size = TPoint(Trunc32(std::fabs(c * w) + std::fabs(s * h)), Trunc32(std::fabs(s * w) + std::fabs(c * h)));
+}
+
 void LineEndsInRectAtAngle(const TRect& Rect, int32_t Angle, TPoint& P1, TPoint& P2) {
   if (Rect.Right < Rect.Left || Rect.Bottom < Rect.Top) {
     P1 = P2 = TPoint(-1, -1);

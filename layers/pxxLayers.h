@@ -23,6 +23,12 @@
 //   pxxLayers_image.cpp     TPXImageLayer's rendering and painting (direct path, rotation,
 //                           magnifier, border), CreateFromLayer, ResetBitmap, CropToOpaque
 //   pxxLayers_merge.cpp     BlendLayerPair, PrepareLayerForBlend, Assign, SwapLayerContents
+//   pxxLayers_kinds.cpp     the kind registry (layers/pxxLayers_kinds.h) and the record of the
+//                           kinds that write their tail through WriteRecordTail/ReadRecordTail
+//
+// Every kind other than the image lives in files of its own (pxxLayers_shape.h/.cpp and so on)
+// and plugs into the shared code through the kind hooks of TPXLayer: its property keys, its
+// record tail, its content for Assign and SwapLayerContents, and the geometry queries.
 #pragma once
 
 #include <array>
@@ -37,6 +43,7 @@
 
 class TPXBitmap;
 class TStream;
+class TStrings;
 
 // The layer kinds; fixed by the class.
 enum class TPXLayerKind : uint8_t {
@@ -109,10 +116,13 @@ class TPXLayer : public TObject {
                      int32_t Dest0X, int32_t Dest0Y, int32_t Dest0Width, int32_t Dest0Height, int32_t Src0X,
                      int32_t Src0Y, int32_t Src0Width, int32_t Src0Height, bool WithAlpha, bool FirstLayer,
                      TResampleFilter Filter, uint8_t RotateQuality, bool MouseOperation);
-  virtual void LoadFromStream(TStream* Stream) = 0;
-  // ExcludeImage and Format concern image layers (Format -1 deflated raw, -2 raw, else a file
-  // type); other kinds ignore them.
-  virtual void SaveToStream(TStream* Stream, bool ExcludeImage, int32_t Format) = 0;
+  // Reads one record: the common part, then the kind's tail (ReadRecordTail), with Updating set;
+  // the stream ends at the record's end and Modified is cleared.
+  virtual void LoadFromStream(TStream* Stream);
+  // Writes one record: the common part, the kind's tail (WriteRecordTail), then the record size
+  // patched at its start. ExcludeImage and Format concern image layers (Format -1 deflated raw,
+  // -2 raw, else a file type); other kinds ignore them.
+  virtual void SaveToStream(TStream* Stream, bool ExcludeImage, int32_t Format);
   virtual void UpdateGeometry() {}
 
   // --- identity and state -------------------------------------------------------------------
@@ -329,6 +339,27 @@ class TPXLayer : public TObject {
   // Called after BorderColor, BorderWidth or FillColor were stored (line layers mirror them).
   virtual void KindBorderChanged() {}
 
+  // The kind's record tail after the common part. Reading: RecordEnd is the record's end (already
+  // checked against the stream), Version the record's version; every length read must be checked
+  // against RecordEnd (TLayerRecordReader, layers/pxxLayers_recordio.h) and a tail that does not
+  // fit raises "PXN File has been corrupted".
+  virtual void WriteRecordTail(TStream* /*Stream*/) {}
+  virtual void ReadRecordTail(TStream* /*Stream*/, int32_t /*Version*/, int64_t /*RecordEnd*/) {}
+  // Appends the kind's "PXLP_" lines, in their written order, after the common ones.
+  virtual void KindPropertiesToStrings(TStrings* /*Lines*/) {}
+  // Sets one of the kind's keys (Key and Value trimmed, Key compared without regard to case).
+  // Asked before the common keys, so a kind may also claim a common key. Handled tells whether
+  // Key was the kind's; false answers a value that did not convert (nothing changed).
+  virtual bool SetKindProperty(const std::string& /*Key*/, const std::string& /*Value*/, bool& Handled) {
+    Handled = false;
+    return true;
+  }
+  // Assign's kind part: called with Updating set after the common properties were copied, for a
+  // Source of any kind; the target decides which pairs take content.
+  virtual void AssignContent(TPXLayer* /*Source*/) {}
+  // SwapLayerContents' kind part: exchanges the kind's properties with Other, of the same kind.
+  virtual void SwapContent(TPXLayer* /*Other*/) {}
+
   // Fields in declaration order.
   uint8_t FUpdating = 0;
   std::unique_ptr<TPXBitmap> FCache;
@@ -391,6 +422,7 @@ class TPXLayer : public TObject {
   friend void ReadLegacyLayer(TPXLayer* Layer, TStream* Stream, int32_t Version, int32_t Compression);
   friend void SwapLayerContents(TPXLayer* L, TPXLayer* R);
   friend bool SetLayerPropertyValue(TPXLayer* Layer, const std::string& Key, const std::string& Value);
+  friend void LayerPropertiesToStrings(TPXLayer* Layer, TStrings* Lines);
   friend class TPXImageLayer;
 };
 
@@ -445,11 +477,14 @@ class TPXImageLayer : public TPXLayer {
   bool CropToOpaque();
 
  protected:
+  bool SetKindProperty(const std::string& Key, const std::string& Value, bool& Handled) override;
+  void KindPropertiesToStrings(TStrings* Lines) override;
+  void AssignContent(TPXLayer* Source) override;
+  void SwapContent(TPXLayer* Other) override;
+
   std::unique_ptr<TPXBitmap> FBitmap;  // released, not freed, at destruction unless OwnsBitmap
   uint8_t FOwnsBitmap = 1;
   std::array<TPoint, 4> FRotatedCorners{TPoint{-1, -1}, TPoint{-1, -1}, TPoint{-1, -1}, TPoint{-1, -1}};
-
-  friend void SwapLayerContents(TPXLayer* L, TPXLayer* R);
 };
 
 // ---------------------------------------------------------------------------------------------

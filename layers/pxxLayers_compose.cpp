@@ -10,6 +10,7 @@
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_support.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxLayers_kinds.h"
 #include "proc/pixoranproc_blur.h"
 #include "proc/pixoranproc_colour.h"
 
@@ -23,7 +24,10 @@ std::unique_ptr<TPXBitmap>& LayerScratchBitmap() {
 
 void FreeLayerScratchBitmap() { LayerScratchBitmap().reset(); }
 
-void RegisterLayerUnit() { SetLayerScratchRelease(&FreeLayerScratchBitmap); }
+void RegisterLayerUnit() {
+  SetLayerScratchRelease(&FreeLayerScratchBitmap);
+  RegisterLayerKinds();
+}
 
 namespace {
 

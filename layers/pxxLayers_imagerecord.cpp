@@ -125,18 +125,6 @@ void WriteRawPicture(TPXBitmap* Bitmap, TStream* Stream, bool Deflated) {
   Stream->SetPosition(end);
 }
 
-// Restores the layer's Updating flag on every path.
-class TUpdatingScope {
- public:
-  explicit TUpdatingScope(TPXLayer* Layer) : FLayer(Layer) { Layer->SetUpdating(true); }
-  ~TUpdatingScope() { FLayer->SetUpdating(false); }
-  TUpdatingScope(const TUpdatingScope&) = delete;
-  TUpdatingScope& operator=(const TUpdatingScope&) = delete;
-
- private:
-  TPXLayer* FLayer;
-};
-
 constexpr int32_t kFormatDeflated = -1;
 constexpr int32_t kFormatRaw = -2;
 constexpr int32_t kFormatPNG = 8;
@@ -198,7 +186,7 @@ void TPXImageLayer::SaveToStream(TStream* Stream, bool ExcludeImage, int32_t For
 }
 
 void TPXImageLayer::LoadFromStream(TStream* Stream) {
-  TUpdatingScope updating(this);
+  TLayerUpdatingScope updating(this);
   const int64_t start = Stream->Position();
   ReadLayerRecordBase(Stream);
   const int64_t end = start + FRecordSize;  // checked against the stream by the common part

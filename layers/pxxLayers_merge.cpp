@@ -73,17 +73,7 @@ void TPXLayer::Assign(TPXLayer* Source) {
   FUserData.shrink_to_fit();
   KindBorderChanged();
 
-  if (sameKind && FKind == pxlkImage) {
-    auto* target = static_cast<TPXImageLayer*>(this);
-    auto* source = static_cast<TPXImageLayer*>(Source);
-    if (target->Bitmap() && source->Bitmap()) target->Bitmap()->AssignFrom(source->Bitmap(), false);
-    FMagnifierEnabled = Source->FMagnifierEnabled;
-    FMagnifierZoom = Source->FMagnifierZoom;
-    FMagnifierShape = Source->FMagnifierShape;
-    FMagnifierSource = Source->FMagnifierSource;
-    FImageResampleFilter = Source->FImageResampleFilter;
-    FImageUseResampleFilter = Source->FImageUseResampleFilter;
-  }
+  AssignContent(Source);
 
   FUpdating = wasUpdating;
   // The content changed: whatever was rendered before no longer holds, even while updating.
@@ -91,8 +81,47 @@ void TPXLayer::Assign(TPXLayer* Source) {
   Changed(true);
 }
 
+void TPXImageLayer::AssignContent(TPXLayer* Source) {
+  auto* source = dynamic_cast<TPXImageLayer*>(Source);
+  if (!source) return;
+  if (Bitmap() && source->Bitmap()) Bitmap()->AssignFrom(source->Bitmap(), false);
+  FMagnifierEnabled = Source->FMagnifierEnabled;
+  FMagnifierZoom = Source->FMagnifierZoom;
+  FMagnifierShape = Source->FMagnifierShape;
+  FMagnifierSource = Source->FMagnifierSource;
+  FImageResampleFilter = Source->FImageResampleFilter;
+  FImageUseResampleFilter = Source->FImageUseResampleFilter;
+}
+
 // ---------------------------------------------------------------------------------------------
 // SwapLayerContents
+
+void TPXImageLayer::SwapContent(TPXLayer* Other) {
+  auto* r = static_cast<TPXImageLayer*>(Other);
+  TPXImageLayer* l = this;
+  using std::swap;
+  // L's bitmap object takes R's storage; each bitmap object stays with its layer and so does
+  // the ownership flag (handing it over would let a layer free a bitmap it never owned).
+  if (!l->FBitmap) l->FBitmap = std::make_unique<TPXBitmap>();
+  if (r->FBitmap) {
+    // The bitmap's events belong to whoever watches L's bitmap.
+    const TNotifyEvent onChange = l->FBitmap->OnChange();
+    const TPXProgressEvent onProgress = l->FBitmap->OnProgress();
+    r->FBitmap->MoveStorageTo(l->FBitmap.get());
+    l->FBitmap->SetOnChange(onChange);
+    l->FBitmap->SetOnProgress(onProgress);
+  } else {
+    l->FBitmap->FreeImage();
+  }
+  swap(FMagnifierEnabled, r->FMagnifierEnabled);
+  swap(FMagnifierZoom, r->FMagnifierZoom);
+  swap(FMagnifierShape, r->FMagnifierShape);
+  swap(FMagnifierSource, r->FMagnifierSource);
+  swap(FImageResampleFilter, r->FImageResampleFilter);
+  swap(FImageUseResampleFilter, r->FImageUseResampleFilter);
+  if (IPXLayerOwner* owner = FOwner; owner && r->FBitmap && owner->CurrentPicture() == r->FBitmap.get())
+    owner->SetCurrentPicture(l->FBitmap.get());
+}
 
 void SwapLayerContents(TPXLayer* L, TPXLayer* R) {
   if (!L || !R) throw EPXException("Layer not assigned");
@@ -135,31 +164,7 @@ void SwapLayerContents(TPXLayer* L, TPXLayer* R) {
   swap(L->FStoredAspectRatio, R->FStoredAspectRatio);
   swap(L->FSoftShadow, R->FSoftShadow);
 
-  if (L->FKind == pxlkImage) {
-    auto* l = static_cast<TPXImageLayer*>(L);
-    auto* r = static_cast<TPXImageLayer*>(R);
-    // L's bitmap object takes R's storage; each bitmap object stays with its layer and so does
-    // the ownership flag (handing it over would let a layer free a bitmap it never owned).
-    if (!l->FBitmap) l->FBitmap = std::make_unique<TPXBitmap>();
-    if (r->FBitmap) {
-      // The bitmap's events belong to whoever watches L's bitmap.
-      const TNotifyEvent onChange = l->FBitmap->OnChange();
-      const TPXProgressEvent onProgress = l->FBitmap->OnProgress();
-      r->FBitmap->MoveStorageTo(l->FBitmap.get());
-      l->FBitmap->SetOnChange(onChange);
-      l->FBitmap->SetOnProgress(onProgress);
-    } else {
-      l->FBitmap->FreeImage();
-    }
-    swap(L->FMagnifierEnabled, R->FMagnifierEnabled);
-    swap(L->FMagnifierZoom, R->FMagnifierZoom);
-    swap(L->FMagnifierShape, R->FMagnifierShape);
-    swap(L->FMagnifierSource, R->FMagnifierSource);
-    swap(L->FImageResampleFilter, R->FImageResampleFilter);
-    swap(L->FImageUseResampleFilter, R->FImageUseResampleFilter);
-    if (IPXLayerOwner* owner = L->FOwner; owner && r->FBitmap && owner->CurrentPicture() == r->FBitmap.get())
-      owner->SetCurrentPicture(l->FBitmap.get());
-  }
+  L->SwapContent(R);
 
   L->InvalidateCache();
   R->InvalidateCache();

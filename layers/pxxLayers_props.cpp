@@ -1,4 +1,5 @@
-// Setting layer properties by key: the common keys and those of image layers.
+// The layer property vocabulary: writing a layer's keys and setting them by key; the common keys
+// and those of image layers (the other kinds add theirs through their kind hooks).
 #include "layers/pxxLayers_props.h"
 
 #include <algorithm>
@@ -20,19 +21,21 @@ bool KeyIs(const std::string& Key, const char* Name) {
          });
 }
 
-bool ToBool(const std::string& Value) {
+}  // namespace
+
+bool LayerKeyIs(const std::string& Key, const char* Name) { return KeyIs(Key, Name); }
+
+bool LayerValueToBool(const std::string& Value) {
   std::string v = Value;
   for (char& c : v) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return v == "1" || v == "TRUE" || v == "T";
 }
 
-bool ToInt(const std::string& Value, int32_t& Result) { return TryStrToInt(Value, Result); }
+bool LayerValueToInt(const std::string& Value, int32_t& Result) { return TryStrToInt(Value, Result); }
 
-bool ToReal(const std::string& Value, double& Result) { return TryStrToFloat(Value, Result); }
+bool LayerValueToReal(const std::string& Value, double& Result) { return TryStrToFloat(Value, Result); }
 
-// A colour name or number, as colour properties are written; -1 a random colour, -2 a random
-// light colour.
-bool ToColor(const std::string& Value, TColor& Result) {
+bool LayerValueToColor(const std::string& Value, TColor& Result) {
   if (Value == "-1") {
     Result = Random(255) | (Random(255) << 8) | (Random(255) << 16);
     return true;
@@ -54,6 +57,27 @@ bool ToColor(const std::string& Value, TColor& Result) {
   return true;
 }
 
+std::string LayerColorToText(TColor Value) {
+  if (TIntToIdent ident = FindIntToIdent(TypeInfo_TColor())) {
+    std::string name;
+    if (ident(Value, name)) return name;
+  }
+  return "$" + IntToHex(static_cast<uint32_t>(Value), 8);
+}
+
+std::string LayerBoolToText(bool Value) { return Value ? "True" : "False"; }
+
+void AddLayerProperty(TStrings* Lines, const char* Name, const std::string& Value) {
+  Lines->Add(std::string("PXLP_") + Name + Lines->NameValueSeparator() + Value);
+}
+
+namespace {
+
+bool ToBool(const std::string& Value) { return LayerValueToBool(Value); }
+bool ToInt(const std::string& Value, int32_t& Result) { return LayerValueToInt(Value, Result); }
+bool ToReal(const std::string& Value, double& Result) { return LayerValueToReal(Value, Result); }
+bool ToColor(const std::string& Value, TColor& Result) { return LayerValueToColor(Value, Result); }
+
 }  // namespace
 
 bool SetLayerPropertyValue(TPXLayer* L, const std::string& Key, const std::string& Value) {
@@ -62,7 +86,13 @@ bool SetLayerPropertyValue(TPXLayer* L, const std::string& Key, const std::strin
   TColor c = 0;
   if (KeyIs(Key, "LAYER_CACHE_CLEAR")) {
     L->InvalidateCache();
-  } else if (KeyIs(Key, "Width")) {
+    return true;
+  }
+  // The kind's keys come first, so a kind may claim a common key for itself.
+  bool handled = false;
+  const bool converted = L->SetKindProperty(Key, Value, handled);
+  if (handled) return converted;
+  if (KeyIs(Key, "Width")) {
     if (!ToInt(Value, i)) return false;
     L->SetWidth(i);
   } else if (KeyIs(Key, "Height")) {
@@ -161,17 +191,79 @@ bool SetLayerPropertyValue(TPXLayer* L, const std::string& Key, const std::strin
   } else if (KeyIs(Key, "SoftShadowColor")) {
     if (!ToColor(Value, c)) return false;
     L->FSoftShadow->Color = TColorToRGB(c);
-  } else if (auto* image = dynamic_cast<TPXImageLayer*>(L)) {
-    if (KeyIs(Key, "ImageResampleFilter")) {
-      if (!ToInt(Value, i)) return false;
-      L->FImageResampleFilter = static_cast<TResampleFilter>(i);
-    } else if (KeyIs(Key, "ImageUseResampleFilter")) {
-      L->FImageUseResampleFilter = ToBool(Value);
-    } else if (KeyIs(Key, "RestoreSize")) {
-      image->RestoreSize();
-    }
   }
   return true;
+}
+
+bool TPXImageLayer::SetKindProperty(const std::string& Key, const std::string& Value, bool& Handled) {
+  Handled = true;
+  int32_t i = 0;
+  if (KeyIs(Key, "ImageResampleFilter")) {
+    if (!ToInt(Value, i)) return false;
+    FImageResampleFilter = static_cast<TResampleFilter>(i);
+  } else if (KeyIs(Key, "ImageUseResampleFilter")) {
+    FImageUseResampleFilter = ToBool(Value);
+  } else if (KeyIs(Key, "RestoreSize")) {
+    RestoreSize();
+  } else {
+    Handled = false;
+  }
+  return true;
+}
+
+void TPXImageLayer::KindPropertiesToStrings(TStrings* Lines) {
+  AddLayerProperty(Lines, "ImageResampleFilter", IntToStr(static_cast<int32_t>(FImageResampleFilter)));
+  AddLayerProperty(Lines, "ImageUseResampleFilter", LayerBoolToText(FImageUseResampleFilter != 0));
+}
+
+void LayerPropertiesToStrings(TPXLayer* L, TStrings* Lines) {
+  if (!Lines) return;
+  Lines->Clear();
+  if (!L) return;
+  auto add = [Lines](const char* Name, const std::string& Value) { AddLayerProperty(Lines, Name, Value); };
+  auto real = [](double Value) { return FloatToStr(Value); };
+  add("Width", IntToStr(L->GetWidth()));
+  add("Height", IntToStr(L->GetHeight()));
+  add("PosX", IntToStr(L->GetPosX()));
+  add("PosY", IntToStr(L->GetPosY()));
+  add("Visible", LayerBoolToText(L->FVisible));
+  add("VisibleBox", LayerBoolToText(L->FVisibleBox));
+  add("Selectable", LayerBoolToText(L->FSelectable));
+  add("Transparency", IntToStr(L->FTransparency));
+  add("Opacity", real(L->FOpacity));
+  add("FillOpacity", real(L->FFillOpacity));
+  add("Cropped", LayerBoolToText(L->FCropped));
+  add("Locked", LayerBoolToText(L->FLocked));
+  add("Operation", IntToStr(L->FOperation));
+  add("Name", L->FName);
+  add("IsMask", LayerBoolToText(L->FIsMask));
+  add("MaskInverted", LayerBoolToText(L->FMaskInverted));
+  add("DrawOuter", LayerBoolToText(L->FDrawOuter));
+  add("AlphaEdgeFeathering", IntToStr(L->FAlphaEdgeFeathering));
+  add("GroupIndex", IntToStr(L->FGroupIndex));
+  add("Selected", LayerBoolToText(L->FSelected));
+  add("AspectRatioLocked", LayerBoolToText(L->FAspectRatioLocked));
+  add("BorderColor", LayerColorToText(L->BorderColor()));
+  add("BorderWidth", IntToStr(L->BorderWidth()));
+  add("FillColor", LayerColorToText(L->FillColor()));
+  add("FillColor2", LayerColorToText(L->FFillColor2));
+  add("FillGradient", IntToStr(L->FFillGradient));
+  add("AntiAlias", LayerBoolToText(L->FAntiAlias));
+  add("Rotate", real(L->FRotate));
+  if (L->FKind == pxlkImage) {
+    add("RotateCenterX", real(L->FRotateCenterX));
+    add("RotateCenterY", real(L->FRotateCenterY));
+  }
+  const TPXVSoftShadow* shadow = L->FSoftShadow.get();
+  const TPXVSoftShadow none;
+  if (!shadow) shadow = &none;
+  add("SoftShadowEnabled", LayerBoolToText(shadow->Enabled));
+  add("SoftShadowRadius", real(shadow->Radius));
+  add("SoftShadowOffsetX", IntToStr(shadow->OffsetX));
+  add("SoftShadowOffsetY", IntToStr(shadow->OffsetY));
+  add("SoftShadowIntensity", IntToStr(shadow->Intensity));
+  add("SoftShadowColor", LayerColorToText(RGBToTColor(shadow->Color.r, shadow->Color.g, shadow->Color.b)));
+  L->KindPropertiesToStrings(Lines);
 }
 
 void SetLayerPropertyByKey(TPXLayer* Layer, const std::string& Key, const std::string& Value) {

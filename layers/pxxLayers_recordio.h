@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/hypxdefs.h"
+#include "layers/pxxLayers.h"
 #include "platform/rtl/Classes.h"
 
 class TPXBitmap;
@@ -72,4 +73,16 @@ class TLayerRecordReader {
   TStream* FStream;
   int64_t FPos;
   int64_t FLimit;
+};
+
+// Sets the layer's Updating flag for a scope and clears it on every path.
+class TLayerUpdatingScope {
+ public:
+  explicit TLayerUpdatingScope(TPXLayer* Layer) : FLayer(Layer) { Layer->SetUpdating(true); }
+  ~TLayerUpdatingScope() { FLayer->SetUpdating(false); }
+  TLayerUpdatingScope(const TLayerUpdatingScope&) = delete;
+  TLayerUpdatingScope& operator=(const TLayerUpdatingScope&) = delete;
+
+ private:
+  TPXLayer* FLayer;
 };

@@ -6,6 +6,7 @@
 #include "core/pxwords.h"
 #include "core/pxxBitmaps.h"
 #include "io/pxxBitmaps_params.h"
+#include "layers/pxxLayers_kinds.h"
 #include "layers/pxxLayers_props.h"
 #include "platform/rtl/Classes_lists.h"
 #include "platform/rtl/SysUtils.h"
@@ -102,9 +103,8 @@ void TPixoranView::StoreLayerUndo(int32_t WordIndex, int32_t OperationCode) {
 }
 
 std::unique_ptr<TPXLayer> TPixoranView::CreateLayerOfKind(TPXLayerKind Kind, int32_t Width, int32_t Height) {
-  if (Kind != pxlkImage)
-    // The other kinds register with the layer engine once it has them.
-    throw Exception("Layer insertion error - Invalid Type: " + std::to_string(static_cast<int32_t>(Kind)));
+  // Kinds other than pictures come from the layer engine's registry with their own defaults.
+  if (Kind != pxlkImage) return NewLayerOfKind(Kind, this);
   std::unique_ptr<TPXImageLayer> layer;
   if (Width > 0 && Height > 0) {
     layer = TPXImageLayer::CreateSized(this, Width, Height);
@@ -122,8 +122,8 @@ int32_t TPixoranView::LayersInsert(int32_t Index, TPXLayerKind Kind, int32_t Pos
                                    int32_t Height, TPXBitmap* Bitmap, bool CopyBitmap, bool SaveUndo,
                                    bool ApplyDefaults, bool SelectNew) {
   SyncCurrentLayerBitmap();
-  // The kind is checked first: a refused kind adds nothing and stores no undo entry.
-  if (Kind != pxlkImage)
+  // The kind is checked first: a kind without a factory adds nothing and stores no undo entry.
+  if (!LayerKindFactory(Kind))
     throw Exception("Layer insertion error - Invalid Type: " + std::to_string(static_cast<int32_t>(Kind)));
   if (SaveUndo) StoreLayerUndo(287, 114);
   const int32_t n = GetLayersCount();

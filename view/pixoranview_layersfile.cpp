@@ -10,6 +10,7 @@
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "io/pxxBitmaps_params.h"
+#include "layers/pxxLayers_kinds.h"
 #include "platform/rtl/SysUtils.h"
 #include "view/pixoranview.h"
 
@@ -197,20 +198,22 @@ bool TPixoranView::LayersLoadFromStream(TStream* Stream, bool Append, const TPXP
       TGUID guid;
       ::PeekLayerRecordHeader(Stream, true, size, kind, guid);
     }
-    if (kind != pxlkImage)
-      throw Exception("Layer insertion error - Invalid Type: " + std::to_string(static_cast<int32_t>(kind)));
-    auto layer = std::make_unique<TPXImageLayer>(this);
-    layer->SetUpdating(true);
+    std::unique_ptr<TPXLayer> layer;
     if (version >= PXLayerRecordOldestVersion) {
+      layer = kind == pxlkImage ? std::make_unique<TPXImageLayer>(this) : NewLayerOfKind(kind, this);
+      layer->SetUpdating(true);
       layer->LoadFromStream(Stream);
     } else {
-      // The older layout reads its picture into the view's current picture (or through the
-      // view's I/O component): here the staged layer's own.
-      FStagingPicture = layer->Bitmap();
-      if (compression != -1 && compression != -2) FStagingIO = TPixoranIO::CreateForBitmap(layer->Bitmap());
-      ReadLegacyLayer(layer.get(), Stream, version, compression);
+      // The older layout holds pictures only; it reads its picture into the view's current
+      // picture (or through the view's I/O component): here the staged layer's own.
+      auto image = std::make_unique<TPXImageLayer>(this);
+      image->SetUpdating(true);
+      FStagingPicture = image->Bitmap();
+      if (compression != -1 && compression != -2) FStagingIO = TPixoranIO::CreateForBitmap(image->Bitmap());
+      ReadLegacyLayer(image.get(), Stream, version, compression);
       FStagingPicture = nullptr;
       FStagingIO.reset();
+      layer = std::move(image);
     }
     layer->SetUpdating(false);
     layer->SetModified(false);

@@ -8,6 +8,7 @@
 
 #include "core/pxxBitmaps.h"
 #include "tests/common/TestSupport.h"
+#include "tests/layers/ProbeLayerKind.h"
 #include "tests/view/ViewTestSupport.h"
 
 namespace {
@@ -91,6 +92,36 @@ TEST_F(ViewTest, AnUnknownKindIsRefusedBeforeAnything) {
   EXPECT_TRUE(plain);
   EXPECT_EQ(view.LayersCount(), 1);
   EXPECT_EQ(view.Proc()->UndoCount(), 0);
+}
+
+// A registered kind is inserted with its own defaults, stored by the undo store and read back
+// from the view's layers stream as that kind.
+TEST_F(ViewTest, RegisteredKindsAreInsertedUndoneAndStreamed) {
+  TProbeKindScope scope;
+  TPixoranView view(nullptr);
+  view.SetLayerOptions(view.LayerOptions() + loAutoUndoChangesByCode);
+  const int32_t i = view.LayersAppend(kProbeKind, 5, 6, 0, 0, nullptr, false, true, false, true);
+  ASSERT_EQ(view.LayersCount(), 2);
+  auto* probe = dynamic_cast<TProbeLayer*>(view.Layers(i));
+  ASSERT_NE(probe, nullptr);
+  EXPECT_EQ(probe->GetWidth(), 40);
+  EXPECT_EQ(probe->GetPosX(), 5);
+  EXPECT_EQ(view.Proc()->UndoCount(), 1);
+  probe->Probe = 42;
+
+  TMemoryStream s;
+  view.LayersSaveToStream(&s, -2, false, false, false, false, TPXProgressEvent());
+  s.SetPosition(0);
+  TPixoranView loaded(nullptr);
+  ASSERT_TRUE(loaded.LayersLoadFromStream(&s, false, TPXProgressEvent()));
+  ASSERT_EQ(loaded.LayersCount(), 2);
+  auto* back = dynamic_cast<TProbeLayer*>(loaded.Layers(1));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Probe, 42);
+  EXPECT_EQ(back->GUID(), probe->GUID());
+
+  view.Proc()->Undo(true);
+  EXPECT_EQ(view.LayersCount(), 1);
 }
 
 TEST_F(ViewTest, RemovalTable) {
