@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "core/hypxutils.h"
 #include "core/hypxutils_text.h"
@@ -11,7 +12,10 @@
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers_draw.h"
 #include "layers/pxxLayers_linecommon.h"
+#include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_recordio.h"
+#include "platform/rtl/Classes.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -446,7 +450,8 @@ void TPXAngleLayer::DrawAngle(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, i
                               bool WithAlpha, uint8_t Mode) {
   if (Width < 1) Width = GetWidth();
   if (Height < 1) Height = GetHeight();
-  PrepareKindRenderTarget(Dest, Width, Height, WithAlpha);
+  // The layout only measures text on the canvas: a small target serves it at any box size.
+  PrepareKindRenderTarget(Dest, Mode >= 2 ? 1 : Width, Mode >= 2 ? 1 : Height, WithAlpha);
   const double sx = Width / std::max(GetWidthD(), 1e-9), sy = Height / std::max(GetHeightD(), 1e-9);
   std::array<TPoint, 3> target;
   for (size_t i = 0; i < 3; ++i) {
@@ -503,9 +508,7 @@ int32_t SaneMargin(int32_t V) { return V >= 0 && V < 100000 ? V : 0; }
 
 }  // namespace
 
-void TPXAngleLayer::SaveToStream(TStream* Stream, bool /*ExcludeImage*/, int32_t /*Format*/) {
-  const int64_t start = Stream->Position();
-  WriteLayerRecordBase(Stream);
+void TPXAngleLayer::WriteRecordTail(TStream* Stream) {
   TLayerRecordWriter w(Stream);
   WriteFontToStream(Stream, FFont.get());
   w.WideString(FLabelText);
@@ -524,21 +527,11 @@ void TPXAngleLayer::SaveToStream(TStream* Stream, bool /*ExcludeImage*/, int32_t
   w.Int(FMargins.Top);
   w.Int(FMargins.Right);
   w.Int(FMargins.Bottom);
-  FRecordSize = PatchLayerRecordSize(Stream, start);
 }
 
-void TPXAngleLayer::LoadFromStream(TStream* Stream) {
-  FUpdating = 1;
-  struct TEnd {
-    TPXLayer* L;
-    ~TEnd() { L->SetUpdating(false); }
-  } restore{this};
-  const int64_t start = Stream->Position();
-  const int32_t version = ReadLayerRecordBase(Stream);
-  // The common part stays loaded when the version is refused.
-  if (version < 8005) throw EPXException("Unexpected version");
-  const int64_t end = start + FRecordSize;
-  TLayerRecordReader r(Stream, end);
+void TPXAngleLayer::ReadRecordTail(TStream* Stream, int32_t Version, int64_t RecordEnd) {
+  if (Version < 8005) throw EPXException("Unexpected version");
+  TLayerRecordReader r(Stream, RecordEnd);
   ReadLayerFont(r, FFont.get());
   FLabelText = r.WideString();
   FFloatDigits = r.Int();
@@ -561,8 +554,106 @@ void TPXAngleLayer::LoadFromStream(TStream* Stream) {
   FMargins.Right = SaneMargin(r.Int());
   FMargins.Bottom = SaneMargin(r.Int());
   SyncBox();
-  Stream->SetPosition(end);
   FNeedsLayout = 1;
   FArmLength1 = FArmLength2 = 0;
-  FModified = 0;
+}
+
+void TPXAngleLayer::CopyToBitmap(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool WithAlpha,
+                                 bool FitAspect) {
+  RenderContent(Dest, Width, Height, OwnerOutputFlag(), WithAlpha, FitAspect, 1, 0);
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Copy and swap
+
+void TPXAngleLayer::AssignContent(TPXLayer* Source) {
+  auto* s = dynamic_cast<TPXAngleLayer*>(Source);
+  if (!s) return;
+  FFont->Assign(s->FFont.get());
+  FLabelText = s->FLabelText;
+  FPoints = s->FPoints;
+  FFloatDigits = s->FFloatDigits;
+  FAngleMode = s->FAngleMode;
+  FArmLength1 = s->FArmLength1;
+  FArmLength2 = s->FArmLength2;
+  FLabelPos = s->FLabelPos;
+  FInnerBox = s->FInnerBox;
+  FMargins = s->FMargins;
+  FNeedsLayout = s->FNeedsLayout;
+  FAppliedRotate = s->FAppliedRotate;
+  SyncBox();
+}
+
+void TPXAngleLayer::SwapContent(TPXLayer* Other) {
+  auto* o = static_cast<TPXAngleLayer*>(Other);
+  TFont font;
+  font.Assign(FFont.get());
+  FFont->Assign(o->FFont.get());
+  o->FFont->Assign(&font);
+  std::swap(FLabelText, o->FLabelText);
+  std::swap(FPoints, o->FPoints);
+  std::swap(FFloatDigits, o->FFloatDigits);
+  std::swap(FAngleMode, o->FAngleMode);
+  std::swap(FArmLength1, o->FArmLength1);
+  std::swap(FArmLength2, o->FArmLength2);
+  std::swap(FLabelPos, o->FLabelPos);
+  std::swap(FInnerBox, o->FInnerBox);
+  std::swap(FMargins, o->FMargins);
+  std::swap(FNeedsLayout, o->FNeedsLayout);
+  std::swap(FAppliedRotate, o->FAppliedRotate);
+  SyncBox();
+  o->SyncBox();
+}
+
+std::unique_ptr<TPXLayer> NewAngleLayer(IPXLayerOwner* Owner) { return std::make_unique<TPXAngleLayer>(Owner); }
+
+// ---------------------------------------------------------------------------------------------
+// Property keys
+
+void TPXAngleLayer::KindPropertiesToStrings(TStrings* Lines) {
+  AddLayerProperty(Lines, "AnglePoints", LayerPointsText({FPoints[0], FPoints[1], FPoints[2]}));
+  LayerFontToStrings(FFont.get(), Lines);
+  AddLayerProperty(Lines, "LabelText", FLabelText);
+  AddLayerProperty(Lines, "AngleMode", IntToStr(FAngleMode));
+}
+
+bool TPXAngleLayer::SetKindProperty(const std::string& Key, const std::string& Value, bool& Handled) {
+  Handled = true;
+  int32_t i = 0;
+  double d = 0;
+  // The position and size keys address the measuring box.
+  if (LayerKeyIs(Key, "Width") || LayerKeyIs(Key, "Height") || LayerKeyIs(Key, "PosX") || LayerKeyIs(Key, "PosY")) {
+    if (!LayerValueToInt(Value, i)) return false;
+    TPXAngleBox box = FInnerBox;
+    if (LayerKeyIs(Key, "Width")) box.Width = i;
+    else if (LayerKeyIs(Key, "Height")) box.Height = i;
+    else if (LayerKeyIs(Key, "PosX")) box.X = i;
+    else box.Y = i;
+    SetInnerBox(box);
+    return true;
+  }
+  if (!SetLayerFontProperty(FFont.get(), Key, Value, Handled)) return false;
+  if (Handled) return true;
+  Handled = true;
+  if (LayerKeyIs(Key, "AnglePoints")) {
+    std::vector<TPoint> points;
+    if (!ParseLayerPoints(Value, points)) return false;
+    points.resize(3, TPoint(PXAngleUndefinedPoint, PXAngleUndefinedPoint));
+    ClearPoints();
+    SetPoints(points.data(), 3, pxpbLayer);
+  } else if (LayerKeyIs(Key, "LabelText")) {
+    SetLabelText(Value);
+  } else if (LayerKeyIs(Key, "AngleMode")) {
+    if (!LayerValueToInt(Value, i)) return false;
+    SetAngleMode(static_cast<uint8_t>(i));
+  } else if (LayerKeyIs(Key, "StartAngle") || LayerKeyIs(Key, "EndAngle")) {
+    if (!LayerValueToReal(Value, d)) return false;
+    LayerKeyIs(Key, "StartAngle") ? SetStartAngle(d) : SetEndAngle(d);
+  } else if (LayerKeyIs(Key, "InvertAngle")) {
+    InvertAngle();
+  } else {
+    Handled = false;
+  }
+  return true;
 }

@@ -53,8 +53,8 @@ class TPXAngleLayer : public TPXLayer {
   void SetDefaults() override;
   void RenderContent(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool FastDrawing,
                      bool WithAlpha, bool FitAspect, uint8_t Mode, int32_t Reserved) override;
-  void LoadFromStream(TStream* Stream) override;
-  void SaveToStream(TStream* Stream, bool ExcludeImage, int32_t Format) override;
+  void CopyToBitmap(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool WithAlpha,
+                    bool FitAspect) override;
   void UpdateGeometry() override;
   // The layer box is the measuring box plus the margins.
   double GetPosXD() const override { return FInnerBox.X - FMargins.Left; }
@@ -111,6 +111,14 @@ class TPXAngleLayer : public TPXLayer {
   void KindWidthChanged() override;
   void KindHeightChanged() override;
   void KindRotated() override;
+  void WriteRecordTail(TStream* Stream) override;
+  // A record older than version 8005 raises EPXException "Unexpected version" (the common part
+  // stays loaded).
+  void ReadRecordTail(TStream* Stream, int32_t Version, int64_t RecordEnd) override;
+  void KindPropertiesToStrings(TStrings* Lines) override;
+  bool SetKindProperty(const std::string& Key, const std::string& Value, bool& Handled) override;
+  void AssignContent(TPXLayer* Source) override;
+  void SwapContent(TPXLayer* Other) override;
 
  private:
   void FontChanged(TObject* Sender);
@@ -135,6 +143,4 @@ class TPXAngleLayer : public TPXLayer {
   TPXAngleMargins FMargins;
   uint8_t FNeedsLayout = 1;
   double FAppliedRotate = 0;
-
-  friend void SwapLayerContents(TPXLayer* L, TPXLayer* R);
 };

@@ -13,6 +13,8 @@
 #include "layers/pxxLayers_recordio.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/gdi/Graphics.h"
+#include "layers/pxxLayers_props.h"
+#include "platform/rtl/Classes.h"
 
 TCanvasStateScope::TCanvasStateScope(TPXCanvas* Canvas) : FCanvas(Canvas) {
   if (!Canvas) return;
@@ -62,12 +64,51 @@ void ReadLayerFont(TLayerRecordReader& Reader, TFont* Font) {
   ReadFontFromStream(&stream, Font);
 }
 
-int32_t PatchLayerRecordSize(TStream* Stream, int64_t Start) {
-  const int64_t end = Stream->Position();
-  const int64_t size = end - Start;
-  if (size > std::numeric_limits<int32_t>::max()) throw EPXException("The layer is too large for a layer record");
-  Stream->SetPosition(Start);
-  TLayerRecordWriter(Stream).Int(static_cast<int32_t>(size));
-  Stream->SetPosition(end);
-  return static_cast<int32_t>(size);
+// "x,y,x,y..." of integer points.
+std::string LayerPointsText(const std::vector<TPoint>& Points) {
+  std::string s;
+  for (const TPoint& p : Points) s += IntToStr(p.X) + "," + IntToStr(p.Y) + ",";
+  if (!s.empty()) s.pop_back();
+  return s;
 }
+
+// Consumes "x,y," pairs from the front; false when a number does not convert.
+bool ParseLayerPoints(const std::string& Value, std::vector<TPoint>& Points) {
+  std::string rest = Value + ",";
+  std::vector<int32_t> numbers;
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    int32_t n = 0;
+    if (!LayerValueToInt(Trim(rest.substr(0, comma)), n)) return false;
+    numbers.push_back(n);
+    rest.erase(0, comma + 1);
+  }
+  for (size_t i = 0; i + 1 < numbers.size(); i += 2) Points.emplace_back(numbers[i], numbers[i + 1]);
+  return true;
+}
+
+void LayerFontToStrings(TFont* Font, TStrings* Lines) {
+  AddLayerProperty(Lines, "FontName", Font->Name());
+  AddLayerProperty(Lines, "FontSize", IntToStr(Font->Size()));
+  AddLayerProperty(Lines, "FontColor", LayerColorToText(Font->Color()));
+}
+
+// The font keys; Handled false for any other key.
+bool SetLayerFontProperty(TFont* Font, const std::string& Key, const std::string& Value, bool& Handled) {
+  Handled = true;
+  if (LayerKeyIs(Key, "FontName")) {
+    Font->SetName(Value);
+  } else if (LayerKeyIs(Key, "FontSize")) {
+    int32_t i = 0;
+    if (!LayerValueToInt(Value, i)) return false;
+    Font->SetSize(i);
+  } else if (LayerKeyIs(Key, "FontColor")) {
+    TColor c = 0;
+    if (!LayerValueToColor(Value, c)) return false;
+    Font->SetColor(c);
+  } else {
+    Handled = false;
+  }
+  return true;
+}
+

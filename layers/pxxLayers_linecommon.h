@@ -4,6 +4,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Types.h"
 
 class TFont;
 class TPXBitmap;
@@ -40,5 +44,12 @@ class TStream;
 // height, style bits), read within the record's limit: a name running past it raises
 // "PXN File has been corrupted" before anything is allocated.
 void ReadLayerFont(TLayerRecordReader& Reader, TFont* Font);
-// Writes the record size over the placeholder at Start and answers it.
-int32_t PatchLayerRecordSize(TStream* Stream, int64_t Start);
+class TStrings;
+// "x,y,x,y..." of integer points, and back: pairs consumed from the front; false when a number
+// does not convert.
+std::string LayerPointsText(const std::vector<TPoint>& Points);
+bool ParseLayerPoints(const std::string& Value, std::vector<TPoint>& Points);
+// The font keys (FontName, FontSize, FontColor): written, and set (Handled false for any other
+// key; false when the value does not convert).
+void LayerFontToStrings(TFont* Font, TStrings* Lines);
+bool SetLayerFontProperty(TFont* Font, const std::string& Key, const std::string& Value, bool& Handled);

@@ -13,6 +13,8 @@
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
 #include "layers/pxxLayers_angle.h"
+#include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_recordio.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
@@ -246,6 +248,56 @@ TEST(LayerAngle, RecordRoundTripsAndRefusesBadData) {
     }
     EXPECT_FALSE(target.Updating());
   }
+}
+
+TEST(LayerAngle, PropertyKeysCopyAndSwap) {
+  TPXAngleLayer layer(nullptr);
+  layer.SetAngleMode(3);
+  layer.SetLabelText("%s deg");
+  layer.Font()->SetColor(clRed);
+  TStringList lines;
+  LayerPropertiesToStrings(&layer, &lines);
+  const std::string text = lines.Text();
+  const size_t points = text.find("PXLP_AnglePoints=0,0,0,1000,1000,1000");
+  ASSERT_NE(points, std::string::npos);
+  const char* order[] = {"PXLP_FontName=Arial", "PXLP_FontSize=12", "PXLP_FontColor=", "PXLP_LabelText=%s deg",
+                         "PXLP_AngleMode=3"};
+  size_t at = points;
+  for (const char* key : order) {
+    SCOPED_TRACE(key);
+    const size_t next = text.find(key, at);
+    ASSERT_NE(next, std::string::npos);
+    at = next;
+  }
+  // A fresh layer that reads the list back writes the same list.
+  std::unique_ptr<TPXLayer> fresh = NewLayerOfKind(pxlkAngle, nullptr);
+  LayerPropertiesFromStrings(fresh.get(), &lines);
+  TStringList again;
+  LayerPropertiesToStrings(fresh.get(), &again);
+  EXPECT_EQ(again.Text(), text);
+
+  // Set-only keys act; a value that does not convert changes nothing.
+  SetLayerPropertyByKey(fresh.get(), "PXLP_StartAngle", "180");
+  auto* angle = static_cast<TPXAngleLayer*>(fresh.get());
+  EXPECT_NEAR(angle->GetStartAngle(), 180, 1e-9);
+  SetLayerPropertyByKey(fresh.get(), "PXLP_InvertAngle", "");
+  EXPECT_NEAR(angle->GetEndAngle(), 180, 1e-9);
+  SetLayerPropertyByKey(fresh.get(), "PXLP_AngleMode", "abc");
+  EXPECT_EQ(angle->AngleMode(), 3);
+  SetLayerPropertyByKey(fresh.get(), "PXLP_Width", "300");
+  EXPECT_EQ(angle->InnerBox().Width, 300);
+
+  // Assign copies the kind's content; a swap exchanges it.
+  TPXAngleLayer copy(nullptr);
+  copy.Assign(&layer);
+  EXPECT_EQ(copy.LabelText(), "%s deg");
+  EXPECT_EQ(copy.AngleMode(), 3);
+  EXPECT_EQ(copy.Font()->Color(), clRed);
+  TPXAngleLayer other(nullptr);
+  SwapLayerContents(&copy, &other);
+  EXPECT_EQ(other.LabelText(), "%s deg");
+  EXPECT_EQ(copy.LabelText(), "%s\xC2\xB0");
+  EXPECT_EQ(copy.Font()->Color(), clBlack);
 }
 
 }  // namespace
