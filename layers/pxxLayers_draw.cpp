@@ -1,9 +1,17 @@
-// Render targets of the layer kinds and the tiling of graphics.
+// Render targets of the layer kinds, polygons and plain figures, line end shapes, the
+// measurements of rulers and the tiling of graphics.
 #include "layers/pxxLayers_draw.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
 
+#include "core/hypxutils.h"
+#include "core/pxcanvas.h"
+#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
+#include "layers/pxxLayers.h"
 #include "platform/gdi/Graphics.h"
 
 namespace {
@@ -45,3 +53,263 @@ void TileGraphic(TCanvas* Canvas, int32_t Width, int32_t Height, TGraphic* Graph
 void TileWallpaper(TCanvas* Canvas, int32_t Width, int32_t Height, TGraphic* Graphic) {
   TileGraphic(Canvas, Width, Height, Graphic);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Shapes
+
+namespace {
+
+// The border width in target pixels: none without a colour, at least 1 pixel for a positive
+// width whatever the scale.
+int32_t ScaledBorderWidth(TColor BorderColor, int32_t BorderWidth, double ScaleX, double ScaleY) {
+  if (BorderColor == clNone) return 0;
+  if (BorderWidth > 0) return std::max(1, Round32(std::min(ScaleX, ScaleY) * BorderWidth));
+  return BorderWidth;
+}
+
+uint8_t OpacityAlpha(double Opacity) { return static_cast<uint8_t>(std::clamp(Round32(Opacity * 255), 0, 255)); }
+
+// Restores the canvas's smoothing mode on every path.
+class TSmoothingScope {
+ public:
+  TSmoothingScope(TPXCanvas* Canvas, uint8_t Mode) : FCanvas(Canvas), FOld(Canvas->SmoothingMode()) {
+    Canvas->SetSmoothingMode(Mode);
+  }
+  ~TSmoothingScope() { FCanvas->SetSmoothingMode(FOld); }
+  TSmoothingScope(const TSmoothingScope&) = delete;
+  TSmoothingScope& operator=(const TSmoothingScope&) = delete;
+
+ private:
+  TPXCanvas* FCanvas;
+  uint8_t FOld;
+};
+
+}  // namespace
+
+void DrawShapePolygon(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, double ScaleX,
+                      double ScaleY, const TPXPointList& Points, bool Closed, TPXPointList& DrawnPoints,
+                      TColor BorderColor, int32_t BorderWidth, double BorderOpacity, TColor FillColor,
+                      TColor FillColor2, uint8_t FillGradient, double FillOpacity, bool AntiAlias, int32_t Angle,
+                      double AspectRatio, uint8_t Mode) {
+  const bool storeDrawn = Mode != 1 || (ScaleX == 1 && ScaleY == 1);
+  Height -= 1;
+  int32_t turn = 360 - Angle;
+  NormalizeAngle360(turn);
+  const int32_t bw = ScaledBorderWidth(BorderColor, BorderWidth, ScaleX, ScaleY);
+  const bool gradient = FillGradient != 8 && FillColor != clNone && FillColor2 != clNone && FillColor != FillColor2;
+  const bool fitted = AspectRatio != 0;
+  // Exact quarter turns of an outline without a kept ratio mirror and exchange the axes.
+  const bool mirrorX = !fitted && (turn == 180 || turn == 270);
+  const bool mirrorY = !fitted && (turn == 90 || turn == 180);
+  const bool exchange = !fitted && (turn == 90 || turn == 270);
+
+  const int32_t x0 = X, y0 = Y;
+  const int32_t w0 = std::max(0, Width - bw), h0 = std::max(0, Height - bw);
+  if (fitted) FitRectInPlace(Round32(1000 * AspectRatio), 1000, X, Y, Width, Height, true, true, true, true, 0, false);
+  const int32_t w1 = std::max(0, Width - bw), h1 = std::max(0, Height - bw);
+
+  const int32_t n = std::max(0, Points.Count);
+  std::vector<TDPoint> pts(static_cast<size_t>(n));
+  double maxX = 0, maxY = 0, minX = 0, minY = 0;
+  if (n > 0) PointsBoundsF(Points.Items.data(), n, maxX, maxY, minX, minY);
+  const double spanX = std::max(1.0, maxX - minX), spanY = std::max(1.0, maxY - minY);
+  const int32_t k = (bw + 1) / 2;
+  for (int32_t i = 0; i < n; ++i) {
+    double nx = (Points[i].X - minX) / spanX, ny = (Points[i].Y - minY) / spanY;
+    if (mirrorX) nx = 1 - nx;
+    if (mirrorY) ny = 1 - ny;
+    if (exchange) std::swap(nx, ny);
+    pts[static_cast<size_t>(i)] = TDPoint{X + k + w1 * nx, Y + k + h1 * ny};
+  }
+  if ((turn % 90 != 0 || fitted) && n > 0) {
+    const double half = bw / 2.0;
+    RotatePointsF(pts.data(), n, Round(X + half + Width / 2.0), Round(Y + half + Height / 2.0), Angle);
+    ScalePointsToRectF(pts.data(), n,
+                       TDRect{double(Round(X + half)), double(Round(Y + half)), double(Round(double(X) + w1)),
+                              double(Round(double(Y) + h1))},
+                       fitted);
+    if (fitted)
+      ScalePointsToRectF(pts.data(), n,
+                         TDRect{double(Round(x0 + half)), double(Round(y0 + half)), double(Round(double(x0) + w0)),
+                                double(Round(double(y0) + h0))},
+                         true);
+  }
+
+  if (Mode != 2 && Mode != 3 && Canvas && n > 0) {
+    TSmoothingScope smoothing(Canvas, AntiAlias ? 5 : 2);
+    TPXPen* pen = Canvas->Pen();
+    if (bw < 1) {
+      pen->SetStyle(psClear);
+    } else {
+      pen->SetStyle(psSolid);
+      pen->SetWidth(static_cast<float>(bw));
+      pen->SetColor(BorderColor);
+      pen->SetMode(pmCopy);
+      pen->SetLineJoin(LineJoinRound);
+      pen->SetTransparency(OpacityAlpha(BorderOpacity));
+    }
+    TPXBrush* brush = Canvas->Brush();
+    if (FillColor == clNone) {
+      brush->SetGradient(0, Width, Height);
+      brush->SetStyle(bsClear);
+    } else {
+      brush->SetStyle(bsSolid);
+      brush->SetColor(FillColor);
+      brush->SetTransparency(OpacityAlpha(FillOpacity));
+      if (gradient) {
+        brush->SetColor2(FillColor2);
+        brush->SetTransparency2(OpacityAlpha(FillOpacity));
+        brush->SetGradient(FillGradient + 1, Width, Height);
+      } else {
+        brush->SetGradient(0, Width, Height);
+      }
+    }
+    if (Closed) Canvas->PolygonF(pts.data(), n - 1);
+    else Canvas->PolylineF(pts.data(), n - 1);
+  }
+
+  if (storeDrawn) {
+    DrawnPoints.SetCount(n);
+    for (int32_t i = 0; i < n; ++i)
+      DrawnPoints[i] = TDPoint{pts[static_cast<size_t>(i)].X / ScaleX, pts[static_cast<size_t>(i)].Y / ScaleY};
+  }
+}
+
+void DrawSimpleShape(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, TColor BorderColor,
+                     int32_t BorderWidth, double BorderOpacity, TColor FillColor, TColor FillColor2,
+                     uint8_t FillGradient, double FillOpacity, double ScaleX, double ScaleY, uint8_t Shape,
+                     bool AntiAlias) {
+  const double s = std::min(ScaleX, ScaleY);
+  const int32_t bw =
+      BorderColor != clNone && BorderWidth > 0 ? std::max(1, Round32(s * BorderWidth)) : 0;
+  DrawShapeOnCanvas(Canvas, X, Y, Width, Height, bw > 0 ? BorderColor : clNone, bw, BorderOpacity, FillColor,
+                    FillColor2, FillGradient == 8 ? 0 : FillGradient + 1, FillOpacity, Shape, Round32(20 * s),
+                    AntiAlias);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Line end shapes
+
+void DrawLineEndShape(TPXCanvas* Canvas, int32_t FromX, int32_t FromY, int32_t X, int32_t Y, TPXLineEndShape Kind,
+                      int32_t Size, double ScaleX, double ScaleY, TPXLineEndShapeRecord& Outline) {
+  Outline = TPXLineEndShapeRecord{};
+  Outline.Kind = Kind;
+  const int32_t L = Round32(std::min(ScaleX, ScaleY) * Size);
+  if (L < 2 || Kind < 1 || Kind > 7) return;
+  const double h = L / 2.0;
+  // Unit vectors along the line towards its end and across it.
+  double dx = double(X) - FromX, dy = double(Y) - FromY;
+  const double len = std::hypot(dx, dy);
+  if (len > 0) {
+    dx /= len;
+    dy /= len;
+  } else {
+    dx = 1;
+    dy = 0;
+  }
+  const double px = -dy, py = dx;
+  auto at = [&](double Along, double Across) { return TDPoint{X + dx * Along + px * Across, Y + dy * Along + py * Across}; };
+  std::array<TDPoint, 4> p{};
+  int32_t count = 0;
+  bool filled = true, closed = true, ellipse = false;
+  double diameter = 0;
+  switch (Kind) {
+    case 1:  // arrow: tip at the end, base L back
+      p = {at(0, 0), at(-L, 0.3 * L), at(-L, -0.3 * L)};
+      count = 3;
+      break;
+    case 2:  // circle of diameter L
+      ellipse = true;
+      diameter = L;
+      break;
+    case 3:  // diamond
+      p = {at(h, 0), at(0, h), at(-h, 0), at(0, -h)};
+      count = 4;
+      break;
+    case 4:  // open arrow: two strokes meeting at the end
+      p = {at(-L, 0.4 * L), at(0, 0), at(-L, -0.4 * L)};
+      count = 3;
+      filled = closed = false;
+      break;
+    case 5:  // reverse arrow: base at the end, tip L back
+      p = {at(0, 0.3 * L), at(0, -0.3 * L), at(-L, 0)};
+      count = 3;
+      break;
+    case 6:  // bar across the line
+      p = {at(0, h), at(0, -h)};
+      count = 2;
+      filled = closed = false;
+      break;
+    case 7:  // dot in the pen colour
+      ellipse = true;
+      diameter = 2 * (L / 6);
+      break;
+  }
+  if (ellipse) {
+    const double r = diameter / 2;
+    p = {TDPoint{X - r, Y - r}, TDPoint{X + r, Y + r}};
+    count = 2;
+    if (Canvas && diameter > 0) {
+      if (Kind == 7) {
+        TPXBrush* brush = Canvas->Brush();
+        const TColor old = brush->Color();
+        const TBrushStyle oldStyle = brush->Style();
+        brush->SetStyle(bsSolid);
+        brush->SetColor(Canvas->Pen()->Color());
+        Canvas->Ellipse(Round32(X - r), Round32(Y - r), Round32(X + r), Round32(Y + r));
+        brush->SetColor(old);
+        brush->SetStyle(oldStyle);
+      } else {
+        Canvas->Ellipse(Round32(X - r), Round32(Y - r), Round32(X + r), Round32(Y + r));
+      }
+    }
+  } else if (Canvas) {
+    if (closed && filled) Canvas->PolygonF(p.data(), count - 1);
+    else Canvas->PolylineF(p.data(), count - 1);
+  }
+  Outline.Count = count;
+  for (int32_t i = 0; i < count; ++i)
+    Outline.Points[static_cast<size_t>(i)] = TDPoint{p[static_cast<size_t>(i)].X / ScaleX, p[static_cast<size_t>(i)].Y / ScaleY};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Measurements
+
+double MeasureLineLength(const TDPoint& P1, const TDPoint& P2, TPXUnits Units, double DpiX, double DpiY) {
+  double sx = 1, sy = 1;
+  PixelSizeInUnits(Units, DpiX, DpiY, sx, sy);
+  return std::hypot((P2.X - P1.X) * sx, (P2.Y - P1.Y) * sy);
+}
+
+namespace {
+
+std::string MeasureText(double Value, TPXUnits Units, const char* Suffix) {
+  const TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
+  const int32_t digits = settings ? settings->FFloatDigits : 2;
+  const size_t unit = static_cast<size_t>(static_cast<uint8_t>(Units) & 0x7F);
+  std::string name = settings && unit < settings->FUnitNames.size() ? settings->FUnitNames[unit] : std::string();
+  return FloatToTextDecimals(digits, false, Value) + " " + name + Suffix;
+}
+
+}  // namespace
+
+void FormatLineLength(const TDPoint& P1, const TDPoint& P2, TPXUnits Units, double DpiX, double DpiY,
+                      std::string& Text) {
+  Text = MeasureText(MeasureLineLength(P1, P2, Units, DpiX, DpiY), Units, "");
+}
+
+double MeasureBoxArea(const TRect& Box, TPXUnits Units, bool Ellipse, double DpiX, double DpiY, double ScaleX,
+                      double ScaleY) {
+  double sx = 1, sy = 1;
+  PixelSizeInUnits(Units, DpiX, DpiY, sx, sy);
+  const double w = std::abs(double(Box.Right) - Box.Left) * sx / ScaleX;
+  const double h = std::abs(double(Box.Bottom) - Box.Top) * sy / ScaleY;
+  return Ellipse ? (w / 2) * (h / 2) * std::numbers::pi : w * h;
+}
+
+void FormatBoxArea(const TRect& Box, TPXUnits Units, bool Ellipse, double DpiX, double DpiY, double ScaleX,
+                   double ScaleY, std::string& Text) {
+  Text = MeasureText(MeasureBoxArea(Box, Units, Ellipse, DpiX, DpiY, ScaleX, ScaleY), Units, "\u00B2");
+}
+
+bool IsZeroDPoint(const TDPoint& P) { return P.X == 0 && P.Y == 0; }
