@@ -42,6 +42,7 @@ void RegisterLayerKinds() {
   // shape
 
   // line, polyline, angle
+  RegisterLayerKind(pxlkPolyline, &NewPolylineLayer);
   RegisterLayerKind(pxlkAngle, &NewAngleLayer);
 
   // text

@@ -19,6 +19,7 @@
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
 #include "tests/layers/FakeLayerOwner.h"
+#include "tests/layers/KindRecordSupport.h"
 
 namespace {
 
@@ -185,17 +186,6 @@ TEST(LayerAngle, IncompleteAnglesDrawWhatExists) {
   EXPECT_GT(DarkPixels(two.get(), m2.Left - 1, m2.Top, m2.Left + 2, m2.Top + 100), 90);
 }
 
-// The record of a layer as bytes.
-std::string Record(TPXLayer& L) {
-  TMemoryStream s;
-  L.SaveToStream(&s, false, -2);
-  return std::string(static_cast<const char*>(s.Memory()), static_cast<size_t>(s.Size()));
-}
-
-void Load(TPXLayer& L, const std::string& Bytes) {
-  TCustomMemoryStream s(Bytes.data(), static_cast<int64_t>(Bytes.size()));
-  L.LoadFromStream(&s);
-}
 
 TEST(LayerAngle, RecordRoundTripsAndRefusesBadData) {
   TPXAngleLayer layer(nullptr);
@@ -205,10 +195,10 @@ TEST(LayerAngle, RecordRoundTripsAndRefusesBadData) {
   layer.SetAngle(60);
   layer.Font()->SetName("Liberation Serif");
   layer.UpdateGeometry();
-  const std::string rec = Record(layer);
+  const std::string rec = LayerRecordBytes(layer);
   TPXAngleLayer copy(nullptr);
-  Load(copy, rec);
-  EXPECT_EQ(Record(copy), rec);
+  LoadLayerRecordBytes(copy, rec);
+  EXPECT_EQ(LayerRecordBytes(copy), rec);
   EXPECT_EQ(copy.LabelText(), "A = %s deg");
   EXPECT_EQ(copy.AngleMode(), 2);
   EXPECT_EQ(copy.FloatDigits(), 3);
@@ -241,7 +231,7 @@ TEST(LayerAngle, RecordRoundTripsAndRefusesBadData) {
     std::memcpy(bad.data() + row.Offset, &row.Value, 4);
     TPXAngleLayer target(nullptr);
     try {
-      Load(target, bad);
+      LoadLayerRecordBytes(target, bad);
       ADD_FAILURE() << "no exception";
     } catch (const EPXException& e) {
       EXPECT_EQ(std::string(e.Message()), row.Message);
