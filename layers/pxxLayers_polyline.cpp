@@ -10,6 +10,7 @@
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers_linecommon.h"
+#include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers_draw.h"
 #include "layers/pxxLayers_kinds.h"
 #include "layers/pxxLayers_props.h"
@@ -235,6 +236,20 @@ void TPXPolylineLayer::CurveSegment(int32_t Index, int32_t Steps, double Bulge) 
   }
   points.insert(points.end(), FPoints.Items.begin() + Index + 1, FPoints.Items.begin() + n);
   SetPointsD(points.data(), pxpbBitmap, static_cast<int32_t>(points.size()));
+}
+
+void TPXPolylineLayer::SetPointsFromShape(uint8_t Shape, bool Closed) {
+  std::vector<TPoint> outline(PXMaxShapePoints);
+  int32_t count = 0;
+  GenerateShapePoints(outline, count, static_cast<TPXShape>(Shape), 0, 0, 1000, 1000, 0, false, 0, 1.0);
+  std::vector<TDPoint> points(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) points[size_t(i)] = {double(outline[size_t(i)].X), double(outline[size_t(i)].Y)};
+  FPoints.Assign(points.data(), count);
+  FitPointsToBox(true, 0, 0);
+  FPolylineClosed = Closed;
+  FStoredAspectRatio = ShapePreferredAspectRatio(static_cast<TPXShape>(Shape));
+  FPointsChanged = 1;
+  Changed(true);
 }
 
 // ---------------------------------------------------------------------------------------------

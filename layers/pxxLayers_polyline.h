@@ -67,6 +67,8 @@ class TPXPolylineLayer : public TPXLayer {
   // Turns the points by Rotate (computed in picture coordinates, whatever the zoom) and sets
   // Rotate to 0.
   void ApplyRotation();
+  // The named shape's outline (modifier 0, no turn) fitted into the box becomes the points.
+  void SetPointsFromShape(uint8_t Shape, bool Closed);
   // With Scale, the points are mapped onto the box less half the border; otherwise moved by
   // (-DX, -DY).
   void FitPointsToBox(bool Scale, int32_t DX, int32_t DY);

@@ -2,6 +2,7 @@
 // arcs on segments, point edits and the record tail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -251,6 +252,24 @@ TEST(LayerPolyline, PaintsPropertyKeysCopyAndSwap) {
   EXPECT_EQ(again.Text(), text);
   SetLayerPropertyByKey(fresh.get(), "PXLP_PolylinePoints", "1,2,x,4");
   EXPECT_EQ(static_cast<TPXPolylineLayer*>(fresh.get())->GetPointCount(), 3);
+
+  // A named shape's outline (a rectangle) fitted into the box less half the line.
+  TPXPolylineLayer shape(nullptr);
+  shape.SetBounds(TRect(0, 0, 50, 20));
+  shape.SetPointsFromShape(4, true);
+  EXPECT_TRUE(shape.PolylineClosed());
+  std::vector<TDPoint> corners;
+  shape.GetPoints(corners, pxpbBitmap);
+  ASSERT_GE(corners.size(), 4u);
+  double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
+  for (const TDPoint& p : corners) {
+    minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+    minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+  }
+  EXPECT_EQ(minX, 1);
+  EXPECT_EQ(maxX, 49);
+  EXPECT_EQ(minY, 1);
+  EXPECT_EQ(maxY, 19);
 
   TPXPolylineLayer copy(nullptr);
   copy.Assign(&layer);
