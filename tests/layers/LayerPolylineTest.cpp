@@ -281,4 +281,31 @@ TEST(LayerPolyline, PaintsPropertyKeysCopyAndSwap) {
   EXPECT_EQ(empty.GetPointD(1, pxpbBitmap).X, 110);
 }
 
+TEST(LayerPolyline, ApplyRotationIgnoresTheZoom) {
+  const std::vector<TDPoint> points{{10, 10}, {210, 30}, {120, 140}};
+  auto rotated = [&](double Zoom) {
+    FakeLayerOwner owner;
+    owner.ZoomXValue = owner.ZoomYValue = Zoom;
+    auto* layer = owner.Add(std::make_unique<TPXPolylineLayer>(&owner));
+    layer->SetPointsD(points.data(), pxpbBitmap, 3);
+    layer->SetRotate(30);
+    layer->ApplyRotation();
+    EXPECT_EQ(layer->Rotate(), 0);
+    std::vector<TDPoint> out;
+    layer->GetPoints(out, pxpbBitmap);
+    return out;
+  };
+  const std::vector<TDPoint> full = rotated(100), quarter = rotated(25);
+  ASSERT_EQ(full.size(), 3u);
+  ASSERT_EQ(quarter.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(full[i].X, quarter[i].X);
+    EXPECT_EQ(full[i].Y, quarter[i].Y);
+  }
+  // The outline did turn: the first segment no longer runs along its old direction.
+  const double before = std::atan2(points[1].Y - points[0].Y, points[1].X - points[0].X);
+  const double after = std::atan2(full[1].Y - full[0].Y, full[1].X - full[0].X);
+  EXPECT_GT(std::fabs(after - before), 0.1);
+}
+
 }  // namespace
