@@ -39,7 +39,7 @@ std::unique_ptr<TPXLayer> NewImageLayer(IPXLayerOwner* Owner) { return std::make
 void RegisterLayerKinds() {
   RegisterLayerKind(pxlkImage, &NewImageLayer);
 
-  // shape
+  RegisterLayerKind(pxlkShape, &NewShapeLayer);
 
   // line, polyline, angle
   RegisterLayerKind(pxlkPolyline, &NewPolylineLayer);
