@@ -11,7 +11,9 @@
 #include "core/pxcanvas.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
+#include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/gdi/Graphics.h"
 
 namespace {
@@ -69,20 +71,21 @@ int32_t ScaledBorderWidth(TColor BorderColor, int32_t BorderWidth, double ScaleX
 
 uint8_t OpacityAlpha(double Opacity) { return static_cast<uint8_t>(std::clamp(Round32(Opacity * 255), 0, 255)); }
 
-// Restores the canvas's smoothing mode on every path.
-class TSmoothingScope {
+// Sets one of the canvas's drawing modes for a scope and restores it on every path.
+template <uint8_t (TPXCanvas::*Get)() const, void (TPXCanvas::*Set)(uint8_t)>
+class TCanvasModeScope {
  public:
-  TSmoothingScope(TPXCanvas* Canvas, uint8_t Mode) : FCanvas(Canvas), FOld(Canvas->SmoothingMode()) {
-    Canvas->SetSmoothingMode(Mode);
-  }
-  ~TSmoothingScope() { FCanvas->SetSmoothingMode(FOld); }
-  TSmoothingScope(const TSmoothingScope&) = delete;
-  TSmoothingScope& operator=(const TSmoothingScope&) = delete;
+  TCanvasModeScope(TPXCanvas* Canvas, uint8_t Mode) : FCanvas(Canvas), FOld((Canvas->*Get)()) { (Canvas->*Set)(Mode); }
+  ~TCanvasModeScope() { (FCanvas->*Set)(FOld); }
+  TCanvasModeScope(const TCanvasModeScope&) = delete;
+  TCanvasModeScope& operator=(const TCanvasModeScope&) = delete;
 
  private:
   TPXCanvas* FCanvas;
   uint8_t FOld;
 };
+using TSmoothingScope = TCanvasModeScope<&TPXCanvas::SmoothingMode, &TPXCanvas::SetSmoothingMode>;
+using TTextRenderingScope = TCanvasModeScope<&TPXCanvas::TextRendering, &TPXCanvas::SetTextRendering>;
 
 }  // namespace
 
@@ -185,6 +188,187 @@ void DrawSimpleShape(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int
   DrawShapeOnCanvas(Canvas, X, Y, Width, Height, bw > 0 ? BorderColor : clNone, bw, BorderOpacity, FillColor,
                     FillColor2, FillGradient == 8 ? 0 : FillGradient + 1, FillOpacity, Shape, Round32(20 * s),
                     AntiAlias);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text boxes
+
+namespace {
+
+// Text without its last character (UTF-8) and without trailing blanks.
+std::string DropLastCharacter(std::string Text) {
+  while (!Text.empty() && (static_cast<uint8_t>(Text.back()) & 0xC0) == 0x80) Text.pop_back();
+  if (!Text.empty()) Text.pop_back();
+  while (!Text.empty() && Text.back() == ' ') Text.pop_back();
+  return Text;
+}
+
+}  // namespace
+
+void DrawTextBox(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Right, int32_t Bottom, double ScaleX, double ScaleY,
+                 const std::string& Text, TFont* Font, uint8_t Alignment, uint8_t Layout, int32_t TextAngle,
+                 uint8_t TextOverflow, uint8_t WordWrap, int32_t MaxTextWidth, TColor BorderColor,
+                 int32_t BorderWidth, double BorderOpacity, TColor FillColor, TColor FillColor2,
+                 uint8_t FillGradient, double FillOpacity, double HorzMargin, double VertMargin, uint8_t /*AutoSize*/,
+                 uint8_t AntiAlias, uint8_t Shape, int32_t BorderAngle, double AspectRatio, TRect& TextRectOut,
+                 TPXPointList& ShapePoints, TPXPointList& DrawnPoints, uint8_t Mode, TPoint& SizeOut) {
+  if (!Canvas) return;
+  TTextRenderingScope rendering(Canvas, AntiAlias ? 4 : 2);
+  const double s = std::min(ScaleX, ScaleY);
+  const bool border = BorderColor != clNone && BorderWidth >= 1;
+  const bool filled = border || FillColor != clNone;
+  const int32_t r = border ? Round32(s * (BorderWidth + 3)) : 0;
+  if (TFont* font = Canvas->GetFont(); font && Font) {
+    font->Assign(Font);
+    font->SetHeight(Round32(Font->Height() * s));
+  }
+  NormalizeAngle360(TextAngle);
+  const bool measuring = Mode == 2;
+
+  // The box, fitted to the border's ratio when the text is centred both ways; a turned border
+  // leaves the text the box that fits inside it.
+  int32_t x = X, y = Y, w = Right - X, h = Bottom - Y;
+  if (AspectRatio != 0 && Alignment == 2 && Layout == 2) {
+    FitRectInPlace(Round32(1000 * AspectRatio), 1000, x, y, w, h, true, true, true, true, 0, false);
+    if (BorderAngle != 0 && w > 0 && h > 0) {
+      double bw = 0, bh = 0;
+      RotatedSizeF(w, h, BorderAngle, bw, bh);
+      const double k = std::min(bw > 0 ? w / bw : 1.0, bh > 0 ? h / bh : 1.0);
+      const int32_t iw = Round32(w * k), ih = Round32(h * k);
+      x += (w - iw) / 2;
+      y += (h - ih) / 2;
+      w = iw;
+      h = ih;
+    }
+  }
+  int32_t mx = 0, my = 0;
+  if (!measuring && filled) {
+    mx = Round32(w * HorzMargin);
+    my = Round32(h * VertMargin);
+  }
+
+  std::string text = Text;
+  TSize size{0, 0};
+  auto measure = [&](const std::string& T, const TRect& R, double Angle) {
+    TSize sz{0, 0};
+    Canvas->MeasureStringInRect(T, R, Angle, sz);
+    return sz;
+  };
+  if (measuring || !WordWrap) {
+    size = measure(text, TRect(x, y, 10000, 10000), -TextAngle);
+  } else {
+    size = measure(text, TRect(x, y, x + w, y + h), -TextAngle);
+    if (size.cx == 0 && size.cy == 0) {
+      size = measure(text, TRect(x, y, x + w, 10000), -TextAngle);
+      Bottom = Y + size.cy;
+    }
+  }
+  int32_t tw = size.cx, th = size.cy;
+
+  const int32_t pad = Round32(2 * s) * 2;
+  if (!(measuring && WordWrap)) {
+    int32_t avail = MaxTextWidth;
+    if (avail < 1) {
+      avail = w;
+      if (TextAngle % 180 != 0) {
+        TPoint p1, p2;
+        LineEndsInRectAtAngle(TRect(x, y, x + w, y + h), TextAngle - BorderAngle, p1, p2);
+        avail = Trunc32(std::hypot(double(p2.X) - p1.X, double(p2.Y) - p1.Y));
+      }
+    }
+    avail -= 2 * r + mx;
+    const TRect wide(x, y, 10000, 10000);
+    const double turn = BorderAngle - TextAngle;
+    if (TextOverflow == 0) {
+      if (tw + pad > avail) {
+        std::string cut = text;
+        while (!cut.empty()) {
+          cut = DropLastCharacter(cut);
+          const TSize sz = measure(cut + "...", wide, turn);
+          tw = sz.cx;
+          th = sz.cy;
+          if (tw + pad <= avail) break;
+        }
+        text = cut.empty() ? std::string() : Trim(cut) + "...";
+      }
+    } else if (TextOverflow == 1) {
+      TFont* font = Canvas->GetFont();
+      while (font && !text.empty() && (tw + pad > avail || th > h)) {
+        // One step toward 0 at a time; a font of 7 pixels or less that still does not fit drops the text.
+        const int32_t height = font->Height();
+        if (height >= -7 && height <= 7) {
+          text.clear();
+          break;
+        }
+        font->SetHeight(height < 0 ? height + 1 : height - 1);
+        const TSize sz = measure(text, wide, turn);
+        tw = sz.cx;
+        th = sz.cy;
+      }
+    } else if (tw + pad > avail || th > h) {
+      text.clear();
+    }
+  }
+
+  const double a = -TextAngle * std::numbers::pi / 180;
+  const double ca = std::fabs(std::cos(a)), sa = std::fabs(std::sin(a));
+  int32_t E = Right, F = Bottom;
+  if (measuring) {
+    mx = Round32(tw * HorzMargin);
+    my = Round32(th * VertMargin);
+    E = Trunc32(ca * tw + X + sa * th) + 3 * r + 2 * mx;
+    F = Trunc32(sa * tw + Y + ca * th) + 2 * r + 2 * my;
+    int32_t ww = 0, wh = 0;
+    if (Shape != 4 && Shape != 5) {
+      TSize wsz{0, 0};
+      Canvas->MeasureStringRotated("W", 0, wsz);
+      ww = wsz.cx;
+      wh = wsz.cy;
+    }
+    if (filled) {
+      ww += Round32(2 * HorzMargin * (ww + E + 1) * ScaleX);
+      wh += Round32(2 * VertMargin * (F + wh + 1) * ScaleY);
+    }
+    SizeOut = TPoint(ww + E + 1, F + wh + 1);
+  }
+
+  const double ew = ca * tw + sa * th, eh = sa * tw + ca * th;
+  int32_t px = X + r + mx, py = Y + r + my;
+  if (Alignment == 1) px = X + Trunc32(E - X - ew) - r - mx;
+  else if (Alignment == 2) px = X + Trunc32(E - X - ew) / 2;
+  if (Layout == 1) py = Y + Trunc32(F - Y - eh) - r - my;
+  else if (Layout == 2) py = Y + Trunc32(F - Y - eh) / 2;
+  TRect textRect(px, py, E, F);
+  TextRectOut = TRect(Round32(px / ScaleX), Round32(py / ScaleY), Round32(E / ScaleX), Round32(F / ScaleY));
+  if (measuring) return;
+
+  if (filled) {
+    const int32_t boxW = Right - X + 1, boxH = Bottom - Y + 1;
+    if ((Shape == 0 || Shape == 4 || Shape == 5) && BorderAngle % 180 == 0 && AspectRatio == 0) {
+      DrawSimpleShape(Canvas, X, Y, boxW, boxH, BorderColor, BorderWidth, BorderOpacity, FillColor, FillColor2,
+                      FillGradient, FillOpacity, ScaleX, ScaleY, Shape, AntiAlias != 0);
+    } else {
+      if (ShapePoints.Count == 0) {
+        std::array<TPoint, PXMaxShapePoints + 1> points;
+        int32_t count = 0;
+        GenerateShapePoints(points, count, static_cast<TPXShape>(Shape), 0, 0, 1000, 1000, 0, false, 0,
+                            boxH > 0 ? double(boxW) / boxH : 1.0);
+        ShapePoints.Assign(points.data(), count);
+      }
+      DrawShapePolygon(Canvas, X, Y, boxW, boxH, ScaleX, ScaleY, ShapePoints, true, DrawnPoints, BorderColor,
+                       BorderWidth, BorderOpacity, FillColor, FillColor2, FillGradient, FillOpacity, AntiAlias != 0,
+                       BorderAngle, AspectRatio, Mode);
+    }
+  }
+  if (!text.empty()) {
+    TPXBrush* brush = Canvas->Brush();
+    brush->SetGradient(0, 0, 0);
+    brush->SetStyle(bsSolid);
+    brush->SetColor(Canvas->GetFont() ? Canvas->GetFont()->Color() : clBlack);
+    brush->SetTransparency(255);
+    if (TextAngle == 0) textRect.Bottom += th;
+    Canvas->DrawStringInRect(text, textRect, -TextAngle);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -176,3 +176,51 @@ TEST(LayerDraw, MeasurementsAndTheirTexts) {
   EXPECT_TRUE(IsZeroDPoint({0, 0}));
   EXPECT_FALSE(IsZeroDPoint({0, 1e-9}));
 }
+
+TEST(LayerDraw, TextBoxOverflowPlacementAndMeasuring) {
+  auto bitmap = TPXBitmap::CreateAllocated(300, 200, px24RGB);
+  bitmap->Fill(static_cast<double>(clWhite));
+  TPXCanvas* canvas = bitmap->GetPXCanvas();
+  TFont font;
+  font.SetName("Arial");
+  font.SetHeight(-16);
+  TRect rect;
+  TPXPointList shape, drawn;
+  TPoint size(-1, -1);
+  auto box = [&](const std::string& Text, int32_t Right, uint8_t Alignment, uint8_t Layout, uint8_t Overflow,
+                 uint8_t Mode) {
+    DrawTextBox(canvas, 10, 20, Right, 120, 1, 1, Text, &font, Alignment, Layout, 0, Overflow, 0, 0, clNone, 0, 1,
+                clNone, clNone, 8, 1, 0, 0, 0, 1, 4, 0, 0, rect, shape, drawn, Mode, size);
+  };
+  // Our own measurement of the text decides where it goes.
+  TFont* cf = canvas->GetFont();
+  cf->Assign(&font);
+  TSize m{0, 0};
+  canvas->MeasureStringInRect("Hello", TRect(10, 20, 10000, 10000), 0, m);
+  ASSERT_GT(m.cx, 0);
+  struct Row {
+    uint8_t Alignment, Layout;
+    int32_t Left, Top;
+  };
+  const Row rows[] = {{0, 0, 10, 20},
+                      {1, 1, 10 + (290 - 10 - m.cx), 20 + (120 - 20 - m.cy)},
+                      {2, 2, 10 + (290 - 10 - m.cx) / 2, 20 + (120 - 20 - m.cy) / 2}};
+  for (const Row& r : rows) {
+    box("Hello", 290, r.Alignment, r.Layout, 0, 0);
+    EXPECT_EQ(rect, TRect(r.Left, r.Top, 290, 120)) << int(r.Alignment);
+  }
+  EXPECT_GT(Painted(*bitmap), 0);
+
+  // Measuring mode answers the needed size and draws nothing.
+  auto blank = TPXBitmap::CreateAllocated(300, 200, px24RGB);
+  blank->Fill(static_cast<double>(clWhite));
+  canvas = blank->GetPXCanvas();
+  box("Hello", 290, 0, 0, 0, 2);
+  EXPECT_EQ(size, TPoint(10 + m.cx + 1, 20 + m.cy + 1));  // shape 4: no extra "W"
+  EXPECT_EQ(Painted(*blank), 0);
+  // Hidden overflow draws nothing at all; a cut text still draws.
+  box("A long text that cannot fit", 40, 0, 0, 2, 0);
+  EXPECT_EQ(Painted(*blank), 0);
+  box("A long text that cannot fit", 60, 0, 0, 0, 0);
+  EXPECT_GT(Painted(*blank), 0);
+}
