@@ -42,6 +42,7 @@ void RegisterLayerKinds() {
   RegisterLayerKind(pxlkShape, &NewShapeLayer);
 
   // line, polyline, angle
+  RegisterLayerKind(pxlkLine, &NewLineLayer);
   RegisterLayerKind(pxlkPolyline, &NewPolylineLayer);
   RegisterLayerKind(pxlkAngle, &NewAngleLayer);
 

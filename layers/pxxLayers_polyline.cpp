@@ -13,6 +13,8 @@
 #include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers_draw.h"
 #include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_line.h"
+#include "layers/pxxLayers_shape.h"
 #include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_recordio.h"
 #include "platform/rtl/Classes.h"
@@ -400,6 +402,19 @@ void TPXPolylineLayer::AssignContent(TPXLayer* Source) {
     FPolylineClosed = p->FPolylineClosed;
     FAutoSize = p->FAutoSize;
     FPointsChanged = FBoxChanged = 0;
+  } else if (auto* shape = dynamic_cast<TPXShapeLayer*>(Source)) {
+    SetPointsFromShape(shape->Shape(), true);
+  } else if (auto* line = dynamic_cast<TPXLineLayer*>(Source)) {
+    // The line's drawn ends, in picture coordinates as doubles, whatever the view's zoom.
+    if (line->DrawnPoints().Count == 0 || line->Rotate() != 0) line->RefreshDrawnPoints();
+    const TPXPointList& drawn = line->DrawnPoints();
+    std::vector<TDPoint> points(static_cast<size_t>(drawn.Count));
+    for (int32_t i = 0; i < drawn.Count; ++i)
+      points[size_t(i)] = {line->GetPosXD() + drawn[i].X, line->GetPosYD() + drawn[i].Y};
+    FPoints.Assign(points.data(), drawn.Count);
+    FRotate = 0;
+    FPolylineClosed = 0;
+    FPointsChanged = 1;
   }
 }
 

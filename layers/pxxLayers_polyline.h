@@ -82,7 +82,7 @@ class TPXPolylineLayer : public TPXLayer {
   void ReadRecordTail(TStream* Stream, int32_t Version, int64_t RecordEnd) override;
   void KindPropertiesToStrings(TStrings* Lines) override;
   bool SetKindProperty(const std::string& Key, const std::string& Value, bool& Handled) override;
-  // Polylines give their points; other kinds nothing.
+  // Polylines and lines give their points, shapes their outline; other kinds nothing.
   void AssignContent(TPXLayer* Source) override;
   void SwapContent(TPXLayer* Other) override;
 

@@ -14,6 +14,8 @@
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
 #include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_line.h"
+#include "layers/pxxLayers_shape.h"
 #include "layers/pxxLayers_polyline.h"
 #include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_recordio.h"
@@ -306,6 +308,26 @@ TEST(LayerPolyline, ApplyRotationIgnoresTheZoom) {
   const double before = std::atan2(points[1].Y - points[0].Y, points[1].X - points[0].X);
   const double after = std::atan2(full[1].Y - full[0].Y, full[1].X - full[0].X);
   EXPECT_GT(std::fabs(after - before), 0.1);
+}
+
+TEST(LayerPolyline, CreatedFromLinesAndShapes) {
+  // A line's drawn ends become the points, in picture coordinates, unturned and open.
+  TPXLineLayer line(nullptr);
+  line.SetEndPoints(false, true, 20, 30, 220, 130);
+  const TPoint start = line.GetStartPoint(), end = line.GetEndPoint();
+  std::unique_ptr<TPXPolylineLayer> fromLine = TPXPolylineLayer::CreateFromLayer(nullptr, &line);
+  ASSERT_EQ(fromLine->GetPointCount(), 2);
+  EXPECT_EQ(fromLine->Rotate(), 0);
+  EXPECT_FALSE(fromLine->PolylineClosed());
+  EXPECT_NEAR(fromLine->GetPointD(0, pxpbBitmap).X, end.X, 1.0);
+  EXPECT_NEAR(fromLine->GetPointD(0, pxpbBitmap).Y, end.Y, 1.0);
+  EXPECT_NEAR(fromLine->GetPointD(1, pxpbBitmap).X, start.X, 1.0);
+  EXPECT_NEAR(fromLine->GetPointD(1, pxpbBitmap).Y, start.Y, 1.0);
+
+  TPXShapeLayer shape(nullptr);
+  std::unique_ptr<TPXPolylineLayer> fromShape = TPXPolylineLayer::CreateFromLayer(nullptr, &shape);
+  EXPECT_GT(fromShape->GetPointCount(), 3);
+  EXPECT_TRUE(fromShape->PolylineClosed());
 }
 
 }  // namespace
