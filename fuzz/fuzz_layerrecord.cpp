@@ -1,13 +1,18 @@
-// Arbitrary bytes as an image-, shape- or text-layer record, as a layer of the older per-view
-// layout and as text-layer property lines: reading raises only the library's exceptions and
-// never reads outside the data; an accepted record writes back and reads again.
+// Arbitrary bytes as a layer record of every kind and as a layer of the older per-view layout:
+// reading raises only the library's exceptions and never reads outside the data; an accepted
+// record writes back and reads again. The same bytes as property lines change a layer of the
+// kind without faults.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxLayers_angle.h"
+#include "layers/pxxLayers_line.h"
+#include "layers/pxxLayers_polyline.h"
 #include "layers/pxxLayers_props.h"
 #include "layers/pxxLayers_shape.h"
 #include "layers/pxxLayers_text.h"
@@ -70,22 +75,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   FakeLayerOwner owner;
   auto* layer = owner.Add(std::make_unique<TPXImageLayer>(&owner, TPXBitmap::CreateAllocated(2, 2, px24RGB)));
   TCustomMemoryStream stream(body, bodySize);
-  if ((mode & 3) == 2) {
-    auto* shape = owner.Add(std::make_unique<TPXShapeLayer>(&owner));
+  // Low four bits: 2 line, 4 polyline, 6 angle, 10 shape (8 and 12 are the text cases above);
+  // other even values an image record, odd ones the older layout.
+  const uint8_t kindMode = mode & 0x0F;
+  if (kindMode == 2 || kindMode == 4 || kindMode == 6 || kindMode == 10) {
+    auto make = [&]() -> std::unique_ptr<TPXLayer> {
+      if (kindMode == 2) return std::make_unique<TPXLineLayer>(&owner);
+      if (kindMode == 4) return std::make_unique<TPXPolylineLayer>(&owner);
+      if (kindMode == 6) return std::make_unique<TPXAngleLayer>(&owner);
+      return std::make_unique<TPXShapeLayer>(&owner);
+    };
+    std::unique_ptr<TPXLayer> kind = make();
     bool ok = true;
     try {
-      shape->LoadFromStream(&stream);
+      kind->LoadFromStream(&stream);
     } catch (const Exception&) {
       ok = false;
     }
     if (ok) {
-      if (stream.Position() != shape->RecordSize() || shape->Shape() >= 100) std::abort();
+      if (stream.Position() != kind->RecordSize()) std::abort();
+      if (auto* shape = dynamic_cast<TPXShapeLayer*>(kind.get()); shape && shape->Shape() >= 100) std::abort();
       TMemoryStream again;
-      shape->SaveToStream(&again, false, -2);
+      kind->SaveToStream(&again, false, -2);
       again.SetPosition(0);
-      TPXShapeLayer copy(&owner);
-      copy.LoadFromStream(&again);
+      std::unique_ptr<TPXLayer> copy = make();
+      copy->LoadFromStream(&again);
       if (again.Position() != again.Size()) std::abort();
+    }
+    std::unique_ptr<TPXLayer> target = make();
+    TStringList lines;
+    lines.SetText(std::string(reinterpret_cast<const char*>(body), static_cast<size_t>(bodySize)));
+    try {
+      LayerPropertiesFromStrings(target.get(), &lines);
+      target->UpdateGeometry();
+    } catch (const Exception&) {
     }
   } else if ((mode & 1) == 0) {
     bool ok = true;

@@ -42,6 +42,9 @@ void RegisterLayerKinds() {
   RegisterLayerKind(pxlkShape, &NewShapeLayer);
 
   // line, polyline, angle
+  RegisterLayerKind(pxlkLine, &NewLineLayer);
+  RegisterLayerKind(pxlkPolyline, &NewPolylineLayer);
+  RegisterLayerKind(pxlkAngle, &NewAngleLayer);
 
   // text
   RegisterLayerKind(pxlkText, &NewTextLayer);
