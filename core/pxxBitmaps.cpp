@@ -21,11 +21,13 @@ int64_t BitmapMemoryLimitFor(int64_t SettingsLimit, int64_t PhysicalMemory) {
 
 TPXBitmap::TPXBitmap()
     : FFileBuffer(std::make_unique<TPXFileBuffer>()),
-      FImageProfile(std::make_unique<TPXICC>()),
-      FDisplayProfile(std::make_unique<TPXICC>()) {
+      FImageProfile(std::make_unique<TPXICC>()) {
   const int64_t limit = GlobalSettingsInstance()->FBitmapMemoryLimit;
   FMemoryLimit = BitmapMemoryLimitFor(limit, limit < 0 ? GetPhysicalMemory(false) : 0);
-  FDisplayProfile->LoadSRGB();
+}
+
+const TPXICC* TPXBitmap::DisplayProfile() const {
+  return FDisplayProfile ? FDisplayProfile.get() : SharedSRGBProfile();
 }
 
 TPXBitmap::~TPXBitmap() {

@@ -217,6 +217,9 @@ class TPXBitmap : public TPXBaseBitmap {
   bool IsGrayScale();
   void NormalizeFloat();
 
+  // The profile renders convert towards: FDisplayProfile when set, else the built-in sRGB.
+  const TPXICC* DisplayProfile() const;
+
   void DoChange();
   bool Modified() const { return FModified != 0; }
   void SetModified(bool Value);
@@ -517,7 +520,7 @@ class TPXBitmap : public TPXBaseBitmap {
   int64_t FMemoryLimit = 0;      // pixel bytes above which storage goes to a temporary file
   uint8_t FBWConversion = 1;     // conversions to px1g: 0 ordered dither, 1 threshold
   std::unique_ptr<TPXICC> FImageProfile;
-  std::unique_ptr<TPXICC> FDisplayProfile;
+  std::unique_ptr<TPXICC> FDisplayProfile;   // nil: the built-in sRGB profile, shared by all bitmaps
   double FDisplayRangeLow = 0;
   double FDisplayRangeHigh = 0;
   int32_t FChannelOffset[4] = {0, 0, 0, 0};

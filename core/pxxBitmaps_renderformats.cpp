@@ -837,7 +837,7 @@ namespace {
 void RenderCMYKRows(TPXBitmap* Src, TPXBitmap* Dest, const TRenderSpan& S, const TWeights* W, TPXBitmap* Alpha) {
   const int32_t n = S.Count();
   TPXICC* image = Src->FImageProfile.get();
-  TPXICC* display = Src->FDisplayProfile.get();
+  const TPXICC* display = Src->DisplayProfile();
   TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
   const bool icc = settings && settings->FDisplayICC && image && image->IsValid() && display &&
                    image->PrepareTransform(display, iccfCMYK, 0, 0, iccfBGR);

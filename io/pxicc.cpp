@@ -174,7 +174,7 @@ void TPXICC::FreeTransform() {
   FApplied = true;
 }
 
-bool TPXICC::PrepareTransform(TPXICC* Dest, TPXICCFormat InFormat, int32_t X, int32_t Y,
+bool TPXICC::PrepareTransform(const TPXICC* Dest, TPXICCFormat InFormat, int32_t X, int32_t Y,
                               TPXICCFormat OutFormat) {
   const TIccLayout* in = Layout(InFormat);
   const TIccLayout* out = Layout(OutFormat);
@@ -196,7 +196,7 @@ bool TPXICC::PrepareTransform(TPXICC* Dest, TPXICCFormat InFormat, int32_t X, in
   return FTransformHandle != nullptr;
 }
 
-bool TPXICC::Transform(TPXICC* Dest, TPXICCFormat InFormat, int32_t Count, void* Output,
+bool TPXICC::Transform(const TPXICC* Dest, TPXICCFormat InFormat, int32_t Count, void* Output,
                        const void* Input, int32_t X, int32_t Y, TPXICCFormat OutFormat) {
   if (!PrepareTransform(Dest, InFormat, X, Y, OutFormat)) return false;
   if (Count <= 0 || !Input || !Output) return true;
@@ -231,6 +231,16 @@ void LoadBuiltIn(TPXICC& icc, const char* name) {
 void TPXICC::LoadSRGB() { LoadBuiltIn(*this, "SRGB"); }
 void TPXICC::LoadDefaultCMYK() { LoadBuiltIn(*this, "DEFAULTCMYK"); }
 void TPXICC::LoadWideGamutRGB() { LoadBuiltIn(*this, "WIDEGAMUTRGB"); }
+
+const TPXICC* SharedSRGBProfile() {
+  // Parsing the profile costs about as much as decoding a small picture, so it is done once.
+  struct TShared {
+    TPXICC Profile;
+    TShared() { Profile.LoadSRGB(); }
+  };
+  static const TShared shared;
+  return &shared.Profile;
+}
 
 bool LoadColorManagement() { return true; }
 

@@ -72,11 +72,11 @@ class TPXICC : public TObject {
   // Makes (or keeps) the transform from this profile to Dest for the two layouts; X and Y are
   // two further parameters the transform is remade for (callers pass 0). False when either
   // profile is not open, a layout is unknown or cannot be produced, or the engine refuses.
-  bool PrepareTransform(TPXICC* Dest, TPXICCFormat InFormat, int32_t X, int32_t Y,
+  bool PrepareTransform(const TPXICC* Dest, TPXICCFormat InFormat, int32_t X, int32_t Y,
                         TPXICCFormat OutFormat);
   // Converts Count pixels of Input into Output through the transform towards Dest. False (and
   // Output untouched) when no transform can be had.
-  bool Transform(TPXICC* Dest, TPXICCFormat InFormat, int32_t Count, void* Output,
+  bool Transform(const TPXICC* Dest, TPXICCFormat InFormat, int32_t Count, void* Output,
                  const void* Input, int32_t X, int32_t Y, TPXICCFormat OutFormat);
 
   const uint8_t* ProfileData() const { return FProfileData.empty() ? nullptr : FProfileData.data(); }
@@ -109,6 +109,10 @@ class TPXICC : public TObject {
   std::string FColorSpace;
   std::string FConnectionSpace;
 };
+
+// The built-in sRGB profile, opened once for the process on first use and never changed after:
+// a read-only transform destination any thread may share.
+const TPXICC* SharedSRGBProfile();
 
 // Whether the colour engine is there: lcms2 is linked in, so always true.
 bool LoadColorManagement();

@@ -31,6 +31,8 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
 constexpr uint32_t kBiRGB = 0, kBiRLE8 = 1, kBiRLE4 = 2, kBiBitfields = 3;
 // The largest side a DIB may claim; the data must still hold its rows.
 constexpr int64_t kMaxSide = 1 << 20;
+// From this many pixels on, building the 8-bit pair table pays for itself.
+constexpr int64_t kPairTableMinPixels = 1 << 18;
 
 enum class TYuv { None, IYU1, IYU2, UYVY, Cyuv, YUY2, YVYU, Y41P, Y211, CLJR, YVU9, YV12, I420 };
 
@@ -300,6 +302,17 @@ bool ConvertRGB(const TDIBInfo& I, TPXBitmap* Bitmap) {
   uint32_t palette32[256];
   for (int k = 0; k < 256; ++k)
     palette32[k] = I.Palette[k].b | uint32_t{I.Palette[k].g} << 8 | uint32_t{I.Palette[k].r} << 16;
+  // Large 8-bit pictures look pixels up two at a time: a 512 KB table of every index pair's six
+  // bytes, which stays in the second-level cache, halves the loads and stores per pixel.
+  std::unique_ptr<uint64_t[]> pairs;
+  if (I.BitCount == 8 && int64_t{w} * h >= kPairTableMinPixels) {
+    pairs = std::make_unique_for_overwrite<uint64_t[]>(65536);
+    for (uint32_t hi = 0; hi < 256; ++hi) {
+      const uint64_t high = uint64_t{palette32[hi]} << 24;
+      uint64_t* t = pairs.get() + (hi << 8);
+      for (uint32_t lo = 0; lo < 256; ++lo) t[lo] = high | palette32[lo];
+    }
+  }
   for (int32_t k = 0; k < h; ++k) {
     const uint8_t* s = I.Rows.data() + rowBytes * k;
     uint8_t* d = Bitmap->Scanline(I.TopDown ? k : h - 1 - k);
@@ -316,9 +329,20 @@ bool ConvertRGB(const TDIBInfo& I, TPXBitmap* Bitmap) {
         }
         break;
       case 8: {
-        // Four-byte stores, each pixel's fourth byte overwritten by the next; the last pixel
-        // of the row is stored as three bytes.
+        // Eight-byte stores of two pixels each, the next store overwriting the two spare bytes;
+        // then four-byte stores likewise; the last pixel of the row is stored as three bytes.
         int32_t x = 0;
+        if (pairs)
+          for (; x + 10 <= w; x += 8) {
+            uint64_t i;
+            std::memcpy(&i, s + x, 8);
+            const uint64_t t0 = pairs[i & 0xFFFF], t1 = pairs[(i >> 16) & 0xFFFF];
+            const uint64_t t2 = pairs[(i >> 32) & 0xFFFF], t3 = pairs[i >> 48];
+            std::memcpy(d + 3 * x, &t0, 8);
+            std::memcpy(d + 3 * x + 6, &t1, 8);
+            std::memcpy(d + 3 * x + 12, &t2, 8);
+            std::memcpy(d + 3 * x + 18, &t3, 8);
+          }
         for (; x + 1 < w; ++x) std::memcpy(d + 3 * x, &palette32[s[x]], 4);
         reinterpret_cast<TRGB*>(d)[x] = I.Palette[s[x]];
         break;

@@ -243,9 +243,10 @@ TEST(RenderFormats, CMYKThroughTheProfilesOrTheRowConversion) {
 
   src->FImageProfile = std::make_unique<TPXICC>();
   src->FImageProfile->LoadDefaultCMYK();
-  src->FDisplayProfile = std::make_unique<TPXICC>();
-  src->FDisplayProfile->LoadSRGB();
   ASSERT_TRUE(src->FImageProfile->IsValid());
+  // Without a display profile of its own a bitmap renders towards the one shared sRGB profile.
+  ASSERT_TRUE(src->DisplayProfile()->IsValid());
+  EXPECT_EQ(src->DisplayProfile(), dst->DisplayProfile());
   TPXICC reference;
   reference.LoadDefaultCMYK();
   TPXICC srgb;

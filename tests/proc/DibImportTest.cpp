@@ -146,6 +146,33 @@ TEST(DibImportTest, DepthsConvertAsDescribed) {
   }
 }
 
+// Pictures large enough to be converted two pixels at a time: every pixel equals its table
+// entry (black past a shorter table), at widths that leave each possible tail.
+TEST(DibImportTest, LargePalettedPicturesMatchTheirTable) {
+  struct TCase { int32_t W, H; uint32_t Entries; };
+  const TCase cases[] = {{1031, 260, 256}, {9, 30000, 17}, {10, 27000, 256}, {16, 17000, 200}, {1, 270000, 256}};
+  std::mt19937 rng(11);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.W);
+    std::vector<uint8_t> table(4 * c.Entries);
+    for (auto& v : table) v = static_cast<uint8_t>(rng());
+    const size_t row = (static_cast<size_t>(c.W) + 3) / 4 * 4;
+    std::vector<uint8_t> rows(row * static_cast<size_t>(c.H));
+    for (auto& v : rows) v = static_cast<uint8_t>(rng());
+    TPXBitmap b;
+    ASSERT_EQ(Import(MakeDib(c.W, c.H, 8, 0, table, rows, c.Entries), b), 8);
+    for (int32_t y = 0; y < c.H; ++y) {
+      const uint8_t* s = &rows[row * static_cast<size_t>(c.H - 1 - y)];
+      const auto* got = reinterpret_cast<const TRGB*>(b.Scanline(y));
+      for (int32_t x = 0; x < c.W; ++x) {
+        const uint32_t i = s[x];
+        const TRGB want = i < c.Entries ? TRGB{table[4 * i], table[4 * i + 1], table[4 * i + 2]} : TRGB{0, 0, 0};
+        ASSERT_EQ(got[x], want) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(DibImportTest, ResolutionGoesIntoTheBitmapsParameters) {
   TPXBitmap b;
   b.SetHasParams(true);

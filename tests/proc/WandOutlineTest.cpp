@@ -171,14 +171,14 @@ TEST(WandGlobal, SelectsEverySimilarPixel) {
   std::mt19937 rng(5);
   // Random pixels, with long stretches of the seed's colour and of a far one in some rows, so
   // runs start and end inside, across and at the ends of whole blocks of pixels.
-  constexpr int kW = 61, kH = 11;
+  constexpr int kW = 131, kH = 11;
   auto b = TPXBitmap::CreateAllocated(kW, kH, px24RGB);
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x)
       b->SetPixel24(x, y, TRGB{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())});
   const TRGB seed = b->GetPixelRGB(3, 4);
   for (int y = 0; y < kH; y += 2)
-    for (int x = 5 + y; x < 40 + 2 * y && x < kW; ++x)
+    for (int x = 5 + y; x < 40 + 9 * y && x < kW; ++x)
       b->SetPixel24(x, y, y % 4 ? seed : TRGB{static_cast<uint8_t>(seed.b ^ 0x80), seed.g, seed.r});
   for (int tol : {0, 40, 120, 255}) {
     SCOPED_TRACE(tol);
