@@ -628,7 +628,8 @@ size_t RunHash(std::string_view text, const TTextRunPlacement& place) {
 bool SameRun(const TRealizedFont::TImpl::TRun& r, size_t hash, std::string_view text, const TTextRunPlacement& place,
              uint64_t generation) {
   return r.Hash == hash && r.Generation == generation && r.CharExtra == place.CharExtra &&
-         r.RightToLeft == place.RightToLeft && r.Text == text && std::equal(r.Dx.begin(), r.Dx.end(), place.Dx.begin(), place.Dx.end());
+         r.RightToLeft == place.RightToLeft && r.Text == text &&
+         std::equal(r.Dx.begin(), r.Dx.end(), place.Dx.begin(), place.Dx.end());
 }
 
 }  // namespace

@@ -362,7 +362,8 @@ TEST_F(TextDraw, RunsRedrawnElsewhereMatchTheirFirstDrawing) {
     for (int32_t y = -4; y < kH + 4; ++y)
       for (int32_t x = -4; x < kW + 4; ++x) {
         const bool inCell = x >= 0 && y >= 0 && x < kW && y < kH;
-        const bool shown = c.Clip.IsEmpty() || (x >= c.Clip.Left && x < c.Clip.Right && y >= c.Clip.Top && y < c.Clip.Bottom);
+        const bool shown =
+            c.Clip.IsEmpty() || (x >= c.Clip.Left && x < c.Clip.Right && y >= c.Clip.Top && y < c.Clip.Bottom);
         const COLORREF want = inCell && shown ? whole[static_cast<size_t>(y) * kW + x] : kWhite;
         ASSERT_EQ(surface_->GetPixel(c.X + x, c.Y + y), want) << c.X << "," << c.Y << " at " << x << "," << y;
       }
