@@ -518,6 +518,58 @@ void BoxBitMirrorBlit(HDC DC, int32_t X, int32_t Y, int32_t W, int32_t H, DWORD 
   if (hw > 0) StretchBlt(DC, X + W - 1, Y, -hw, H, DC, X, Y, hw, H, Rop);
 }
 
+namespace {
+
+// Gradients of rows painted lately at small sizes, kept on the UI thread so that repainting a
+// button face is one copy instead of a fill per band. Only for 32-bit targets with plain
+// coordinates, where the copy gives the very pixels the bands would.
+struct TKeptBands {
+  int32_t W = 0, H = 0, Centre = 0;
+  TColorRef Start = 0, Stop = 0;
+  uint8_t Steps = 0;
+  std::unique_ptr<TOffscreen> Pixels;
+};
+
+std::vector<TKeptBands>& KeptBandsList() {
+  static std::vector<TKeptBands> kept;
+  return kept;
+}
+
+bool PlainTarget32(HDC DC) {
+  if (GetMapMode(DC) != MM_TEXT || GetGraphicsMode(DC) != GM_COMPATIBLE) return false;
+  // A window's DC draws on the window's 32-bit surface; a memory DC on its bitmap.
+  HGDIOBJ bitmap = GetCurrentObject(DC, OBJ_BITMAP);
+  if (!bitmap) return GetObjectType(DC) == OBJ_DC;
+  BITMAP bm{};
+  return GetObject(bitmap, sizeof(bm), &bm) == sizeof(bm) && bm.bmBitsPixel == 32;
+}
+
+TOffscreen* KeptRowBands(HDC Target, int32_t W, int32_t H, int32_t Centre, TColor StartColor, TColor StopColor,
+                         uint8_t Steps) {
+  constexpr int64_t kMaxPixels = 64 * 1024;
+  constexpr size_t kMaxEntries = 16;
+  if (int64_t{W} * H > kMaxPixels || !IsUIThread() || !PlainTarget32(Target)) return nullptr;
+  const auto start = static_cast<TColorRef>(ColorToRGB(StartColor));
+  const auto stop = static_cast<TColorRef>(ColorToRGB(StopColor));
+  auto& kept = KeptBandsList();
+  for (size_t i = 0; i < kept.size(); ++i) {
+    const TKeptBands& k = kept[i];
+    if (k.W != W || k.H != H || k.Centre != Centre || k.Start != start || k.Stop != stop || k.Steps != Steps)
+      continue;
+    std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    return kept.front().Pixels.get();
+  }
+  auto pixels = std::make_unique<TOffscreen>(W, H);
+  if (!pixels->Valid()) return nullptr;
+  LinearBands(pixels->DC(), orHorizontal, 0, 0, W, Centre, H, StartColor, StopColor, Steps);
+  if (kept.size() >= kMaxEntries) kept.pop_back();
+  kept.insert(kept.begin(), TKeptBands{W, H, Centre, start, stop, Steps, std::move(pixels)});
+  return kept.front().Pixels.get();
+}
+
+}  // namespace
+
 void DiagonalGradientFill(HDC DC, int32_t W, int32_t H, uint8_t Steps, TColor StartColor, TColor StopColor) {
   Diagonal(DC, W, H, Steps, StartColor, StopColor);
 }
@@ -533,6 +585,11 @@ void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection 
     case gdHorizontalCenter:
       // Whole rows and columns of one colour each: painted straight onto the canvas, whose picture
       // reaches the screen only after the paint.
+      if (TOffscreen* kept = KeptRowBands(target, W, H, Direction == gdHorizontalCenter ? H / 2 : -1, StartColor,
+                                          StopColor, Steps)) {
+        BitBlt(target, Bounds.Left, Bounds.Top, W, H, kept->DC(), 0, 0, SRCCOPY);
+        return;
+      }
       LinearBands(target, orHorizontal, Bounds.Left, Bounds.Top, W, Direction == gdHorizontalCenter ? H / 2 : -1, H,
                   StartColor, StopColor, Steps);
       return;
@@ -576,7 +633,10 @@ void PaintGradientRect(TCanvas* Canvas, const TRect& Bounds, TGradientDirection 
   BitBlt(target, Bounds.Left, Bounds.Top, W, H, dc, 0, 0, SRCCOPY);
 }
 
-void ReleaseGradientScratch() { ScratchHolder().reset(); }
+void ReleaseGradientScratch() {
+  ScratchHolder().reset();
+  KeptBandsList().clear();
+}
 
 // ---------------------------------------------------------------------------------------------
 // The parent's background

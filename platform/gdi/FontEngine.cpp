@@ -172,6 +172,24 @@ struct TRealizedFont::TImpl {
   mutable std::array<TGlyphInfo, 0x250> Latin{};
   mutable std::unordered_map<char32_t, TGlyphInfo> Others;
   mutable std::vector<TFallbackFace> Fallbacks;
+
+  // Upright runs drawn lately, most recent first: a run's mask relative to its origin does not
+  // depend on where the run goes, so repainting a caption reuses it.
+  struct TRun {
+    size_t Hash = 0;
+    std::string Text;
+    std::vector<int32_t> Dx;
+    int32_t CharExtra = 0;
+    bool RightToLeft = false;
+    uint64_t Generation = 0;
+    bool NoInk = false;
+    bool Whole = false;                  // nothing of the run was clipped away
+    int64_t ClipLeft = 0, ClipTop = 0;   // the clip relative to the origin
+    int64_t ClipRight = 0, ClipBottom = 0;
+    TCoverageMask Mask;  // Left and Top relative to the origin
+  };
+  mutable std::mutex RunsLock;
+  mutable std::vector<std::shared_ptr<const TRun>> Runs;
 };
 
 namespace {
@@ -594,9 +612,92 @@ void TRealizedFont::CharABC(char32_t c, int32_t& a, int32_t& b, int32_t& rest) c
   rest = g.Advance - a - b;
 }
 
+namespace {
+
+constexpr size_t kMaxKeptRuns = 96;            // per font: a page of tab captions
+constexpr size_t kMaxKeptRunBytes = 16 * 1024;  // masks larger than this are drawn each time
+
+size_t RunHash(std::string_view text, const TTextRunPlacement& place) {
+  size_t h = std::hash<std::string_view>()(text);
+  h ^= std::hash<int64_t>()((int64_t(place.CharExtra) << 1) | (place.RightToLeft ? 1 : 0)) + 0x9E3779B97F4A7C15ull +
+       (h << 6) + (h >> 2);
+  for (const int32_t d : place.Dx) h = h * 31 + static_cast<uint32_t>(d);
+  return h;
+}
+
+bool SameRun(const TRealizedFont::TImpl::TRun& r, size_t hash, std::string_view text, const TTextRunPlacement& place,
+             uint64_t generation) {
+  return r.Hash == hash && r.Generation == generation && r.CharExtra == place.CharExtra &&
+         r.RightToLeft == place.RightToLeft && r.Text == text &&
+         std::equal(r.Dx.begin(), r.Dx.end(), place.Dx.begin(), place.Dx.end());
+}
+
+}  // namespace
+
 TCoverageMask TRealizedFont::Render(std::string_view text, const TTextRunPlacement& place) const {
   const TImpl& f = *impl_;
   if (!f.Valid || text.empty()) return {};
+  // Only upright runs are kept: a rotation's rasterisation depends on the origin.
+  const bool keep = f.Request.Escapement % 3600 == 0;
+  const uint64_t generation = keep ? FontGeneration() : 0;
+  const size_t hash = keep ? RunHash(text, place) : 0;
+  if (keep) {
+    // The same clip about the origin gives the same mask; a whole run fits any clip it lies in.
+    const TRect& c = place.Clip;
+    auto fits = [&](const TImpl::TRun& run) {
+      if (run.NoInk) return true;
+      const int64_t l = int64_t(place.X) + run.Mask.Left, t = int64_t(place.Y) + run.Mask.Top;
+      const int64_t r = l + run.Mask.Width, b = t + run.Mask.Height;
+      return (int64_t(c.Left) - place.X == run.ClipLeft && int64_t(c.Top) - place.Y == run.ClipTop &&
+              int64_t(c.Right) - place.X == run.ClipRight && int64_t(c.Bottom) - place.Y == run.ClipBottom) ||
+             (run.Whole && l >= c.Left && t >= c.Top && r <= c.Right && b <= c.Bottom);
+    };
+    std::shared_ptr<const TImpl::TRun> run;
+    {
+      std::lock_guard<std::mutex> guard(f.RunsLock);
+      for (size_t i = 0; i < f.Runs.size(); ++i) {
+        if (!SameRun(*f.Runs[i], hash, text, place, generation) || !fits(*f.Runs[i])) continue;
+        std::rotate(f.Runs.begin(), f.Runs.begin() + static_cast<std::ptrdiff_t>(i),
+                    f.Runs.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        run = f.Runs.front();
+        break;
+      }
+    }
+    if (run) {
+      if (run->NoInk) return {};
+      TCoverageMask out = run->Mask;
+      out.Left = static_cast<int32_t>(int64_t(place.X) + out.Left);
+      out.Top = static_cast<int32_t>(int64_t(place.Y) + out.Top);
+      return out;
+    }
+  }
+  // Keeps a drawn run, its mask and clip relative to the origin.
+  auto remember = [&](const TCoverageMask* mask, bool whole) {
+    if (!keep || (mask && mask->Bits.size() > kMaxKeptRunBytes)) return;
+    const int64_t relLeft = mask ? int64_t(mask->Left) - place.X : 0, relTop = mask ? int64_t(mask->Top) - place.Y : 0;
+    if (relLeft != int32_t(relLeft) || relTop != int32_t(relTop)) return;
+    auto run = std::make_shared<TImpl::TRun>();
+    run->Hash = hash;
+    run->Text.assign(text);
+    run->Dx.assign(place.Dx.begin(), place.Dx.end());
+    run->CharExtra = place.CharExtra;
+    run->RightToLeft = place.RightToLeft;
+    run->Generation = generation;
+    run->NoInk = !mask;
+    run->Whole = whole;
+    run->ClipLeft = int64_t(place.Clip.Left) - place.X;
+    run->ClipTop = int64_t(place.Clip.Top) - place.Y;
+    run->ClipRight = int64_t(place.Clip.Right) - place.X;
+    run->ClipBottom = int64_t(place.Clip.Bottom) - place.Y;
+    if (mask) {
+      run->Mask = *mask;
+      run->Mask.Left = static_cast<int32_t>(relLeft);
+      run->Mask.Top = static_cast<int32_t>(relTop);
+    }
+    std::lock_guard<std::mutex> guard(f.RunsLock);
+    if (f.Runs.size() >= kMaxKeptRuns) f.Runs.pop_back();
+    f.Runs.insert(f.Runs.begin(), std::move(run));
+  };
   const std::u32string chars = DecodeUtf8(text);
   std::vector<TGlyphInfo> info;
   GlyphInfos(f, chars, info);
@@ -630,7 +731,10 @@ TCoverageMask TRealizedFont::Render(std::string_view text, const TTextRunPlaceme
       t = std::min<int64_t>(t, m.StrikeOut ? m.StrikeOutTop : m.UnderlineTop);
       b = std::max<int64_t>(b, m.Underline ? m.UnderlineTop + m.UnderlineSize : m.StrikeOutTop + m.StrikeOutSize);
     }
-    if (l >= r || t >= b) return {};
+    if (l >= r || t >= b) {
+      remember(nullptr, true);
+      return {};
+    }
     // Synthetic slant leans glyphs beyond their upright boxes.
     const int64_t slant = f.Italic ? m.EmSize / 3 + 1 : 0;
     box = QRectF(double(l - slant), double(t), double(r - l + 2 * slant), double(b - t));
@@ -638,6 +742,9 @@ TCoverageMask TRealizedFont::Render(std::string_view text, const TTextRunPlaceme
   const QTransform toDevice = RunTransform(place.X, place.Y, f.Request.Escapement);
   TCoverageMask mask = AllocateMask(toDevice, box, place.Clip);
   if (mask.IsEmpty()) return mask;
+  const QRect dev = toDevice.mapRect(box).toAlignedRect();
+  const bool whole = mask.Left == dev.left() && mask.Top == dev.top() && mask.Width == dev.width() &&
+                     mask.Height == dev.height();
 
   TThreadFont& t = ThreadFont(f);
   QImage image(mask.Bits.data(), mask.Width, mask.Height, mask.Stride, QImage::Format_Alpha8);
@@ -693,6 +800,7 @@ TCoverageMask TRealizedFont::Render(std::string_view text, const TTextRunPlaceme
   if (m.Underline) painter.fillRect(QRectF(left, m.UnderlineTop, width, m.UnderlineSize), ink);
   if (m.StrikeOut) painter.fillRect(QRectF(left, m.StrikeOutTop, width, m.StrikeOutSize), ink);
   painter.end();
+  remember(&mask, whole);
   return mask;
 }
 

@@ -37,6 +37,35 @@ TEST(CvGradients, HorizontalEndStopsOneStepShortOfTheStart) {
   EXPECT_EQ(v.At(2, 0), Rgb(clFuchsia));
 }
 
+// Gradients of rows repainted on 32-bit bitmaps (which small ones reach as one copy) match the
+// same gradients filled band by band on a 24-bit bitmap, whatever was painted between them, and
+// keep to the canvas's clip.
+TEST(CvGradients, RowGradientsRepaintAlikeAndKeepToTheClip) {
+  struct TCase {
+    TGradientDirection Direction;
+    TColor Start, Stop;
+  };
+  const TCase cases[] = {{gdHorizontalEnd, clRed, clBlue},   {gdHorizontalCenter, clRed, clBlue},
+                         {gdHorizontalEnd, clWhite, clBlack}, {gdHorizontalEnd, clRed, clBlue},
+                         {gdHorizontalCenter, clWhite, clNavy}, {gdHorizontalCenter, clRed, clBlue}};
+  const TRect bounds(2, 3, 27, 40);
+  for (bool clipped : {false, true})
+    for (const TCase& c : cases) {
+      TestSurface s(30, 44), reference(30, 44);
+      reference.Bitmap.SetPixelFormat(pf24bit);
+      if (clipped) IntersectClipRect(s.Canvas()->Handle(), 5, 10, 20, 30);
+      PaintGradientRect(s.Canvas(), bounds, c.Direction, c.Start, c.Stop, 1);
+      PaintGradientRect(reference.Canvas(), bounds, c.Direction, c.Start, c.Stop, 1);
+      SelectClipRgn(s.Canvas()->Handle(), nullptr);  // pixels outside a clip do not read back
+      for (int y = 0; y < 44; ++y)
+        for (int x = 0; x < 30; ++x) {
+          const bool shown = !clipped || (x >= 5 && x < 20 && y >= 10 && y < 30);
+          ASSERT_EQ(s.At(x, y), shown ? reference.At(x, y) : Rgb(clFuchsia))
+              << static_cast<int>(c.Direction) << (clipped ? " clipped " : " ") << x << "," << y;
+        }
+    }
+}
+
 TEST(CvGradients, EqualColoursAndEmptyRectangles) {
   for (TGradientDirection d : kAllDirections) {
     TestSurface s(23, 17);

@@ -328,6 +328,48 @@ TEST_F(TextDraw, DrawTextMeasuresWhatItDraws) {
   }
 }
 
+// A run drawn again anywhere, clipped or not, matches its first drawing moved there (drawn runs
+// are kept and reused, so a clipped drawing must never stand in for a whole one or move).
+TEST_F(TextDraw, RunsRedrawnElsewhereMatchTheirFirstDrawing) {
+  UseFont("DejaVu Sans", -15);
+  const std::string text = "Wave jig 47";
+  constexpr int32_t kW = 120, kH = 24;  // the run's cell about its origin (top-left alignment)
+  std::vector<COLORREF> whole(static_cast<size_t>(kW) * kH);
+  TextOut(dc_, 10, 10, text);
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x) whole[static_cast<size_t>(y) * kW + x] = surface_->GetPixel(10 + x, 10 + y);
+  ASSERT_NE(std::count(whole.begin(), whole.end(), kWhite), kW * kH);
+  struct TCase {
+    int32_t X, Y;
+    TRect Clip;  // about the origin; empty: not clipped
+  };
+  const TCase cases[] = {
+      {50, 60, TRect(20, 4, 60, 12)},   // cuts through the run
+      {200, 10, TRect()},               // whole again after a clipped drawing
+      {150, 150, TRect(20, 4, 60, 12)}, // the same clip about another origin
+      {30, 120, TRect(0, 8, kW, kH)},   // the lower part only
+      {260, 90, TRect()},
+  };
+  for (const TCase& c : cases) {
+    Clear();
+    if (c.Clip.IsEmpty()) {
+      TextOut(dc_, c.X, c.Y, text);
+    } else {
+      TRect clip = c.Clip;
+      clip.Offset(c.X, c.Y);
+      ExtTextOut(dc_, c.X, c.Y, ETO_CLIPPED, &clip, text);
+    }
+    for (int32_t y = -4; y < kH + 4; ++y)
+      for (int32_t x = -4; x < kW + 4; ++x) {
+        const bool inCell = x >= 0 && y >= 0 && x < kW && y < kH;
+        const bool shown =
+            c.Clip.IsEmpty() || (x >= c.Clip.Left && x < c.Clip.Right && y >= c.Clip.Top && y < c.Clip.Bottom);
+        const COLORREF want = inCell && shown ? whole[static_cast<size_t>(y) * kW + x] : kWhite;
+        ASSERT_EQ(surface_->GetPixel(c.X + x, c.Y + y), want) << c.X << "," << c.Y << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST_F(TextDraw, ThreadsDrawTheSameTextOnTheirOwnSurfaces) {
   UseFont("DejaVu Sans", -15);
   const std::string text = "Threads draw alike 123";
