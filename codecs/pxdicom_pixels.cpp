@@ -165,7 +165,8 @@ void TPixelStage::PaletteColour(uint32_t Index, bool Wide, uint8_t* Bgr, uint16_
 void TPixelStage::Window(TPXBitmap* B, bool Wide) {
   if (B->IsEmpty()) return;
   const uint8_t range = p_->DICOM_Range;
-  if (range > 1) return;
+  // Windows belong to grey pictures; colour ones keep their values.
+  if (range > 1 || c_.SamplesPerPixel != 1) return;
   const int32_t w = B->Width(), h = B->Height();
   const int32_t perRow = Wide ? w : w * std::min(c_.SamplesPerPixel, B->PixelFormat() == px24RGB ? 3 : 1);
   const auto sample = [&](int32_t y, int32_t x) -> int32_t {

@@ -174,37 +174,43 @@ TEST(DicomRead, PixelsMatchTheOraclesAcrossSyntaxesAndLayouts) {
       {"le_8", {gdcmconv, "--j2k", "--lossy", "-q", "30"}, {gdcmconv, "--raw"}, 1},
       {"le_16u", {gdcmconv, "--j2k", "--lossy", "-q", "30"}, {gdcmconv, "--raw"}, 1},
   };
-  for (const PixelCase& c : cases) {
-    const std::string name = std::string(c.Source) + (c.Compress.empty() ? "" : " " + c.Compress[0]) +
-                             (c.Compress.size() > 1 ? " " + c.Compress[1] : "") +
-                             (c.Compress.size() > 3 ? " " + c.Compress[3] : "");
-    SCOPED_TRACE(name);
-    TestTempDir dir;
-    const std::string source = dir.File("s.dcm"), file = dir.File("f.dcm"), twin = dir.File("t.dcm"),
-                      raw = dir.File("t.raw");
-    ASSERT_TRUE(Py({"pixels", c.Source, source}));
-    std::string read = source;
+  // pydicom runs once to make every source and once to read every truth.
+  TestTempDir dir;
+  std::vector<std::string> make{"pixels"}, read{"samples"};
+  std::vector<std::string> files(cases.size()), truths(cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string n = std::to_string(i);
+    make.insert(make.end(), {cases[i].Source, dir.File(n + "s.dcm")});
+    if (std::string(cases[i].Source).rfind("be_", 0) == 0)  // a big-endian file reads as its little-endian twin
+      make.insert(make.end(), {"le_" + std::string(cases[i].Source).substr(3), dir.File(n + "le.dcm")});
+  }
+  ASSERT_TRUE(Py(make));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const PixelCase& c = cases[i];
+    const std::string n = std::to_string(i);
+    files[i] = dir.File(n + "s.dcm");
     if (!c.Compress.empty()) {
       std::vector<std::string> argv = c.Compress;
-      argv.insert(argv.end(), {source, file});
-      ASSERT_TRUE(RunOracle(argv));
-      read = file;
+      argv.insert(argv.end(), {files[i], dir.File(n + "f.dcm")});
+      ASSERT_TRUE(RunOracle(argv)) << c.Source;
+      files[i] = dir.File(n + "f.dcm");
     }
-    std::string truth = read;
-    if (std::string(c.Source).rfind("be_", 0) == 0) {
-      // A big-endian file reads as its little-endian twin.
-      ASSERT_TRUE(Py({"pixels", "le_" + std::string(c.Source).substr(3), twin}));
-      truth = twin;
-    }
+    truths[i] = std::string(c.Source).rfind("be_", 0) == 0 ? dir.File(n + "le.dcm") : files[i];
     if (!c.Twin.empty()) {
       std::vector<std::string> argv = c.Twin;
-      argv.insert(argv.end(), {read, twin});
-      ASSERT_TRUE(RunOracle(argv));
-      truth = twin;
+      argv.insert(argv.end(), {files[i], dir.File(n + "t.dcm")});
+      ASSERT_TRUE(RunOracle(argv)) << c.Source;
+      truths[i] = dir.File(n + "t.dcm");
     }
-    ASSERT_TRUE(Py({"samples", truth, raw}));
-    std::vector<int32_t> expected = Int32sOf(ReadFile(raw));
-    const Read r = ReadDicom(ReadFile(read));
+    read.insert(read.end(), {truths[i], dir.File(n + ".raw")});
+  }
+  ASSERT_TRUE(Py(read));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const PixelCase& c = cases[i];
+    SCOPED_TRACE(std::string(c.Source) + (c.Compress.empty() ? "" : " " + c.Compress[0]) +
+                 (c.Compress.size() > 1 ? " " + c.Compress[1] : "") + (c.Compress.size() > 3 ? " " + c.Compress[3] : ""));
+    std::vector<int32_t> expected = Int32sOf(ReadFile(dir.File(std::to_string(i) + ".raw")));
+    const Read r = ReadDicom(ReadFile(files[i]));
     ASSERT_FALSE(r.Aborted);
     const std::string kind = std::string(c.Source).substr(3);
     // Stored bits: 8-bit palette entries come out divided by 257, signed words as their bits.
@@ -215,7 +221,7 @@ TEST(DicomRead, PixelsMatchTheOraclesAcrossSyntaxesAndLayouts) {
     const std::vector<int32_t> ours = SamplesOf(r.Bitmap.get());
     ASSERT_EQ(ours.size(), expected.size());
     int worst = 0;
-    for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, std::abs(ours[i] - expected[i]));
+    for (size_t k = 0; k < ours.size(); ++k) worst = std::max(worst, std::abs(ours[k] - expected[k]));
     EXPECT_LE(worst, c.Tolerance);
   }
 }

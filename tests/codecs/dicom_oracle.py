@@ -1,10 +1,12 @@
 """Builds the DICOM test files with pydicom and reports what pydicom reads from files.
 
-  dataset <variant> <out.dcm>      variant: implicit (no preamble), explicit, big
+  dataset <variant> <out.dcm>      variant: implicit (no preamble), implicitmeta, explicit, big
   list <in.dcm> <out.json>         every element: group, element, VR, value (nested items)
-  pixels <case> <out.dcm>          an uncompressed picture of the named case
-  samples <in.dcm> <out.raw>       pixel_array of frame 0 as little-endian int32 values
-  frames <in.dcm> <count> <out.dcm>  a multi-frame 8-bit file of count frames, frame i filled with i * 20 + x
+  pixels <case> <out.dcm> ...      an uncompressed picture of each named case
+  samples <in.dcm> <out.raw> ...   pixel_array of frame 0 as little-endian int32 values, per file
+  frames <count> <out.dcm>         a multi-frame 8-bit file, frame i holding (i * 20 + 3x + y) mod 256
+  clean <in.dcm>                   dcmdump parses the file without a warning or error (else exit 1)
+  tags <in.dcm> <out.json>         a few attributes as pydicom reads them
 """
 import json
 import struct
@@ -31,7 +33,7 @@ def base(syntax):
 
 
 def dataset(variant, out):
-    syntax = {"implicit": ImplicitVRLittleEndian, "explicit": ExplicitVRLittleEndian, "big": ExplicitVRBigEndian}[variant]
+    syntax = {"implicit": ImplicitVRLittleEndian, "implicitmeta": ImplicitVRLittleEndian, "explicit": ExplicitVRLittleEndian, "big": ExplicitVRBigEndian}[variant]
     ds = base(syntax)
     ds.PatientName = "Doe^John"
     ds.PatientID = "12345"
@@ -208,8 +210,22 @@ if __name__ == "__main__":
         with open(sys.argv[3], "w") as f:
             json.dump(listing(ds, big), f)
     elif cmd == "pixels":
-        pixels(sys.argv[2], sys.argv[3])
+        for i in range(2, len(sys.argv) - 1, 2):
+            pixels(sys.argv[i], sys.argv[i + 1])
     elif cmd == "samples":
-        samples(sys.argv[2], sys.argv[3])
+        for i in range(2, len(sys.argv) - 1, 2):
+            samples(sys.argv[i], sys.argv[i + 1])
+    elif cmd == "clean":
+        import subprocess
+        r = subprocess.run(["dcmdump", sys.argv[2]], capture_output=True, text=True)
+        sys.stdout.write(r.stderr)
+        sys.exit(1 if r.returncode or r.stderr.strip() else 0)
+    elif cmd == "tags":
+        ds = pydicom.dcmread(sys.argv[2])
+        out = {k: str(getattr(ds, k, "")) for k in ("SOPClassUID", "PhotometricInterpretation", "Rows", "Columns",
+               "BitsAllocated", "SamplesPerPixel", "NumberOfFrames", "PatientName", "WindowCenter", "RescaleSlope")}
+        out["TransferSyntaxUID"] = str(ds.file_meta.TransferSyntaxUID)
+        with open(sys.argv[3], "w") as f:
+            json.dump(out, f)
     elif cmd == "frames":
         frames(int(sys.argv[2]), sys.argv[3])
