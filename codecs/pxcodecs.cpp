@@ -2,6 +2,7 @@
 
 #include "codecs/giflzw.h"
 #include "codecs/pxdicom.h"
+#include "codecs/pxj2000.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -29,6 +30,8 @@ void RegisterCodecs() {
   RegisterTgaCodec();
   RegisterPcxCodec();
   RegisterPxmCodecs();
+  RegisterJpeg2000Codec();
+  RegisterDicomCodec();
   RegisterCoders();
   RegisterDicomDictionary();
 }
