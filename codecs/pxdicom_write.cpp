@@ -309,7 +309,9 @@ std::unique_ptr<TPXDicomWriteContext> BeginDicomStream(TStream* Stream, TIOParam
   const char* photometric = "MONOCHROME2";
   int32_t bits, planar = 0;
   if (spp == 3 && bps == 8) {
-    photometric = "RGB", bits = 8, planar = syntax == kRle ? 1 : 0;
+    // Baseline JPEG holds colour as YCbCr with subsampled chroma, and the file says so: readers
+    // that follow the element would take the components for red, green and blue.
+    photometric = syntax == kBaseline ? "YBR_FULL_422" : "RGB", bits = 8, planar = syntax == kRle ? 1 : 0;
   } else if (spp == 1 && (bps == 1 || bps == 8 || bps == 16)) {
     bits = bps;
   } else {

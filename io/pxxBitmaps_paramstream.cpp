@@ -288,7 +288,9 @@ void ReadItems(TParamReader& R, TIOParams& P, bool CheckMagic) {
     P.DICOM_Range = R.Byte();
   }
   if (v >= 50) {
-    P.SetDicomCompression(R.Byte());
+    // The field only: the element list above already came back as stored, with its own
+    // (0002,0010) when it had one.
+    P.DICOM_Compression = R.Byte();
     P.DICOM_JPEGQuality = R.I32();
     P.DICOM_J2000Rate = R.Dbl();
   }

@@ -63,6 +63,7 @@ class TPXAngleLayer : public TPXLayer {
   double GetHeightD() const override { return FInnerBox.Height + FMargins.Top + FMargins.Bottom; }
 
   TFont* Font() const { return FFont.get(); }
+  TFont* LayerFont() const override { return FFont.get(); }
   const std::string& LabelText() const { return FLabelText; }
   void SetLabelText(const std::string& Value);
   TColor LineColor() const { return FBorderColor; }

@@ -49,6 +49,11 @@ class TPXLineLayer : public TPXLayer {
   TColor FillColor() const override { return FLineFillColor; }
 
   TFont* Font() const { return FFont.get(); }
+  TFont* LayerFont() const override { return FFont.get(); }
+  // Font command 3 sets the label's alignment; 4 does nothing on a line.
+  void ApplyTextPlacement(uint8_t Action, int32_t Value) override {
+    if (Action == 3) SetLabelAlignment(static_cast<uint8_t>(Value));
+  }
   const std::string& LabelText() const { return FLabelText; }
   void SetLabelText(const std::string& Value);
   uint8_t LineStartShape() const { return FLineStartShape; }

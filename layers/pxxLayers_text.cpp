@@ -10,6 +10,7 @@
 #include "core/pxxBitmaps.h"
 #include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_linecommon.h"
 #include "layers/pxxLayers_recordio.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/SysUtils.h"
@@ -39,11 +40,7 @@ void TPXTextLayer::SetDefaults() {
   FFillColor = clNone;
   FFillColor2 = clNone;
   FFillGradient = 1;
-  FFont->SetName("Arial");
-  FFont->SetColor(clBlack);
-  FFont->SetCharset(DEFAULT_CHARSET);
-  FFont->SetStyle(TFontStyles{});
-  FFont->SetSize(14);
+  SetLayerFontDefaults(FFont.get(), 14);
   FBorderShape = 4;
   FBorderRotate = 0;
   const TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
@@ -204,11 +201,8 @@ void TPXTextLayer::ReadRecordTail(TStream* Stream, int32_t Version, int64_t Reco
   }
   const uint8_t borderShape = r.Byte();
   if (borderShape > 99) ThrowLayerRecordCorrupted();  // no named shape: it could never be drawn
-  const std::string fontName = r.WideString();
-  const uint8_t charset = r.Byte();
-  const int32_t fontColor = r.Int();
-  const int32_t fontHeight = r.Int();
-  const uint8_t fontStyle = r.Byte();
+  TFont font;
+  ReadLayerFont(r, &font);
   const uint8_t autoSize = r.Byte();
   const uint8_t readOnly = r.Byte();
   const uint8_t alignment = r.Byte();
@@ -231,16 +225,7 @@ void TPXTextLayer::ReadRecordTail(TStream* Stream, int32_t Version, int64_t Reco
   FRichText = richText;
   FEnableFormatting = enableFormatting;
   FBorderShape = borderShape;
-  FFont->SetName(fontName);
-  FFont->SetCharset(charset);
-  FFont->SetColor(fontColor);
-  FFont->SetHeight(fontHeight);
-  TFontStyles style;
-  if (fontStyle & 1) style.Include(TFontStyle::fsBold);
-  if (fontStyle & 2) style.Include(TFontStyle::fsItalic);
-  if (fontStyle & 4) style.Include(TFontStyle::fsUnderline);
-  if (fontStyle & 8) style.Include(TFontStyle::fsStrikeOut);
-  FFont->SetStyle(style);
+  FFont->Assign(&font);
   FAutoSize = autoSize != 0 ? 1 : 0;
   FReadOnly = readOnly != 0 ? 1 : 0;
   FTextAlignment = alignment;

@@ -11,6 +11,7 @@
 #include "io/pxxBitmaps_params.h"
 #include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers_draw.h"
+#include "layers/pxxLayers_linecommon.h"
 #include "layers/pxxLayers_textdraw.h"
 #include "layers/pxxLayers_text.h"
 #include "platform/gdi/Graphics.h"
@@ -37,15 +38,8 @@ TRulerMeasure RulerMeasure(IPXLayerOwner* Owner) {
   return m;
 }
 
-// Dest as the render target: 32-bit with a transparent alpha channel, or 24-bit white.
 TPXCanvas* PrepareTarget(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool WithAlpha) {
-  if (WithAlpha) {
-    EnsureRenderBitmap32(Dest, Width, Height);
-    TPXCanvas* canvas = Dest->GetPXCanvas();
-    canvas->SetCompositing(0, 0);
-    return canvas;
-  }
-  EnsureRenderBitmap24(Dest, Width, Height, clWhite);
+  PrepareKindRenderTarget(Dest, Width, Height, WithAlpha);
   return Dest->GetPXCanvas();
 }
 

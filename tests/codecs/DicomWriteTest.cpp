@@ -14,13 +14,15 @@ using namespace dicomtest;
 
 namespace {
 
-// A picture of every byte value (Smooth: gentle gradients a lossy coder keeps close).
+// A picture of every byte value (Smooth: one gentle gradient, no wrap, which a lossy coder keeps
+// close).
 std::unique_ptr<TPXBitmap> Picture(TPXPixelFormat F, int W = 40, int H = 30, bool Smooth = false) {
   auto b = TPXBitmap::CreateAllocated(W, H, F);
   for (int y = 0; y < H; ++y) {
     uint8_t* r = b->Scanline(y);
     for (int64_t i = 0; i < b->RowLen(); ++i)
-      r[i] = Smooth ? uint8_t(i * 2 + y * 3) : uint8_t((i * 7 + y * 13 + (i * y) % 5) & 0xFF);
+      r[i] = Smooth ? uint8_t((i * 2 + y * 3) * 255 / (2 * (b->RowLen() - 1) + 3 * (H - 1)))
+                    : uint8_t((i * 7 + y * 13 + (i * y) % 5) & 0xFF);
   }
   return b;
 }

@@ -12,8 +12,11 @@
 
 #include "core/pxcanvas.h"
 #include "core/pxxBitmaps.h"
+#include "layers/pxxLayers_angle.h"
 #include "layers/pxxLayers_kinds.h"
+#include "layers/pxxLayers_line.h"
 #include "layers/pxxLayers_props.h"
+#include "layers/pxxLayers_shape.h"
 #include "layers/pxxLayers_text.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/gdi/Graphics.h"
@@ -467,6 +470,31 @@ TEST(TextLayerFont, FontActionsFollowTheirTable) {
   TPXImageLayer image(&owner);
   for (uint8_t action = 0; action <= 5; ++action) ApplyFontAction(&image, action, 1);
   EXPECT_TRUE(owner.ImageChanges.empty());
+}
+
+// Line and angle layers take the size and style commands on their label font; command 3 sets a
+// line's label alignment and nothing on an angle; 4 acts on neither; shapes ignore all.
+TEST(TextLayerFont, LineAndAngleLayersFollowTheirColumns) {
+  FakeLayerOwner owner;
+  TPXLineLayer line(&owner);
+  TPXAngleLayer angle(&owner);
+  for (TPXLayer* l : {static_cast<TPXLayer*>(&line), static_cast<TPXLayer*>(&angle)}) {
+    SCOPED_TRACE(l->GetKindName());
+    ApplyFontAction(l, 0, 30);
+    EXPECT_EQ(l->LayerFont()->Size(), 30);
+    ApplyFontAction(l, 1, -40);
+    EXPECT_EQ(l->LayerFont()->Size(), 1);
+    ApplyFontAction(l, 5, 1);
+    EXPECT_EQ(l->LayerFont()->Style(), TFontStyles{TFontStyle::fsItalic});
+  }
+  const uint8_t alignment = line.LabelAlignment();
+  ApplyFontAction(&line, 3, alignment == 0 ? 1 : 0);
+  EXPECT_EQ(line.LabelAlignment(), alignment == 0 ? 1 : 0);
+  ApplyFontAction(&line, 4, 2);
+  EXPECT_EQ(line.LabelAlignment(), alignment == 0 ? 1 : 0);
+  TPXShapeLayer shape(&owner);
+  EXPECT_EQ(shape.LayerFont(), nullptr);
+  for (uint8_t action = 0; action <= 5; ++action) ApplyFontAction(&shape, action, 1);
 }
 
 TEST(TextLayerFont, TheFontDialogReplacesTheFontOfALayerWithAnOwner) {

@@ -226,7 +226,7 @@ TEST_F(ViewTest, HostileLayersStreamsLeaveTheViewAsItWas) {
        false},
       {"truncated record", [&] { return valid.substr(0, valid.size() - 40); }, true},
       {"record size past the end", [&] { return patched(records, 1 << 30); }, true},
-      {"record of kind 3", [&] { return patched(records + 8, 3); }, true},
+      {"record of an unknown kind", [&] { return patched(records + 8, 9); }, true},
       {"record of a newer version", [&] { return patched(records + 4, 8007); }, true},
   };
   for (const Row& r : rows) {
