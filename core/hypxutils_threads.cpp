@@ -3,7 +3,6 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -130,69 +129,6 @@ void RunBandsOnPool(int32_t Count, int32_t Bands, const std::function<void(int32
   try {
     Work(0, first(1), true);
   } catch (...) {
-    failure = std::current_exception();
-  }
-  pool.WaitAll();
-  if (failure) std::rethrow_exception(failure);
-}
-
-namespace {
-
-// The shared counter of RunUnitsOnPool and the loop each worker runs over it.
-struct TUnitQueue {
-  int32_t Count = 0, UnitSize = 1;
-  std::atomic<int32_t> Next{0};
-  std::atomic<bool> Failed{false};
-  const std::function<void(int32_t, int32_t, bool)>* Work = nullptr;
-
-  void Drain(bool Main) {
-    try {
-      for (;;) {
-        if (Failed.load(std::memory_order_relaxed)) return;
-        const int32_t first = Next.fetch_add(UnitSize, std::memory_order_relaxed);
-        if (first >= Count) return;
-        (*Work)(first, std::min(UnitSize, Count - first), Main);
-      }
-    } catch (...) {
-      Failed = true;
-      throw;
-    }
-  }
-};
-
-class TUnitExecutor : public TPXExecutor {
- public:
-  explicit TUnitExecutor(TUnitQueue& Queue) : TPXExecutor(true), queue_(Queue) {}
-  void Execute() override { queue_.Drain(false); }
-
- private:
-  TUnitQueue& queue_;
-};
-
-}  // namespace
-
-void RunUnitsOnPool(int32_t Count, int32_t Workers, int32_t MinUnit,
-                    const std::function<void(int32_t, int32_t, bool)>& Work) {
-  if (Count <= 0) return;
-  MinUnit = std::max(MinUnit, 1);
-  Workers = std::clamp(Workers, 1, std::max(1, Count / MinUnit));
-  if (Workers == 1) {
-    Work(0, Count, true);
-    return;
-  }
-  TUnitQueue queue;
-  queue.Count = Count;
-  queue.UnitSize = std::max(MinUnit, (Count + 4 * Workers - 1) / (4 * Workers));
-  queue.Work = &Work;
-  TPXThreadPool pool;
-  std::exception_ptr failure;
-  try {
-    for (int32_t k = 1; k < Workers; ++k) pool.Add(std::make_unique<TUnitExecutor>(queue));
-    // The calling thread takes units too, so that progress reaches the caller on its own
-    // thread; the pool joins the others before an exception of this one leaves.
-    queue.Drain(true);
-  } catch (...) {
-    queue.Failed = true;
     failure = std::current_exception();
   }
   pool.WaitAll();

@@ -1,6 +1,6 @@
-// The thread pool of the library's band-parallel work: a unit of work, the thread that runs one,
-// the pool that starts and joins them, bands or queued units of rows over it, and the rule for
-// how many units to use. No reuse: every threaded unit has its own thread.
+// The thread pool of the library's band-parallel work (the resampler's horizontal pass): a unit
+// of work, the thread that runs one, the pool that starts and joins them, and the rule for how
+// many units to use. No queue and no reuse: every threaded unit has its own thread.
 #pragma once
 
 #include <cstdint>
@@ -67,15 +67,6 @@ class TPXThreadPool : public TObject {
 // report progress from there), the others on threads of their own; returns when all are done
 // and raises the first exception of any.
 void RunBandsOnPool(int32_t Count, int32_t Bands, const std::function<void(int32_t, int32_t, bool)>& Work);
-
-// Runs Work(First, Number, Main) over Count items on Workers workers (the calling thread, Main
-// true, and Workers - 1 threads), in contiguous units of at least MinUnit items (about four per
-// worker) that each worker takes from a shared counter until none is left: a worker the system
-// holds back leaves its share to the others instead of keeping them waiting. Work must treat
-// every item alike whichever unit holds it. Returns when all are done and raises the first
-// exception of any; after an exception no further unit is started.
-void RunUnitsOnPool(int32_t Count, int32_t Workers, int32_t MinUnit,
-                    const std::function<void(int32_t, int32_t, bool)>& Work);
 
 // Number of units for a Width x Height picture: 1 below the settings' FMultiThreadMinPixels,
 // else min(FMaxThreads, GetProcessorCoreCount), never below 1.

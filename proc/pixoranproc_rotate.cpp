@@ -78,14 +78,32 @@ void ReplacePixels(TPXBitmap* Bitmap, TPXBitmap* Result) {
 
 // --- bands and progress ------------------------------------------------------------------------
 
-// Runs Body(first row, end row, caller) over Rows rows in units of at least 16 rows that the
-// caller's thread and the pool's take from a queue; all joined before returning (a unit's
-// exception reaches the caller). Every row is computed alike whichever unit holds it.
+class TBandExecutor : public TPXExecutor {
+ public:
+  explicit TBandExecutor(std::function<void()> Work) : TPXExecutor(true), Work_(std::move(Work)) {}
+  void Execute() override { Work_(); }
+
+ private:
+  std::function<void()> Work_;
+};
+
+// Runs Body(first row, end row, caller) over Rows rows: band 0 in the caller's thread, the
+// others on the pool, all joined before returning (a band's exception reaches the caller).
 template <class F>
 void RunBands(int32_t Rows, int32_t Threads, F&& Body) {
-  RunUnitsOnPool(Rows, Threads, 16, [&Body](int32_t First, int32_t Number, bool Caller) {
-    Body(First, First + Number, Caller);
-  });
+  Threads = std::min(std::max(Threads, 1), std::max(Rows / 16, 1));
+  if (Threads <= 1) {
+    Body(0, Rows, true);
+    return;
+  }
+  const int32_t per = Rows / Threads;
+  TPXThreadPool pool;
+  for (int32_t i = 1; i < Threads; ++i) {
+    const int32_t y0 = i * per, y1 = i == Threads - 1 ? Rows : y0 + per;
+    pool.Add(std::make_unique<TBandExecutor>([&Body, y0, y1] { Body(y0, y1, false); }));
+  }
+  Body(0, per, true);
+  pool.WaitAll();
 }
 
 // Progress of one pass: every band counts its rows; the caller's band reports Percent(done - 1)

@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <stdexcept>
-#include <chrono>
 #include <thread>
-#include <vector>
 
 #include "core/hypxutils_threads.h"
 #include "core/pxsettings.h"
@@ -125,36 +123,6 @@ TEST_F(Threads, ThreadedExceptionComesOutOfWaitAll) {
     other.Add(std::make_unique<TAddExecutor>(true, sum, 9, true));
   }
   EXPECT_EQ(g_live, 0);
-}
-
-// Queued units: every item exactly once, in contiguous units of at least the minimum (the last
-// may be shorter), Main only on the calling thread; a failing unit's exception reaches the
-// caller whichever thread ran it.
-TEST_F(Threads, QueuedUnitsCoverEveryItemOnce) {
-  struct TCase { int32_t Count, Workers, MinUnit; };
-  for (const TCase& c : {TCase{1000, 4, 16}, TCase{37, 8, 16}, TCase{5, 3, 1}, TCase{100, 1, 7}}) {
-    SCOPED_TRACE(c.Count);
-    std::vector<std::atomic<int>> seen(static_cast<size_t>(c.Count));
-    std::atomic<bool> mainElsewhere{false}, shortUnit{false};
-    const std::thread::id caller = std::this_thread::get_id();
-    RunUnitsOnPool(c.Count, c.Workers, c.MinUnit, [&](int32_t First, int32_t Number, bool Main) {
-      if (Main != (std::this_thread::get_id() == caller)) mainElsewhere = true;
-      if (Number < std::min(c.MinUnit, c.Count) && First + Number != c.Count) shortUnit = true;
-      for (int32_t k = First; k < First + Number; ++k) ++seen[static_cast<size_t>(k)];
-    });
-    EXPECT_FALSE(mainElsewhere);
-    EXPECT_FALSE(shortUnit);
-    for (const auto& v : seen) ASSERT_EQ(v, 1);
-  }
-  for (bool onCaller : {false, true}) {
-    const std::thread::id caller = std::this_thread::get_id();
-    EXPECT_THROW(RunUnitsOnPool(400, 4, 10,
-                                [&](int32_t, int32_t, bool) {
-                                  if ((std::this_thread::get_id() == caller) == onCaller) throw std::runtime_error("unit");
-                                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                                }),
-                 std::runtime_error);
-  }
 }
 
 }  // namespace
