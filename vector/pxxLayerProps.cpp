@@ -7,9 +7,11 @@
 #include "core/hypxutils_ui.h"
 #include "core/pxsettings.h"
 #include "core/pxwords.h"
+#include "layers/pxxCanvasUtils.h"
 #include "layers/pxxLayers.h"
 #include "layers/pxxLayers_draw.h"
 #include "layers/pxxLayers_props.h"
+#include "layers/pxxLayers_text.h"
 #include "platform/forms/Buttons.h"
 #include "platform/forms/ComCtrls_pages.h"
 #include "platform/forms/ComCtrls_range.h"
@@ -19,6 +21,7 @@
 #include "platform/forms/StdCtrls_memo.h"
 #include "view/pixoranview.h"
 #include "vector/pxxColorButton.h"
+#include "vector/pxxRichEdit.h"
 
 PX_CLASS_INFO(TPXLayerProperties, TForm)
 
@@ -35,6 +38,10 @@ bool HasModifier(int32_t Shape) {
     if (s == Shape) return true;
   return false;
 }
+
+// The shape previews of the owner-drawn lists: their colour, and names beside them.
+constexpr TColor kShapePreviewColor = static_cast<TColor>(0x3539E5);
+constexpr bool kShowShapeNames = true;
 
 std::string LangWord(uint16_t Index) { return GetLanguageWord(Index); }
 std::string WordColon(uint16_t Index) { return GetLanguageWord(Index) + ":"; }
@@ -152,6 +159,20 @@ void TPXLayerProperties::WireEvents() {
     PageControl1->SetActivePage(tabText);
   });
   lblSelectedLayer->SetOnMouseDown(TMouseEvent(this, &TPXLayerProperties::ShowAllPages));
+  // The shape lists draw each shape; the end-shape lists a sample line with its end.
+  const TDrawItemEvent drawShape([this](TWinControl* Control, int32_t Index, const TRect& Rect, TOwnerDrawState State) {
+    DrawListItem(Control, Index, Rect, State, false);
+  });
+  const TDrawItemEvent drawEnd([this](TWinControl* Control, int32_t Index, const TRect& Rect, TOwnerDrawState State) {
+    DrawListItem(Control, Index, Rect, State, true);
+  });
+  cmbShape->SetOnDrawItem(drawShape);
+  cmbTextShape->SetOnDrawItem(drawShape);
+  cmbStartShape->SetOnDrawItem(drawEnd);
+  cmbEndShape->SetOnDrawItem(drawEnd);
+  const TNotifyEvent font(this, &TPXLayerProperties::FontClick);
+  btnSetFont->SetOnClick(font);
+  btnSetAngleFont->SetOnClick(font);
   PageControl1->SetOnResize(TNotifyEvent(this, &TPXLayerProperties::PagesResized));
 }
 
@@ -229,6 +250,7 @@ void TPXLayerProperties::ShowAllPages(TObject*, TMouseButton, TShiftState Shift,
 void TPXLayerProperties::PagesResized(TObject*) {
   const int32_t d = tabGeneral->Width() - lblName->Left();
   for (TControl* c : std::initializer_list<TControl*>{edtName, memText}) c->SetWidth(d - c->Left());
+  if (FRichEdit) FRichEdit->SetWidth(d - FRichEdit->Left());
   for (TControl* c : std::initializer_list<TControl*>{btnSetFont, btnResetAR, btnRestoreSize}) c->SetLeft(d - c->Width());
 }
 
@@ -400,6 +422,10 @@ void TPXLayerProperties::ReadLayer() {
       break;
     }
     case pxlkText:
+      if (auto* text = dynamic_cast<TPXTextLayer*>(l); text && text->EnableFormatting()) {
+        MakeRichEditor();
+        FRichEdit->SetRTFText(text->RichText().empty() ? text->Text() : text->RichText());
+      }
       memText->SetText(StringReplace(KeyValue("Text"), "/**/", "\r\n"));
       updFontSize->SetPosition(KeyInt(KeyValue("FontSize"), 1));
       btnFontColor->SetSelectedColor(KeyColor(KeyValue("FontColor"), clBlack));
@@ -483,7 +509,17 @@ void TPXLayerProperties::ApplyToLayer(TObject* Sender) {
       SetKey("ReadOnly", chkReadOnly->Checked() ? "True" : "False");
       break;
     case pxlkText:
-      SetKey("Text", StringReplace(memText->Text(), "\r\n", "/**/"));
+      if (auto* text = dynamic_cast<TPXTextLayer*>(l); text && text->EnableFormatting() && FRichEdit) {
+        // Formatted text lives in RichText, which sets the plain Text too; writing Text as
+        // well would drop the formatting, so the memo only follows.
+        text->SetRichText(FRichEdit->GetRTFText());
+        const bool saved = FUpdating;
+        FUpdating = true;
+        memText->SetText(text->Text());
+        FUpdating = saved;
+      } else {
+        SetKey("Text", StringReplace(memText->Text(), "\r\n", "/**/"));
+      }
       SetKey("FontSize", IntToStr(updFontSize->Position()));
       SetKey("FontColor", IntToStr(btnFontColor->SelectedColor()));
       SetKey("TextAlignment", IntToStr(std::max(0, cmbAlignment->ItemIndex())));
@@ -551,6 +587,11 @@ void TPXLayerProperties::UpdateControlStates() {
   const bool T = kind == pxlkText, L = kind == pxlkLine;
   const bool S = L && cmbLabelPosition->ItemIndex() > 0;
   const bool E = (T || S) && !chkRulerMode->Checked();
+  if (FRichEdit) {
+    auto* text = dynamic_cast<TPXTextLayer*>(l);
+    FRichEdit->SetVisible(text && text->EnableFormatting());
+    FRichEdit->SetEnabled(E);
+  }
   for (TControl* c : std::initializer_list<TControl*>{lblLineLabel, lblLabelPosition, cmbLabelPosition, lblLineShapes,
                                                       lblStartShape, cmbStartShape, lblEndShape, cmbEndShape,
                                                       lblShapeSize, edtShapeSize, updShapeSize})
@@ -594,6 +635,53 @@ void TPXLayerProperties::CheckClick(TObject* Sender) {
     Repaint();
     ReadLayer();
   }
+}
+
+void TPXLayerProperties::DrawListItem(TWinControl* Control, int32_t Index, const TRect& Rect, TOwnerDrawState State,
+                                      bool LineEnds) {
+  auto* list = dynamic_cast<TComboBox*>(Control);
+  if (!list) return;
+  TCanvas* c = list->Canvas();
+  const bool selected = State.Contains(odSelected);
+  c->Font()->Assign(list->Font());
+  c->Font()->SetColor(selected ? clHighlightText : clWindowText);
+  c->Brush()->SetColor(selected ? clHighlight : clWindow);
+  if (Index < 0) {
+    c->FillRect(Rect);
+    return;
+  }
+  if (LineEnds)
+    DrawLineEndShapeItem(c, Rect, list->Enabled(), static_cast<TPXLineEndShape>(Index), kShapePreviewColor,
+                         kShapePreviewColor, kShowShapeNames);
+  else
+    DrawShapeListItem(c, Rect, list->Enabled(), static_cast<TPXShape>(Index), kShapePreviewColor, kShowShapeNames);
+}
+
+void TPXLayerProperties::MakeRichEditor() {
+  if (FRichEdit) return;
+  // Over the memo, down to the font button, growing with the page.
+  FRichEdit = new TPXRichEdit(this);  // owned by the form
+  FRichEdit->SetParent(tabText);
+  FRichEdit->SetBounds(memText->Left(), memText->Top(), memText->Width(),
+                       btnSetFont->Top() + btnSetFont->Height() - memText->Top());
+  FRichEdit->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+  TPXRichAutoToolbar bar;
+  bar.SetEnabled(FView && FView->LayerOptions().Contains(loShowRichTextToolbar));
+  bar.SetPosition(pxpBelow);
+  FRichEdit->SetAutoToolbar(&bar);
+  FRichEdit->SetAutoSize(false);
+  FRichEdit->SetEnabled(false);
+  FRichEdit->SetTabOrder(0);
+  FRichEdit->SetOnChange(TNotifyEvent(this, &TPXLayerProperties::ApplyToLayer));
+}
+
+void TPXLayerProperties::FontClick(TObject*) {
+  TPXLayer* l = Layer();
+  if (FUpdating || !l) return;
+  // The layer's own font dialog; its choice replaces the layer's font.
+  ApplyFontAction(l, 2, 0);
+  ReadLayer();
+  Repaint();
 }
 
 void TPXLayerProperties::ButtonAction(TObject* Sender) {

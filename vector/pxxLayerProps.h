@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
 #include "platform/rtl/Classes.h"
 
 class TPixoranView;
@@ -28,6 +29,7 @@ class TTabSheet;
 class TLinkLabel;
 class TBitBtn;
 class TPXColorButton;
+class TPXRichEdit;
 
 class TPXLayerProperties : public TForm {
   PX_CLASS(TPXLayerProperties)
@@ -71,12 +73,17 @@ class TPXLayerProperties : public TForm {
   void PagesResized(TObject* Sender);
   void CheckClick(TObject* Sender);
   void ButtonAction(TObject* Sender);
+  void FontClick(TObject* Sender);
+  // The rich-text editor of formatted text layers, made on the Text page on first need.
+  void MakeRichEditor();
+  void DrawListItem(TWinControl* Control, int32_t Index, const TRect& Rect, TOwnerDrawState State, bool LineEnds);
 
   TPixoranView* FView = nullptr;
   int32_t FLayerIndex = 0;
   std::unique_ptr<TStringList> FSavedProperties;
   bool FUpdating = true;
   std::map<std::string, std::string> FKeys;  // the layer's keys, read by ReadLayer
+  TPXRichEdit* FRichEdit = nullptr;           // owned by the form
 
  public:
   // The components of the stored form.
@@ -125,6 +132,8 @@ class TPXLayerProperties : public TForm {
   TPXColorButton* btnAngleFontColor = nullptr;
   TButton *btnSetAngleFont = nullptr, *btnInvertAngle = nullptr;
   TMemo* memProps = nullptr;
+  // The rich-text editor (nullptr until a formatted text layer was read).
+  TPXRichEdit* RichEditor() const { return FRichEdit; }
   TButton* btnUpdateProps = nullptr;
 };
 

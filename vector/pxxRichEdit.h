@@ -157,6 +157,8 @@ using TPXLanguageOptions = TSet<TPXLanguageOption>;
 PX_EVENT_TYPE(TPXUrlClickEvent, void(TObject* Sender, const std::string& URLText, TMouseButton Button));
 PX_EVENT_TYPE(TPXUrlHoverEvent, void(TObject* Sender, const std::string& URLText));
 
+class TPXRichToolbar;
+
 // The rich edit level of this process's rich edit (computed at the first construction).
 int32_t RichEditLevel();
 
@@ -168,6 +170,12 @@ class TPXRichEdit : public TCustomRichEdit, public IPXRichFormatHost {
 
   TPXRichAutoToolbar* AutoToolbar() const { return FAutoToolbar.get(); }
   void SetAutoToolbar(TPXRichAutoToolbar* Value);
+  // The floating tool bar, made on its first showing (nullptr before).
+  TPXRichToolbar* Toolbar() const { return FToolbar; }
+  // Shows the tool bar while AutoToolbar is enabled, the edit is visible, enabled and writable
+  // and the edit or its tool bar has the focus; hides it otherwise; refreshes its buttons.
+  void UpdateAutoToolbar();
+  void SetReadOnly(bool Value) override;
   bool KeyboardShortcuts() const { return FKeyboardShortcuts; }
   void SetKeyboardShortcuts(bool Value) { FKeyboardShortcuts = Value; }
   bool AllowGutterSelection() const { return FAllowGutterSelection; }
@@ -245,12 +253,24 @@ class TPXRichEdit : public TCustomRichEdit, public IPXRichFormatHost {
   void KeyPress(char16_t& Key) override;
   void CNNotify(TWMNotify& Message) override;
   void CMFontChanged(TWMNoParams& Message) override;
+  void SelectionChange() override;
+  void Resize() override;
+  void CMVisibleChanged(TWMNoParams& Message) override;
+  void CMEnabledChanged(TWMNoParams& Message) override;
+  void CMShowingChanged(TWMNoParams& Message) override;
+  void WMSetFocus(TWMSetFocus& Message) override;
+  void WMKillFocus(TWMKillFocus& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
+  // UpdateAutoToolbar with the window that has (or is getting) the focus.
+  void UpdateAutoToolbarFor(HWND Focus);
   // Formats the text into the twips rectangle Rc of DC (drawing or only measuring), answering
   // the rectangle used.
   TRect FormatRange(HDC DC, const TRect& Rc, bool Draw);
   std::unique_ptr<TPXRichAutoToolbar> FAutoToolbar;
+  TPXRichToolbar* FToolbar = nullptr;  // owned by the edit as a component
+  bool FTogglingToolbar = false;
   std::unique_ptr<TPXTextAttributes> FDefAttributes, FSelAttributes, FWordAttributes;
   std::unique_ptr<TPXParaAttributes> FParagraph;
   bool FKeyboardShortcuts = true;

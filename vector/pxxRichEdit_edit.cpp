@@ -9,6 +9,7 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 #include "vector/pxxRichEdit.h"
+#include "vector/pxxToolbars.h"
 
 PX_CLASS_INFO(TPXRichAutoToolbar, TPersistent)
 PX_CLASS_INFO(TPXRichEdit, TCustomRichEdit)
@@ -58,7 +59,11 @@ TPXRichEdit::TPXRichEdit(TComponent* AOwner)
   ReleaseDC(nullptr, dc);
 }
 
-TPXRichEdit::~TPXRichEdit() = default;
+TPXRichEdit::~TPXRichEdit() {
+  // The tool bar goes first: it reaches the edit through its owner.
+  std::unique_ptr<TPXRichToolbar> bar(FToolbar);
+  FToolbar = nullptr;
+}
 
 // ---- window
 
@@ -81,6 +86,7 @@ void TPXRichEdit::CreateWnd() {
                               (FUndoLimit > 1 ? TM_MULTILEVELUNDO : TM_SINGLELEVELUNDO), 0);
   RichEnableAdvancedTypography();
   SetLanguageOptions(FLanguageOptions);
+  UpdateAutoToolbar();
 }
 
 bool TPXRichEdit::RichUseRightToLeftAlignment() const { return false; }
@@ -91,7 +97,90 @@ void TPXRichEdit::RichEnableAdvancedTypography() {
 
 // ---- properties
 
-void TPXRichEdit::SetAutoToolbar(TPXRichAutoToolbar* Value) { FAutoToolbar->Assign(Value); }
+void TPXRichEdit::SetAutoToolbar(TPXRichAutoToolbar* Value) {
+  FAutoToolbar->Assign(Value);
+  UpdateAutoToolbar();
+}
+
+void TPXRichEdit::SetReadOnly(bool Value) {
+  TCustomRichEdit::SetReadOnly(Value);
+  UpdateAutoToolbar();
+}
+
+// ---- floating tool bar
+
+void TPXRichEdit::UpdateAutoToolbar() { UpdateAutoToolbarFor(GetFocus()); }
+
+void TPXRichEdit::UpdateAutoToolbarFor(HWND Focus) {
+  if (FTogglingToolbar || ComponentState().Contains(csDestroying)) return;
+  const bool barHandle = FToolbar && FToolbar->HandleAllocated();
+  const bool focused =
+      (Focus && HandleAllocated() && Focus == Handle()) ||
+      (barHandle && ((Focus && (Focus == FToolbar->Handle() || IsChild(FToolbar->Handle(), Focus))) ||
+                     GetActiveWindow() == FToolbar->Handle()));
+  const bool show = FAutoToolbar->Enabled() && Visible() && Enabled() && !ReadOnly() && focused;
+  if (!show) {
+    if (FToolbar && FToolbar->Visible()) FToolbar->Hide();
+    return;
+  }
+  if (!Parent() || !Parent()->Visible()) return;
+  FTogglingToolbar = true;
+  try {
+    if (!FToolbar) FToolbar = TCustomForm::Create<TPXRichToolbar>(this);
+    if (!FToolbar->Visible()) {
+      FToolbar->SetAutoToolbar(FAutoToolbar.get());
+      FToolbar->Show();
+      // Showing activated the bar's window: the focus goes back to the edit.
+      if (CanFocus()) ::SetFocus(Handle());
+    }
+  } catch (...) {
+    FTogglingToolbar = false;
+    throw;
+  }
+  FTogglingToolbar = false;
+  FToolbar->UpdateState();
+}
+
+void TPXRichEdit::SelectionChange() {
+  UpdateAutoToolbar();
+  TCustomRichEdit::SelectionChange();
+}
+
+void TPXRichEdit::Resize() {
+  TCustomRichEdit::Resize();
+  UpdateAutoToolbar();
+}
+
+void TPXRichEdit::CMVisibleChanged(TWMNoParams& Message) {
+  TCustomRichEdit::CMVisibleChanged(Message);
+  UpdateAutoToolbar();
+}
+
+void TPXRichEdit::CMEnabledChanged(TWMNoParams& Message) {
+  TCustomRichEdit::CMEnabledChanged(Message);
+  UpdateAutoToolbar();
+}
+
+void TPXRichEdit::CMShowingChanged(TWMNoParams& Message) {
+  TCustomRichEdit::CMShowingChanged(Message);
+  UpdateAutoToolbar();
+}
+
+void TPXRichEdit::WMSetFocus(TWMSetFocus& Message) {
+  TCustomRichEdit::WMSetFocus(Message);
+  UpdateAutoToolbarFor(HandleAllocated() ? Handle() : nullptr);
+}
+
+void TPXRichEdit::WMKillFocus(TWMKillFocus& Message) {
+  TCustomRichEdit::WMKillFocus(Message);
+  // The window getting the focus decides: the tool bar keeps itself.
+  UpdateAutoToolbarFor(Message.FocusedWnd);
+}
+
+void TPXRichEdit::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomRichEdit::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FToolbar) FToolbar = nullptr;
+}
 
 void TPXRichEdit::SetAllowGutterSelection(bool Value) {
   if (FAllowGutterSelection == Value) return;
@@ -267,6 +356,7 @@ void TPXRichEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     default: return;
   }
   Key = 0;
+  UpdateAutoToolbar();
 }
 
 void TPXRichEdit::KeyPress(char16_t& Key) {

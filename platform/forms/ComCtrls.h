@@ -14,6 +14,7 @@ class TToolBar;
 
 enum class TToolButtonStyle : uint8_t { tbsButton, tbsCheck, tbsDropDown, tbsSeparator, tbsDivider };
 using enum TToolButtonStyle;
+PTypeInfo TypeInfo_TToolButtonStyle();
 
 class TToolButton : public TGraphicControl {
   PX_CLASS(TToolButton)

@@ -35,6 +35,7 @@ PX_CLASS_INFO(TCustomUpDown, TCustomControl)
 PX_CLASS_INFO(TUpDown, TCustomUpDown, [](TPropertyBuilder<TUpDown>& b) {
   b.Enum("AlignButton", TypeInfo_TUDAlignButton(), &TUpDown::AlignButton, &TUpDown::SetAlignButton)
       .Default(udRight);
+  b.Bool("ArrowKeys", &TUpDown::ArrowKeys, &TUpDown::SetArrowKeys).Default(true);
   b.Object<TWinControl>("Associate", &TUpDown::Associate, &TUpDown::SetAssociate);
   b.Int("Increment", &TUpDown::Increment, &TUpDown::SetIncrement).Default(1);
   b.Int("Min", &TUpDown::Min, &TUpDown::SetMin).Default(0);
@@ -55,7 +56,7 @@ TCustomUpDown::TCustomUpDown(TComponent* AOwner) : TCustomControl(AOwner) {
   SetColor(clBtnFace);
 }
 
-TCustomUpDown::~TCustomUpDown() = default;
+TCustomUpDown::~TCustomUpDown() { UnhookAssociate(); }
 
 void TCustomUpDown::SetMin(int32_t Value) {
   min_ = Value;
@@ -123,10 +124,12 @@ void TCustomUpDown::ShowPosition() {
 void TCustomUpDown::SetAssociate(TWinControl* Value) {
   if (Value == this) Value = nullptr;
   if (associate_ == Value) return;
+  UnhookAssociate();
   if (associate_) associate_->RemoveFreeNotification(this);
   associate_ = Value;
   if (!associate_) return;
   associate_->FreeNotification(this);
+  HookAssociate();
   if (ComponentState().Contains(csLoading)) return;
   PlaceBeside();
   ShowPosition();
@@ -157,7 +160,46 @@ void TCustomUpDown::Loaded() {
 
 void TCustomUpDown::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == associate_) associate_ = nullptr;
+  if (Operation == opRemove && AComponent == associate_) {
+    associate_ = nullptr;
+    associate_proc_ = nullptr;
+  }
+}
+
+int TCustomUpDown::ArrowStep(uint16_t Key) const {
+  if (Key == VK_UP || Key == VK_RIGHT) return static_cast<int>(btNext);
+  if (Key == VK_DOWN || Key == VK_LEFT) return static_cast<int>(btPrev);
+  return -1;
+}
+
+void TCustomUpDown::HookAssociate() {
+  if (!associate_ || associate_proc_) return;
+  associate_proc_ = associate_->WindowProc();
+  associate_->SetWindowProc([this](TMessage& Message) {
+    // Up and Down in the associated control step the up-down (Left and Right keep moving the
+    // caret there).
+    if (Message.Msg == WM_KEYDOWN && arrow_keys_ && Enabled() &&
+        (Message.WParam == VK_UP || Message.WParam == VK_DOWN)) {
+      Step(Message.WParam == VK_UP ? btNext : btPrev);
+      Message.Result = 0;
+      return;
+    }
+    associate_proc_(Message);
+  });
+}
+
+void TCustomUpDown::UnhookAssociate() {
+  if (!associate_ || !associate_proc_) return;
+  associate_->SetWindowProc(std::move(associate_proc_));
+  associate_proc_ = nullptr;
+}
+
+void TCustomUpDown::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TCustomControl::KeyDown(Key, Shift);
+  const int step = ArrowStep(Key);
+  if (step < 0 || !arrow_keys_ || !Enabled()) return;
+  Step(static_cast<TUDBtnType>(step));
+  Key = 0;
 }
 
 void TCustomUpDown::Step(TUDBtnType Button) {
@@ -199,10 +241,10 @@ void TCustomUpDown::Paint() {
   const TUDBtnType secondButton = vertical ? btPrev : btNext;
   DrawFrameControl(dc, first, DFC_SCROLL,
                    (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive |
-                       (pressed_ == static_cast<int>(firstButton) ? DFCS_PUSHED : 0));
+                       (over_pressed_ && pressed_ == static_cast<int>(firstButton) ? DFCS_PUSHED : 0));
   DrawFrameControl(dc, second, DFC_SCROLL,
                    (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | inactive |
-                       (pressed_ == static_cast<int>(secondButton) ? DFCS_PUSHED : 0));
+                       (over_pressed_ && pressed_ == static_cast<int>(secondButton) ? DFCS_PUSHED : 0));
 }
 
 void TCustomUpDown::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
@@ -210,14 +252,45 @@ void TCustomUpDown::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X,
   if (Button != mbLeft || !Enabled()) return;
   const TUDBtnType b = ButtonAt(X, Y);
   pressed_ = static_cast<int>(b);
+  over_pressed_ = true;
   Invalidate();
   Step(b);
+  // Held down, the button repeats: first after a pause, then quickly.
+  if (!repeat_) {
+    repeat_ = new TTimer(this);
+    repeat_->SetOnTimer(TNotifyEvent([this](TObject*) { RepeatTick(); }));
+  }
+  repeat_->SetEnabled(false);
+  repeat_->SetInterval(kRepeatDelay);
+  repeat_->SetEnabled(pressed_ >= 0);
+}
+
+void TCustomUpDown::RepeatTick() {
+  if (pressed_ < 0) return StopRepeat();
+  if (repeat_->Interval() != kRepeatInterval) repeat_->SetInterval(kRepeatInterval);
+  // Only while the pointer stays over the held button.
+  if (over_pressed_ && Enabled()) Step(static_cast<TUDBtnType>(pressed_));
+}
+
+void TCustomUpDown::StopRepeat() {
+  if (repeat_) repeat_->SetEnabled(false);
+}
+
+void TCustomUpDown::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
+  TCustomControl::MouseMove(Shift, X, Y);
+  if (pressed_ < 0) return;
+  const bool over = X >= 0 && Y >= 0 && X < Width() && Y < Height() && static_cast<int>(ButtonAt(X, Y)) == pressed_;
+  if (over == over_pressed_) return;
+  over_pressed_ = over;
+  Invalidate();
 }
 
 void TCustomUpDown::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
+  StopRepeat();
   if (pressed_ < 0) return;
   pressed_ = -1;
+  over_pressed_ = false;
   Invalidate();
 }
 

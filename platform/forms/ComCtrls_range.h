@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/forms/Controls.h"
@@ -52,8 +53,15 @@ class TCustomUpDown : public TCustomControl {
   TWinControl* Associate() const { return associate_; }
   void SetAssociate(TWinControl* Value);
 
+  // The Up and Down (or Right and Left) arrow keys of the associated control step too.
+  bool ArrowKeys() const { return arrow_keys_; }
+  void SetArrowKeys(bool Value) { arrow_keys_ = Value; }
+
   // Steps once, as a click on a button does: OnChanging may refuse, then OnClick.
   void Step(TUDBtnType Button);
+  // A button held down steps again after this delay, then at every repeat interval (ms).
+  static constexpr uint32_t kRepeatDelay = 400;
+  static constexpr uint32_t kRepeatInterval = 100;
 
   const TUDClickEvent& OnClick() const { return on_click_; }
   void SetOnClick(const TUDClickEvent& Value) { on_click_ = Value; }
@@ -67,8 +75,17 @@ class TCustomUpDown : public TCustomControl {
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
 
  private:
+  // The step an arrow key stands for (-1 none).
+  int ArrowStep(uint16_t Key) const;
+  // Subclasses the associated control for its arrow keys, or gives its message entry back.
+  void HookAssociate();
+  void UnhookAssociate();
+  void RepeatTick();
+  void StopRepeat();
   // Which button a client point falls on.
   TUDBtnType ButtonAt(int32_t X, int32_t Y) const;
   void PlaceBeside();
@@ -85,6 +102,10 @@ class TCustomUpDown : public TCustomControl {
   TUDAlignButton align_button_ = udRight;
   TWinControl* associate_ = nullptr;
   int pressed_ = -1;  // the button held down (a TUDBtnType), -1 none
+  bool over_pressed_ = false;  // the pointer is over the held button
+  bool arrow_keys_ = true;
+  TTimer* repeat_ = nullptr;  // owned by the control
+  std::function<void(TMessage&)> associate_proc_;  // the associate's entry before ours
   TUDClickEvent on_click_;
   TUDChangingEvent on_changing_;
 };

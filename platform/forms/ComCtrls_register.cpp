@@ -1,5 +1,5 @@
-// Registers the common controls, the memo, the link label, the bitmap button and the paint box
-// with the form loader, so stored form descriptions create them.
+// Registers the common controls, the memo, the link label, the bitmap button, the paint box and
+// the image list that tool bars take their pictures from with the form loader, so stored form descriptions create them.
 #include "platform/forms/Buttons.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/ComCtrls_pages.h"
@@ -7,6 +7,7 @@
 #include "platform/forms/ExtCtrls_linklabel.h"
 #include "platform/forms/ExtCtrls_paintbox.h"
 #include "platform/forms/StdCtrls_memo.h"
+#include "platform/gdi/ImgList.h"
 
 void ComCtrlsRegisterClasses() {
   RegisterClass(TToolBar::StaticClass());
@@ -19,4 +20,5 @@ void ComCtrlsRegisterClasses() {
   RegisterClass(TBitBtn::StaticClass());
   RegisterClass(TMemo::StaticClass());
   RegisterClass(TPaintBox::StaticClass());
+  RegisterClass(TImageList::StaticClass());
 }

@@ -5,8 +5,31 @@
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Menus.h"
 
-PX_CLASS_INFO(TToolButton, TGraphicControl)
-PX_CLASS_INFO(TToolBar, TCustomControl)
+PTypeInfo TypeInfo_TToolButtonStyle() {
+  static const TTypeInfo info =
+      TTypeInfo::Enumeration("TToolButtonStyle", {"tbsButton", "tbsCheck", "tbsDropDown", "tbsSeparator", "tbsDivider"});
+  return &info;
+}
+
+PX_CLASS_INFO(TToolButton, TGraphicControl, [](TPropertyBuilder<TToolButton>& b) {
+  using C = TToolButton;
+  b.Bool("AllowAllUp", &C::AllowAllUp, &C::SetAllowAllUp).Default(false);
+  b.Bool("Down", &C::Down, &C::SetDown).Default(false);
+  b.Object<TPopupMenu>("DropdownMenu", &C::DropdownMenu, &C::SetDropdownMenu);
+  b.Bool("Grouped", &C::Grouped, &C::SetGrouped).Default(false);
+  b.Int("ImageIndex", &C::ImageIndex, &C::SetImageIndex).Default(-1);
+  b.Enum("Style", TypeInfo_TToolButtonStyle(), &C::Style, &C::SetStyle).Default(tbsButton);
+})
+PX_CLASS_INFO(TToolBar, TCustomControl, [](TPropertyBuilder<TToolBar>& b) {
+  using C = TToolBar;
+  b.Int("ButtonHeight", &C::ButtonHeight, &C::SetButtonHeight).Default(22);
+  b.Int("ButtonWidth", &C::ButtonWidth, &C::SetButtonWidth).Default(23);
+  b.Bool("Flat", &C::Flat, &C::SetFlat).Default(true);
+  b.Object<TCustomImageList>("Images", &C::Images, &C::SetImages);
+  b.Int("Indent", &C::Indent, &C::SetIndent).Default(0);
+  b.Redeclare("Align").Default(alTop);
+  b.Redeclare("Color").Default(clBtnFace);
+})
 
 namespace {
 

@@ -21,9 +21,6 @@
 namespace {
 
 constexpr int kCharsetProperty = QTextFormat::UserProperty + 1;
-constexpr int kNumberingProperty = QTextFormat::UserProperty + 10;
-constexpr int kNumberingStartProperty = QTextFormat::UserProperty + 11;
-constexpr int kNumberingStyleProperty = QTextFormat::UserProperty + 12;
 
 double ToPx(int32_t Twips) { return Twips / 15.0; }
 int32_t ToTwips(double Px) { return static_cast<int32_t>(std::lround(Px * 15.0)); }
@@ -71,7 +68,12 @@ QTextBlockFormat ToQ(const TRichParaFormat& P) {
   static const Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter, Qt::AlignJustify};
   q.setAlignment(kAlign[std::min<uint8_t>(P.Alignment, 3)]);
   q.setLeftMargin(ToPx(P.LeftIndent));
-  q.setTextIndent(ToPx(P.FirstIndent));
+  if (P.Numbering != 0) {
+    q.setTextIndent(0);
+    q.setProperty(kListFirstIndentProperty, int(P.FirstIndent));
+  } else {
+    q.setTextIndent(ToPx(P.FirstIndent));
+  }
   q.setRightMargin(ToPx(P.RightIndent));
   QList<QTextOption::Tab> tabs;
   for (int32_t t : P.Tabs) tabs.append(QTextOption::Tab(ToPx(t), QTextOption::LeftTab));
@@ -87,6 +89,7 @@ TRichParaFormat FromQ(const QTextBlockFormat& Q) {
   p.Alignment = a & Qt::AlignRight ? 1 : a & Qt::AlignHCenter ? 2 : a & Qt::AlignJustify ? 3 : 0;
   p.LeftIndent = ToTwips(Q.leftMargin());
   p.FirstIndent = ToTwips(Q.textIndent());
+  if (Q.hasProperty(kListFirstIndentProperty)) p.FirstIndent = Q.intProperty(kListFirstIndentProperty);
   p.RightIndent = ToTwips(Q.rightMargin());
   for (const QTextOption::Tab& t : Q.tabPositions())
     if (static_cast<int32_t>(p.Tabs.size()) < MAX_TAB_STOPS) p.Tabs.push_back(ToTwips(t.position));

@@ -6,6 +6,15 @@
 
 #include "platform/forms/RichEdit.h"
 
+// Block properties of a paragraph's list: 0 none, 1 bullets, 2 numbers; the first number; the
+// number's style (PFNS_* bits).
+constexpr int kNumberingProperty = QTextFormat::UserProperty + 10;
+constexpr int kNumberingStartProperty = QTextFormat::UserProperty + 11;
+constexpr int kNumberingStyleProperty = QTextFormat::UserProperty + 12;
+// A list paragraph's first-line indent (twips): its label goes there and its first line starts
+// at the left indent, so Qt's own text indent is 0 for it.
+constexpr int kListFirstIndentProperty = QTextFormat::UserProperty + 13;
+
 // Text units of the document: U+2029 ends a paragraph, U+2028 is a line break.
 QString DocumentText(std::u16string_view T);
 // Builds d from Doc (its undo steps are not cleared).

@@ -80,6 +80,51 @@ QImage ScratchImage(int32_t W, int32_t H) {
   return QImage(reinterpret_cast<uchar*>(buffer.data()), W, H, W * 4, QImage::Format_ARGB32_Premultiplied);
 }
 
+// The label of a list paragraph: a bullet, or its number in the paragraph's number style.
+QString ListLabel(int Numbering, int Number, int Style) {
+  if (Numbering == 1) return QString(QChar(0x2022));
+  const QString n = QString::number(Number);
+  switch (Style & 0xF00) {
+    case 0x100: return "(" + n + ")";
+    case 0x200: return n + ".";
+    case 0x300: return n;
+    default: return n + ")";
+  }
+}
+
+// Draws the bullets and numbers of the list paragraphs that meet the clip (document pixels)
+// just left of their first line's text, in the font and colour of their first character.
+void DrawListLabels(QPainter& P, const QTextDocument& D, const QRectF& Clip, const QColor& Text) {
+  int number = 0;
+  bool counting = false;
+  for (QTextBlock b = D.begin(); b.isValid(); b = b.next()) {
+    const QTextBlockFormat f = b.blockFormat();
+    const int numbering = f.intProperty(kNumberingProperty);
+    if (numbering != 2) counting = false;
+    if (numbering == 2) {
+      number = counting ? number + 1 : (f.hasProperty(kNumberingStartProperty) ? f.intProperty(kNumberingStartProperty) : 1);
+      counting = true;
+    }
+    if (numbering != 1 && numbering != 2) continue;
+    const QTextLayout* l = b.layout();
+    if (!l || l->lineCount() == 0) continue;
+    const QTextLine line = l->lineAt(0);
+    const QRectF lineBox(l->position().x(), l->position().y() + line.y(), 1e6, line.height());
+    if (lineBox.bottom() < Clip.top() || lineBox.top() > Clip.bottom()) continue;
+    const QTextCharFormat cf = !b.begin().atEnd() ? b.begin().fragment().charFormat() : b.charFormat();
+    const QFont font = cf.font();
+    const QString label = ListLabel(numbering, number, f.intProperty(kNumberingStyleProperty));
+    const QFontMetricsF m(font);
+    // At the paragraph's first-line indent, or further left when the label would reach the text.
+    const double textX = l->position().x() + line.cursorToX(0);
+    const double first = l->position().x() + f.leftMargin() + f.intProperty(kListFirstIndentProperty) / 15.0;
+    const double x = std::max(0.0, std::min(first, textX - m.horizontalAdvance(label) - m.averageCharWidth() / 2));
+    P.setFont(font);
+    P.setPen(cf.hasProperty(QTextFormat::ForegroundBrush) ? cf.foreground().color() : Text);
+    P.drawText(QPointF(x, lineBox.top() + line.ascent()), label);
+  }
+}
+
 }  // namespace
 
 void TRichEditDocument::SetLayoutWidth(double Width) {
@@ -201,6 +246,7 @@ void TRichEditDocument::Draw(HDC DC, double X, double Y, double ScaleX, double S
       ctx.selections.append(sel);
     }
     d.documentLayout()->draw(&p, ctx);
+    DrawListLabels(p, d, ctx.clip, ToQColor(Options.WindowText));
   }
   BlendImage(*dc, img, area.Left, area.Top);
 }

@@ -204,6 +204,75 @@ TEST_F(CommonControlsTest, UpDownStepsItsEditAndSitsBesideIt) {
   EXPECT_EQ(ud->Associate(), nullptr);
 }
 
+TEST_F(CommonControlsTest, UpDownRepeatsWhileHeldAndStepsByArrowKeys) {
+  auto* edit = Make<TEdit>(20, 20, 80, 21);
+  auto* ud = Make<TUpDown>(0, 0);
+  ud->SetAssociate(edit);
+  Pump();
+  // Held down: one step at once, the next after the pause, then one per repeat interval.
+  MouseDown(ud, 8, 3);
+  EXPECT_EQ(ud->Position(), 1);
+  AdvanceTime(TUpDown::kRepeatDelay - 10);
+  Pump();
+  EXPECT_EQ(ud->Position(), 1);
+  AdvanceTime(20);
+  Pump();
+  EXPECT_EQ(ud->Position(), 2);
+  for (int i = 0; i < 3; ++i) {
+    AdvanceTime(TUpDown::kRepeatInterval);
+    Pump();
+  }
+  EXPECT_EQ(ud->Position(), 5);
+  // Off the button it pauses, back on it goes on; released it stops.
+  MouseMove(ud, 8, 18);
+  AdvanceTime(TUpDown::kRepeatInterval);
+  Pump();
+  EXPECT_EQ(ud->Position(), 5);
+  MouseMove(ud, 8, 3);
+  AdvanceTime(TUpDown::kRepeatInterval);
+  Pump();
+  EXPECT_EQ(ud->Position(), 6);
+  MouseUp(ud, 8, 3);
+  AdvanceTime(1000);
+  Pump();
+  EXPECT_EQ(ud->Position(), 6);
+  EXPECT_EQ(edit->Text(), "6");
+
+  // Up and Down in the edit step it; other keys still reach the edit; ArrowKeys off lets them by.
+  edit->SetFocus();
+  Pump();
+  Press(VK_UP);
+  Press(VK_UP);
+  Press(VK_DOWN);
+  Pump();
+  EXPECT_EQ(ud->Position(), 7);
+  EXPECT_EQ(edit->Text(), "7");
+  edit->SelectAll();
+  Type("12");
+  Pump();
+  EXPECT_EQ(ud->Position(), 12);
+  ud->SetArrowKeys(false);
+  Press(VK_UP);
+  Pump();
+  EXPECT_EQ(ud->Position(), 12);
+  // The up-down itself takes the four arrows when focused.
+  ud->SetArrowKeys(true);
+  ud->SetTabStop(true);
+  ud->SetFocus();
+  Pump();
+  Press(VK_RIGHT);
+  Press(VK_UP);
+  Press(VK_LEFT);
+  Pump();
+  EXPECT_EQ(ud->Position(), 13);
+  // Detached, the edit's keys are its own again.
+  ud->SetAssociate(nullptr);
+  edit->SetFocus();
+  Press(VK_UP);
+  Pump();
+  EXPECT_EQ(ud->Position(), 13);
+}
+
 TEST_F(CommonControlsTest, UpDownPaintsTwoArrowButtons) {
   auto* ud = Make<TUpDown>(10, 10, 17, 40);
   Pump();
@@ -500,8 +569,29 @@ TEST_F(CommonControlsTest, StoredFormsCreateEveryControl) {
                    "  object Btn1: TBitBtn\n"
                    "    Kind = bkCancel\n"
                    "  end\n"
+                   "  object Pop1: TPopupMenu\n"
+                   "  end\n"
+                   "  object Images1: TImageList\n"
+                   "    Height = 24\n"
+                   "    Width = 24\n"
+                   "  end\n"
                    "  object Bar1: TToolBar\n"
+                   "    Align = alNone\n"
+                   "    ButtonHeight = 30\n"
+                   "    ButtonWidth = 31\n"
+                   "    Images = Images1\n"
+                   "    Indent = 4\n"
+                   "    Flat = False\n"
                    "    object Tool1: TToolButton\n"
+                   "      ImageIndex = 3\n"
+                   "      Style = tbsCheck\n"
+                   "      Grouped = True\n"
+                   "      AllowAllUp = True\n"
+                   "      Down = True\n"
+                   "    end\n"
+                   "    object Tool2: TToolButton\n"
+                   "      Style = tbsDropDown\n"
+                   "      DropdownMenu = Pop1\n"
                    "    end\n"
                    "  end\n"
                    "  object Box1: TPaintBox\n"
@@ -521,13 +611,31 @@ TEST_F(CommonControlsTest, StoredFormsCreateEveryControl) {
   EXPECT_EQ(dynamic_cast<TTrackBar*>(f->FindComponent("Track1"))->Position(), 100);
   EXPECT_EQ(dynamic_cast<TBitBtn*>(f->FindComponent("Btn1"))->ModalResult(), mrCancel);
   EXPECT_TRUE(dynamic_cast<TLinkLabel*>(f->FindComponent("Link1")));
-  EXPECT_TRUE(dynamic_cast<TToolButton*>(f->FindComponent("Tool1")));
+  auto* bar = dynamic_cast<TToolBar*>(f->FindComponent("Bar1"));
+  auto* tool = dynamic_cast<TToolButton*>(f->FindComponent("Tool1"));
+  auto* drop = dynamic_cast<TToolButton*>(f->FindComponent("Tool2"));
+  ASSERT_TRUE(bar && tool && drop);
+  EXPECT_EQ(bar->Align(), alNone);
+  EXPECT_EQ(bar->Images(), f->FindComponent("Images1"));
+  EXPECT_FALSE(bar->Flat());
+  EXPECT_EQ(tool->BoundsRect(), TRect(4, 0, 35, 30));
+  EXPECT_TRUE(tool->Down() && tool->Grouped() && tool->AllowAllUp());
+  EXPECT_EQ(tool->Style(), tbsCheck);
+  EXPECT_EQ(tool->ImageIndex(), 3);
+  EXPECT_EQ(drop->DropdownMenu(), f->FindComponent("Pop1"));
+  EXPECT_EQ(drop->Style(), tbsDropDown);
   // Written back and read again, the values survive.
   const std::string text = WriteComponentToText(f.get());
   auto again = std::make_unique<TForm>(nullptr);
   LoadFormFromText(again.get(), text);
   EXPECT_EQ(dynamic_cast<TMemo*>(again->FindComponent("Memo1"))->Text(), memo->Text());
   EXPECT_EQ(dynamic_cast<TUpDown*>(again->FindComponent("Up1"))->Max(), 2000);
+  auto* tool2 = dynamic_cast<TToolButton*>(again->FindComponent("Tool1"));
+  ASSERT_TRUE(tool2);
+  EXPECT_TRUE(tool2->Down());
+  EXPECT_EQ(tool2->ImageIndex(), 3);
+  EXPECT_EQ(dynamic_cast<TToolBar*>(again->FindComponent("Bar1"))->ButtonWidth(), 31);
+  EXPECT_EQ(dynamic_cast<TToolButton*>(again->FindComponent("Tool2"))->DropdownMenu(), again->FindComponent("Pop1"));
 }
 
 }  // namespace

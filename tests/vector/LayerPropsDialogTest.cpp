@@ -9,6 +9,8 @@
 #include "core/pxsettings.h"
 #include "layers/pxxLayers.h"
 #include "layers/pxxLayers_props.h"
+#include "layers/pxxLayers_text.h"
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/Buttons.h"
 #include "platform/forms/ComCtrls_pages.h"
 #include "platform/forms/ComCtrls_range.h"
@@ -17,6 +19,7 @@
 #include "tests/view/ViewTestSupport.h"
 #include "vector/pxxColorButton.h"
 #include "vector/pxxLayerProps.h"
+#include "vector/pxxRichEdit.h"
 
 namespace {
 
@@ -198,6 +201,64 @@ TEST_F(LayerPropsDialogTest, HeaderStylesPaintTheBackground) {
   GlobalSettingsInstance()->FDialogHeaderStyle = 0;
   Run(1, [&](TPXLayerProperties* d) {
     EXPECT_EQ(Pixel(d, 2, 0), static_cast<TColorRef>(ColorToRGB(clBtnFace)));
+    Click(d->btnOK, 10, 10);
+  });
+}
+
+TEST_F(LayerPropsDialogTest, FormattedTextKeepsItsFormattingAndFontButtonUsesTheDialog) {
+  const int32_t index = view_->LayersAdd(pxlkText, 10, 10, 200, 60);
+  auto* text = dynamic_cast<TPXTextLayer*>(view_->Layers(index));
+  ASSERT_NE(text, nullptr);
+  text->SetEnableFormatting(true);
+  text->SetRichText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 {\\b Bold} plain\\par}");
+  ASSERT_EQ(text->Text(), "Bold plain");
+  TDialogScript::Start();
+  Run(index, [&](TPXLayerProperties* d) {
+    d->PageControl1->SetActivePage(d->tabText);
+    Pump();
+    TPXRichEdit* rich = d->RichEditor();
+    ASSERT_NE(rich, nullptr);
+    EXPECT_TRUE(rich->Visible());
+    EXPECT_TRUE(rich->Enabled());
+    EXPECT_EQ(rich->Parent(), d->tabText);
+    EXPECT_EQ(rich->Left(), d->memText->Left());
+    EXPECT_EQ(rich->Top(), d->memText->Top());
+    EXPECT_EQ(rich->Top() + rich->Height(), d->btnSetFont->Top() + d->btnSetFont->Height());
+    EXPECT_EQ(rich->GetText(), "Bold plain");
+    // Typing in the editor keeps the bold word: RichText is written and Text follows it.
+    rich->SetFocus();
+    rich->SetSelection(10, 10, false);
+    Press('X', "x");
+    Pump();
+    EXPECT_EQ(text->Text(), "Bold plainx");
+    EXPECT_NE(text->RichText().find("\\b"), std::string::npos) << text->RichText();
+    EXPECT_EQ(d->memText->Text(), "Bold plainx");
+    // The font button (under the editor here, whose tool bar takes its place) opens the layer's
+    // font dialog and reads the chosen font back.
+    TDialogScript::Push(TDialogAnswer::ChooseFont("Courier New", 20));
+    d->btnSetFont->Click();
+    Pump();
+    EXPECT_EQ(text->Font()->Name(), "Courier New");
+    EXPECT_EQ(d->updFontSize->Position(), 20);
+    Click(d->btnOK, 10, 10);
+  });
+  EXPECT_EQ(TDialogScript::Pending(), 0u);
+  TDialogScript::Stop();
+  EXPECT_NE(text->RichText().find("\\b"), std::string::npos);
+}
+
+TEST_F(LayerPropsDialogTest, ShapeListsDrawTheirShapes) {
+  const int32_t index = view_->LayersAdd(pxlkShape, 10, 10, 60, 60);
+  Run(index, [&](TPXLayerProperties* d) {
+    d->PageControl1->SetActivePage(d->tabShape);
+    d->cmbShape->SetItemIndex(5);
+    d->cmbShape->Invalidate();
+    Pump();
+    // The selected shape's preview in its colour, and its name, in the list's face.
+    int preview = 0;
+    for (int32_t y = 0; y < d->cmbShape->Height(); ++y)
+      for (int32_t x = 0; x < d->cmbShape->Width() - 20; ++x) preview += Pixel(d->cmbShape, x, y) == RGB(0xE5, 0x39, 0x35);
+    EXPECT_GT(preview, 8);
     Click(d->btnOK, 10, 10);
   });
 }
