@@ -3,6 +3,8 @@
 #include "codecs/giflzw.h"
 #include "codecs/pxdicom.h"
 #include "codecs/pxj2000.h"
+#include "codecs/pxmiscplugins.h"
+#include "codecs/pxraw.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -32,6 +34,8 @@ void RegisterCodecs() {
   RegisterPxmCodecs();
   RegisterJpeg2000Codec();
   RegisterDicomCodec();
+  RegisterCameraRawCodec();
+  RegisterMiscPlugins();
   RegisterCoders();
   RegisterDicomDictionary();
 }

@@ -519,6 +519,14 @@ void TPixelStage::Jpeg2000(TPXBitmap* B) {
   TPXProgressRecord progress = c_.Progress;
   TPXAbortFlag own{false};
   progress.Aborting = &own;
+  // The code stream's header first: a frame must have the data set's size, and a frame far
+  // larger than its bytes could plausibly code (over 1024 samples per byte beyond a few
+  // megapixels) is refused before the decoder allocates and walks it.
+  DecodeJpeg2000Stream(&data, nullptr, &params, true, progress);
+  if (own || params.Width != c_.Columns || params.Height != c_.Rows) return void(abort_ = true);
+  const uint64_t samples = uint64_t(params.Width) * uint64_t(params.Height) * uint64_t(std::max(1, params.SamplesPerPixel));
+  if (samples > (uint64_t{1} << 22) && samples / 1024 > uint64_t(size)) return void(abort_ = true);
+  data.Seek(0, soBeginning);
   DecodeJpeg2000Stream(&data, B, &params, false, progress);
   if (own || B->IsEmpty()) return void(abort_ = true);
   c_.BitsStored = params.BitsPerSample;
