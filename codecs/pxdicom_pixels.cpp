@@ -567,6 +567,27 @@ void TPixelStage::Lossless(TPXBitmap* B) {
   const int64_t samples = int64_t(w) * h * spp;
   // The frame is bounded by the data: a lossless sample takes at least one bit.
   if (samples > size * 8 + 64) return void(abort_ = true);
+  // Grey frames whose bitmap rows lie one after the other, top down and unpadded, are decoded
+  // straight into the bitmap; others go through a sample buffer.
+  if (f != px24RGB && h > 0) {
+    if (!B->Allocate(w, h, f)) return void(abort_ = true);
+    const int64_t rowBytes = int64_t(w) * (f == px16g ? 2 : 1);
+    const bool contiguous = h == 1 || B->Scanline(1) - B->Scanline(0) == rowBytes;
+    if (contiguous) {
+      uint8_t* first = B->Scanline(0);
+      std::memset(first, 0, size_t(rowBytes * h));  // what a short or non-lossless frame leaves
+      if (!DecodeLosslessJpeg(&s_, f == px16g ? reinterpret_cast<uint16_t*>(first) : nullptr,
+                              f == px8g ? first : nullptr, samples, c_.Progress.Event, c_.Progress.Sender, size))
+        return void(abort_ = true);
+      if (f == px8g) {
+        Window8(B);
+        Invert8(B);
+      } else {
+        Window16(B);
+      }
+      return;
+    }
+  }
   std::vector<uint8_t> s8;
   std::vector<uint16_t> s16;
   if (f == px16g) s16.assign(size_t(samples), 0);
