@@ -512,6 +512,11 @@ void SetCameraRawWicDecoder(TPXCameraRawWicDecoder Decoder) {
   WicDecoder() = std::move(Decoder);
 }
 
+bool HasCameraRawWicDecoder() {
+  std::lock_guard lock(WicDecoderLock());
+  return static_cast<bool>(WicDecoder());
+}
+
 void DecodeCameraRawStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool PreviewOnly,
                            TPXProgressRecord& Progress) {
   if (!Stream || !Params) {

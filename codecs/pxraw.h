@@ -44,6 +44,7 @@ std::vector<std::string> CameraRawToolArguments(const TIOParams* Params, bool Pr
 using TPXCameraRawWicDecoder = std::function<void(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
                                                   bool PreviewOnly, TPXProgressRecord& Progress)>;
 void SetCameraRawWicDecoder(TPXCameraRawWicDecoder Decoder);
+bool HasCameraRawWicDecoder();
 
 // Fills the camera raw format row (20): the reader and the engine's content test.
 void RegisterCameraRawCodec();
