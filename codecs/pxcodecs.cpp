@@ -3,6 +3,7 @@
 #include "codecs/giflzw.h"
 #include "codecs/pxdicom.h"
 #include "codecs/pxj2000.h"
+#include "codecs/pxwic.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -32,6 +33,7 @@ void RegisterCodecs() {
   RegisterPxmCodecs();
   RegisterJpeg2000Codec();
   RegisterDicomCodec();
+  RegisterWICCodec();  // after TIFF: it keeps the HD Photo signature
   RegisterCoders();
   RegisterDicomDictionary();
 }
