@@ -5,6 +5,7 @@
 #include "codecs/pxj2000.h"
 #include "codecs/pxmiscplugins.h"
 #include "codecs/pxraw.h"
+#include "codecs/pxwic.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -34,6 +35,7 @@ void RegisterCodecs() {
   RegisterPxmCodecs();
   RegisterJpeg2000Codec();
   RegisterDicomCodec();
+  RegisterWICCodec();  // after TIFF: it keeps the HD Photo signature
   RegisterCameraRawCodec();
   RegisterMiscPlugins();
   RegisterCoders();

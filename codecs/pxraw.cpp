@@ -9,13 +9,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #include "core/hypxutils_streams.h"
 #include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "core/pxxBitmaps_mask.h"
+#include "codecs/pxwic.h"
 #include "io/pixoranio.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxexif.h"
@@ -309,15 +309,6 @@ void TCiffParser::Finish() {
 // ---------------------------------------------------------------------------------------------
 // Engines
 
-std::mutex& WicDecoderLock() {
-  static std::mutex m;
-  return m;
-}
-TPXCameraRawWicDecoder& WicDecoder() {
-  static TPXCameraRawWicDecoder d;
-  return d;
-}
-
 uint8_t CurrentEngine() {
   const TPXPixoranGlobalSettings* s = GlobalSettingsInstance();
   return s ? s->GetCameraRawEngine() : 2;
@@ -507,16 +498,6 @@ std::vector<std::string> CameraRawToolArguments(const TIOParams* Params, bool Pr
   return a;
 }
 
-void SetCameraRawWicDecoder(TPXCameraRawWicDecoder Decoder) {
-  std::lock_guard lock(WicDecoderLock());
-  WicDecoder() = std::move(Decoder);
-}
-
-bool HasCameraRawWicDecoder() {
-  std::lock_guard lock(WicDecoderLock());
-  return static_cast<bool>(WicDecoder());
-}
-
 void DecodeCameraRawStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, bool PreviewOnly,
                            TPXProgressRecord& Progress) {
   if (!Stream || !Params) {
@@ -528,16 +509,7 @@ void DecodeCameraRawStream(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params
     CompanionEngine(engine, Stream, Bitmap, Params, PreviewOnly, Progress);
     return;
   }
-  TPXCameraRawWicDecoder decoder;
-  {
-    std::lock_guard lock(WicDecoderLock());
-    decoder = WicDecoder();
-  }
-  if (!decoder) {
-    SetAbort(Progress);
-    return;
-  }
-  decoder(Stream, Bitmap, Params, PreviewOnly, Progress);
+  DecodeWICStream(Stream, pxftRAW, PreviewOnly ? nullptr : Bitmap, Params, Progress);
 }
 
 bool HasCameraRawSignature(TStream* Stream) {

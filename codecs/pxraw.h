@@ -5,7 +5,6 @@
 // not have, so after their preparation they raise EPXRAWException with the library message.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,13 +37,6 @@ bool ReadCiffParams(TStream* Stream, TIOParams* Params);
 
 // The conversion tool's argument list for Params: "par.000", the options, "par.111".
 std::vector<std::string> CameraRawToolArguments(const TIOParams* Params, bool PreviewOnly);
-
-// Engine 2's reader: the imaging component's decode of file type 20. Registered by the
-// imaging component's unit; none leaves engine 2 failing every read.
-using TPXCameraRawWicDecoder = std::function<void(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params,
-                                                  bool PreviewOnly, TPXProgressRecord& Progress)>;
-void SetCameraRawWicDecoder(TPXCameraRawWicDecoder Decoder);
-bool HasCameraRawWicDecoder();
 
 // Fills the camera raw format row (20): the reader and the engine's content test.
 void RegisterCameraRawCodec();
