@@ -3,6 +3,9 @@
 #include "codecs/giflzw.h"
 #include "codecs/pxdicom.h"
 #include "codecs/pxj2000.h"
+#include "codecs/pxmiscplugins.h"
+#include "codecs/pxraw.h"
+#include "codecs/pxwic.h"
 #include "codecs/tifccitt.h"
 #include "codecs/tiffilt.h"
 #include "codecs/tiflzw.h"
@@ -32,6 +35,9 @@ void RegisterCodecs() {
   RegisterPxmCodecs();
   RegisterJpeg2000Codec();
   RegisterDicomCodec();
+  RegisterWICCodec();  // after TIFF: it keeps the HD Photo signature
+  RegisterCameraRawCodec();
+  RegisterMiscPlugins();
   RegisterCoders();
   RegisterDicomDictionary();
 }

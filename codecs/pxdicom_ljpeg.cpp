@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "codecs/pxcodecs_impl.h"
@@ -44,20 +45,36 @@ struct THuffTable {
   }
 };
 
-// Bits of the unstuffed scan data, most significant first; past the end reads zeros.
+// Bits of the unstuffed scan data, most significant first, through a 64-bit window; past the
+// end reads zeros. Fill before each sample guarantees the 32 bits one difference can take.
 class TBitReader {
  public:
   explicit TBitReader(const std::vector<uint8_t>& Data) : d_(Data) {}
-  uint32_t Peek(int32_t Count) const {
-    const size_t i = Index;
-    uint32_t v = 0;
-    for (int32_t k = 0; k < 4; ++k) v = (v << 8) | (i + size_t(k) < d_.size() ? d_[i + size_t(k)] : 0u);
-    return (v << Bit) >> (32 - Count);
+  void Fill() {
+    if (bits_ > 32) return;
+    if (next_ + 8 <= d_.size()) {
+      // Eight bytes at once; the bytes beyond those counted land where the next fill puts them.
+      uint64_t v;
+      std::memcpy(&v, d_.data() + next_, 8);
+      v = __builtin_bswap64(v);
+      buf_ |= v >> bits_;
+      const int32_t add = (63 - bits_) >> 3;
+      next_ += size_t(add);
+      bits_ += add * 8;
+      return;
+    }
+    while (bits_ <= 56) {
+      const uint64_t b = next_ < d_.size() ? d_[next_] : 0u;
+      ++next_;
+      buf_ |= b << (56 - bits_);
+      bits_ += 8;
+    }
   }
+  // Count 1..32 bits; Fill must have run since 32 bits were last consumed.
+  uint32_t Peek(int32_t Count) const { return static_cast<uint32_t>(buf_ >> (64 - Count)); }
   void Skip(int32_t Count) {
-    const int32_t b = Bit + Count;
-    Index += size_t(b >> 3);
-    Bit = b & 7;
+    buf_ <<= Count;
+    bits_ -= Count;
   }
   uint32_t Get(int32_t Count) {
     if (Count == 0) return 0;
@@ -65,17 +82,23 @@ class TBitReader {
     Skip(Count);
     return v;
   }
+  // The byte holding the next unread bit.
+  size_t Index() const { return static_cast<size_t>((uint64_t(next_) * 8 - uint64_t(bits_)) >> 3); }
   // Moves past the next restart marker, to a byte boundary.
   void Restart() {
-    if (Bit) ++Index, Bit = 0;
-    while (Index + 1 < d_.size() && !(d_[Index] == 0xFF && d_[Index + 1] >= 0xD0 && d_[Index + 1] <= 0xD7)) ++Index;
-    Index = std::min(Index + 2, d_.size());
+    const uint64_t consumed = uint64_t(next_) * 8 - uint64_t(bits_);
+    size_t i = static_cast<size_t>((consumed + 7) >> 3);
+    while (i + 1 < d_.size() && !(d_[i] == 0xFF && d_[i + 1] >= 0xD0 && d_[i + 1] <= 0xD7)) ++i;
+    next_ = std::min(i + 2, d_.size());
+    buf_ = 0;
+    bits_ = 0;
   }
-  size_t Index = 0;
-  int32_t Bit = 0;
 
  private:
   const std::vector<uint8_t>& d_;
+  uint64_t buf_ = 0;
+  int32_t bits_ = 0;
+  size_t next_ = 0;
 };
 
 int32_t DecodeCategory(TBitReader& R, const THuffTable& T) {
@@ -95,12 +118,94 @@ int32_t DecodeCategory(TBitReader& R, const THuffTable& T) {
   return T.ValueCount > 0 ? T.Values[size_t(T.ValueCount - 1)] : 0;
 }
 
-int32_t DecodeDifference(TBitReader& R, const THuffTable& T) {
+inline int32_t DecodeDifference(TBitReader& R, const THuffTable& T) {
+  R.Fill();
   const int32_t cat = DecodeCategory(R, T);
   if (cat == 0) return 0;
   if (cat >= 16) return 32768;
   const auto v = static_cast<int32_t>(R.Get(cat));
   return v >= (1 << (cat - 1)) ? v : v - ((1 << cat) - 1);
+}
+
+// The lossless predictors 1..7 from the left (Ra), upper (Rb) and upper-left (Rc) samples.
+inline int32_t Predict(int32_t Predictor, int32_t Ra, int32_t Rb, int32_t Rc) {
+  switch (Predictor) {
+    case 1: return Ra;
+    case 2: return Rb;
+    case 3: return Rc;
+    case 4: return Ra + Rb - Rc;
+    case 5: return Ra + ((Rb - Rc) >> 1);
+    case 6: return Rb + ((Ra - Rc) >> 1);
+    default: return (Ra + Rb) >> 1;
+  }
+}
+
+struct TScanLayout {
+  int32_t Lines, Columns, Comps, Predictor, Interval, Initial;
+};
+
+// Decodes the scan into Out (rows one after the other, components interleaved); sums wrap to
+// the sample type.
+template <typename T>
+void DecodeScan(TBitReader& Reader, const TScanLayout& L, const std::array<const THuffTable*, 4>& Use, T* Out,
+                const TPXProgressEvent& ProgressEvent, TObject* ProgressSender, size_t ScanSize) {
+  const int32_t comps = L.Comps, columns = L.Columns;
+  const int64_t rowSamples = int64_t(columns) * comps;
+  int64_t mcusLeft = L.Interval;
+  bool firstLine = true;  // the row that starts the scan or follows a restart
+  int32_t lastPerCent = -1;
+  for (int32_t y = 0; y < L.Lines; ++y) {
+    T* row = Out + int64_t(y) * rowSamples;
+    const T* above = y > 0 ? row - rowSamples : nullptr;
+    int32_t x = 0;
+    // Rows without a restart inside, away from the first row of an interval: the plain loop.
+    if (!firstLine && above && (L.Interval == 0 || mcusLeft >= columns)) {
+      for (int32_t c = 0; c < comps; ++c) row[c] = T(above[c] + DecodeDifference(Reader, *Use[size_t(c)]));
+      for (int64_t i = comps; i < rowSamples; i += comps) {
+        for (int32_t c = 0; c < comps; ++c) {
+          const int64_t k = i + c;
+          const int32_t ra = row[k - comps], rb = above[k], rc = above[k - comps];
+          const int32_t prediction = Predict(L.Predictor, ra, rb, rc);
+          row[k] = T(prediction + DecodeDifference(Reader, *Use[size_t(c)]));
+        }
+      }
+      if (L.Interval > 0) mcusLeft -= columns;
+      x = columns;
+    }
+    for (; x < columns; ++x) {
+      bool restartHere = false;
+      if (L.Interval > 0 && mcusLeft == 0) {
+        Reader.Restart();
+        mcusLeft = L.Interval;
+        restartHere = true;
+        firstLine = true;
+      }
+      for (int32_t c = 0; c < comps; ++c) {
+        const int64_t k = int64_t(x) * comps + c;
+        int32_t prediction;
+        if ((y == 0 && x == 0) || restartHere) {
+          prediction = L.Initial;
+        } else if (x == 0) {
+          prediction = above[k];
+        } else if (firstLine || y == 0) {
+          prediction = row[k - comps];
+        } else {
+          const int32_t ra = row[k - comps], rb = above[k], rc = above[k - comps];
+          prediction = Predict(L.Predictor, ra, rb, rc);
+        }
+        row[k] = T(prediction + DecodeDifference(Reader, *Use[size_t(c)]));
+      }
+      if (L.Interval > 0) --mcusLeft;
+    }
+    firstLine = false;
+    if (ProgressEvent && ScanSize > 0) {
+      const auto per = static_cast<int32_t>(std::min(Reader.Index(), ScanSize) * 100 / ScanSize);
+      if (per != lastPerCent) {
+        lastPerCent = per;
+        ProgressEvent(ProgressSender, per);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -180,85 +285,29 @@ bool DecodeLosslessJpeg(TStream* Stream, uint16_t* Samples16, uint8_t* Samples8,
   if (predictor < 1 || predictor > 7) predictor = 1;
   if (pointTransform >= precision) pointTransform = 0;
 
-  // The scan's bytes without stuffing; restart markers stay.
-  std::vector<uint8_t> scan;
-  scan.reserve(data.size() - std::min(scanStart, data.size()));
+  // The scan's bytes without stuffing, in place at the front of the buffer; restart markers stay.
+  size_t out = 0;
   for (size_t i = scanStart; i < data.size(); ++i) {
     const uint8_t b = data[i];
     if (b == 0xFF && i + 1 < data.size()) {
       if (data[i + 1] == 0x00) {
-        scan.push_back(0xFF);
+        data[out++] = 0xFF;
         ++i;
         continue;
       }
       if (data[i + 1] == 0xD9) break;
     }
-    scan.push_back(b);
+    data[out++] = b;
   }
-  data.clear();
-  data.shrink_to_fit();
+  data.resize(out);
+  const std::vector<uint8_t>& scan = data;
 
   std::array<const THuffTable*, 4> use{};
   for (int32_t c = 0; c < comps; ++c) use[size_t(c)] = &tables[size_t(c) < tables.size() ? size_t(c) : 0];
 
-  const int32_t mask = Samples8 ? 0xFF : 0xFFFF;
-  const int32_t initial = 1 << (precision - pointTransform - 1);
-  auto get = [&](int64_t i) -> int32_t { return Samples8 ? Samples8[i] : Samples16[i]; };
-  auto put = [&](int64_t i, int32_t v) {
-    if (Samples8) Samples8[i] = uint8_t(v & mask);
-    else Samples16[i] = uint16_t(v & mask);
-  };
-
+  const TScanLayout layout{lines, columns, comps, predictor, interval, 1 << (precision - pointTransform - 1)};
   TBitReader reader(scan);
-  int64_t mcusLeft = interval;
-  bool firstLine = true;  // the row that starts the scan or follows a restart
-  int32_t lastPerCent = -1;
-  for (int32_t y = 0; y < lines; ++y) {
-    const int64_t rowStart = int64_t(y) * rowSamples;
-    for (int32_t x = 0; x < columns; ++x) {
-      bool restartHere = false;
-      if (interval > 0 && mcusLeft == 0) {
-        reader.Restart();
-        mcusLeft = interval;
-        restartHere = true;
-        firstLine = true;
-      }
-      for (int32_t c = 0; c < comps; ++c) {
-        const int64_t i = rowStart + int64_t(x) * comps + c;
-        int32_t prediction;
-        if ((y == 0 && x == 0) || restartHere) {
-          prediction = initial;
-        } else if (firstLine || y == 0) {
-          prediction = x > 0 ? get(i - comps) : get(i - rowSamples);
-          if (x == 0) prediction = get(i - rowSamples);
-        } else if (x == 0) {
-          prediction = get(i - rowSamples);
-        } else {
-          const int32_t ra = get(i - comps), rb = get(i - rowSamples), rc = get(i - rowSamples - comps);
-          switch (predictor) {
-            case 1: prediction = ra; break;
-            case 2: prediction = rb; break;
-            case 3: prediction = rc; break;
-            case 4: prediction = ra + rb - rc; break;
-            case 5: prediction = ra + ((rb - rc) >> 1); break;
-            case 6: prediction = rb + ((ra - rc) >> 1); break;
-            default: prediction = (ra + rb) >> 1; break;
-          }
-        }
-        put(i, prediction + DecodeDifference(reader, *use[size_t(c)]));
-      }
-      if (interval > 0) --mcusLeft;
-      if (ProgressEvent && !scan.empty()) {
-        const auto per = static_cast<int32_t>(std::min<size_t>(reader.Index, scan.size()) * 100 / scan.size());
-        if (per != lastPerCent) {
-          lastPerCent = per;
-          ProgressEvent(ProgressSender, per);
-        }
-      }
-    }
-    // A row that started the scan or an interval; the next row predicts from above again.
-    if (interval == 0 || mcusLeft != interval) firstLine = false;
-    else firstLine = false;
-  }
+  if (Samples8) DecodeScan(reader, layout, use, Samples8, ProgressEvent, ProgressSender, scan.size());
+  else DecodeScan(reader, layout, use, Samples16, ProgressEvent, ProgressSender, scan.size());
   return true;
 }

@@ -519,6 +519,14 @@ void TPixelStage::Jpeg2000(TPXBitmap* B) {
   TPXProgressRecord progress = c_.Progress;
   TPXAbortFlag own{false};
   progress.Aborting = &own;
+  // The code stream's header first: a frame must have the data set's size, and a frame far
+  // larger than its bytes could plausibly code (over 1024 samples per byte beyond a few
+  // megapixels) is refused before the decoder allocates and walks it.
+  DecodeJpeg2000Stream(&data, nullptr, &params, true, progress);
+  if (own || params.Width != c_.Columns || params.Height != c_.Rows) return void(abort_ = true);
+  const uint64_t samples = uint64_t(params.Width) * uint64_t(params.Height) * uint64_t(std::max(1, params.SamplesPerPixel));
+  if (samples > (uint64_t{1} << 22) && samples / 1024 > uint64_t(size)) return void(abort_ = true);
+  data.Seek(0, soBeginning);
   DecodeJpeg2000Stream(&data, B, &params, false, progress);
   if (own || B->IsEmpty()) return void(abort_ = true);
   c_.BitsStored = params.BitsPerSample;
@@ -559,6 +567,27 @@ void TPixelStage::Lossless(TPXBitmap* B) {
   const int64_t samples = int64_t(w) * h * spp;
   // The frame is bounded by the data: a lossless sample takes at least one bit.
   if (samples > size * 8 + 64) return void(abort_ = true);
+  // Grey frames whose bitmap rows lie one after the other, top down and unpadded, are decoded
+  // straight into the bitmap; others go through a sample buffer.
+  if (f != px24RGB && h > 0) {
+    if (!B->Allocate(w, h, f)) return void(abort_ = true);
+    const int64_t rowBytes = int64_t(w) * (f == px16g ? 2 : 1);
+    const bool contiguous = h == 1 || B->Scanline(1) - B->Scanline(0) == rowBytes;
+    if (contiguous) {
+      uint8_t* first = B->Scanline(0);
+      std::memset(first, 0, size_t(rowBytes * h));  // what a short or non-lossless frame leaves
+      if (!DecodeLosslessJpeg(&s_, f == px16g ? reinterpret_cast<uint16_t*>(first) : nullptr,
+                              f == px8g ? first : nullptr, samples, c_.Progress.Event, c_.Progress.Sender, size))
+        return void(abort_ = true);
+      if (f == px8g) {
+        Window8(B);
+        Invert8(B);
+      } else {
+        Window16(B);
+      }
+      return;
+    }
+  }
   std::vector<uint8_t> s8;
   std::vector<uint16_t> s16;
   if (f == px16g) s16.assign(size_t(samples), 0);

@@ -389,6 +389,8 @@ void EncodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int32_t C
   const int32_t wr = s ? s->FGrayWeightRed : 21, wg = s ? s->FGrayWeightGreen : 71, wb = s ? s->FGrayWeightBlue : 8;
   TPXBitmap* alphaChannel = alpha ? Bitmap->PeekAlphaChannel() : nullptr;
   int32_t last = -1;
+  // 8-bit RGB samples go in as they are.
+  const bool direct = format == px24RGB && maxValue == 255;
   for (int32_t y = 0; y < height && !Aborting; ++y) {
     ReportRow(Progress, y, height, last);
     const uint8_t* row = Bitmap->Scanline(y);
@@ -424,6 +426,8 @@ void EncodeBody(TStream* Stream, TPXBitmap* Bitmap, TIOParams* Params, int32_t C
       if (wide) {
         const auto* p = reinterpret_cast<const TRGB48*>(row) + x;
         r = p->r, g = p->g, b = p->b;
+      } else if (direct) {
+        r = row[3 * x + 2], g = row[3 * x + 1], b = row[3 * x];
       } else {
         const TRGB c = Bitmap->GetPixelRGB(x, y);
         r = static_cast<int32_t>(Round(c.r * maxValue / 255.0));

@@ -246,6 +246,9 @@ bool TPixoranIO::LoadCore(TPXFileType Type, TStream* Stream, const std::string& 
     throw;
   }
   FinishLoad(false);
+  // The imaging component's types: a load that leaves no picture is an error.
+  const bool imaging = Type == pxftHDP || Type == pxftDDS || Type == pxftHEIF || Type == pxftWEBP || Type == pxftWIC;
+  if (imaging && FBitmap->IsEmpty()) throw EPXException("WIC Loading Error");
   if (PageCount) *PageCount = FAborting ? -1 : count;
   return !FAborting;
 }
@@ -759,8 +762,7 @@ void TPixoranIO::SaveToFilePsd(const std::string& FileName) {
 
 void TPixoranIO::SaveToStreamPsd(TStream* Stream) { SaveStreamMember(pxftPSD, Stream, &TPixoranIO::SaveToStreamPsd); }
 
-// The platform's imaging component does not exist here: these types are readable and writable
-// only when a codec registers a row for them.
+// The imaging component's types, read and written through the rows its providers fill.
 bool TPixoranIO::LoadFromFileWIC(const std::string& FileName, TPXFileType FileType) {
   CheckBitmap();
   if (IsAsync()) {

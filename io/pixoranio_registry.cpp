@@ -62,8 +62,8 @@ struct TBuiltIn {
   bool Write;
 };
 
-// The built-in entries in registration order. The platform's imaging component is absent, so
-// HD Photo, DDS, HEIF, WebP and its catch-all entry are not registered.
+// The built-in entries in registration order; HD Photo, DDS, HEIF, WebP and the catch-all entry
+// are the imaging component's, registered while it is available (its catch-all row exists).
 constexpr TBuiltIn kBuiltIns[] = {
     {pxftTIFF, "TIFF Image", "TIF;TIFF;FAX;G3N;G3F;XIF", "tiff", 8, true, true},
     {pxftGIF, "GIF Image", "GIF", "gif", 16, true, true},
@@ -93,7 +93,12 @@ constexpr TBuiltIn kBuiltIns[] = {
     {pxftPXV, "Vectorial Objects", "PXV", "pxv", 0, true, true},
     {pxftALL, "Layers and Objects", "ALL", "all", 0, true, true},
     {pxftPXN, "Pixoran Layers", "PXN;PIXORAN;LYR", "pxn", 0, true, true},
+    {pxftHDP, "Microsoft HD Photo", "WDP;HDP;JXR", "wdp", 0, true, true},
     {pxftSVG, "Scalable Vector Graphics", "SVG", "svg", 0, false, true},
+    {pxftDDS, "DirectDraw Surface", "DDS", "dds", 0, true, true},
+    {pxftHEIF, "High Efficiency Image File", "HEIC;HEIF;HEICS;AVCS;HEIFS", "heif", 0, true, false},
+    {pxftWEBP, "WebP", "WEBP", "webp", 0, true, false},
+    {pxftWIC, "Other Windows Images", "", "wic", 0, true, false},
 };
 
 // Rebuilds the imaging component's entry's list from the settings' patterns: every character
@@ -131,7 +136,12 @@ TPXFileFormatInfo* TPXFileFormatInfo::Register(std::unique_ptr<TPXFileFormatInfo
 void RegisterFileFormats() {
   FreeFileFormats();
   GlobalSettingsInstance()->FFileFormats = std::make_unique<TList>();
+  // The imaging component is available when its catch-all row has been registered.
+  const bool imaging = FormatRow(pxftWIC) != nullptr;
   for (const TBuiltIn& b : kBuiltIns) {
+    const bool imagingEntry = b.Type == pxftHDP || b.Type == pxftDDS || b.Type == pxftHEIF ||
+                              b.Type == pxftWEBP || b.Type == pxftWIC;
+    if (imagingEntry && !imaging) continue;
     auto info = std::make_unique<TPXFileFormatInfo>();
     info->FileType = b.Type;
     info->FullName = b.FullName;
@@ -386,7 +396,12 @@ int32_t GetImageCountOfFile(std::string_view FileName) {
     case pxftHEIF:
     case pxftWEBP:
     case pxftWIC:
-      return 0;  // the platform's imaging component does not exist here
+      // The frames the imaging component reports; 0 when no provider reads the file.
+      try {
+        return CountPagesOfFile(FileName, type);
+      } catch (...) {
+        return 0;
+      }
     default:
       (void)type;
       return 1;

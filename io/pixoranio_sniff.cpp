@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/hypxutils_streams.h"
+#include "core/pxsettings.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -158,9 +159,12 @@ TPXFileType Sniff(TStream* s, int64_t pos, int64_t size) {
   }
   s->Seek(pos, soBeginning);
   // The camera raw engine answers through the RAW row's second test (which asks whether the
-  // engine is ready). The platform's imaging component does not exist here, so DDS, HEIF, WebP
-  // and its other formats are never recognised.
+  // engine is ready); then the imaging component, unless its extension list is "-".
   if (RowAltTest(pxftRAW, s, pos)) return pxftRAW;
+  if (const TPXPixoranGlobalSettings* settings = GlobalSettingsAssigned(); !settings || settings->FWICExtensions != "-")
+    for (const TPXFileType t : {pxftDDS, pxftHEIF, pxftWEBP, pxftWIC})
+      if (RowTest(t, s, pos)) return t;
+  s->Seek(pos, soBeginning);
   // Camera raw data in a TIFF container, with no raw engine to read it, is no type.
   return tiffHeader && !RowAltTest(pxftTIFF, s, pos) ? pxftTIFF : pxftUnknown;
 }

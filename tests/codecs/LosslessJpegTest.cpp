@@ -2,6 +2,7 @@
 // wrapping sums, streams it leaves alone and the bounds it keeps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,11 @@ namespace {
 
 // A frame: start of frame (lossless unless Marker says otherwise), one table per entry of Tables
 // (identifier, then values of 3-bit codes), a scan with the given table selectors, and Bits as
-// entropy data (padded with ones, FF stuffed).
+// entropy data (padded with ones, FF stuffed). With a restart interval, each "|" in Bits ends an
+// interval: the bits are padded and the next restart marker follows.
 std::string Frame(int Precision, int Lines, int Columns, int Components, const std::vector<std::vector<int>>& Tables,
                   const std::vector<int>& Selectors, int Predictor, int PointTransform, const std::string& Bits,
-                  int Marker = 0xC3) {
+                  int Marker = 0xC3, int RestartInterval = 0) {
   std::string s = "\xFF\xD8";
   const auto u16 = [&](int v) { s += {char(v >> 8), char(v & 0xFF)}; };
   s += {'\xFF', char(Marker)};
@@ -34,17 +36,28 @@ std::string Frame(int Precision, int Lines, int Columns, int Components, const s
     for (int len = 1; len <= 16; ++len) s += char(len == 3 ? int(t.size()) - 1 : 0);
     for (size_t i = 1; i < t.size(); ++i) s += char(t[i]);
   }
+  if (RestartInterval > 0) {
+    s += "\xFF\xDD";
+    u16(4);
+    u16(RestartInterval);
+  }
   s += "\xFF\xDA";
   u16(6 + 2 * Components);
   s += char(Components);
   for (int c = 0; c < Components; ++c) s += {char(c + 1), char(Selectors[size_t(c)] << 4)};
   s += {char(Predictor), '\0', char(PointTransform)};
-  std::string bits = Bits;
-  while (bits.size() % 8) bits += '1';
-  for (size_t i = 0; i < bits.size(); i += 8) {
-    const auto b = char(std::stoi(bits.substr(i, 8), nullptr, 2));
-    s += b;
-    if (b == '\xFF') s += '\0';
+  int restart = 0;
+  for (size_t from = 0; from <= Bits.size();) {
+    const size_t bar = std::min(Bits.find('|', from), Bits.size());
+    std::string bits = Bits.substr(from, bar - from);
+    while (bits.size() % 8) bits += '1';
+    for (size_t i = 0; i < bits.size(); i += 8) {
+      const auto b = char(std::stoi(bits.substr(i, 8), nullptr, 2));
+      s += b;
+      if (b == '\xFF') s += '\0';
+    }
+    if (bar < Bits.size()) s += {'\xFF', char(0xD0 + (restart++ & 7))};
+    from = bar + 1;
   }
   s += "\xFF\xD9";
   return s;
@@ -84,6 +97,20 @@ TEST(LosslessJpeg, TablesCategoriesAndWrapping) {
   // Predictors of the second row: Ra + Rb - Rc over a 2 x 2 frame.
   EXPECT_EQ(Decode8(Frame(8, 2, 2, 1, {kTable}, {0}, 4, 0, "000" "0011" "0011" "000"), 4),
             (std::vector<int>{128, 129, 129, 130}));
+}
+
+TEST(LosslessJpeg, RestartIntervalsResetThePrediction) {
+  // One row per interval: after each restart marker the row starts again from 2^(P - 1), as the
+  // first row of the scan does, and takes its left neighbours only. Without the reset the
+  // second row would start from the sample above (129) instead of 128.
+  EXPECT_EQ(Decode8(Frame(8, 3, 2, 1, {kTable}, {0}, 1, 0, "0011" "0011|" "000" "0011|" "010" "1100" "0011", 0xC3, 2), 6),
+            (std::vector<int>{129, 130, 128, 129, 140, 141}));
+  // Intervals of two rows (predictor 2, the sample above): the first row of each interval takes
+  // its left neighbours, the second row those above it.
+  EXPECT_EQ(Decode8(Frame(8, 4, 2, 1, {kTable}, {0}, 2, 0, "0011" "0011" "0011" "0011|" "000" "000" "0011" "0011",
+                          0xC3, 4),
+                    8),
+            (std::vector<int>{129, 130, 130, 131, 128, 128, 129, 129}));
 }
 
 TEST(LosslessJpeg, StreamsLeftAloneAndBounds) {

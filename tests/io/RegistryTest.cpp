@@ -42,17 +42,17 @@ const std::string kJpeg = "JPEG Image (*.jpg;*.jpeg;*.jpe;*.jif)|*.jpg;*.jpeg;*.
 
 TEST_F(Registry, BuiltInEntriesInOrder) {
   const std::vector<TPXFileType> expected = {1, 2, 3, 4, 5, 21, 6, 7, 8, 28, 9, 10, 11, 12, 16, 13, 14,
-                                             17, 18, 19, 20, 24, 25, 27, 26, 31};
-  ASSERT_EQ(FileFormatCount(), 26);
-  for (int32_t i = 0; i < 26; ++i) {
+                                             17, 18, 19, 20, 24, 25, 27, 26, 29, 31, 32, 33, 34, 99};
+  ASSERT_EQ(FileFormatCount(), 31);  // the imaging component's five entries included
+  for (int32_t i = 0; i < 31; ++i) {
     TPXFileFormatInfo* info = FileFormatAt(i);
     EXPECT_EQ(info->FileType, expected[static_cast<size_t>(i)]) << i;
     EXPECT_TRUE(info->InternalFormat);
     EXPECT_TRUE(info->TryFunction);
     EXPECT_FALSE(info->TryFunction(nullptr, info->FileType));
   }
-  EXPECT_EQ(FileFormatAt(26), nullptr);
-  EXPECT_EQ(FileFormatByType(29), nullptr);  // HD Photo needs the platform's imaging component
+  EXPECT_EQ(FileFormatAt(31), nullptr);
+  EXPECT_EQ(FileFormatByType(29)->FullName, "Microsoft HD Photo");
   EXPECT_EQ(FileFormatByType(0), nullptr);
   EXPECT_EQ(FileFormatByType(15), nullptr);
 
@@ -106,13 +106,13 @@ TEST_F(Registry, PluginEntriesRegisterAndUnregister) {
   TPXFileFormatInfo* added = TPXFileFormatInfo::Register(std::move(info));
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->SuitableExtension, "qqa");
-  EXPECT_EQ(FileFormatCount(), 27);
+  EXPECT_EQ(FileFormatCount(), 32);
   EXPECT_EQ(FileFormatByExtension("qqb"), added);
   UnregisterFileFormat(8196);
-  EXPECT_EQ(FileFormatCount(), 26);
+  EXPECT_EQ(FileFormatCount(), 31);
   EXPECT_EQ(FileFormatByExtension("qqb"), nullptr);
   UnregisterFileFormat(8196);  // absent: nothing happens
-  EXPECT_EQ(FileFormatCount(), 26);
+  EXPECT_EQ(FileFormatCount(), 31);
 
   FreeFileFormats();
   EXPECT_EQ(GlobalSettingsInstance()->FFileFormats, nullptr);
@@ -136,8 +136,9 @@ TEST_F(Registry, OpenFilterForImages) {
   EXPECT_NE(f.find("|GIF Image (*.gif)|*.gif"), std::string::npos);  // the GIF coders are registered
   EXPECT_EQ(f.find("PostScript"), std::string::npos);  // not readable
   EXPECT_EQ(f.find("||"), std::string::npos);
-  // Ends with the last readable entry's patterns ("*.svg" is written only).
-  EXPECT_EQ(f.substr(f.size() - 6), ";*.lyr");
+  // Ends with the last readable entry's patterns (the catch-all entry has none until the
+  // settings give it extensions).
+  EXPECT_EQ(f.substr(f.size() - 15), "(*.webp)|*.webp");
   EXPECT_NE(f.find("|Pixoran Layers (*.pxn;*.pixoran;*.lyr)|*.pxn;*.pixoran;*.lyr"), std::string::npos);
 }
 

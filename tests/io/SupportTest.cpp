@@ -56,7 +56,7 @@ TEST_F(Support, StartedByTheLibraryStartUp) {
   RegisterLibrarySlot(lsDoneIOSupport, done);
   EXPECT_EQ(init, &InitIOSupport);
   EXPECT_EQ(done, &DoneIOSupport);
-  EXPECT_EQ(FileFormatCount(), 26);
+  EXPECT_EQ(FileFormatCount(), 31);
   EXPECT_TRUE(WinInetLoaded());
   EXPECT_TRUE(IOPluginListExists());
 }
@@ -95,7 +95,7 @@ TEST_F(Support, StepsRunInOrder) {
   EXPECT_EQ(settings->FGIFLZWCompress, nullptr);
   EXPECT_EQ(settings->FTIFFLZWDecompress, nullptr);
   EXPECT_EQ(settings->FTIFFLZWCompress, &FakeTiffEncode);
-  EXPECT_EQ(FileFormatCount(), 26);
+  EXPECT_EQ(FileFormatCount(), 31);
   EXPECT_TRUE(WinInetLoaded());
   EXPECT_TRUE(IOPluginListExists());
   EXPECT_EQ(AcquisitionLogName(), "");
@@ -147,6 +147,6 @@ TEST_F(Support, FreeIOPlugins) {
   EXPECT_TRUE(IOPlugins().empty());
   EXPECT_TRUE(IOPluginListExists());
   EXPECT_EQ(FileFormatByType(8196), nullptr);
-  EXPECT_EQ(FileFormatCount(), 26);
+  EXPECT_EQ(FileFormatCount(), 31);
   std::unique_ptr<TProbe> reclaim(keptRaw);
 }
