@@ -291,6 +291,8 @@ class TPXLayer : public TObject {
                        TPXPointBase FromBase, TPXPointBase ToBase) const;
   virtual void GetContentCorners(std::array<TPoint, 4>& Corners) const;
   virtual TPoint GetContentBoxSize() const;
+  // The angle the content corners turn by: Rotate, a text layer's BorderRotate.
+  virtual double ContentAngle() const { return FRotate; }
   virtual bool UsesRotatedQuad() const { return false; }
   void SnapPointAngle(double& X, double& Y, const TDPoint& Centre) const;
   // The same on a point and centre in layer units (0..1000 of the layer's box); rounds back.

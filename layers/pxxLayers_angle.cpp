@@ -413,8 +413,11 @@ void TPXAngleLayer::SetAngle(double Value) {
   std::array<TPoint, 3> p;
   GetPoints(p, pxpbBitmap);
   if (FArmLength2 < 1) FArmLength2 = Distance(p[1], p[2]);
-  double direction = GetStartAngle() + Value;
-  if (direction > 360) direction -= 360;
+  // The angle is measured from the second arm round to the first (the default arms, up and then
+  // right, read 90), so the second arm goes that far the other way from the first and GetAngle
+  // answers the value that was set.
+  double direction = GetStartAngle() - Value;
+  NormalizeAngle360F(direction);
   PolarOffset(p[1], p[2], direction, FArmLength2);
   SetPointsKeepingArms(p);
 }

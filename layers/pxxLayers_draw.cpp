@@ -194,6 +194,32 @@ void DrawSimpleShape(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int
 // ---------------------------------------------------------------------------------------------
 // Text boxes
 
+TPoint TextBoxNeededSize(TPXCanvas* Canvas, int32_t E, int32_t F, uint8_t Shape, bool WithMargins, double HorzMargin,
+                         double VertMargin, double ScaleX, double ScaleY) {
+  int32_t ww = 0, wh = 0;
+  if (Shape != 4 && Shape != 5) {
+    TSize size{0, 0};
+    Canvas->MeasureStringRotated("W", 0, size);
+    ww = size.cx;
+    wh = size.cy;
+  }
+  if (WithMargins) {
+    ww += Round32(2 * HorzMargin * (ww + E + 1) * ScaleX);
+    wh += Round32(2 * VertMargin * (F + wh + 1) * ScaleY);
+  }
+  return TPoint(ww + E + 1, F + wh + 1);
+}
+
+TPoint TextBoxTextOrigin(int32_t X, int32_t Y, int32_t E, int32_t F, double TextW, double TextH, int32_t R, int32_t Mx,
+                         int32_t My, uint8_t Alignment, uint8_t Layout) {
+  int32_t px = X + R + Mx, py = Y + R + My;
+  if (Alignment == 1) px = X + Trunc32(E - X - TextW) - R - Mx;
+  else if (Alignment == 2) px = X + Trunc32(E - X - TextW) / 2;
+  if (Layout == 1) py = Y + Trunc32(F - Y - TextH) - R - My;
+  else if (Layout == 2) py = Y + Trunc32(F - Y - TextH) / 2;
+  return TPoint(px, py);
+}
+
 namespace {
 
 // Text without its last character (UTF-8) and without trailing blanks.
@@ -319,26 +345,11 @@ void DrawTextBox(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Right, int32_t
     my = Round32(th * VertMargin);
     E = Trunc32(ca * tw + X + sa * th) + 3 * r + 2 * mx;
     F = Trunc32(sa * tw + Y + ca * th) + 2 * r + 2 * my;
-    int32_t ww = 0, wh = 0;
-    if (Shape != 4 && Shape != 5) {
-      TSize wsz{0, 0};
-      Canvas->MeasureStringRotated("W", 0, wsz);
-      ww = wsz.cx;
-      wh = wsz.cy;
-    }
-    if (filled) {
-      ww += Round32(2 * HorzMargin * (ww + E + 1) * ScaleX);
-      wh += Round32(2 * VertMargin * (F + wh + 1) * ScaleY);
-    }
-    SizeOut = TPoint(ww + E + 1, F + wh + 1);
+    SizeOut = TextBoxNeededSize(Canvas, E, F, Shape, filled, HorzMargin, VertMargin, ScaleX, ScaleY);
   }
 
-  const double ew = ca * tw + sa * th, eh = sa * tw + ca * th;
-  int32_t px = X + r + mx, py = Y + r + my;
-  if (Alignment == 1) px = X + Trunc32(E - X - ew) - r - mx;
-  else if (Alignment == 2) px = X + Trunc32(E - X - ew) / 2;
-  if (Layout == 1) py = Y + Trunc32(F - Y - eh) - r - my;
-  else if (Layout == 2) py = Y + Trunc32(F - Y - eh) / 2;
+  const TPoint origin = TextBoxTextOrigin(X, Y, E, F, ca * tw + sa * th, sa * tw + ca * th, r, mx, my, Alignment, Layout);
+  const int32_t px = origin.X, py = origin.Y;
   TRect textRect(px, py, E, F);
   TextRectOut = TRect(Round32(px / ScaleX), Round32(py / ScaleY), Round32(E / ScaleX), Round32(F / ScaleY));
   if (measuring) return;

@@ -71,6 +71,16 @@ void DrawTextBox(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Right, int32_t
                  uint8_t AntiAlias, uint8_t Shape, int32_t BorderAngle, double AspectRatio, TRect& TextRectOut,
                  TPXPointList& ShapePoints, TPXPointList& DrawnPoints, uint8_t Mode, TPoint& SizeOut);
 
+// The two steps that the plain and the rich text box share. TextBoxNeededSize: the box a text
+// laid out up to its far corner (E, F) needs, with room for a curved border (the size of a "W"
+// for shapes other than rectangles) and, when WithMargins, for the margins. TextBoxTextOrigin:
+// the top-left of a text of extent (TextW, TextH) in the box from (X, Y) to (E, F) by Alignment
+// and Layout, R inside the border and (Mx, My) inside the margins.
+TPoint TextBoxNeededSize(TPXCanvas* Canvas, int32_t E, int32_t F, uint8_t Shape, bool WithMargins, double HorzMargin,
+                         double VertMargin, double ScaleX, double ScaleY);
+TPoint TextBoxTextOrigin(int32_t X, int32_t Y, int32_t E, int32_t F, double TextW, double TextH, int32_t R, int32_t Mx,
+                         int32_t My, uint8_t Alignment, uint8_t Layout);
+
 // ---------------------------------------------------------------------------------------------
 // Line end shapes
 

@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #include "core/hypxutils.h"
+#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
+#include "io/pixoranio.h"
 #include "io/pxxBitmaps_params.h"
 #include "layers/pxxLayers.h"
 
@@ -157,7 +159,7 @@ void TPXLayer::GetContentCorners(std::array<TPoint, 4>& Corners) const {
     if (r != 0) FitRectInPlace(Round32(1000 * r), 1000, x, y, w, h, true, true, true, true, 0, false);
   }
   Corners = {TPoint{x, y}, TPoint{x + w, y}, TPoint{x + w, y + h}, TPoint{x, y + h}};
-  const double angle = FRotate;
+  const double angle = ContentAngle();
   if ((FKind == pxlkImage || r != 0) && angle != 0) {
     RotatePoints(Corners.data(), 4, x + w / 2, y + h / 2, angle);
     if (FKind != pxlkImage) ScalePointsToRect(Corners.data(), 4, TRect(x0, y0, x0 + w0, y0 + h0), true);
@@ -168,7 +170,7 @@ TPoint TPXLayer::GetContentBoxSize() const {
   if (!(IsBoxedKind(FKind) && FAspectRatioLocked)) return TPoint{GetWidth(), GetHeight()};
   std::array<TPoint, 4> c;
   GetContentCorners(c);
-  RotatePoints(c.data(), 4, GetPosX() + GetWidth() / 2, GetPosY() + GetHeight() / 2, -FRotate);
+  RotatePoints(c.data(), 4, GetPosX() + GetWidth() / 2, GetPosY() + GetHeight() / 2, -ContentAngle());
   return TPoint{c[1].X - c[0].X, c[2].Y - c[1].Y};
 }
 
@@ -362,4 +364,22 @@ void TPXLayer::GetPDFPlacement(double& Scale, int32_t& Margin, int32_t& OffsetX,
 void TPXLayer::RefreshDrawnPoints() {
   std::unique_ptr<TPXBitmap> scratch;
   RenderContent(scratch, Round32(FWidth), Round32(FHeight), true, false, true, 3, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Measuring resolution
+
+void LayerMeasureDpi(IPXLayerOwner* Owner, double& DpiX, double& DpiY) {
+  const TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
+  DpiX = settings ? settings->FDefaultDPIX : 300;
+  DpiY = settings ? settings->FDefaultDPIY : 300;
+  if (!Owner) return;
+  if (TPixoranIO* io = Owner->GetIO()) {
+    if (TIOParams* params = io->Params()) {
+      DpiX = params->DpiX;
+      DpiY = params->DpiY;
+    }
+  }
+  DpiX *= Owner->MeasureScaleX();
+  DpiY *= Owner->MeasureScaleY();
 }

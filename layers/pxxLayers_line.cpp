@@ -152,7 +152,10 @@ void TPXLineLayer::SetAutoSize(bool Value) {
   if (FAutoSize) SizeToFit();
 }
 
-void TPXLineLayer::SetReadOnly(bool Value) { FReadOnly = Value; }
+void TPXLineLayer::SetReadOnly(bool Value) {
+  FReadOnly = Value;
+  Changed(false);
+}
 
 void TPXLineLayer::SetRulerUnits(TPXUnits Value) {
   if (Value == FRulerUnits) return;
@@ -239,18 +242,7 @@ TPoint TPXLineLayer::GetEndPoint() {
 
 // --- rendering -------------------------------------------------------------------------------
 
-// The owner's picture resolution; without owner (or I/O object) the settings' default one.
-void TPXLineLayer::MeasureDpi(double& DpiX, double& DpiY) const {
-  DpiX = GlobalSettingsInstance()->FDefaultDPIX;
-  DpiY = GlobalSettingsInstance()->FDefaultDPIY;
-  if (!FOwner) return;
-  if (TPixoranIO* io = FOwner->GetIO()) {
-    if (TIOParams* params = io->Params()) {
-      DpiX = params->DpiX;
-      DpiY = params->DpiY;
-    }
-  }
-}
+void TPXLineLayer::MeasureDpi(double& DpiX, double& DpiY) const { LayerMeasureDpi(FOwner, DpiX, DpiY); }
 
 void TPXLineLayer::RenderContent(std::unique_ptr<TPXBitmap>& Dest, int32_t Width, int32_t Height, bool FastDrawing,
                                  bool WithAlpha, bool /*FitAspect*/, uint8_t Mode, int32_t /*Reserved*/) {

@@ -108,4 +108,11 @@ class IPXLayerOwner {
   virtual TIOParams* OutputParams() = 0;
   virtual TResampleFilter LayerResampleFilter() = 0;
   virtual TColor Background() = 0;
+  // Factors on the picture's DPI when measuring layers turn pixels into units (1.0: none).
+  virtual double MeasureScaleX() { return 1.0; }
+  virtual double MeasureScaleY() { return 1.0; }
 };
+
+// The resolution that measuring layers (rulers) turn pixels into units with: the owner's picture
+// DPI times its measure scales; without an owner or I/O object, the settings' default DPI.
+void LayerMeasureDpi(IPXLayerOwner* Owner, double& DpiX, double& DpiY);

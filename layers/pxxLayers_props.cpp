@@ -7,6 +7,7 @@
 
 #include "core/hypxutils.h"
 #include "layers/pxxLayers.h"
+#include "layers/pxxLayers_angle.h"
 #include "platform/rtl/Classes_lists.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/TypInfo.h"
@@ -222,10 +223,19 @@ void LayerPropertiesToStrings(TPXLayer* L, TStrings* Lines) {
   if (!L) return;
   auto add = [Lines](const char* Name, const std::string& Value) { AddLayerProperty(Lines, Name, Value); };
   auto real = [](double Value) { return FloatToStr(Value); };
-  add("Width", IntToStr(L->GetWidth()));
-  add("Height", IntToStr(L->GetHeight()));
-  add("PosX", IntToStr(L->GetPosX()));
-  add("PosY", IntToStr(L->GetPosY()));
+  if (const auto* angle = dynamic_cast<const TPXAngleLayer*>(L)) {
+    // An angle layer's position and size keys address its measuring box, without the margins.
+    const TPXAngleBox& box = angle->InnerBox();
+    add("Width", IntToStr(Round32(box.Width)));
+    add("Height", IntToStr(Round32(box.Height)));
+    add("PosX", IntToStr(Round32(box.X)));
+    add("PosY", IntToStr(Round32(box.Y)));
+  } else {
+    add("Width", IntToStr(L->GetWidth()));
+    add("Height", IntToStr(L->GetHeight()));
+    add("PosX", IntToStr(L->GetPosX()));
+    add("PosY", IntToStr(L->GetPosY()));
+  }
   add("Visible", LayerBoolToText(L->FVisible));
   add("VisibleBox", LayerBoolToText(L->FVisibleBox));
   add("Selectable", LayerBoolToText(L->FSelectable));

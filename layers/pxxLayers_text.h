@@ -36,6 +36,8 @@ class TPXTextLayer : public TPXLayer {
   bool SupportsFeature(uint8_t Feature) const override;
   // With AspectRatioLocked the border shape's preferred ratio, else 0.
   double GetPreferredAspectRatio() const override;
+  // The box never turns: its content corners follow the border shape's rotation.
+  double ContentAngle() const override { return FBorderRotate; }
   // With AspectRatioLocked the stored ratio is corrected for BorderRotate.
   void UpdatePreferredAspectRatio() override;
 

@@ -48,24 +48,12 @@ void DrawRichTextBox(TPXCanvas* Canvas, int32_t X, int32_t Y, int32_t Right, int
   if (Mode == 2) {
     E = X + tp + 3 * r + 2 * mx;
     F = Y + th + 2 * r + 2 * my;
-    // Shapes other than rectangles take room for their curved edges: the size of a "W".
-    int32_t ww = 0, wh = 0;
-    if (Shape != 4 && Shape != 5) {
-      TSize size{0, 0};
-      Canvas->MeasureStringRotated("W", 0, size);
-      ww = size.cx;
-      wh = size.cy;
-    }
-    ww += Round32(2 * HorzMargin * (ww + E + 1) * ScaleX);
-    wh += Round32(2 * VertMargin * (F + wh + 1) * ScaleY);
-    SizeOut = TPoint(ww + E + 1, F + wh + 1);
+    // The box is always filled here, so its margins always count.
+    SizeOut = TextBoxNeededSize(Canvas, E, F, Shape, true, HorzMargin, VertMargin, ScaleX, ScaleY);
   }
 
-  int32_t px = X + r + mx, py = Y + r + my;
-  if (Alignment == 1) px = X + (E - X - tp) - r - mx;
-  else if (Alignment == 2) px = X + (E - X - tp) / 2;
-  if (Layout == 1) py = Y + (F - Y - th) - r - my;
-  else if (Layout == 2) py = Y + (F - Y - th) / 2;
+  const TPoint origin = TextBoxTextOrigin(X, Y, E, F, tp, th, r, mx, my, Alignment, Layout);
+  const int32_t px = origin.X, py = origin.Y;
   TextRectTarget = TRect(px, py, E, F + th);
   TextRectLayer = TRect(Round32(px / ScaleX), Round32(py / ScaleY), Round32(E / ScaleX), Round32(F / ScaleY));
   if (Mode == 2) return;

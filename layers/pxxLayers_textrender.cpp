@@ -25,16 +25,11 @@ struct TRulerMeasure {
 };
 
 TRulerMeasure RulerMeasure(IPXLayerOwner* Owner) {
-  const TPXPixoranGlobalSettings* settings = GlobalSettingsInstance();
-  TRulerMeasure m{settings ? double(settings->FDefaultDPIX) : 300.0, settings ? double(settings->FDefaultDPIY) : 300.0,
-                  1.0, 1.0};
+  TRulerMeasure m{0, 0, 1.0, 1.0};
+  LayerMeasureDpi(Owner, m.DpiX, m.DpiY);
   if (!Owner) return m;
   m.ScaleX = Owner->ZoomX() / 100.0;
   m.ScaleY = Owner->ZoomY() / 100.0;
-  if (TPixoranIO* io = Owner->GetIO()) {
-    m.DpiX = io->Params()->DpiX;
-    m.DpiY = io->Params()->DpiY;
-  }
   return m;
 }
 

@@ -36,6 +36,8 @@ class FakeLayerOwner : public IPXLayerOwner {
   TIOParams* Params = nullptr;
   TResampleFilter ResampleFilter = rfLanczos3;
   TColor BackgroundColor = 0;
+  double MeasureScaleXValue = 1.0;
+  double MeasureScaleYValue = 1.0;
   bool BeforeDrawAssigned = false;
 
   // Recorded calls.
@@ -103,6 +105,8 @@ class FakeLayerOwner : public IPXLayerOwner {
   TIOParams* OutputParams() override { return Params; }
   TResampleFilter LayerResampleFilter() override { return ResampleFilter; }
   TColor Background() override { return BackgroundColor; }
+  double MeasureScaleX() override { return MeasureScaleXValue; }
+  double MeasureScaleY() override { return MeasureScaleYValue; }
 };
 
 // A test-only layer kind (any kind number): draws nothing, reads and writes nothing, and records

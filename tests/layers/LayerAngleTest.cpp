@@ -71,10 +71,21 @@ TEST(LayerAngle, DefaultsMeasureARightAngle) {
 }
 
 TEST(LayerAngle, DirectionSettersAndRotation) {
-  TPXAngleLayer layer(nullptr);
-  layer.SetAngle(45);
-  EXPECT_NEAR(layer.GetEndAngle(), 135, 1.0);
-  EXPECT_NEAR(layer.GetStartAngle(), 90, 1e-9);
+  // The set angle reads back in every mode that can show it; the first arm stays where it was.
+  struct SetRow {
+    uint8_t Mode;
+    double Value, EndAngle;
+  };
+  for (const SetRow& row : {SetRow{0, 45, 45}, SetRow{0, 300, 150}, SetRow{1, 45, 135}, SetRow{1, 300, 30},
+                            SetRow{2, 120, 330}, SetRow{3, 200, 250}}) {
+    SCOPED_TRACE(testing::Message() << "mode " << int(row.Mode) << " value " << row.Value);
+    TPXAngleLayer layer(nullptr);
+    layer.SetAngleMode(row.Mode);
+    layer.SetAngle(row.Value);
+    EXPECT_NEAR(layer.GetAngle(), row.Value, 1.0);
+    EXPECT_NEAR(layer.GetEndAngle(), row.EndAngle, 1.0);
+    EXPECT_NEAR(layer.GetStartAngle(), 90, 1e-9);
+  }
 
   TPXAngleLayer turned(nullptr);
   turned.SetRotate(30);
@@ -245,9 +256,16 @@ TEST(LayerAngle, PropertyKeysCopyAndSwap) {
   layer.SetAngleMode(3);
   layer.SetLabelText("%s deg");
   layer.Font()->SetColor(clRed);
+  layer.SetPosX(40);
+  layer.UpdateGeometry();
+  ASSERT_GT(layer.GetWidth(), 100) << "the layout gave the text margins";
   TStringList lines;
   LayerPropertiesToStrings(&layer, &lines);
   const std::string text = lines.Text();
+  // Position and size are the measuring box's, without the margins.
+  EXPECT_EQ(lines.Values("PXLP_Width"), "100");
+  EXPECT_EQ(lines.Values("PXLP_Height"), "100");
+  EXPECT_EQ(lines.Values("PXLP_PosX"), std::to_string(int32_t(layer.InnerBox().X)));
   const size_t points = text.find("PXLP_AnglePoints=0,0,0,1000,1000,1000");
   ASSERT_NE(points, std::string::npos);
   const char* order[] = {"PXLP_FontName=Arial", "PXLP_FontSize=12", "PXLP_FontColor=", "PXLP_LabelText=%s deg",
@@ -265,6 +283,7 @@ TEST(LayerAngle, PropertyKeysCopyAndSwap) {
   TStringList again;
   LayerPropertiesToStrings(fresh.get(), &again);
   EXPECT_EQ(again.Text(), text);
+  EXPECT_EQ(static_cast<TPXAngleLayer*>(fresh.get())->InnerBox().X, layer.InnerBox().X);
 
   // Set-only keys act; a value that does not convert changes nothing.
   SetLayerPropertyByKey(fresh.get(), "PXLP_StartAngle", "180");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/pxcanvas.h"
+#include "core/pxsettings.h"
 #include "core/pxxBitmaps.h"
 #include "layers/pxxLayers.h"
 #include "layers/pxxLayers_kinds.h"
@@ -22,6 +23,12 @@
 #include "tests/layers/KindRecordSupport.h"
 
 namespace {
+
+class LineLayer : public TPXLineLayer {
+ public:
+  using TPXLineLayer::TPXLineLayer;
+  void MarkCacheValid() { FCacheValid = 1; }
+};
 
 // What a layout answers.
 struct Layout {
@@ -210,39 +217,96 @@ TEST(LineLayer, DefaultsAndEndPoints) {
   EXPECT_EQ(snapped->Rotate(), 45);
 }
 
-TEST(LineLayer, SettersRelayoutAutoSizedLines) {
+// Each setter: whether an equal value ends it, whether it drops the render cache, whether it
+// lays out an auto-sized line again.
+TEST(LineLayer, SettersNotifyDropTheCacheAndRelayoutAsTheirRowsSay) {
+  using Set = std::function<void(LineLayer&)>;
   struct Row {
     const char* Name;
-    std::function<void(TPXLineLayer&)> Set;
-    bool SkipsEqual;
-    bool Resizes;
+    Set Same;    // sets the value the layer already has
+    Set Change;  // sets another value
+    bool SkipsEqual, DropsCache, Relays;
   } rows[] = {
-      {"LineColor", [](TPXLineLayer& l) { l.SetLineColor(clBlack); }, false, false},
-      {"LineWidth", [](TPXLineLayer& l) { l.SetLineWidth(1); }, false, false},
-      {"BorderShape", [](TPXLineLayer& l) { l.SetBorderShape(4); }, false, false},
-      {"LabelText", [](TPXLineLayer& l) { l.SetLabelText("Some label"); }, true, true},
-      {"LineStartShape", [](TPXLineLayer& l) { l.SetLineStartShape(2); }, true, true},
-      {"LineShapeSize", [](TPXLineLayer& l) { l.SetLineShapeSize(20); }, true, false},
-      {"RulerUnits", [](TPXLineLayer& l) { l.SetRulerUnits(pxuPixels); }, true, false},
+      {"LineColor", [](LineLayer& l) { l.SetLineColor(clBlack); }, [](LineLayer& l) { l.SetLineColor(clRed); }, false,
+       true, false},
+      {"LineWidth", [](LineLayer& l) { l.SetLineWidth(1); }, [](LineLayer& l) { l.SetLineWidth(2); }, false, true,
+       false},
+      {"LineFillColor", [](LineLayer& l) { l.SetLineFillColor(0xFFFFFF); },
+       [](LineLayer& l) { l.SetLineFillColor(clRed); }, false, true, false},
+      {"BorderShape", [](LineLayer& l) { l.SetBorderShape(4); }, [](LineLayer& l) { l.SetBorderShape(0); }, false,
+       true, false},
+      {"LabelAlignment", [](LineLayer& l) { l.SetLabelAlignment(l.LabelAlignment()); },
+       [](LineLayer& l) { l.SetLabelAlignment(l.LabelAlignment() == 0 ? 1 : 0); }, false, true, false},
+      {"TextOverflow", [](LineLayer& l) { l.SetTextOverflow(l.TextOverflow()); },
+       [](LineLayer& l) { l.SetTextOverflow(2); }, false, true, false},
+      {"LabelText", [](LineLayer& l) { l.SetLabelText(""); }, [](LineLayer& l) { l.SetLabelText("Some label"); },
+       true, true, true},
+      {"LabelPosition", [](LineLayer& l) { l.SetLabelPosition(2); }, [](LineLayer& l) { l.SetLabelPosition(3); },
+       true, true, false},
+      {"IsRuler", [](LineLayer& l) { l.SetIsRuler(false); }, [](LineLayer& l) { l.SetIsRuler(true); }, true, true,
+       true},
+      {"LineStartShape", [](LineLayer& l) { l.SetLineStartShape(0); }, [](LineLayer& l) { l.SetLineStartShape(2); },
+       true, true, true},
+      {"LineEndShape", [](LineLayer& l) { l.SetLineEndShape(0); }, [](LineLayer& l) { l.SetLineEndShape(1); }, true,
+       true, true},
+      {"LineShapeSize", [](LineLayer& l) { l.SetLineShapeSize(20); }, [](LineLayer& l) { l.SetLineShapeSize(30); },
+       true, true, false},
+      {"ReadOnly", [](LineLayer& l) { l.SetReadOnly(false); }, [](LineLayer& l) { l.SetReadOnly(true); }, false,
+       false, false},
+      {"RulerUnits", [](LineLayer& l) { l.SetRulerUnits(pxuPixels); }, [](LineLayer& l) { l.SetRulerUnits(pxuInches); },
+       true, true, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Name);
     FakeLayerOwner owner;
-    auto* line = owner.Add(std::make_unique<TPXLineLayer>(&owner));
+    auto* line = owner.Add(std::make_unique<LineLayer>(&owner));
     line->SetEndPoints(false, true, 0, 0, 100, 0);
     const double w = line->GetWidthD(), h = line->GetHeightD();
+    line->MarkCacheValid();
     owner.ClearRecords();
-    row.Set(*line);
-    const bool resized = line->GetWidthD() != w || line->GetHeightD() != h;
-    EXPECT_EQ(resized, row.Resizes);
-    if (!row.Resizes) {
-      EXPECT_EQ(owner.ImageChanges.empty(), row.SkipsEqual);
+    row.Same(*line);
+    EXPECT_EQ(owner.ImageChanges.empty(), row.SkipsEqual);
+    row.Change(*line);
+    EXPECT_FALSE(owner.ImageChanges.empty());
+    EXPECT_EQ(line->CacheValid(), !row.DropsCache);
+    // Only a change of what the line needs can show as a new size (a label text, figures).
+    if (!row.Relays) {
+      EXPECT_EQ(line->GetWidthD(), w);
+      EXPECT_EQ(line->GetHeightD(), h);
+    } else {
+      EXPECT_TRUE(line->GetWidthD() != w || line->GetHeightD() != h);
     }
   }
+  // Switching AutoSize on lays out again.
+  FakeLayerOwner owner;
+  auto* line = owner.Add(std::make_unique<LineLayer>(&owner));
+  line->SetAutoSize(false);
+  line->SetEndPoints(false, true, 0, 0, 100, 0);
+  line->SetLabelText("A label that needs room");
+  const double h = line->GetHeightD();
+  line->MarkCacheValid();
+  line->SetAutoSize(true);
+  EXPECT_NE(line->GetHeightD(), h);
   // A shape outside the named ones never becomes the label's border.
-  TPXLineLayer line(nullptr);
-  line.SetBorderShape(100);
-  EXPECT_EQ(line.BorderShape(), 4);
+  TPXLineLayer refused(nullptr);
+  refused.SetBorderShape(100);
+  EXPECT_EQ(refused.BorderShape(), 4);
+}
+
+// A ruler measures at the picture's DPI times the owner's measure scales.
+TEST(LineLayer, RulersMeasureWithTheOwnersMeasureScale) {
+  for (double scale : {1.0, 2.0}) {
+    FakeLayerOwner owner;
+    owner.MeasureScaleXValue = owner.MeasureScaleYValue = scale;
+    auto* line = owner.Add(std::make_unique<TPXLineLayer>(&owner));
+    line->SetIsRuler(true);
+    line->SetRulerUnits(pxuInches);
+    line->SetEndPoints(false, true, 0, 0, 600, 0);
+    std::unique_ptr<TPXBitmap> out;
+    line->RenderContent(out, 0, 0, false, false, false, 0, 0);
+    const double dpi = GlobalSettingsInstance()->FDefaultDPIX * scale;
+    EXPECT_NEAR(line->MeasuredLength(), line->GetLineLength() / dpi, 1e-9) << scale;
+  }
 }
 
 TEST(LineLayer, OutputCopiesKeepTheGeometry) {

@@ -3,6 +3,9 @@
 // refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -633,6 +636,27 @@ TEST(TextLayerKind, RegisteredCopiedSwappedAndItsFeatures) {
   EXPECT_TRUE(star.SupportsFeature(8));
   star.SetBorderShape(4);
   EXPECT_FALSE(star.SupportsFeature(8));
+
+  // Content corners: the box never turns, so a locked 2:1 border turns with BorderRotate only.
+  TPXTextLayer boxed(nullptr);
+  boxed.SetBounds(TRect(0, 0, 100, 100));
+  boxed.SetAspectRatioLocked(true);
+  boxed.SetStoredAspectRatio(2.0);
+  boxed.SetRotate(90);
+  std::array<TPoint, 4> corners;
+  boxed.GetContentCorners(corners);
+  EXPECT_EQ(corners[0], TPoint(0, 25));
+  EXPECT_EQ(corners[2], TPoint(100, 75));
+  boxed.SetRotate(0);
+  boxed.SetBorderRotate(90);
+  boxed.GetContentCorners(corners);
+  int32_t minX = INT32_MAX, maxX = INT32_MIN, minY = INT32_MAX, maxY = INT32_MIN;
+  for (const TPoint& p : corners) {
+    minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+    minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+  }
+  EXPECT_EQ(TRect(minX, minY, maxX, maxY), TRect(25, 0, 75, 100));
+  EXPECT_EQ(boxed.GetContentBoxSize(), TPoint(100, 50)) << "turned back by the border's angle";
 }
 
 // The size layout: a text needing only a few pixels gets the 10 x 10 minimum; growing only never

@@ -4,12 +4,15 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/pxxBitmaps.h"
 #include "io/pixoranio_registry.h"
 #include "io/pxxBitmaps_params.h"
 #include "platform/rtl/Classes_streams.h"
+#include "proc/pixoranproc.h"
 #include "tests/common/TestSupport.h"
+#include "tests/layers/KindRecordSupport.h"
 #include "tests/view/ViewTestSupport.h"
 
 namespace {
@@ -118,6 +121,50 @@ TEST_F(ViewTest, LayersStreamRoundTripsAndItsHeader) {
   EXPECT_EQ(other.LayersCount(), 3);
   EXPECT_EQ(other.Layers(0)->Name(), "own");
   EXPECT_EQ(other.Layers(1)->Name(), "grouped");
+}
+
+// Every drawn kind keeps its record byte for byte through the layers stream and through the
+// undo store's layer entry.
+TEST_F(ViewTest, EveryLayerKindRoundTripsThroughTheStreamAndTheUndoStore) {
+  TPixoranView view(nullptr);
+  view.GetPXBitmap()->AssignFrom(ViewTest::Gradient(60, 40).get(), false);
+  for (TPXLayerKind kind : kDrawnLayerKinds) {
+    const int32_t i = view.LayersAdd(kind, 5, 6, 30, 20);
+    ASSERT_EQ(view.Layers(i)->Kind(), kind);
+    GiveKindContent(view.Layers(i));
+  }
+  // The records as the layers hold them; which layer is selected is the view's state, not theirs.
+  auto records = [](TPixoranView& V) {
+    std::vector<std::string> r;
+    for (int32_t i = 0; i < V.LayersCount(); ++i) {
+      V.Layers(i)->SetSelectedFlag(false);
+      r.push_back(LayerRecordBytes(*V.Layers(i)));
+    }
+    return r;
+  };
+  const std::vector<std::string> before = records(view);
+  ASSERT_EQ(before.size(), 6u);
+
+  TMemoryStream s;
+  view.LayersSaveToStream(&s, -2, false, false, false, false, TPXProgressEvent());
+  TPixoranView loaded(nullptr);
+  s.SetPosition(0);
+  ASSERT_TRUE(loaded.LayersLoadFromStream(&s, false, TPXProgressEvent()));
+  ASSERT_EQ(loaded.LayersCount(), 6);
+  for (int32_t i = 1; i < 6; ++i) EXPECT_EQ(loaded.Layers(i)->Kind(), kDrawnLayerKinds[size_t(i - 1)]);
+  EXPECT_EQ(records(loaded), before);
+
+  view.Proc()->SaveUndo(pxuLayer, true);
+  for (int32_t i = 1; i < 6; ++i) {
+    TPXLayer* l = view.Layers(i);
+    l->SetName("changed");
+    l->SetPosX(33);
+    l->SetRotate(90);
+    if (auto* t = dynamic_cast<TPXTextLayer*>(l)) t->SetText("changed");
+    if (auto* a = dynamic_cast<TPXAngleLayer*>(l)) a->InvertAngle();
+  }
+  view.Proc()->Undo(true);
+  EXPECT_EQ(records(view), before);
 }
 
 TEST_F(ViewTest, LayersFileThroughTheIOComponent) {
