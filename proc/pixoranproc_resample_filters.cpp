@@ -1,6 +1,6 @@
 // The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
 // together on units of destination rows that its workers take from a queue, the grey, 16-bit
-// and 1-bit kernel paths (in row bands) and the routing of ResampleBitmap, ResampleGray8,
+// and 1-bit kernel paths (queued units likewise) and the routing of ResampleBitmap, ResampleGray8,
 // ResampleGray16 and ResampleMono.
 #include <algorithm>
 #include <atomic>
@@ -492,10 +492,10 @@ class TResampleBandThread : public TPXExecutor {
   TKernelUnits& units_;
 };
 
-// --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
+// --- grey, 16-bit and 1-bit kernel paths -------------------------------------------------------
 
-// Both passes, in bands of destination rows on the thread pool (as the 24-bit path), chunk by
-// chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
+// Both passes, in units of destination rows that the workers take from a queue (as the 24-bit
+// path), chunk by chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
 // for a set bit, and GreyToRGB writes each result into three bytes.
 template <typename T>
 void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource, bool GreyToRGB) {
@@ -506,7 +506,7 @@ void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool M
   const size_t stride = static_cast<size_t>(dW);
   // Destination rows of computed or shared storage are reached through shared state: one band.
   const int32_t bands = Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : ResampleBandCount(Src);
-  RunBandsOnPool(dH, bands, [&](int32_t First, int32_t Count, bool) {
+  RunUnitsOnPool(dH, bands, kKernelChunkRows, [&](int32_t First, int32_t Count, bool) {
     TChunkRows<T> work(stride);
     std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0), line(stride);
     std::vector<int64_t> acc(stride);
