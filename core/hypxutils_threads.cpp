@@ -3,6 +3,8 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -129,6 +131,117 @@ void RunBandsOnPool(int32_t Count, int32_t Bands, const std::function<void(int32
   try {
     Work(0, first(1), true);
   } catch (...) {
+    failure = std::current_exception();
+  }
+  pool.WaitAll();
+  if (failure) std::rethrow_exception(failure);
+}
+
+namespace {
+
+// The shared counter of RunUnitsOnPool, the loop each worker runs over it, and what the calling
+// thread waits on: a count of units finished by the other threads and of those still running.
+struct TUnitQueue {
+  int32_t Count = 0, UnitSize = 1;
+  std::atomic<int32_t> Next{0};
+  std::atomic<bool> Failed{false};
+  const std::function<void(int32_t, int32_t, bool)>* Work = nullptr;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  int32_t FinishedElsewhere = 0, Running = 0;  // under Lock
+
+  void RunUnit(int32_t First, bool Main) { (*Work)(First, std::min(UnitSize, Count - First), Main); }
+
+  // Takes units until none is left (or one failed).
+  void Drain(bool Main) {
+    try {
+      for (;;) {
+        if (Failed.load(std::memory_order_relaxed)) return;
+        const int32_t first = Next.fetch_add(UnitSize, std::memory_order_relaxed);
+        if (first >= Count) return;
+        RunUnit(first, Main);
+        if (!Main) Signal(1, 0);
+      }
+    } catch (...) {
+      Failed = true;
+      throw;
+    }
+  }
+  void Signal(int32_t Finished, int32_t Left) {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      FinishedElsewhere += Finished;
+      Running -= Left;
+    }
+    Changed.notify_one();
+  }
+};
+
+class TUnitExecutor : public TPXExecutor {
+ public:
+  explicit TUnitExecutor(TUnitQueue& Queue) : TPXExecutor(true), queue_(Queue) {}
+  void Execute() override {
+    try {
+      queue_.Drain(false);
+    } catch (...) {
+      queue_.Signal(0, 1);
+      throw;
+    }
+    queue_.Signal(0, 1);
+  }
+
+ private:
+  TUnitQueue& queue_;
+};
+
+}  // namespace
+
+void RunUnitsOnPool(int32_t Count, int32_t Workers, int32_t MinUnit,
+                    const std::function<void(int32_t, int32_t, bool)>& Work, const std::function<void()>& Waiting) {
+  if (Count <= 0) return;
+  MinUnit = std::max(MinUnit, 1);
+  Workers = std::clamp(Workers, 1, std::max(1, Count / MinUnit));
+  if (Workers == 1) {
+    Work(0, Count, true);
+    return;
+  }
+  TUnitQueue queue;
+  queue.Count = Count;
+  queue.UnitSize = std::max(MinUnit, (Count + 4 * Workers - 1) / (4 * Workers));
+  queue.Work = &Work;
+  // The first unit is the caller's whatever the threads do once started.
+  queue.Next = queue.UnitSize;
+  TPXThreadPool pool;
+  std::exception_ptr failure;
+  try {
+    for (int32_t k = 1; k < Workers; ++k) {
+      {
+        std::lock_guard<std::mutex> guard(queue.Lock);
+        ++queue.Running;
+      }
+      try {
+        pool.Add(std::make_unique<TUnitExecutor>(queue));
+      } catch (...) {
+        queue.Signal(0, 1);
+        throw;
+      }
+    }
+    queue.RunUnit(0, true);
+    queue.Drain(true);
+    // Wait for the others, telling the caller each time units finished there.
+    std::unique_lock<std::mutex> lock(queue.Lock);
+    int32_t seen = 0;
+    while (queue.Running > 0 || queue.FinishedElsewhere != seen) {
+      queue.Changed.wait(lock, [&] { return queue.Running == 0 || queue.FinishedElsewhere != seen; });
+      if (queue.FinishedElsewhere == seen) continue;
+      seen = queue.FinishedElsewhere;
+      if (!Waiting || queue.Failed) continue;
+      lock.unlock();
+      Waiting();
+      lock.lock();
+    }
+  } catch (...) {
+    queue.Failed = true;
     failure = std::current_exception();
   }
   pool.WaitAll();

@@ -1,6 +1,6 @@
-// The thread pool of the library's band-parallel work (the resampler's horizontal pass): a unit
-// of work, the thread that runs one, the pool that starts and joins them, and the rule for how
-// many units to use. No queue and no reuse: every threaded unit has its own thread.
+// The thread pool of the library's band-parallel work: a unit of work, the thread that runs one,
+// the pool that starts and joins them, fixed bands or queued units of rows over it, and the rule
+// for how many units to use. No reuse: every threaded unit has its own thread.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +67,20 @@ class TPXThreadPool : public TObject {
 // report progress from there), the others on threads of their own; returns when all are done
 // and raises the first exception of any.
 void RunBandsOnPool(int32_t Count, int32_t Bands, const std::function<void(int32_t, int32_t, bool)>& Work);
+
+// Runs Work(First, Number, Main) over Count items on Workers workers (the calling thread, Main
+// true, and Workers - 1 threads), in contiguous units of at least MinUnit items (about four per
+// worker) that each worker takes from a shared counter until none is left: a worker the system
+// holds back leaves its share to the others instead of keeping them waiting. The calling thread
+// takes the first unit before any other thread starts, and once no unit is left it waits for the
+// others, calling Waiting (when given) on its own thread after units finish elsewhere; so a caller
+// that reports an overall count of finished items from Work and Waiting reports progress on its
+// own thread under any scheduling. Work must treat every item alike whichever unit holds it.
+// Returns when all are done and raises the first exception of any (Waiting's included); after an
+// exception no further unit is started.
+void RunUnitsOnPool(int32_t Count, int32_t Workers, int32_t MinUnit,
+                    const std::function<void(int32_t, int32_t, bool)>& Work,
+                    const std::function<void()>& Waiting = {});
 
 // Number of units for a Width x Height picture: 1 below the settings' FMultiThreadMinPixels,
 // else min(FMaxThreads, GetProcessorCoreCount), never below 1.

@@ -1,6 +1,6 @@
 // The kernel resampler: eight kernels, contributor lists, the 24-bit path whose two passes run
 // together on units of destination rows that its workers take from a queue, the grey, 16-bit
-// and 1-bit kernel paths (in row bands) and the routing of ResampleBitmap, ResampleGray8,
+// and 1-bit kernel paths (queued units likewise) and the routing of ResampleBitmap, ResampleGray8,
 // ResampleGray16 and ResampleMono.
 #include <algorithm>
 #include <atomic>
@@ -100,6 +100,11 @@ struct TAxis {
   std::vector<int32_t> First;   // the first index of a list of consecutive indices, else -1
   int32_t Count = 0;
   bool Narrow = true;  // every weight fits 16 bits
+  // For 3-byte pixels with AVX2 (BuildQuads): each list's weights in groups of four taps, as
+  // 16 words w0 w1 w0 w1 w0 w1 0 0 w2 w3 w2 w3 w2 w3 0 0 (missing taps weigh 0); QuadStart[x]
+  // is list x's first group. Empty when not built.
+  std::vector<int16_t> Quads;
+  std::vector<int32_t> QuadStart;
 };
 
 TAxis FlattenAxis(const std::vector<TPXContributorList>& Lists, bool ZeroTotalAs256, int64_t MaxV) {
@@ -217,6 +222,43 @@ bool HaveAvx2() {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   return avx2;
 }
+
+// The same sums from groups of four taps with the weights laid out by BuildQuads: one 16-byte
+// load of four pixels, their bytes paired by channel, widened and weighted in one multiply-add.
+// Reads 16 bytes from each group's first pixel. Integer sums: the same values as above.
+__attribute__((target("avx2"))) void HorizontalQuads3Avx2(const uint8_t* P, const int16_t* Q, int32_t Groups,
+                                                          int32_t& A0, int32_t& A1, int32_t& A2) {
+  const __m128i pairs = _mm_setr_epi8(0, 3, 1, 4, 2, 5, -1, -1, 6, 9, 7, 10, 8, 11, -1, -1);
+  __m256i acc = _mm256_setzero_si256();
+  for (int32_t g = 0; g < Groups; ++g, P += 12, Q += 16) {
+    const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P)), pairs);
+    acc = _mm256_add_epi32(
+        acc, _mm256_madd_epi16(_mm256_cvtepu8_epi16(v), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Q))));
+  }
+  const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+  A0 = _mm_cvtsi128_si32(sum);
+  A1 = _mm_extract_epi32(sum, 1);
+  A2 = _mm_extract_epi32(sum, 2);
+}
+
+// Lays out the weights of an axis of 16-bit weights for HorizontalQuads3Avx2.
+void BuildQuads(TAxis& Ax) {
+  Ax.QuadStart.assign(static_cast<size_t>(Ax.Count) + 1, 0);
+  for (int32_t x = 0; x < Ax.Count; ++x) {
+    const int32_t n = Ax.Start[static_cast<size_t>(x) + 1] - Ax.Start[static_cast<size_t>(x)];
+    Ax.QuadStart[static_cast<size_t>(x) + 1] = Ax.QuadStart[static_cast<size_t>(x)] + (n + 3) / 4;
+  }
+  Ax.Quads.assign(static_cast<size_t>(Ax.QuadStart.back()) * 16, 0);
+  for (int32_t x = 0; x < Ax.Count; ++x) {
+    const int32_t k0 = Ax.Start[static_cast<size_t>(x)], n = Ax.Start[static_cast<size_t>(x) + 1] - k0;
+    int16_t* q = Ax.Quads.data() + static_cast<size_t>(Ax.QuadStart[static_cast<size_t>(x)]) * 16;
+    for (int32_t k = 0; k < n; ++k) {
+      // Tap k sits in group k / 4, half (k / 2) % 2, word k % 2 of each channel's pair.
+      int16_t* h = q + (k / 4) * 16 + ((k / 2) % 2) * 8 + k % 2;
+      h[0] = h[2] = h[4] = static_cast<int16_t>(Ax.Weight[static_cast<size_t>(k0 + k)]);
+    }
+  }
+}
 #endif
 
 // One row through the horizontal lists: NC channels per pixel, samples of type T. SrcCount is
@@ -226,12 +268,20 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcC
   const int32_t* start = ax.Start.data();
   const int32_t* idx = ax.Index.data();
   const int32_t* wt = ax.Weight.data();
+  // Everything the loop reads of the axis, in locals: the byte stores to d may alias any memory,
+  // so members would be loaded again after every store.
+  const int32_t* firsts = ax.First.data();
+  const int32_t* totals = ax.Total.data();
+  const uint64_t* magics = ax.Magic.data();
+  const int32_t count = ax.Count;
 #if defined(__SSE2__)
-  const bool avx2 = HaveAvx2();
+  const bool avx2 = HaveAvx2(), narrow = ax.Narrow;
+  const int16_t* quads = ax.Quads.empty() ? nullptr : ax.Quads.data();
+  const int32_t* quadStart = ax.QuadStart.data();
 #endif
-  for (int32_t x = 0; x < ax.Count; ++x) {
+  for (int32_t x = 0; x < count; ++x) {
     TAcc acc[NC] = {};
-    const int32_t first = ax.First[static_cast<size_t>(x)];
+    const int32_t first = firsts[x];
     if (first >= 0) {
       // Consecutive source pixels (every list away from the edges): one running pointer.
       const T* p = s + static_cast<int64_t>(first) * NC;
@@ -242,7 +292,13 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcC
         TAcc a0 = 0, a1 = 0, a2 = 0;
 #if defined(__SSE2__)
         if constexpr (sizeof(T) == 1 && sizeof(TAcc) == 4) {
-          if (ax.Narrow && first + n < SrcCount) {
+          const int32_t groups = (n + 3) / 4;
+          if (quads && first + 4 * groups + 2 <= SrcCount) {
+            int32_t b0, b1, b2;
+            HorizontalQuads3Avx2(p, quads + static_cast<size_t>(quadStart[x]) * 16, groups, b0, b1, b2);
+            a0 = b0, a1 = b1, a2 = b2;
+            n = 0;
+          } else if (narrow && first + n < SrcCount) {
             int32_t b0, b1, b2;
             if (avx2) HorizontalTaps3Avx2(p, w, n, b0, b1, b2);
             else HorizontalTaps3Sse2(p, w, n, b0, b1, b2);
@@ -271,9 +327,11 @@ void HorizontalRow(const T* s, T* d, const TAxis& ax, int64_t MaxV, int32_t SrcC
         for (int c = 0; c < NC; ++c) acc[c] += w * static_cast<TAcc>(p[c]);
       }
     }
-    for (int c = 0; c < NC; ++c)
-      d[static_cast<int64_t>(x) * NC + c] = static_cast<T>(DivClamp(acc[c], ax.Total[static_cast<size_t>(x)],
-                                                                    ax.Magic[static_cast<size_t>(x)], MaxV));
+    const int32_t total = totals[x];
+    const uint64_t magic = magics[x];
+    T out[NC];
+    for (int c = 0; c < NC; ++c) out[c] = static_cast<T>(DivClamp(acc[c], total, magic, MaxV));
+    for (int c = 0; c < NC; ++c) d[static_cast<int64_t>(x) * NC + c] = out[c];
   }
 }
 
@@ -492,10 +550,10 @@ class TResampleBandThread : public TPXExecutor {
   TKernelUnits& units_;
 };
 
-// --- grey, 16-bit and 1-bit kernel paths (one thread) -------------------------------------------
+// --- grey, 16-bit and 1-bit kernel paths -------------------------------------------------------
 
-// Both passes, in bands of destination rows on the thread pool (as the 24-bit path), chunk by
-// chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
+// Both passes, in units of destination rows that the workers take from a queue (as the 24-bit
+// path), chunk by chunk through an intermediate of the source rows each chunk reaches; a 1-bit source reads 255
 // for a set bit, and GreyToRGB writes each result into three bytes.
 template <typename T>
 void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool MonoSource, bool GreyToRGB) {
@@ -506,7 +564,7 @@ void KernelBanded(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, bool M
   const size_t stride = static_cast<size_t>(dW);
   // Destination rows of computed or shared storage are reached through shared state: one band.
   const int32_t bands = Dst->IsVirtual() || Dst->Location() == pxFile ? 1 : ResampleBandCount(Src);
-  RunBandsOnPool(dH, bands, [&](int32_t First, int32_t Count, bool) {
+  RunUnitsOnPool(dH, bands, kKernelChunkRows, [&](int32_t First, int32_t Count, bool) {
     TChunkRows<T> work(stride);
     std::vector<T> expanded(MonoSource ? static_cast<size_t>(sW) : 0), line(stride);
     std::vector<int64_t> acc(stride);
@@ -610,7 +668,10 @@ void ResampleKernel24(TPXBitmap* Src, TPXBitmap* Dst, TResampleFilter Filter, co
   if (!RsUsable(Src) || !RsUsable(Dst) || !RsIsKernel(Filter) || Src->PixelFormat() != px24RGB) return;
   EnsureFormat(Dst, px24RGB);
   const int32_t sW = Src->Width(), sH = Src->Height(), dW = Dst->Width(), dH = Dst->Height();
-  const TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
+  TAxis hx = FlattenAxis(BuildContributors(sW, dW, Filter), true, 255);
+#if defined(__SSE2__)
+  if (HaveAvx2() && hx.Narrow) BuildQuads(hx);
+#endif
   const TAxis vy = FlattenAxis(BuildContributors(sH, dH, Filter), false, 255);
   TKernelParams p;
   p.Horiz = &hx;

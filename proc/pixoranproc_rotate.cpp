@@ -78,33 +78,14 @@ void ReplacePixels(TPXBitmap* Bitmap, TPXBitmap* Result) {
 
 // --- bands and progress ------------------------------------------------------------------------
 
-class TBandExecutor : public TPXExecutor {
- public:
-  explicit TBandExecutor(std::function<void()> Work) : TPXExecutor(true), Work_(std::move(Work)) {}
-  void Execute() override { Work_(); }
+class TPassProgress;
 
- private:
-  std::function<void()> Work_;
-};
-
-// Runs Body(first row, end row, caller) over Rows rows: band 0 in the caller's thread, the
-// others on the pool, all joined before returning (a band's exception reaches the caller).
+// Runs Body(first row, end row, caller) over Rows rows in units of at least 16 rows that the
+// caller's thread and the pool's take from a queue; all joined before returning (a unit's
+// exception reaches the caller). Every row is computed alike whichever unit holds it. With
+// Progress, the caller's thread also reports the rows done elsewhere while it waits for them.
 template <class F>
-void RunBands(int32_t Rows, int32_t Threads, F&& Body) {
-  Threads = std::min(std::max(Threads, 1), std::max(Rows / 16, 1));
-  if (Threads <= 1) {
-    Body(0, Rows, true);
-    return;
-  }
-  const int32_t per = Rows / Threads;
-  TPXThreadPool pool;
-  for (int32_t i = 1; i < Threads; ++i) {
-    const int32_t y0 = i * per, y1 = i == Threads - 1 ? Rows : y0 + per;
-    pool.Add(std::make_unique<TBandExecutor>([&Body, y0, y1] { Body(y0, y1, false); }));
-  }
-  Body(0, per, true);
-  pool.WaitAll();
-}
+void RunBands(int32_t Rows, int32_t Threads, F&& Body, TPassProgress* Progress = nullptr);
 
 // Progress of one pass: every band counts its rows; the caller's band reports Percent(done - 1)
 // after each of its rows, and Finish reports the last row's value once the bands are joined.
@@ -118,9 +99,11 @@ class TPassProgress {
     const int32_t done = Done_.fetch_add(1, std::memory_order_relaxed) + 1;
     if (Caller) Report(done - 1);
   }
-  void Finish() {
+  // The rows done so far by every band (the caller's thread, while it waits for the others).
+  void Tick() {
     if (const int32_t row = Done_.load() - 1; row > LastRow_) Report(row);
   }
+  void Finish() { Tick(); }
 
  private:
   void Report(int32_t Row) {
@@ -140,6 +123,15 @@ class TPassProgress {
   std::atomic<int32_t> Done_{0};
   int32_t LastRow_ = -1;  // the last row reported (caller's thread only)
 };
+
+template <class F>
+void RunBands(int32_t Rows, int32_t Threads, F&& Body, TPassProgress* Progress) {
+  std::function<void()> waiting;
+  if (Progress) waiting = [Progress] { Progress->Tick(); };
+  RunUnitsOnPool(
+      Rows, Threads, 16, [&Body](int32_t First, int32_t Number, bool Caller) { Body(First, First + Number, Caller); },
+      waiting);
+}
 
 std::function<int32_t(int32_t)> RowPercent(int32_t Rows) {
   return [Rows](int32_t y) { return static_cast<int32_t>(static_cast<int64_t>(y) * 100 / Rows); };
@@ -344,7 +336,7 @@ void ShearRotate(TPXBitmap* Bitmap, double Angle, bool Antialias, const uint8_t*
         ShearRow<N>(src[static_cast<size_t>(y)], w, dst[static_cast<size_t>(y)], sz.W1, n, b, Antialias, Bg);
         progress.RowDone(caller);
       }
-    });
+    }, &progress);
     progress.Finish();
   }
   turned.reset();
@@ -398,7 +390,7 @@ void ShearRotate(TPXBitmap* Bitmap, double Angle, bool Antialias, const uint8_t*
             Blend<N>(d + N * x, r >= 1 ? src[static_cast<size_t>(h - 1)] + N * x : Bg, Bg, b);
         progress.RowDone(caller);
       }
-    });
+    }, &progress);
     progress.Finish();
   }
   buf1.reset();
@@ -418,7 +410,7 @@ void ShearRotate(TPXBitmap* Bitmap, double Angle, bool Antialias, const uint8_t*
                     Bg);
         progress.RowDone(caller);
       }
-    });
+    }, &progress);
     progress.Finish();
   }
   buf2.reset();
@@ -669,7 +661,7 @@ void SmoothRotateInto(TPXBitmap* Source, TPXBitmap* Dest, double Angle, const ui
             std::llrint((-dcx * sn + scy + (y - dcy) * cs) * kOne));
       progress.RowDone(caller);
     }
-  });
+  }, &progress);
   progress.Finish();
   ClearRowTails(Dest);
 }
@@ -742,7 +734,7 @@ void RotateMonoNearest(TPXBitmap* Bitmap, bool WhiteBackground, TPXProgressRecor
       }
       progress.RowDone(caller);
     }
-  });
+  }, &progress);
   progress.Finish();
   ReplacePixels(Bitmap, result.get());
 }
@@ -810,7 +802,7 @@ void NearestRows(const TRowTable& Src, const TRowTable& Dst, int32_t W, int32_t 
       }
       Progress.RowDone(caller);
     }
-  });
+  }, &Progress);
   Progress.Finish();
 }
 

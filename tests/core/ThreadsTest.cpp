@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "core/hypxutils_threads.h"
 #include "core/pxsettings.h"
@@ -123,6 +125,62 @@ TEST_F(Threads, ThreadedExceptionComesOutOfWaitAll) {
     other.Add(std::make_unique<TAddExecutor>(true, sum, 9, true));
   }
   EXPECT_EQ(g_live, 0);
+}
+
+// Queued units: every item exactly once, in contiguous units of at least the minimum (the last
+// may be shorter), the first unit and Main only on the calling thread; Waiting runs there too,
+// and at least once whenever a unit finished on another thread; a failing unit's exception
+// reaches the caller whichever thread ran it.
+TEST_F(Threads, QueuedUnitsCoverEveryItemOnce) {
+  struct TCase { int32_t Count, Workers, MinUnit; };
+  for (const TCase& c : {TCase{1000, 4, 16}, TCase{37, 8, 16}, TCase{5, 3, 1}, TCase{100, 1, 7}, TCase{64, 4, 16}}) {
+    SCOPED_TRACE(c.Count);
+    std::vector<std::atomic<int>> seen(static_cast<size_t>(c.Count));
+    std::atomic<bool> mainElsewhere{false}, shortUnit{false}, firstElsewhere{false};
+    std::atomic<int> elsewhere{0};
+    int waiting = 0;
+    bool waitingElsewhere = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    RunUnitsOnPool(
+        c.Count, c.Workers, c.MinUnit,
+        [&](int32_t First, int32_t Number, bool Main) {
+          const bool here = std::this_thread::get_id() == caller;
+          if (Main != here) mainElsewhere = true;
+          if (First == 0 && !here) firstElsewhere = true;
+          if (Number < std::min(c.MinUnit, c.Count) && First + Number != c.Count) shortUnit = true;
+          for (int32_t k = First; k < First + Number; ++k) ++seen[static_cast<size_t>(k)];
+          if (!here) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the caller gets to wait
+            ++elsewhere;
+          }
+        },
+        [&] {
+          ++waiting;
+          waitingElsewhere |= std::this_thread::get_id() != caller;
+        });
+    EXPECT_FALSE(mainElsewhere);
+    EXPECT_FALSE(firstElsewhere);
+    EXPECT_FALSE(shortUnit);
+    EXPECT_FALSE(waitingElsewhere);
+    EXPECT_EQ(waiting > 0, elsewhere > 0);
+    EXPECT_LE(waiting, elsewhere.load());
+    for (const auto& v : seen) ASSERT_EQ(v, 1);
+  }
+  for (bool onCaller : {false, true}) {
+    const std::thread::id caller = std::this_thread::get_id();
+    EXPECT_THROW(RunUnitsOnPool(400, 4, 10,
+                                [&](int32_t, int32_t, bool) {
+                                  if ((std::this_thread::get_id() == caller) == onCaller) throw std::runtime_error("unit");
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(1));  // all take part
+                                }),
+                 std::runtime_error);
+  }
+  // An exception of Waiting reaches the caller after the others are joined.
+  EXPECT_THROW(RunUnitsOnPool(
+                   400, 4, 10,
+                   [&](int32_t, int32_t, bool) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); },
+                   [] { throw std::runtime_error("waiting"); }),
+               std::runtime_error);
 }
 
 }  // namespace

@@ -302,6 +302,25 @@ TEST_F(LayerMergeTest, IntegerWeightsMatchTheFormulaForEveryAlphaPair) {
   TPXBitmap dest;
   BlendLayerPair(a, b, &dest, {});
   ExpectSame(FromBitmap(&dest), Reference(Side{&pa}, Side{&pb}, nullptr, 0, TRGB{}));
+
+  // Over an opaque A (the vectorised path): every weight of B in every column against channel
+  // values that sweep all pairs of extremes and middles, into a new picture and in place.
+  pa.Alpha.clear();
+  for (int32_t y = 0; y < 256; ++y)
+    for (int32_t x = 0; x < 256; ++x) {
+      const size_t i = static_cast<size_t>(y) * 256 + x;
+      pa.Px[i] = TRGB{uint8_t(y), uint8_t(255 - y), uint8_t(byte(rng))};
+      pb.Px[i] = TRGB{uint8_t(255 - (y * 7 & 255)), uint8_t(y * 7), uint8_t(byte(rng))};
+      pb.Alpha[i] = uint8_t(x);
+    }
+  owner.Layers.clear();
+  a = Layer(pa);
+  b = Layer(pb);
+  const Pic expected = Reference(Side{&pa}, Side{&pb}, nullptr, 0, TRGB{});
+  BlendLayerPair(a, b, &dest, {});
+  ExpectSame(FromBitmap(&dest), expected);
+  BlendLayerPair(a, b, a->Bitmap(), {});
+  ExpectSame(FromBitmap(a->Bitmap()), expected);
 }
 
 // ---------------------------------------------------------------------------------------------
