@@ -386,9 +386,12 @@ void TCvBmpButton::ComputeLayout(TRect& T, TRect& A, TBitmap* P) {
   TPoint gs(0, 0);
   if (Present(P) && button_size_ == bszNeither) gs = TPoint(P->Width(), P->Height());
   const std::string caption = Caption();
-  TCanvas* c = Canvas();
-  c->Font()->Assign(Font());
-  T = caption.empty() ? TRect() : CanvasTextRect(c, caption, TRect(0, 0, cs.X, 0), DT_SINGLELINE);
+  T = TRect();
+  if (!caption.empty()) {
+    TCanvas* c = Canvas();
+    c->Font()->Assign(Font());
+    T = CanvasTextRect(c, caption, TRect(0, 0, cs.X, 0), DT_SINGLELINE);
+  }
   const TPoint ts(T.Width(), T.Height());
   const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
   TPoint gp, tp;
@@ -469,10 +472,9 @@ void TCvBmpButton::MakeDisabledPicture(TBitmap* Result) {
 void TCvBmpButton::Paint() {
   const int32_t W = Width(), H = Height();
   if (W <= 0 || H <= 0) return;
-  // The off-screen picture is kept between paints.
-  if (!off_) off_ = std::make_unique<TBitmap>();
-  if (off_->Width() != W || off_->Height() != H) off_->SetSize(W, H);
-  TCanvas* c = off_->Canvas();
+  // The window keeps its own pixels and shows them when painting ends: the button draws on it
+  // directly.
+  TCanvas* c = Canvas();
   if (!Enabled() && !IsDesigning(this)) {
     state_ = kDisabled;
     tracking_ = false;
@@ -586,7 +588,6 @@ void TCvBmpButton::Paint() {
       c->DrawFocusRect(t);
     }
   }
-  Canvas()->CopyRect(client, c, client);
 }
 
 void CvBmpBtnRegisterClasses() { RegisterClass(TCvBmpButton::StaticClass()); }

@@ -164,7 +164,6 @@ class TCvBmpButton : public TCustomControl {
   TNotifyEvent on_mouse_enter_, on_mouse_leave_;
   uint8_t state_ = 0;
   bool mouse_over_ = false;
-  std::unique_ptr<TBitmap> off_;  // the off-screen picture of the last paint
 };
 
 // Registers the bitmap button with the form loader.

@@ -278,6 +278,7 @@ struct TTransparentEntry {
   std::vector<uint8_t> Pixels;  // the source's rows that SourceRect spans
   TImageAndMask M;
   TBitmap Masked;
+  TBitmap MaskColors;  // the mask drawn black (0 bits) and white (1 bits): AND-ed without conversion
 };
 
 std::vector<std::unique_ptr<TTransparentEntry>>& TransparentEntries() {
@@ -339,6 +340,13 @@ TTransparentEntry* KeptTransparentEntry(TBitmap* Bitmap, const TRect& DestRect, 
   e->Masked.SetSize(SourceRect.Width(), SourceRect.Height());
   TransparentMaskSource(e->Masked.Canvas()->Handle(), e->M.Image.Canvas()->Handle(), 0, 0, SourceRect.Width(),
                         SourceRect.Height(), e->M.Mask->DC(), 0, 0);
+  e->MaskColors.SetPixelFormat(pf32bit);
+  e->MaskColors.SetSize(W, H);
+  HDC maskColors = e->MaskColors.Canvas()->Handle();
+  const COLORREF text = SetTextColor(maskColors, 0), back = SetBkColor(maskColors, 0xFFFFFF);
+  BitBlt(maskColors, 0, 0, W, H, e->M.Mask->DC(), 0, 0, SRCCOPY);
+  SetTextColor(maskColors, text);
+  SetBkColor(maskColors, back);
   e->W = W;
   e->H = H;
   e->Source = SourceRect;
@@ -396,9 +404,11 @@ void LinearBands(HDC DC, TOrientation Lines, int32_t X, int32_t Y, int32_t Thick
 void DrawTransparentBitmap(TCanvas* Canvas, TBitmap* Bitmap, const TRect& DestRect, const TRect& SourceRect,
                            TColor TransparentColor) {
   if (TTransparentEntry* e = KeptTransparentEntry(Bitmap, DestRect, SourceRect, TransparentColor)) {
+    // Unstretched, the mask in colour saves its conversion on every draw.
+    const bool same = DestRect.Width() == SourceRect.Width() && DestRect.Height() == SourceRect.Height();
     TransparentStretchBltMasked(Canvas->Handle(), 0, 0, DestRect.Width(), DestRect.Height(),
-                                e->Masked.Canvas()->Handle(), SourceRect.Width(), SourceRect.Height(), e->M.Mask->DC(),
-                                0, 0);
+                                e->Masked.Canvas()->Handle(), SourceRect.Width(), SourceRect.Height(),
+                                same ? e->MaskColors.Canvas()->Handle() : e->M.Mask->DC(), 0, 0);
     return;
   }
   TImageAndMask m;

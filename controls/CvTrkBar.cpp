@@ -107,7 +107,6 @@ TCvTrackBar::TCvTrackBar(TComponent* AOwner)
       disabled_(std::make_unique<TBitmap>()),
       background_(std::make_unique<TBitmap>()),
       custom_thumb_(std::make_unique<TBitmap>()),
-      thumb_work_(std::make_unique<TBitmap>()),
       timer_(std::make_unique<TTimer>(nullptr)) {
   SetBounds(Left(), Top(), 200, 35);
   SetTabStop(true);
@@ -401,6 +400,8 @@ void TCvTrackBar::DrawSelection(TCanvas* ACanvas) {
       }
     }
   }
+  // An empty band fills nothing.
+  if (band.IsEmpty()) return;
   ACanvas->Brush()->SetColor(sel_color_);
   ACanvas->FillRect(band);
 }
@@ -493,23 +494,38 @@ void TCvTrackBar::DrawThumb(TCanvas* ACanvas) {
   const TRect old = thumb_rect_;
   thumb_rect_ = ComputeThumbRect();
   UpdateBackground();
+  TCanvas* b = background_->Canvas();
   TRect uncovered;
-  if (SubtractRect(uncovered, old, thumb_rect_)) ACanvas->CopyRect(uncovered, background_->Canvas(), uncovered);
+  const bool anyUncovered = SubtractRect(uncovered, old, thumb_rect_);
   const int32_t w = normal_->Width(), h = normal_->Height();
-  if (w <= 0 || h <= 0) return;
-  if (thumb_work_->Width() != w || thumb_work_->Height() != h) thumb_work_->SetSize(w, h);
-  TCanvas* t = thumb_work_->Canvas();
-  const TRect cell(0, 0, w, h);
-  t->CopyRect(cell, background_->Canvas(), thumb_rect_);
-  t->SetCopyMode(cmSrcAnd);
-  t->CopyRect(cell, mask_->Canvas(), cell);
+  if (w <= 0 || h <= 0) {
+    if (anyUncovered) ACanvas->CopyRect(uncovered, b, uncovered);
+    return;
+  }
+  // The background goes back under the old place and under the new one, where the thumb is
+  // then masked in and drawn. Two places across the same band that meet or overlap make one
+  // rectangle, copied at once.
+  const TRect& t = thumb_rect_;
+  const bool alongX = old.Top == t.Top && old.Bottom == t.Bottom && old.Left <= t.Right && t.Left <= old.Right;
+  const bool alongY = old.Left == t.Left && old.Right == t.Right && old.Top <= t.Bottom && t.Top <= old.Bottom;
+  if (anyUncovered && (alongX || alongY)) {
+    TRect joined;
+    UnionRect(joined, old, t);
+    ACanvas->CopyRect(joined, b, joined);
+  } else {
+    if (anyUncovered) ACanvas->CopyRect(uncovered, b, uncovered);
+    ACanvas->CopyRect(t, b, t);
+  }
   TBitmap* image = normal_.get();
   if (!Enabled()) image = disabled_.get();
   else if (thumb_hot_ && !IsDesigning(this)) image = hot_.get();
-  t->SetCopyMode(cmSrcPaint);
-  t->CopyRect(cell, image->Canvas(), cell);
-  t->SetCopyMode(cmSrcCopy);
-  ACanvas->CopyRect(thumb_rect_, t, cell);
+  const TRect cell(0, 0, w, h);
+  const TCopyMode mode = ACanvas->CopyMode();
+  ACanvas->SetCopyMode(cmSrcAnd);
+  ACanvas->CopyRect(t, mask_->Canvas(), cell);
+  ACanvas->SetCopyMode(cmSrcPaint);
+  ACanvas->CopyRect(t, image->Canvas(), cell);
+  ACanvas->SetCopyMode(mode);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -163,7 +163,6 @@ class TCvTrackBar : public TCustomControl {
   TRect thumb_rect_, track_rect_;
   std::unique_ptr<TBitmap> normal_, hot_, mask_, disabled_, background_;
   std::unique_ptr<TBitmap> custom_thumb_;
-  std::unique_ptr<TBitmap> thumb_work_;  // where DrawThumb composes the thumb
   bool dragging_ = false;
   bool paging_ = false;
   bool paging_forward_ = false;

@@ -212,6 +212,8 @@ void ForgetDockClient(TControl* Client);
 // ---- Painting and DCs
 HDC GetWindowDCInternal(HWND wnd, bool Client);
 int32_t ReleaseWindowDC(HWND wnd, HDC dc);
+// Deletes the window DCs kept for reuse.
+void ReleaseSpareWindowDCs();
 void FlushWindowArea(TWindowData* W, const TRect& SurfaceRect);
 void PaintNonClient(TWindowData* W);
 // Mouse input on the non-client area: the window's scroll bars and the sizing loop.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/forms/FormsInternal.h"
+#include "platform/gdi/SurfaceDC.h"
 
 namespace {
 
@@ -17,6 +18,59 @@ struct DCRecord {
 std::vector<DCRecord>& DCs() {
   static std::vector<DCRecord> dcs;
   return dcs;
+}
+
+// Released window DCs kept for the next paint or GetDC of the same surface, a few in all:
+// making and deleting a DC for each paint costs more than painting a small control.
+struct SpareDC {
+  HDC DC = nullptr;
+  std::weak_ptr<TWindowSurface> Surface;
+  const TSurface* Target = nullptr;
+};
+
+std::vector<SpareDC>& Spares() {
+  static std::vector<SpareDC> spares;  // oldest first
+  return spares;
+}
+
+constexpr size_t kSpareDCs = 8;
+
+// Deletes the spares whose surface went.
+void DropStaleSpares() {
+  auto& spares = Spares();
+  for (size_t i = 0; i < spares.size();) {
+    if (spares[i].Surface.expired()) {
+      DeleteDC(spares[i].DC);
+      spares.erase(spares.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+}
+
+HDC TakeSpareDC(const std::shared_ptr<TWindowSurface>& Surface, const TSurface* Target) {
+  auto& spares = Spares();
+  for (size_t i = spares.size(); i-- > 0;) {
+    if (spares[i].Target != Target || spares[i].Surface.lock() != Surface) continue;
+    HDC dc = spares[i].DC;
+    spares.erase(spares.begin() + static_cast<std::ptrdiff_t>(i));
+    return dc;
+  }
+  return nullptr;
+}
+
+// Keeps a released DC of a live surface as new; false (the DC is the caller's to delete) when it
+// cannot serve again.
+bool KeepSpareDC(HDC DC, const std::shared_ptr<TWindowSurface>& Surface, const TSurface* Target) {
+  if (!ResetSurfaceDC(DC)) return false;
+  DropStaleSpares();
+  auto& spares = Spares();
+  if (spares.size() >= kSpareDCs) {
+    DeleteDC(spares.front().DC);
+    spares.erase(spares.begin());
+  }
+  spares.push_back(SpareDC{DC, Surface, Target});
+  return true;
 }
 
 TRect ClientBounds(const TWindowData* W) { return {0, 0, W->Client.Width(), W->Client.Height()}; }
@@ -244,7 +298,8 @@ HDC GetWindowDCInternal(HWND wnd, bool Client) {
   TWindowData* w = WindowData(wnd);
   if (!w || !w->Surface) return nullptr;
   TSurface* s = Client ? w->Surface->Client.get() : w->Surface->Full.get();
-  HDC dc = CreateSurfaceDC(s);
+  HDC dc = TakeSpareDC(w->Surface, s);
+  if (!dc) dc = CreateSurfaceDC(s);
   if (!dc) return nullptr;
   // The window DC's origin is the window's corner, the desktop's frame included.
   if (!Client && (w->Frame.Left || w->Frame.Top)) SetViewportOrgEx(dc, -w->Frame.Left, -w->Frame.Top, nullptr);
@@ -258,12 +313,17 @@ int32_t ReleaseWindowDC(HWND, HDC dc) {
   if (it == dcs.end()) return 0;
   DCRecord rec = std::move(*it);
   dcs.erase(it);
-  DeleteDC(dc);
   TWindowData* w = WindowData(rec.Wnd);
-  if (w && w->Surface == rec.Surface) {
-    FlushWindowArea(w, rec.Client ? ClientInSurface(w) : w->Surface->Full->BoundsRect());
-  }
+  const bool live = w && w->Surface == rec.Surface;
+  const TSurface* target = rec.Client ? rec.Surface->Client.get() : rec.Surface->Full.get();
+  if (!live || !KeepSpareDC(dc, rec.Surface, target)) DeleteDC(dc);
+  if (live) FlushWindowArea(w, rec.Client ? ClientInSurface(w) : w->Surface->Full->BoundsRect());
   return 1;
+}
+
+void ReleaseSpareWindowDCs() {
+  for (const SpareDC& spare : Spares()) DeleteDC(spare.DC);
+  Spares().clear();
 }
 
 HDC GetWindowDC(HWND wnd) { return GetWindowDCInternal(wnd, false); }

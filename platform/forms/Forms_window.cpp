@@ -1230,5 +1230,6 @@ namespace px_forms {
 void ResetWindowState() {
   g_focus = g_capture = g_active = nullptr;
   Timers().Items.clear();
+  ReleaseSpareWindowDCs();
 }
 }  // namespace px_forms

@@ -299,6 +299,14 @@ void GdiPaintRegion(GdiDC& dc, const GdiPaint& p, const GdiRegionData& rgn);
 // Converts a rectangle of src into dst at (dx, dy) by colour (palettes resolved, nearest
 // palette entry in dst); both rectangles must lie inside their surfaces. 32 -> 32 keeps alpha.
 void GdiCopyConvert(const TSurface& src, const TRect& srcRect, TSurface& dst, int32_t dx, int32_t dy);
+// Draws a masked picture in one pass: at device-unmapped (x, y), w x h, the destination becomes
+// (destination AND the monochrome mask drawn with text colour black and background white) XOR the
+// picture, read from (0, 0) of Masked and (mx, my) of Mask; what the two blits SRCAND and
+// SRCINVERT give. Only where that is plain: DCs without mapping, a 32-bit colour destination and
+// picture, a monochrome mask or one already drawn in 32-bit colour, both sources inside their
+// surfaces and apart from the destination.
+// False (nothing drawn) elsewhere, for the caller to run the two blits.
+bool GdiMaskedDraw32(HDC Dst, int32_t x, int32_t y, int32_t w, int32_t h, HDC Masked, HDC Mask, int32_t mx, int32_t my);
 // A default colour table for 1, 4 and 8 bits (black/white, the 16 VGA colours, a colour cube).
 std::vector<TRGBQuad> GdiDefaultPalette(int32_t bitCount);
 

@@ -791,6 +791,54 @@ BOOL AlphaBlend(HDC hdst, int32_t x, int32_t y, int32_t w, int32_t h, HDC hsrc, 
   return 1;
 }
 
+bool GdiMaskedDraw32(HDC Dst, int32_t x, int32_t y, int32_t w, int32_t h, HDC Masked, HDC Mask, int32_t mx, int32_t my) {
+  if (w <= 0 || h <= 0) return false;
+  GdiDC* dc = GdiGetDC(Dst);
+  GdiDC* pdc = GdiGetDC(Masked);
+  GdiDC* kdc = GdiGetDC(Mask);
+  if (!dc || !pdc || !kdc || !GdiIsTranslation(*dc) || !GdiIsTranslation(*pdc) || !GdiIsTranslation(*kdc)) return false;
+  TSurface& ds = *dc->Surface();
+  const TSurface& ps = *pdc->Surface();
+  const TSurface& ks = *kdc->Surface();
+  // The mask: monochrome, or already drawn in colour (32 bits, AND-ed as it is).
+  const bool monoMask = ks.BitCount() == 1 && kdc->MonoDDB();
+  const bool colourMask = ks.BitCount() == 32 && !kdc->MonoDDB();
+  if (ds.BitCount() != 32 || dc->MonoDDB() || ps.BitCount() != 32 || pdc->MonoDDB() || !(monoMask || colourMask) ||
+      &ps == &ds || &ks == &ds)
+    return false;
+  const TPoint d = GdiLPtoDP(*dc, {x, y}), p = GdiLPtoDP(*pdc, {0, 0}), k = GdiLPtoDP(*kdc, {mx, my});
+  if (p.X < 0 || p.Y < 0 || int64_t(p.X) + w > ps.Width() || int64_t(p.Y) + h > ps.Height() || k.X < 0 || k.Y < 0 ||
+      int64_t(k.X) + w > ks.Width() || int64_t(k.Y) + h > ks.Height())
+    return false;
+  if (int64_t(d.X) + w > INT32_MAX || int64_t(d.Y) + h > INT32_MAX) return false;
+  TRect vis;
+  if (!IntersectRect(vis, TRect(d.X, d.Y, d.X + w, d.Y + h), dc->ClipBox())) return true;
+  // The mask's 0 bits as the text colour (black), its 1 bits as the background colour (white).
+  const uint32_t c0 = GdiColorToPixel(ds, 0), c1 = GdiColorToPixel(ds, 0xFFFFFF);
+  constexpr int32_t kRun = 256;
+  uint32_t buf[kRun];
+  GdiForEachClipSpan(*dc, vis, [&](int32_t yy, int32_t x0, int32_t x1) {
+    const uint8_t* krow = ks.Row(yy - d.Y + k.Y);
+    const uint32_t* prow = reinterpret_cast<const uint32_t*>(ps.Row(yy - d.Y + p.Y)) + (p.X - d.X);
+    uint32_t* drow = reinterpret_cast<uint32_t*>(ds.Row(yy));
+    for (int32_t xs = x0; xs < x1; xs += kRun) {
+      const int32_t n = std::min(kRun, x1 - xs);
+      const uint32_t* m = buf;
+      if (monoMask) ExpandMono(krow, xs - d.X + k.X, n, c0, c1, buf);
+      else m = reinterpret_cast<const uint32_t*>(krow) + (xs - d.X + k.X);
+      uint32_t* __restrict o = drow + xs;
+      const uint32_t* __restrict s = prow + xs;
+      int32_t i = 0;
+      for (; i + 4 <= n; i += 4) {
+        GdiPixel4& ov = *reinterpret_cast<GdiPixel4*>(o + i);
+        ov = (ov & *reinterpret_cast<const GdiPixel4*>(m + i)) ^ *reinterpret_cast<const GdiPixel4*>(s + i);
+      }
+      for (; i < n; ++i) o[i] = (o[i] & m[i]) ^ s[i];
+    }
+  });
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 void GdiCopyConvert(const TSurface& src, const TRect& r, TSurface& dst, int32_t dx, int32_t dy) {

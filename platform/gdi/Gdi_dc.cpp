@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/SurfaceDC.h"
 #include "platform/rtl/System.h"
 
 namespace {
@@ -89,6 +90,24 @@ HDC CreateCompatibleDC(HDC dc) {
 HDC CreateSurfaceDC(TSurface* surface) {
   if (!surface) return nullptr;
   return NewDC(false, surface, false);
+}
+
+BOOL ResetSurfaceDC(HDC hdc) {
+  GdiDC* dc = GdiGetDC(hdc);
+  if (!dc || dc->memoryDC || dc->screenDC || !dc->external) return 0;
+  GdiDCState fresh;
+  GdiInitState(fresh, false);
+  GdiDCState old = std::move(dc->state);
+  dc->state = std::move(fresh);
+  std::vector<GdiDCState> saved;
+  saved.swap(dc->saved);
+  GdiRetainState(old, -1);
+  for (const GdiDCState& st : saved) GdiRetainState(st, -1);
+  saved.clear();
+  dc->saved.swap(saved);  // the room stays for the next SaveDC
+  dc->dashPhase = 0;
+  dc->InvalidateClip();
+  return 1;
 }
 
 BOOL DeleteDC(HDC hdc) {

@@ -85,6 +85,22 @@ class RunPainter {
   int32_t y_ = 0, x0_ = 0, x1_ = 0;
 };
 
+// A solid horizontal or vertical segment is a rectangle one pixel across: the pixels from a up
+// to b, b left out, each painted once as the walk would.
+void PaintAxisSegment(GdiDC& dc, const GdiPaint& pen, TPoint a, TPoint b) {
+  const TRect box = dc.ClipBox();
+  const auto from = [](int64_t p, int64_t q) { return p <= q ? p : q + 1; };
+  const auto to = [](int64_t p, int64_t q) { return p <= q ? q : p + 1; };
+  const bool across = a.Y == b.Y;
+  const int64_t l = std::max<int64_t>(across ? from(a.X, b.X) : a.X, box.Left);
+  const int64_t t = std::max<int64_t>(across ? a.Y : from(a.Y, b.Y), box.Top);
+  const int64_t r = std::min<int64_t>(across ? to(a.X, b.X) : int64_t(a.X) + 1, box.Right);
+  const int64_t bt = std::min<int64_t>(across ? int64_t(a.Y) + 1 : to(a.Y, b.Y), box.Bottom);
+  if (l < r && t < bt)
+    GdiPaintRect(dc, pen, TRect(static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
+                                static_cast<int32_t>(bt)));
+}
+
 // Paints a cosmetic polyline directly; returns the steps walked.
 int64_t PaintThin(GdiDC& dc, const GdiPenSetup& ps, const std::vector<TPoint>& pts, int64_t phase) {
   const TRect box = dc.ClipBox();
@@ -93,19 +109,8 @@ int64_t PaintThin(GdiDC& dc, const GdiPenSetup& ps, const std::vector<TPoint>& p
   for (size_t i = 0; i + 1 < pts.size(); ++i) {
     const TPoint a = pts[i], b = pts[i + 1];
     if (ps.dashes.empty() && (a.X == b.X || a.Y == b.Y) && a != b) {
-      // A solid horizontal or vertical segment is a rectangle one pixel across: the pixels from
-      // a up to b, b left out, each painted once as the walk would.
       rp.Flush();
-      const auto from = [](int64_t p, int64_t q) { return p <= q ? p : q + 1; };
-      const auto to = [](int64_t p, int64_t q) { return p <= q ? q : p + 1; };
-      const bool across = a.Y == b.Y;
-      const int64_t l = std::max<int64_t>(across ? from(a.X, b.X) : a.X, box.Left);
-      const int64_t t = std::max<int64_t>(across ? a.Y : from(a.Y, b.Y), box.Top);
-      const int64_t r = std::min<int64_t>(across ? to(a.X, b.X) : int64_t(a.X) + 1, box.Right);
-      const int64_t bt = std::min<int64_t>(across ? int64_t(a.Y) + 1 : to(a.Y, b.Y), box.Bottom);
-      if (l < r && t < bt)
-        GdiPaintRect(dc, ps.pen, TRect(static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
-                                       static_cast<int32_t>(bt)));
+      PaintAxisSegment(dc, ps.pen, a, b);
       phase += GdiLineSteps(a.X, a.Y, b.X, b.Y);
       continue;
     }
@@ -242,7 +247,18 @@ int64_t GdiStrokeThin(GdiMask& m, const std::vector<TPoint>& pts, bool closed, c
 BOOL LineTo(HDC hdc, int32_t x, int32_t y) {
   GdiDC* dc = GdiGetDC(hdc);
   if (!dc) return 0;
-  const std::vector<TPoint> pts = {GdiLPtoDP(*dc, dc->state.curPos), GdiLPtoDP(*dc, {x, y})};
+  const TPoint a = GdiLPtoDP(*dc, dc->state.curPos), b = GdiLPtoDP(*dc, {x, y});
+  // A solid one-pixel pen along an axis (frames and edges) paints its rectangle as the walk
+  // below would, without setting up dashes and point lists.
+  const GdiPen* pen = dc->state.pen.get();
+  if (pen && (pen->Style() == PS_SOLID || pen->Style() == PS_INSIDEFRAME) && (a.X == b.X || a.Y == b.Y) && a != b &&
+      GdiDevicePenWidth(*dc, pen->width) <= 1) {
+    PaintAxisSegment(*dc, GdiPenPaint(*dc, GdiPenColor(*dc)), a, b);
+    dc->dashPhase += GdiLineSteps(a.X, a.Y, b.X, b.Y);
+    dc->state.curPos = {x, y};
+    return 1;
+  }
+  const std::vector<TPoint> pts = {a, b};
   const int64_t phase = DrawPolyline(*dc, pts, dc->dashPhase);
   dc->dashPhase = phase;
   dc->state.curPos = {x, y};

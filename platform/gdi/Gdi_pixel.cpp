@@ -291,16 +291,40 @@ GdiPaint GdiBrushPaint(GdiDC& dc, const GdiBrush* b) {
   return p;
 }
 
-void GdiPaintRun(GdiDC& dc, const GdiPaint& p, int32_t y, int32_t x0, int32_t x1) {
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Rows of a few hundred pixels (control faces, backgrounds) filled 32 bytes a store.
+__attribute__((target("avx2"))) void Fill32Wide(uint32_t* d, int32_t n, uint32_t v) {
+  using Pixel8 = uint32_t __attribute__((vector_size(32), aligned(4), may_alias));
+  const Pixel8 x = {v, v, v, v, v, v, v, v};
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    *reinterpret_cast<Pixel8*>(d + i) = x;
+    *reinterpret_cast<Pixel8*>(d + i + 8) = x;
+  }
+  for (; i + 8 <= n; i += 8) *reinterpret_cast<Pixel8*>(d + i) = x;
+  GdiFill32(d + i, n - i, v);
+}
+bool HasWideFill() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+#else
+void Fill32Wide(uint32_t* d, int32_t n, uint32_t v) { GdiFill32(d, n, v); }
+bool HasWideFill() { return false; }
+#endif
+
+void PaintRunOn(TSurface& s, const GdiPaint& p, int32_t y, int32_t x0, int32_t x1) {
   if (p.kind == GdiPaint::None || x1 <= x0) return;
-  TSurface& s = *dc.Surface();
   const int32_t bpp = s.BitCount();
   if (p.kind == GdiPaint::Solid && p.rop2 == R2_COPYPEN) {
     if (bpp == 32) {
       uint32_t* row = reinterpret_cast<uint32_t*>(s.Row(y)) + x0;
       const int32_t n = x1 - x0;
       if (n < 256) {
-        GdiFill32(row, n, p.value);
+        if (n >= 32 && HasWideFill()) Fill32Wide(row, n, p.value);
+        else GdiFill32(row, n, p.value);
         return;
       }
       // Long rows copy from a block of the value: the library's memcpy stores wider than the
@@ -347,9 +371,17 @@ void GdiPaintRun(GdiDC& dc, const GdiPaint& p, int32_t y, int32_t x0, int32_t x1
   }
 }
 
+}  // namespace
+
+void GdiPaintRun(GdiDC& dc, const GdiPaint& p, int32_t y, int32_t x0, int32_t x1) {
+  if (p.kind == GdiPaint::None || x1 <= x0) return;
+  PaintRunOn(*dc.Surface(), p, y, x0, x1);
+}
+
 void GdiPaintRect(GdiDC& dc, const GdiPaint& p, const TRect& r) {
   if (p.kind == GdiPaint::None) return;
-  GdiForEachClipSpan(dc, r, [&](int32_t y, int32_t x0, int32_t x1) { GdiPaintRun(dc, p, y, x0, x1); });
+  TSurface& s = *dc.Surface();
+  GdiForEachClipSpan(dc, r, [&](int32_t y, int32_t x0, int32_t x1) { PaintRunOn(s, p, y, x0, x1); });
 }
 
 void GdiPaintRegion(GdiDC& dc, const GdiPaint& p, const GdiRegionData& rgn) {

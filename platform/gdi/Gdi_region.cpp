@@ -511,7 +511,10 @@ int32_t ExtSelectClipRgn(HDC hdc, HRGN hrgn, int32_t mode) {
 int32_t ExcludeClipRect(HDC hdc, int32_t l, int32_t t, int32_t r, int32_t b) {
   GdiDC* dc = GdiGetDC(hdc);
   if (!dc) return ERROR;
-  const GdiRegionData cut(GdiLPtoDPRect(*dc, TRect(l, t, r, b)));
+  const TRect box = GdiLPtoDPRect(*dc, TRect(l, t, r, b));
+  // Cutting what lies outside the clip changes nothing.
+  if (dc->state.clip && !dc->state.clip->Intersects(box)) return dc->state.clip->Type();
+  const GdiRegionData cut(box);
   return SetClip(*dc, std::make_shared<GdiRegionData>(
                           GdiRegionData::Combine(CurrentClip(*dc), cut, GdiRegionData::Op::Diff)));
 }
@@ -519,8 +522,18 @@ int32_t ExcludeClipRect(HDC hdc, int32_t l, int32_t t, int32_t r, int32_t b) {
 int32_t IntersectClipRect(HDC hdc, int32_t l, int32_t t, int32_t r, int32_t b) {
   GdiDC* dc = GdiGetDC(hdc);
   if (!dc) return ERROR;
-  const GdiRegionData keep(GdiLPtoDPRect(*dc, TRect(l, t, r, b)));
-  if (!dc->state.clip) return SetClip(*dc, std::make_shared<GdiRegionData>(keep));
+  const TRect box = GdiLPtoDPRect(*dc, TRect(l, t, r, b));
+  if (!dc->state.clip) return SetClip(*dc, std::make_shared<GdiRegionData>(box));
+  // A clip inside the rectangle stays as it is; a one-rectangle clip is cut without the region
+  // arithmetic.
+  const GdiRegionData& clip = *dc->state.clip;
+  TRect inside;
+  if (!clip.IsEmpty() && IntersectRect(inside, clip.Bounds(), box) && inside == clip.Bounds()) return clip.Type();
+  if (clip.Rects().size() == 1) {
+    if (!IntersectRect(inside, clip.Bounds(), box)) inside = TRect();
+    return SetClip(*dc, std::make_shared<GdiRegionData>(inside));
+  }
+  const GdiRegionData keep(box);
   return SetClip(*dc, std::make_shared<GdiRegionData>(
                           GdiRegionData::Combine(*dc->state.clip, keep, GdiRegionData::Op::And)));
 }

@@ -283,6 +283,8 @@ BOOL TransparentMaskSource(HDC Dest, HDC SrcDC, int32_t SrcX, int32_t SrcY, int3
 BOOL TransparentStretchBltMasked(HDC DstDC, int32_t DstX, int32_t DstY, int32_t DstW, int32_t DstH, HDC MaskedDC,
                                  int32_t SrcW, int32_t SrcH, HDC MaskDC, int32_t MaskX, int32_t MaskY) {
   if (SrcW <= 0 || SrcH <= 0) return 0;
+  if (DstW == SrcW && DstH == SrcH && GdiMaskedDraw32(DstDC, DstX, DstY, DstW, DstH, MaskedDC, MaskDC, MaskX, MaskY))
+    return 1;
   const COLORREF text = SetTextColor(DstDC, 0);
   const COLORREF back = SetBkColor(DstDC, 0xFFFFFF);
   BOOL ok = StretchBlt(DstDC, DstX, DstY, DstW, DstH, MaskDC, MaskX, MaskY, SrcW, SrcH, SRCAND);

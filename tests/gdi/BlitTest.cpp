@@ -1,5 +1,6 @@
 // Blits: raster operations, stretching and mirroring, monochrome rules, format conversion,
 // transparent and alpha blending.
+#include "platform/gdi/Graphics.h"
 #include "tests/gdi/GdiTestSupport.h"
 
 namespace {
@@ -308,5 +309,60 @@ TEST(GdiBlit, MonochromeSourcesAtEveryBitOffsetAndWidth) {
         }
       }
     }
+  }
+}
+
+TEST(GdiBlit, MaskedDrawEqualsItsTwoBlits) {
+  // A masked picture drawn by TransparentStretchBltMasked must give, byte for byte (alpha bytes
+  // of the destination included), what the mask AND-ed and the picture XOR-ed in two blits give:
+  // at offsets, mask bit offsets, through a complex clip, under a mapped DC and onto 24 bits.
+  constexpr int32_t kW = 27, kH = 9;
+  auto value = [](int32_t x, int32_t y, uint32_t salt) { return (x * 0x9E3779B1u + y * 0x85EBCA77u) ^ salt; };
+  TestCanvas picture(kW, kH, 32);
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x) reinterpret_cast<uint32_t*>(picture.surface().Row(y))[x] = value(x, y, 0x5A5A5A5A);
+  uint8_t bits[kH + 3][6] = {};  // rows padded to 16 bits
+  for (int32_t y = 0; y < kH + 3; ++y)
+    for (int32_t x = 0; x < 48; ++x)
+      if ((value(x, y, 7) >> 13) & 1) bits[y][x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+  MemDC mask(CreateBitmap(48, kH + 3, 1, 1, bits));
+  struct Case {
+    int32_t bits, x, y, w, h, mx, my;
+    bool clip, mapped;
+  };
+  const Case cases[] = {
+      {32, 0, 0, kW, kH, 0, 0, false, false}, {32, 3, 2, kW, kH, 5, 1, false, false},
+      {32, 1, 1, 20, 7, 13, 3, true, false},  {32, -4, -2, kW, kH, 9, 0, true, false},
+      {32, 2, 1, kW, kH, 0, 0, false, true},  {24, 2, 1, kW, kH, 3, 2, true, false},
+      {32, 0, 0, kW, kH, 40, 0, false, false},  // the mask runs out: drawn by the two blits
+  };
+  for (const Case& c : cases) {
+    TestCanvas one(kW + 6, kH + 4, c.bits), two(kW + 6, kH + 4, c.bits);
+    for (TestCanvas* t : {&one, &two}) {
+      const int32_t rowBytes = SurfaceRowBytes(t->surface().Width(), c.bits);
+      for (int32_t y = 0; y < t->surface().Height(); ++y)
+        for (int32_t i = 0; i < rowBytes; ++i) t->surface().Row(y)[i] = static_cast<uint8_t>(value(i, y, 99) >> 7);
+      if (c.clip) {
+        HRGN clip = CreateRectRgn(1, 0, kW + 5, kH + 4);
+        HRGN hole = CreateRectRgn(4, 2, 9, 5);
+        CombineRgn(clip, clip, hole, RGN_DIFF);
+        SelectClipRgn(t->dc(), clip);
+        DeleteObject(hole);
+        DeleteObject(clip);
+      }
+      if (c.mapped) SetViewportOrgEx(t->dc(), 1, 2, nullptr);
+      SetTextColor(t->dc(), 0x123456);
+      SetBkColor(t->dc(), 0x654321);
+    }
+    ASSERT_TRUE(TransparentStretchBltMasked(one.dc(), c.x, c.y, c.w, c.h, picture.dc(), c.w, c.h, mask.dc(), c.mx, c.my));
+    SetTextColor(two.dc(), 0);
+    SetBkColor(two.dc(), 0xFFFFFF);
+    StretchBlt(two.dc(), c.x, c.y, c.w, c.h, mask.dc(), c.mx, c.my, c.w, c.h, SRCAND);
+    StretchBlt(two.dc(), c.x, c.y, c.w, c.h, picture.dc(), 0, 0, c.w, c.h, SRCINVERT);
+    SetTextColor(two.dc(), 0x123456);
+    SetBkColor(two.dc(), 0x654321);
+    EXPECT_EQ(one.Bytes(), two.Bytes()) << "case at " << c.x << "," << c.y << " mask " << c.mx << "," << c.my;
+    EXPECT_EQ(GetTextColor(one.dc()), 0x123456u);
+    EXPECT_EQ(GetBkColor(one.dc()), 0x654321u);
   }
 }

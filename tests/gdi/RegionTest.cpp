@@ -228,3 +228,44 @@ TEST(GdiRegion, ClippingAppliesToEveryCall) {
   DeleteObject(got);
   DeleteObject(black);
 }
+
+TEST(GdiRegion, ClipRectangleCallsAgreeWithRegionArithmetic) {
+  // IntersectClipRect and ExcludeClipRect give the clip CombineRgn gives, for clips of none,
+  // one and several rectangles and rectangles inside, around, across and apart from them.
+  auto makeClip = [](int32_t kind) -> HRGN {
+    if (kind == 0) return nullptr;
+    HRGN r = CreateRectRgn(2, 1, 10, 8);
+    if (kind == 2) {
+      HRGN hole = CreateRectRgn(4, 3, 6, 5);
+      CombineRgn(r, r, hole, RGN_DIFF);
+      DeleteObject(hole);
+    }
+    return r;
+  };
+  const TRect rects[] = {TRect(3, 2, 9, 7), TRect(0, 0, 12, 10), TRect(1, 4, 7, 12), TRect(11, 0, 12, 10),
+                         TRect(5, 5, 5, 9), TRect(4, 3, 6, 5)};
+  for (int32_t kind = 0; kind < 3; ++kind) {
+    for (const TRect& r : rects) {
+      for (bool exclude : {false, true}) {
+        TestCanvas c(12, 10);
+        HRGN clip = makeClip(kind);
+        SelectClipRgn(c.dc(), clip);
+        const int32_t got = exclude ? ExcludeClipRect(c.dc(), r.Left, r.Top, r.Right, r.Bottom)
+                                    : IntersectClipRect(c.dc(), r.Left, r.Top, r.Right, r.Bottom);
+        // Without a clip the rectangle itself becomes the clip, or the surface less it.
+        HRGN want = clip ? clip : CreateRectRgn(0, 0, 12, 10);
+        HRGN cut = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        const int32_t type = !clip && !exclude ? CombineRgn(want, cut, nullptr, RGN_COPY)
+                                               : CombineRgn(want, want, cut, exclude ? RGN_DIFF : RGN_AND);
+        HRGN have = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_EQ(GetClipRgn(c.dc(), have), 1);
+        EXPECT_EQ(got, type) << "clip " << kind << " exclude " << exclude << " at " << r.Left << "," << r.Top;
+        EXPECT_TRUE(EqualRgn(have, want)) << "clip " << kind << " exclude " << exclude << " at " << r.Left << ","
+                                          << r.Top;
+        DeleteObject(have);
+        DeleteObject(cut);
+        DeleteObject(want);
+      }
+    }
+  }
+}
