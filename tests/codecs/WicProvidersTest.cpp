@@ -137,3 +137,93 @@ TEST(WicProviders, LibRawDevelopsLikeDcrawEmu) {
   EXPECT_EQ(n.Bitmap.PixelFormat(), pxRGB48);
   EXPECT_EQ(n.Bitmap.Width(), oracle.W);
 }
+
+namespace {
+
+// A W x H PPM with a gradient and, for PAM with alpha, a transparent left half.
+std::string GradientPpm(int W, int H) {
+  std::string s = "P6\n" + std::to_string(W) + " " + std::to_string(H) + "\n255\n";
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) s += {char(x * 255 / W), char(y * 255 / H), char((x + y) * 3)};
+  return s;
+}
+
+}  // namespace
+
+TEST(WicProviders, WebpAgainstCwebpDwebpAndWebpinfo) {
+  TestTempDir dir;
+  codectest::WriteFile(dir.File("src.ppm"), GradientPpm(40, 24));
+  // Lossless from cwebp reads exactly; lossy within a small error; dwebp's PPM is the oracle.
+  struct Case {
+    const char* Args;
+    int Tolerance;
+  };
+  for (const Case& c : {Case{"-lossless", 0}, Case{"-q 80", 0}}) {
+    SCOPED_TRACE(c.Args);
+    const std::string webp = dir.File("a.webp");
+    ASSERT_EQ(Shell(std::string("cwebp ") + c.Args + " " + dir.File("src.ppm") + " -o " + webp), 0);
+    ASSERT_EQ(Shell("dwebp " + webp + " -ppm -o " + dir.File("a.ppm")), 0);
+    const Pnm oracle = ReadPnm(dir.File("a.ppm"));
+    Loaded l;
+    ASSERT_TRUE(l.io->LoadFromFileByExtension(webp, false));
+    EXPECT_EQ(l.io->Params()->FileType, pxftWEBP);
+    ASSERT_EQ(l.Bitmap.PixelFormat(), px24RGB);
+    ASSERT_EQ(l.Bitmap.Width(), oracle.W);
+    int worst = 0;
+    for (int y = 0; y < oracle.H; ++y)
+      for (int x = 0; x < oracle.W; ++x)
+        for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(l.Bitmap.Scanline(y)[3 * x + 2 - k] - oracle.At(x, y, k)));
+    EXPECT_LE(worst, c.Tolerance);
+    EXPECT_EQ(l.io->Params()->WIC_CodecInfo.FriendlyName, "WebP Codec");
+  }
+
+  // Alpha: a PNG with a transparent half, through cwebp; the alpha channel follows dwebp's.
+  ASSERT_EQ(Shell("convert -size 20x10 gradient:red-blue \\( -size 10x10 xc:black -size 10x10 xc:white +append \\) "
+                  "-alpha off -compose copy_opacity -composite " + dir.File("alpha.png")), 0);
+  ASSERT_EQ(Shell("cwebp -lossless " + dir.File("alpha.png") + " -o " + dir.File("alpha.webp")), 0);
+  Loaded a;
+  ASSERT_TRUE(a.io->LoadFromFileByExtension(dir.File("alpha.webp"), false));
+  ASSERT_TRUE(a.Bitmap.HasAlphaChannel());
+  EXPECT_EQ(a.Bitmap.AlphaChannel()->Scanline(5)[2], 0);
+  EXPECT_EQ(a.Bitmap.AlphaChannel()->Scanline(5)[17], 255);
+
+  // Our lossless and lossy saves: webpinfo accepts them, dwebp decodes the lossless one exactly.
+  for (const bool lossless : {true, false}) {
+    Loaded s;
+    s.Bitmap.Assign(&a.Bitmap);
+    s.Bitmap.RemoveAlphaChannel(false, clWhite);
+    s.io->Params()->WIC_Flag = lossless;
+    s.io->Params()->WIC_Quality = 0.75;
+    const std::string out = dir.File(lossless ? "ours_ll.webp" : "ours.webp");
+    s.io->SaveToFileWIC(out, pxftWEBP);
+    ASSERT_FALSE(s.io->Aborting());
+    EXPECT_EQ(Shell("webpinfo -quiet " + out), 0);
+    const std::string info = dir.File("info.txt");
+    std::system(("webpinfo " + out + " > " + info).c_str());
+    EXPECT_NE(codectest::ReadFile(info).find(lossless ? "VP8L" : "VP8 "), std::string::npos);
+    if (lossless) {
+      ASSERT_EQ(Shell("dwebp " + out + " -ppm -o " + dir.File("back.ppm")), 0);
+      const Pnm back = ReadPnm(dir.File("back.ppm"));
+      ASSERT_EQ(back.W, 20);
+      for (int x = 0; x < 20; ++x) EXPECT_EQ(back.At(x, 3, 0), s.Bitmap.Scanline(3)[3 * x + 2]);
+    }
+  }
+
+  // Animation: the frame count is what webpinfo lists.
+  const std::string anim = dir.File("anim.webp");
+  std::string frames;
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = dir.File("f" + std::to_string(i) + ".ppm");
+    codectest::WriteFile(name, GradientPpm(40, 24));
+    const char* change[] = {"", "-negate", "-flip"};
+    ASSERT_EQ(Shell("convert " + name + " " + change[i] + " " + name + ".png"), 0);
+    frames += " " + name + ".png";
+  }
+  ASSERT_EQ(Shell("img2webp -loop 0 -lossless" + frames + " -o " + anim), 0);
+  EXPECT_EQ(GetImageCountOfFile(anim), 3);
+  Loaded f;
+  f.io->Params()->ImageIndex = 2;
+  ASSERT_TRUE(f.io->LoadFromFileByExtension(anim, false));
+  EXPECT_EQ(f.Bitmap.Width(), 40);
+  EXPECT_EQ(f.io->Params()->ImageCount, 3);
+}
