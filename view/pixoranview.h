@@ -396,6 +396,17 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
                           bool SkipImageLayers, bool IncludeThumbnail, const TPXProgressEvent& Progress) override;
   bool LayersLoadFromStream(TStream* Stream, bool Append, const TPXProgressEvent& Progress) override;
 
+  // ===== Flattening (pixoranview_merge.cpp) ===================================================
+  // The composed stack at 100 % into Dest; ResizeAndFill makes Dest the layers' rectangle, new
+  // area in Background. What the view shows (zoom, position, extent) is not touched.
+  void LayersDrawTo(TPXBitmap* Dest, bool ResizeAndFill);
+  void LayersDrawTo(TPXBitmap* Bitmap) override { LayersDrawTo(Bitmap, true); }
+  // Fewer than two layers: nothing. UseMerge blends every layer onto layer 0 with its opacity,
+  // blend operation and mask into one image layer with alpha; otherwise the stack is drawn flat
+  // over Background into layer 0, which takes the layers' rectangle.
+  void LayersMergeAll(bool UseMerge);
+  void LayersMergeAll() override { LayersMergeAll(true); }
+
   // ===== Tools (pixoranview_tools.cpp) ========================================================
   // The tools in the order the view asks them; the view owns them.
   const std::vector<std::unique_ptr<TPXUserInteraction>>& Tools() const { return FTools; }
@@ -825,6 +836,8 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   bool BoxGripsWanted();
   void DrawOutlineSegment(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
   void ClearSelectionShapes();
+  void MergeAllLayers();
+  bool FNoUpdateInvalidate = false;
   TTimer* FAntsTimer = nullptr;  // owned by the view as a component
   std::unique_ptr<TBitmap> FScratchBitmap;
   void* FScratchPixel = nullptr;
