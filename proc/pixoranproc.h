@@ -139,7 +139,7 @@ class IPXProcessingHost : public IPXIOView {
 
   // Streams of the host's own state.
   virtual void SaveSelectionToStream(TStream* /*Stream*/) {}
-  virtual void LoadSelectionFromStream(TStream* /*Stream*/, int32_t /*Mode*/) {}
+  virtual bool LoadSelectionFromStream(TStream* /*Stream*/, int32_t /*Mode*/) { return false; }
   // The record of layer Index (compression -2), its picture only when WithPicture.
   virtual void SaveLayerToStream(int32_t /*Index*/, TStream* /*Stream*/, int32_t /*Compression*/,
                                  bool /*WithPicture*/) {}

@@ -19,6 +19,9 @@
 //   pixoranview_layersfile.cpp  the layers stream (writer, header reader, staged loader)
 //   pixoranview_tools.cpp       the tool contract and the view's calls to enabled tools
 //   pixoranview_selection.cpp   the selection objects
+//   pixoranview_selection_stream.cpp   the selection stream, stack and mask refresh
+//   pixoranview_selection_ops.cpp      selection operations, grips and hit tests
+//   pixoranview_selection_outline.cpp  the animated outline, grips drawn, fill and outer marking
 #pragma once
 
 #include <cstdint>
@@ -137,6 +140,8 @@ PX_EVENT_TYPE(TPXInteractionHintEvent,
               void(TObject* Sender, int32_t Operation, std::string& Text, int32_t& X, int32_t& Y));
 PX_EVENT_TYPE(TPXSetCursorEvent, void(TObject* Sender, TCursor& Cursor));
 PX_EVENT_TYPE(TPXFinishSmoothTaskEvent, void(TObject* Sender, TPXSmoothTask Task));
+PX_EVENT_TYPE(TPXOnDrawPolygon,
+              void(TObject* Sender, int32_t Polygon, int32_t Point, TCanvas* Canvas, int32_t X, int32_t Y));
 
 // The view's cursors: 37 registered as screen cursors 1778 .. 1814; 1785 the default.
 inline constexpr TCursor PXFirstViewCursor = 1778;
@@ -391,6 +396,17 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
                           bool SkipImageLayers, bool IncludeThumbnail, const TPXProgressEvent& Progress) override;
   bool LayersLoadFromStream(TStream* Stream, bool Append, const TPXProgressEvent& Progress) override;
 
+  // ===== Flattening (pixoranview_merge.cpp) ===================================================
+  // The composed stack at 100 % into Dest; ResizeAndFill makes Dest the layers' rectangle, new
+  // area in Background. What the view shows (zoom, position, extent) is not touched.
+  void LayersDrawTo(TPXBitmap* Dest, bool ResizeAndFill);
+  void LayersDrawTo(TPXBitmap* Bitmap) override { LayersDrawTo(Bitmap, true); }
+  // Fewer than two layers: nothing. UseMerge blends every layer onto layer 0 with its opacity,
+  // blend operation and mask into one image layer with alpha; otherwise the stack is drawn flat
+  // over Background into layer 0, which takes the layers' rectangle.
+  void LayersMergeAll(bool UseMerge);
+  void LayersMergeAll() override { LayersMergeAll(true); }
+
   // ===== Tools (pixoranview_tools.cpp) ========================================================
   // The tools in the order the view asks them; the view owns them.
   const std::vector<std::unique_ptr<TPXUserInteraction>>& Tools() const { return FTools; }
@@ -457,7 +473,96 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   TPXVButtons ShowButtons() const { return FShowButtons; }
   void SetShowButtons(TPXVButtons Value);
 
-  // The selection state this part keeps (the selection operations come later).
+  // ===== Selection (pixoranview_selection_*.cpp) ==============================================
+  // Coordinates are client coordinates converted relative to the current layer unless
+  // SelectionBase is pxsbBitmap; Op 0 replaces, 1 adds, 2 removes.
+  virtual void Select(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, uint8_t Op);
+  void SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, uint8_t Op, bool Square, bool KeepInside);
+  // An ellipse of Count points (Count < 1: one per unit of the smaller semi-axis' perimeter,
+  // at least 50) in bitmap coordinates.
+  void AddEllipse(int32_t CX, int32_t CY, int32_t Width, int32_t Height, int32_t Count);
+  virtual void AddSelectionPoint(int32_t X, int32_t Y);
+  void AddSelectionPointClient(int32_t X, int32_t Y);
+  void EndPolygonSelection(bool Adding, bool DropLast);
+  void Deselect();
+  void ShowSelection(bool Redraw);
+  void HideSelection(bool Redraw);
+  void SelectMagicWand(int32_t X, int32_t Y, uint8_t Op);
+  void SelectChromaKey(int32_t X, int32_t Y, uint8_t Op);
+  void ApplyChromaKey(uint8_t Op);
+  void MoveSelection(int32_t DX, int32_t DY, bool Resize);
+  void MoveSelectionBy(int32_t DX, int32_t DY, bool Cut);
+  // Drags grip 1..8 to client (X, Y); the grip in use afterwards (it flips when edges cross).
+  int32_t ResizeSelectionByGrip(int32_t Grip, int32_t X, int32_t Y, bool KeepRatio);
+  int32_t HitSelectionGrip(int32_t X, int32_t Y);
+  int32_t SelGripAt(int32_t X, int32_t Y, TShiftState Shift);
+  int32_t HitSelectionInside(int32_t X, int32_t Y, TShiftState Shift);
+  virtual void RefreshSelectionMask();
+  void SaveSelectionToStream(TStream* Stream) override;
+  // Modes: 0 as stored, 1 kept inside the bitmap, 2 re-placed for the current layer. False, with
+  // the selection unchanged, for a stream that does not hold a whole, sane selection.
+  bool LoadSelectionFromStream(TStream* Stream, int32_t Mode) override;
+  void PushSelection();
+  bool PopSelection(bool Remove, uint8_t Mode);
+  int32_t SelStackCount() const { return static_cast<int32_t>(FSelStack.size()); }
+  const TPoint* GetSelectionPoints() const { return FSelPolygons->PointData(); }
+  int32_t GetSelectionPointCount() const { return FSelPolygons->PointCount; }
+  TPoint GetSelectionPoint(int32_t Index) const;
+  const TPoint* SelectionPoints() override { return GetSelectionPoints(); }
+  int32_t SelectionPointCount() override { return GetSelectionPointCount(); }
+  // The outline: marching dashes, grips, centre cross and cell grid on the view's canvas.
+  void DrawSelectionOutline(TObject* Sender, bool CheckLock);
+  virtual void DrawSelectionGrid(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  // pxsoFilled and pxsoMarkOuter on the composed picture.
+  void DrawSelectionFill(TBitmap* Composed);
+  void DoSelectionChanging();
+  void DoSelectionChange();
+  void DoBeforeSelectionChange();
+  // The milliseconds the outline drawing measures with (tests replace it).
+  std::function<uint32_t()> TickCounter;
+
+#define PX_SEL_PROP(Type, Name) \
+  Type Name() const { return F##Name; } \
+  void Set##Name(Type Value) { F##Name = Value; }
+  PX_SEL_PROP(double, SelectionRatio)
+  PX_SEL_PROP(int32_t, SelSizeX)
+  PX_SEL_PROP(int32_t, SelSizeY)
+  PX_SEL_PROP(bool, ShiftAddsSelection)
+  PX_SEL_PROP(bool, SelectionShown)
+  PX_SEL_PROP(int32_t, SelAddValue)
+  PX_SEL_PROP(uint8_t, WandMode)
+  PX_SEL_PROP(int32_t, WandTolerance)
+  PX_SEL_PROP(int32_t, WandFilterSize)
+  PX_SEL_PROP(bool, WandGrow)
+  PX_SEL_PROP(TColor, SelGripPenColor)
+  PX_SEL_PROP(TColor, SelGripBrushColor)
+  PX_SEL_PROP(TBrushStyle, SelGripBrushStyle)
+  PX_SEL_PROP(int32_t, SelGripSize)
+  PX_SEL_PROP(uint8_t, SelGripShape)
+  PX_SEL_PROP(bool, SelRectSideGrips)
+  PX_SEL_PROP(int32_t, SelGridColumns)
+  PX_SEL_PROP(int32_t, SelGridRows)
+  PX_SEL_PROP(int32_t, AntsTiming)
+  PX_SEL_PROP(bool, DelayMaskOutline)
+  PX_SEL_PROP(TNotifyEvent, OnSelectionChanging)
+  PX_SEL_PROP(TNotifyEvent, OnSelectionChange)
+  PX_SEL_PROP(TNotifyEvent, OnBeforeSelectionChange)
+#undef PX_SEL_PROP
+  int32_t SelMaskDepth() const { return FSelMaskDepth; }
+  // The drag and drawing state the mouse code keeps.
+  bool PolygonOpen = false;
+  bool LassoOpen = false;
+  bool DrawingRect = false;
+  bool DrawingEllipse = false;
+  int32_t SelGrip = 0;
+  int32_t SelMoving = -1;
+  int32_t MaskAntsPhase = 0;
+  TRect SelClientRect{0, 0, 0, 0};
+  bool MovedRectSelection = false;
+  bool OutlineSuppressed = false;
+  TRect SelDragStartBounds{0, 0, 0, 0};
+  TPXOnDrawPolygon OnDrawPolygon;
+
   TPXVectorizedSelection* SelPolygons() const { return FSelPolygons.get(); }
   TPXMask* SelMask() const { return FSelMask.get(); }
   TPXChromaKeyOptions* ChromaKeyOptions() const { return FChromaKeyOptions.get(); }
@@ -709,6 +814,30 @@ class TPixoranView : public TPXView, public IPXLayerOwner {
   TColor FSelOutlineColor2 = 0xFFFFFF;
   double FSelectionRatio = -1;
   int32_t FSelSizeX = 100, FSelSizeY = 100;
+  bool FShiftAddsSelection = true;
+  bool FSelectionShown = true;
+  int32_t FSelAddValue = 1;
+  int32_t FSelMaskDepth = 1;
+  uint8_t FWandMode = 0;
+  int32_t FWandTolerance = 15;
+  int32_t FWandFilterSize = 1;
+  bool FWandGrow = false;
+  TColor FSelGripPenColor = 0;
+  TColor FSelGripBrushColor = 0xBAFFFF;
+  TBrushStyle FSelGripBrushStyle = bsSolid;
+  int32_t FSelGripSize = 5;
+  uint8_t FSelGripShape = 1;
+  bool FSelRectSideGrips = true;
+  int32_t FSelGridColumns = 1, FSelGridRows = 1;
+  int32_t FAntsTiming = -20;
+  bool FDelayMaskOutline = true;
+  TNotifyEvent FOnSelectionChanging, FOnSelectionChange, FOnBeforeSelectionChange;
+  // Helpers of the selection operations.
+  bool BoxGripsWanted();
+  void DrawOutlineSegment(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  void ClearSelectionShapes();
+  void MergeAllLayers();
+  bool FNoUpdateInvalidate = false;
   TTimer* FAntsTimer = nullptr;  // owned by the view as a component
   std::unique_ptr<TBitmap> FScratchBitmap;
   void* FScratchPixel = nullptr;

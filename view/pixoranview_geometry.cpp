@@ -498,7 +498,7 @@ void TPixoranView::Update() {
 
   UpdateImageRect();
   FBackBufferDirty = FFullRepaint = true;
-  if (HasParentWindow()) Invalidate();
+  if (HasParentWindow() && !FNoUpdateInvalidate) Invalidate();
 }
 
 void TPixoranView::UpdateImageRect() {

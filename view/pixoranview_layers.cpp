@@ -49,7 +49,12 @@ bool TPixoranView::SetLayersCurrentEx(int32_t Index, bool UserAction, bool Desel
     }
   }
   if (Index >= 0 && Index < n && Index != FLayersCurrent) {
-    if (FLayersCurrent >= 0 && FLayersCurrent < n) SyncCurrentLayerBitmap();
+    // A selection keeps its place on the canvas across the switch.
+    bool pushed = false;
+    if (FLayersCurrent >= 0 && FLayersCurrent < n) {
+      SyncCurrentLayerBitmap();
+      if (FSelectionPresent) PushSelection(), pushed = true;
+    }
     FLayersCurrent = Index;
     while (!FLayers[static_cast<size_t>(Index)]->Selectable() && Index > 0 && FSelectableEnforced) {
       --Index;
@@ -59,6 +64,7 @@ bool TPixoranView::SetLayersCurrentEx(int32_t Index, bool UserAction, bool Desel
     FHasImageLayer = picture != nullptr;
     FMainBitmap = picture ? picture : LayerPicture(FLayers[0].get());
     FLegacyTBitmap = FMainBitmap && FMainBitmap->Location() == pxTBitmap ? FMainBitmap->GetVclBitmap() : nullptr;
+    if (pushed) PopSelection(true, 2);
     CallBitmapChangeEvents(pxbcBitmapReplaced);
     changed = true;
   }

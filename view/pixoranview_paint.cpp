@@ -73,6 +73,7 @@ void TPixoranView::Paint() {
       if (FOnDrawCanvas) FOnDrawCanvas(this, canvas, TRect(0, 0, dw, dh));
     }
     FFullRepaint = false;
+    if (!OutlineSuppressed) DrawSelectionOutline(this, false);
     if (FOnPaint) FOnPaint(this);
   } catch (const Exception&) {
     // A failing layer or handler leaves the rest of the window painted.
@@ -167,6 +168,7 @@ void TPixoranView::DrawLayers(TPXBitmap* Dest, const TRect* UpdateRect, bool Dra
     first = false;
   }
   if (DrawBackgroundToo && first) DrawLayersBackground(Dest, UpdateRect, true, false, nullptr);
+  if (DrawGadgets) DrawSelectionFill(Dest->GetVclBitmap());
 }
 
 void TPixoranView::LayerDrawn(int32_t /*LayerIndex*/, TPXBitmap* /*Dest*/, const TRect* /*UpdateRect*/) {}
@@ -300,10 +302,7 @@ void TPixoranView::SetDelayedDrawing(bool Finished) {
   if (FAntsTimer) FAntsTimer->SetEnabled(true);
 }
 
-void TPixoranView::OutlineTimerTick(TObject* /*Sender*/) {
-  if (FFilterDelayCount > 0 && --FFilterDelayCount == 0) Update();
-  if (FFastDrawDelayCount > 0) --FFastDrawDelayCount;
-}
+void TPixoranView::OutlineTimerTick(TObject* Sender) { DrawSelectionOutline(Sender, true); }
 
 // ---------------------------------------------------------------------------------------------
 // Invalidation and hints

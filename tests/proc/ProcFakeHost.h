@@ -82,9 +82,10 @@ class TFakeHost : public IPXProcessingHost {
     const int32_t v = SelectionValue;
     Stream->WriteBuffer(&v, 4);
   }
-  void LoadSelectionFromStream(TStream* Stream, int32_t Mode) override {
+  bool LoadSelectionFromStream(TStream* Stream, int32_t Mode) override {
     Stream->ReadBuffer(&SelectionValue, 4);
     LastSelectionMode = Mode;
+    return true;
   }
 
   void SaveLayerToStream(int32_t Index, TStream* Stream, int32_t Compression, bool WithPicture) override {
